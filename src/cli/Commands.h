@@ -1,0 +1,10 @@
+#pragma once
+// The subcommands of quillmarkbox-cli, each taking the arguments after its name.
+
+#include "cli/CliArgs.h"
+
+namespace quill::cli {
+
+int runLoad(CliArgs& args);
+
+} // namespace quill::cli

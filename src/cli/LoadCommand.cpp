@@ -1,0 +1,100 @@
+// quillmarkbox-cli load: the log view without the window.
+
+#include "cli/CliOutput.h"
+#include "cli/Commands.h"
+#include "logs/LogAnalysis.h"
+#include "logs/RowTexts.h"
+
+#include <charconv>
+#include <cstdio>
+#include <map>
+
+namespace quill::cli {
+namespace {
+
+constexpr std::string_view kUsage =
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--raw] PATH [PATH...]";
+
+bool* filterBox(FilterSnapshot& filters, const std::string& name)
+{
+    const std::map<std::string, bool*> boxes = {
+        {"images", &filters.images},   {"audio", &filters.audio},         {"status200", &filters.status200},
+        {"spiders", &filters.spiders}, {"baidu", &filters.baidu},         {"google", &filters.google},
+        {"soso", &filters.soso},       {"yahoo", &filters.yahoo},         {"sogou", &filters.sogou},
+        {"msn", &filters.msn},         {"youdao", &filters.youdao},       {"own-xmlhttp", &filters.ownXmlHttp},
+        {"no-spiders", &filters.noSpiders},
+    };
+    auto it = boxes.find(name);
+    return it == boxes.end() ? nullptr : it->second;
+}
+
+bool parseColumn(const std::string& text, int& column)
+{
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), column);
+    return error == std::errc() && end == text.data() + text.size() && column >= 0 && column < kColumnCount;
+}
+
+} // namespace
+
+int runLoad(CliArgs& args)
+{
+    FilterSnapshot filters;
+    std::vector<int> clicks;
+    std::vector<std::string> paths;
+    while (!args.atEnd()) {
+        std::string arg = args.take();
+        if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--click") {
+            if (args.atEnd())
+                return usageError(kUsage);
+            std::string value = args.take();
+            if (arg == "--search") {
+                filters.search = args.toGbk(value);
+            } else if (arg == "--click") {
+                int column = 0;
+                if (!parseColumn(value, column))
+                    return usageError(kUsage);
+                clicks.push_back(column);
+            } else if (bool* box = filterBox(filters, value)) {
+                *box = arg == "--on";
+            } else {
+                return usageError(kUsage);
+            }
+        } else if (arg.starts_with("--")) {
+            return usageError(kUsage);
+        } else {
+            paths.push_back(arg);
+        }
+    }
+    if (paths.empty())
+        return usageError(kUsage);
+
+    LogAnalysis analysis;
+    LogAnalysis::LoadResult result;
+    for (const std::string& path : paths) {
+        result = analysis.load(path, filters);
+        if (result.outcome.kind == LoadOutcome::Kind::NoFile) {
+            std::fprintf(stderr, "no such file: %s\n", path.c_str());
+            return kExitFailure;
+        }
+        if (result.outcome.kind == LoadOutcome::Kind::Failed)
+            return failure(args, result.outcome.error);
+    }
+    for (int column : clicks)
+        analysis.clickColumn(column);
+
+    const RecordStore& store = analysis.store();
+    CliOutput out(args.raw());
+    for (std::uint32_t row = 0; row < store.count(); ++row) {
+        out.plain(std::to_string(row));
+        for (int column = 1; column < kColumnCount; ++column) {
+            out.plain("\t");
+            out.field(cellText(store, row, column));
+        }
+        out.plain("\n");
+    }
+    out.flush();
+    std::fprintf(stderr, "%s\n", printableField(summaryLine(result.elapsedMs, store.count()), args.raw()).c_str());
+    return kExitOk;
+}
+
+} // namespace quill::cli

@@ -1,0 +1,53 @@
+#include "logs/KeepTest.h"
+
+#include "crawlers/CrawlerTable.h"
+#include "logs/LogTokens.h"
+#include "text/GbkText.h"
+
+#include <string>
+
+namespace quill {
+
+bool passesCrawlerFilters(std::string_view rawLine, int crawlerRow, const FilterSnapshot& filters,
+                          const FieldMap& map)
+{
+    if (filters.ownXmlHttp
+        && tokenAt(rawLine, map[kColClientIp]) == tokenAt(rawLine, map[kColServerIp]))
+        return false;
+    const std::string& name = crawlerDisplayName(crawlerRow);
+    if (filters.spiders) {
+        if (name.empty())
+            return false;
+        const EngineNames& engines = engineNames();
+        return (filters.baidu && name == engines.baidu) || (filters.google && name == engines.google)
+            || (filters.soso && name == engines.soso) || (filters.yahoo && name == engines.yahoo)
+            || (filters.sogou && name == engines.sogou) || (filters.msn && name == engines.msn)
+            || (filters.youdao && name == engines.youdao);
+    }
+    return !(filters.noSpiders && !name.empty());
+}
+
+KeepDecision keepTest(std::string_view rawLine, const FilterSnapshot& filters, const FieldMap& map)
+{
+    const std::string line = "- " + std::string(rawLine);
+    auto containsAny = [&](std::initializer_list<std::string_view> needles) {
+        for (std::string_view needle : needles)
+            if (containsIgnoreCase(line, needle))
+                return true;
+        return false;
+    };
+    KeepDecision decision;
+    if (filters.images && containsAny({".gif ", ".jpg ", ".css "}))
+        return decision;
+    if (filters.audio && containsAny({".mp3 ", ".wma ", ".wmv "}))
+        return decision;
+    if (filters.status200 && containsIgnoreCase(line, " 200 "))
+        return decision;
+    if (!filters.search.empty() && !containsIgnoreCase(line, filters.search))
+        return decision;
+    decision.crawlerRow = identifyCrawlerRow(line);
+    decision.keep = passesCrawlerFilters(rawLine, decision.crawlerRow, filters, map);
+    return decision;
+}
+
+} // namespace quill

@@ -1,0 +1,49 @@
+#include "logs/LogAnalysis.h"
+
+#include "logs/MyTStringsCustomSort.h"
+#include "platform/FileSystem.h"
+
+#include <chrono>
+
+namespace quill {
+
+std::vector<std::string> listLogFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (DirectoryEntry& entry : findEntries(folder, "*.log"))
+        names.push_back(std::move(entry.name));
+    return names;
+}
+
+LogAnalysis::LoadResult LogAnalysis::load(const std::string& path, const FilterSnapshot& filters)
+{
+    const auto start = std::chrono::steady_clock::now();
+    LoadResult result;
+    result.outcome = readLogFile(path, filters, m_format, m_fieldMap, m_store);
+    result.elapsedMs = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    return result;
+}
+
+bool LogAnalysis::anyRecordKnows(int column) const
+{
+    std::vector<bool> mapKnows;
+    for (const FieldMap& map : m_store.maps())
+        mapKnows.push_back(map[column] != 0);
+    for (const LogRecord& record : m_store.records())
+        if (mapKnows[record.mapId()])
+            return true;
+    return false;
+}
+
+void LogAnalysis::clickColumn(int column)
+{
+    if (column <= kColRow || column >= kColumnCount || !anyRecordKnows(column)) {
+        m_store.restoreFileOrder();
+        return;
+    }
+    m_sortDescending = !m_sortDescending;
+    m_store.setOrder(MyTStringsCustomSort(m_store, column, m_sortDescending, sortKindOf(column)));
+}
+
+} // namespace quill

@@ -1,0 +1,47 @@
+#pragma once
+// The log analysis state of one window: the record store, the field map and log format carried
+// from load to load, and the sort direction shared by all columns.
+
+#include "logs/FieldMap.h"
+#include "logs/FilterSnapshot.h"
+#include "logs/LogReader.h"
+#include "logs/RecordStore.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quill {
+
+// Names of the "*.log" entries of `folder` in directory order.
+std::vector<std::string> listLogFiles(const std::string& folder);
+
+class LogAnalysis {
+public:
+    struct LoadResult {
+        LoadOutcome outcome;
+        std::uint64_t elapsedMs = 0;
+    };
+
+    // Discards the store and loads the file at `path` with the filters as they are now.
+    LoadResult load(const std::string& path, const FilterSnapshot& filters);
+
+    // A click on the header of `column`: sorts by it, or restores file order for "序号" and for a
+    // column that no kept record's map knows (the direction flag then stays as it is).
+    void clickColumn(int column);
+
+    const RecordStore& store() const { return m_store; }
+    const FieldMap& fieldMap() const { return m_fieldMap; }
+    LogFormat logFormat() const { return m_format; }
+    bool sortDescending() const { return m_sortDescending; }
+
+private:
+    bool anyRecordKnows(int column) const;
+
+    RecordStore m_store;
+    FieldMap m_fieldMap;
+    LogFormat m_format = LogFormat::None;
+    bool m_sortDescending = false;
+};
+
+} // namespace quill

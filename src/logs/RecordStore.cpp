@@ -1,0 +1,40 @@
+#include "logs/RecordStore.h"
+
+#include "crawlers/CrawlerTable.h"
+#include "logs/LogTokens.h"
+
+#include <numeric>
+
+namespace quill {
+
+std::string_view RecordStore::agent(const LogRecord& record) const
+{
+    if (record.crawlerRow() != 0)
+        return crawlerDisplayName(record.crawlerRow());
+    return tokenAt(record.line(), mapOf(record)[kColUserAgent]);
+}
+
+void RecordStore::restoreFileOrder()
+{
+    m_order.resize(m_records.size());
+    std::iota(m_order.begin(), m_order.end(), 0u);
+}
+
+void RecordStore::clear()
+{
+    std::vector<LogRecord>().swap(m_records);
+    std::vector<TextBlock>().swap(m_blocks);
+    std::vector<FieldMap>().swap(m_maps);
+    std::vector<std::uint32_t>().swap(m_order);
+}
+
+void RecordStore::assign(std::vector<LogRecord> records, std::vector<TextBlock> blocks,
+                         std::vector<FieldMap> maps)
+{
+    m_records = std::move(records);
+    m_blocks = std::move(blocks);
+    m_maps = std::move(maps);
+    restoreFileOrder();
+}
+
+} // namespace quill

@@ -1,0 +1,21 @@
+#pragma once
+// What the record list shows: the texts of a row and the summary line of a load.
+
+#include "logs/RecordStore.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quill {
+
+// Text of `column` in list row `row`: the row number for column 0, the agent for column 3, and
+// otherwise the record's field through the map it was read with ("-" when absent).
+std::string cellText(const RecordStore& store, std::uint32_t row, int column);
+
+std::array<std::string, kColumnCount> rowTexts(const RecordStore& store, std::uint32_t row);
+
+// "用时: 1.234秒   共有 56条记录" in GBK.
+std::string summaryLine(std::uint64_t elapsedMs, std::uint64_t count);
+
+} // namespace quill

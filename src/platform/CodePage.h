@@ -1,0 +1,21 @@
+#pragma once
+// Conversions between code page 936 (GBK) and UTF-8 / UTF-16.
+
+#include <string>
+#include <string_view>
+
+namespace quill {
+
+// GBK bytes to UTF-8; a byte sequence that is not GBK becomes U+FFFD.
+std::string gbkToUtf8(std::string_view gbk);
+
+// UTF-8 to GBK; a character GBK lacks, or a malformed byte, becomes "?".
+std::string utf8ToGbk(std::string_view utf8);
+
+// UTF-16 code units to GBK; a unit GBK lacks becomes "?".
+std::string utf16ToGbk(std::u16string_view utf16);
+
+// A program literal written in UTF-8 in the source, as GBK bytes.
+inline std::string gbk(std::string_view utf8Literal) { return utf8ToGbk(utf8Literal); }
+
+} // namespace quill

@@ -1,0 +1,94 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quill {
+namespace {
+
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+} // namespace
+
+bool matchesWildcard(std::string_view name, std::string_view pattern)
+{
+    // Iterative matcher with one backtrack point for the last "*".
+    size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || lowerAscii(pattern[p]) == lowerAscii(name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::vector<DirectoryEntry> findEntries(const std::string& folder, std::string_view pattern)
+{
+    std::vector<DirectoryEntry> entries;
+    const std::string dirPath = folder.empty() ? std::string(1, kPathSeparator) : folder;
+    DIR* dir = opendir(dirPath.c_str());
+    if (!dir)
+        return entries;
+    while (const dirent* entry = readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || !matchesWildcard(name, pattern))
+            continue;
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat info {};
+            isDirectory = stat(joinPath(folder, name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        }
+        entries.push_back({std::string(name), isDirectory});
+    }
+    closedir(dir);
+    return entries;
+}
+
+std::string joinPath(const std::string& folder, std::string_view name)
+{
+    std::string path = folder;
+    path += kPathSeparator;
+    path += name;
+    return path;
+}
+
+std::optional<std::uint64_t> fileSize(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::string executableFolder()
+{
+    std::string path(4096, '\0');
+    ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0)
+        return ".";
+    path.resize(static_cast<size_t>(length));
+    size_t slash = path.rfind(kPathSeparator);
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string fileErrorText(int errorNumber)
+{
+    if (errorNumber == EACCES || errorNumber == EPERM)
+        return "File access denied";
+    return "I/O error " + std::to_string(errorNumber);
+}
+
+} // namespace quill

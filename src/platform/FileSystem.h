@@ -1,0 +1,42 @@
+#pragma once
+// File-system services: wildcard listing, sizes, the executable's folder, path joining.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quill {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+// Entries of `folder` whose names match `pattern` ("*" and "?" wildcards, ASCII case ignored), in
+// the order the directory returns them, "." and ".." excluded. An empty folder means the root.
+std::vector<DirectoryEntry> findEntries(const std::string& folder, std::string_view pattern);
+
+// True when `name` matches the wildcard `pattern`, ignoring ASCII case.
+bool matchesWildcard(std::string_view name, std::string_view pattern);
+
+// `folder` + separator + `name`; an empty folder gives a path from the root.
+std::string joinPath(const std::string& folder, std::string_view name);
+
+// Size of the regular file at `path`, or nothing when it cannot be read.
+std::optional<std::uint64_t> fileSize(const std::string& path);
+
+// The folder holding the running executable.
+std::string executableFolder();
+
+// The message text for a failed file operation with this errno value.
+std::string fileErrorText(int errorNumber);
+
+} // namespace quill
