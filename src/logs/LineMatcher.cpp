@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <hs/hs.h>
 
 namespace quill {
@@ -39,29 +40,19 @@ struct ScanContext {
     const std::vector<LineSpan>* lines;
     std::vector<std::uint32_t>* masks;
     const std::vector<LineMatcher::Pattern>* patterns;
-    size_t cursor = 0;     // line of the last match, where the next one most likely lies
-    size_t line = 0;       // line whose boundary state below is known
-    size_t firstHigh = 0;  // offset in that line of its first byte >= 0x80 (or its length)
-    size_t walked = 0;     // a known character boundary of that line, at or after firstHigh
-    bool lineKnown = false;
+    size_t cursor = 0;    // line of the last match, where the next one most likely lies
+    size_t walkedLine = SIZE_MAX; // line of `walked`
+    size_t walked = 0;            // a known character boundary of that line, after its firstHigh
 
-    void enterLine(size_t index)
+    bool isBoundary(size_t index, std::string_view text, size_t offset)
     {
-        line = index;
-        const LineSpan& span = (*lines)[index];
-        std::string_view text = block.substr(span.begin, span.end - span.begin);
-        firstHigh = std::find_if(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })
-                    - text.begin();
-        walked = firstHigh;
-        lineKnown = true;
-    }
-
-    bool isBoundary(std::string_view text, size_t offset)
-    {
+        const size_t firstHigh = (*lines)[index].firstHigh;
         if (offset <= firstHigh)
             return true;
-        if (offset < walked)
+        if (walkedLine != index || offset < walked) {
+            walkedLine = index;
             walked = firstHigh;
+        }
         while (walked < offset)
             walked += gbkCharLength(text, walked);
         return walked == offset;
@@ -99,11 +90,11 @@ int onMatch(unsigned int id, unsigned long long, unsigned long long to, unsigned
     const size_t length = pattern.needle.size();
     if (end < span.begin + length || end > span.end)
         return 0; // starts in the bytes skipped before the line
-    if (!ctx.lineKnown || ctx.line != index)
-        ctx.enterLine(index);
     std::string_view text = ctx.block.substr(span.begin, span.end - span.begin);
     const size_t offset = end - length - span.begin;
-    if (ctx.isBoundary(text, offset) && pattern.needle.matchesAt(text, offset))
+    // An ASCII token that matched ignoring case matched ASCII bytes, which the multi-literal
+    // matcher folds just as we do; a search text with GBK bytes must be checked again.
+    if (ctx.isBoundary(index, text, offset) && (pattern.ascii || pattern.needle.matchesAt(text, offset)))
         mask |= bit;
     return 0;
 }
@@ -114,7 +105,8 @@ LineMatcher::LineMatcher(const FilterSnapshot& filters) : m_filters(filters)
 {
     auto add = [this](std::string text, int bit) {
         CaselessNeedle needle(text);
-        m_patterns.push_back({std::move(text), bit, std::move(needle)});
+        const bool ascii = std::none_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+        m_patterns.push_back({std::move(text), bit, ascii, std::move(needle)});
     };
     for (int row = 1; row <= kCrawlerRowCount; ++row)
         add(std::string(CrawlerTable()[row - 1].token), row - 1);

@@ -17,10 +17,12 @@
 
 namespace quill {
 
-// A line inside a block: [begin, end) byte offsets, line end excluded.
+// A line inside a block: [begin, end) byte offsets, line end excluded, and the offset from
+// begin of its first byte >= 0x80 (up to there every byte starts a character).
 struct LineSpan {
     size_t begin;
     size_t end;
+    size_t firstHigh;
 };
 
 class LineMatcher {
@@ -48,6 +50,7 @@ public:
     struct Pattern {
         std::string text;
         int bit;
+        bool ascii;
         CaselessNeedle needle;
     };
 

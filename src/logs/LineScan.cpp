@@ -6,30 +6,64 @@
 
 namespace quill {
 
-const char* findLineEnd(const char* p, const char* end, size_t& blanks)
+#ifdef __SSE2__
+namespace {
+
+// Sum of the 16 byte lanes of `counts`.
+size_t sumLanes(__m128i counts)
 {
+    __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+}
+
+} // namespace
+#endif
+
+const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& firstHigh)
+{
+    const char* const start = p;
+    const char* high = nullptr;
     size_t count = 0;
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i blank = _mm_set1_epi8(' ');
+    __m128i laneCounts = _mm_setzero_si128(); // blanks per byte lane, flushed before a lane overflows
+    int rounds = 0;
     while (end - p >= 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        unsigned ends = static_cast<unsigned>(
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto ends = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf))));
-        unsigned blankBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank)));
+        const auto highBits = static_cast<unsigned>(_mm_movemask_epi8(bytes));
         if (ends) {
-            unsigned at = static_cast<unsigned>(__builtin_ctz(ends));
-            blanks = count + static_cast<size_t>(__builtin_popcount(blankBits & ((1u << at) - 1)));
+            const auto at = static_cast<unsigned>(__builtin_ctz(ends));
+            const unsigned before = (1u << at) - 1;
+            const auto blankBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank)));
+            blanks = count + sumLanes(laneCounts) + popcount16(blankBits & before);
+            if (!high && (highBits & before))
+                high = p + __builtin_ctz(highBits & before);
+            firstHigh = static_cast<size_t>((high ? high : p + at) - start);
             return p + at;
         }
-        count += static_cast<size_t>(__builtin_popcount(blankBits));
+        if (!high && highBits)
+            high = p + __builtin_ctz(highBits);
+        laneCounts = _mm_sub_epi8(laneCounts, _mm_cmpeq_epi8(bytes, blank));
+        if (++rounds == 255) {
+            count += sumLanes(laneCounts);
+            laneCounts = _mm_setzero_si128();
+            rounds = 0;
+        }
         p += 16;
     }
+    count += sumLanes(laneCounts);
 #endif
-    for (; p < end && *p != '\r' && *p != '\n'; ++p)
+    for (; p < end && *p != '\r' && *p != '\n'; ++p) {
         count += (*p == ' ');
+        if (!high && (*p & 0x80))
+            high = p;
+    }
     blanks = count;
+    firstHigh = static_cast<size_t>((high ? high : p) - start);
     return p;
 }
 

@@ -1,5 +1,7 @@
 #include "logs/LogTokens.h"
 
+#include "logs/LineScan.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -18,7 +20,7 @@ const char* afterNthBlank(const char* p, const char* end, unsigned n)
     while (end - p >= 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank)));
-        unsigned count = static_cast<unsigned>(__builtin_popcount(bits));
+        unsigned count = popcount16(bits);
         if (count >= n) {
             while (--n > 0)
                 bits &= bits - 1;

@@ -22,17 +22,17 @@ void RecordStore::restoreFileOrder()
 
 void RecordStore::clear()
 {
-    std::vector<LogRecord>().swap(m_records);
-    std::vector<TextBlock>().swap(m_blocks);
+    m_records = RecordArray();
+    std::vector<std::unique_ptr<TextArena>>().swap(m_arenas);
     std::vector<FieldMap>().swap(m_maps);
     std::vector<std::uint32_t>().swap(m_order);
 }
 
-void RecordStore::assign(std::vector<LogRecord> records, std::vector<TextBlock> blocks,
+void RecordStore::assign(RecordArray records, std::vector<std::unique_ptr<TextArena>> arenas,
                          std::vector<FieldMap> maps)
 {
     m_records = std::move(records);
-    m_blocks = std::move(blocks);
+    m_arenas = std::move(arenas);
     m_maps = std::move(maps);
     restoreFileOrder();
 }

@@ -1,0 +1,35 @@
+#pragma once
+// The sequential part of a load, run on each block in file order before a worker sees it: finds
+// the 0x1A that ends the file and applies every header line, so each block knows its field maps.
+
+#include "logs/LogBlock.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace quill {
+
+class HeaderTracker {
+public:
+    HeaderTracker(LogFormat& format, FieldMap& map);
+
+    // Cuts the block at a 0x1A standing between lines; returns true when it found one.
+    bool cutAtEndMark(LogBlock& block) const;
+
+    // Applies the block's header lines and records where its field map changes.
+    void collectHeaders(LogBlock& block);
+
+    // Every distinct map met, indexed by map id.
+    std::vector<FieldMap> takeMaps() { return std::move(m_maps); }
+
+private:
+    std::uint32_t idOf(const FieldMap& map);
+
+    LogFormat& m_format;
+    FieldMap& m_map;
+    std::vector<FieldMap> m_maps;
+    std::unordered_map<std::string, std::uint32_t> m_ids;
+    std::uint32_t m_mapId = 0;
+};
+
+} // namespace quill

@@ -1,0 +1,41 @@
+#pragma once
+// A block of whole log lines on its way through a load, and the line tests every stage shares.
+
+#include "logs/FieldMap.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace quill {
+
+inline constexpr size_t kMinBlanksOfDataLine = 9; // 11 tokens once "- " is put in front
+inline constexpr size_t kHashFreePrefix = 8;      // the first 10 characters with the prefix
+
+// A data line has at least 11 tokens and no "#" in its first 10 characters, prefix included.
+inline bool isDataLine(const char* line, size_t length, size_t blanks)
+{
+    return blanks >= kMinBlanksOfDataLine && !std::memchr(line, '#', std::min(length, kHashFreePrefix));
+}
+
+struct MapTransition {
+    size_t offset; // applies to data lines starting at or after this block offset
+    std::uint32_t mapId;
+    FieldMap map;
+};
+
+struct LogBlock {
+    std::unique_ptr<char[]> input; // whole lines
+    size_t capacity = 0;
+    size_t size = 0;
+    size_t sequence = 0;          // place in the file, counting from 0
+    bool startsFile = false;      // the first line is read as it is, without skipping blanks
+    std::vector<MapTransition> transitions;
+};
+
+// Position just after the last CR or LF in [data, data + size), or 0 when there is none.
+size_t afterLastLineEnd(const char* data, size_t size);
+
+} // namespace quill
