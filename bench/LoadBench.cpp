@@ -30,6 +30,18 @@ void BM_LoadDefaultFilters(benchmark::State& state)
 }
 BENCHMARK(BM_LoadDefaultFilters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// A reload in the same window: the memory of the last load's text is written again.
+void BM_ReloadDefaultFilters(benchmark::State& state)
+{
+    const std::string path = benchLog();
+    quill::LogAnalysis analysis;
+    analysis.load(path, quill::FilterSnapshot{});
+    for (auto _ : state)
+        analysis.load(path, quill::FilterSnapshot{});
+    state.counters["records"] = analysis.store().count();
+}
+BENCHMARK(BM_ReloadDefaultFilters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // One store for all click benchmarks; each click sorts from file order again.
 quill::LogAnalysis& loadedAnalysis()
 {

@@ -47,50 +47,47 @@ std::uint32_t HeaderTracker::idOf(const FieldMap& map)
     return it->second;
 }
 
-bool HeaderTracker::cutAtEndMark(LogBlock& block) const
+bool HeaderTracker::scanBlock(LogBlock& block)
 {
+    block.transitions.push_back({0, m_mapId, m_map});
     const char* data = block.input.get();
-    size_t insideUpTo = 0;
-    for (size_t at = 0; at < block.size;) {
-        const void* hit = std::memchr(data + at, 0x1A, block.size - at);
-        if (!hit)
-            return false;
-        size_t z = static_cast<size_t>(static_cast<const char*>(hit) - data);
-        if (standsBetweenLines(block, z, insideUpTo)) {
-            block.size = z;
-            return true;
+    const char* end = data + block.size;
+    size_t insideUpTo = 0;  // bytes before this are inside lines or already judged
+    size_t searchFrom = 0;  // 0, or the line end of the last line looked at
+    for (const char* hit = findEither(data, end, '#', 0x1A); hit < end; hit = findEither(hit, end, '#', 0x1A)) {
+        const auto h = static_cast<size_t>(hit - data);
+        if (*hit == 0x1A) {
+            if (standsBetweenLines(block, h, insideUpTo)) {
+                block.size = h;
+                return true;
+            }
+            insideUpTo = h + 1;
+            ++hit;
+            continue;
         }
-        insideUpTo = z + 1;
-        at = z + 1;
+        const size_t before = searchFrom + afterLastLineEnd(data + searchFrom, h - searchFrom);
+        const char* start = data + before;
+        if (before > 0 || !block.startsFile)
+            start = skipBlankBytes(start, hit);
+        size_t blanks = 0, firstHigh = 0;
+        const char* lineEnd = findLineEnd(start, end, blanks, firstHigh);
+        if (!isDataLine(start, static_cast<size_t>(lineEnd - start), blanks))
+            applyHeader(block, std::string_view(start, static_cast<size_t>(lineEnd - start)),
+                        static_cast<size_t>(lineEnd - data));
+        // A 0x1A inside this line is no end mark; one right after its line end may be.
+        insideUpTo = searchFrom = static_cast<size_t>(lineEnd - data);
+        hit = lineEnd;
     }
     return false;
 }
 
-void HeaderTracker::collectHeaders(LogBlock& block)
+void HeaderTracker::applyHeader(LogBlock& block, std::string_view line, size_t lineEnd)
 {
-    block.transitions.push_back({0, m_mapId, m_map});
-    const char* data = block.input.get();
-    for (size_t at = 0; at < block.size;) {
-        const void* hit = std::memchr(data + at, '#', block.size - at);
-        if (!hit)
-            return;
-        size_t h = static_cast<size_t>(static_cast<const char*>(hit) - data);
-        // `at` is 0 or the line end of the last line looked at, so the search stays short.
-        size_t before = at + afterLastLineEnd(data + at, h - at);
-        const char* start = data + before;
-        if (before > 0 || !block.startsFile)
-            start = skipBlankBytes(start, data + h);
-        size_t blanks = 0, firstHigh = 0;
-        const char* end = findLineEnd(start, data + block.size, blanks, firstHigh);
-        if (!isDataLine(start, static_cast<size_t>(end - start), blanks)) {
-            applyHeaderLine(std::string_view(start, static_cast<size_t>(end - start)), m_format, m_map);
-            std::uint32_t id = idOf(m_map);
-            if (id != m_mapId) {
-                m_mapId = id;
-                block.transitions.push_back({static_cast<size_t>(end - data), id, m_map});
-            }
-        }
-        at = static_cast<size_t>(end - data);
+    applyHeaderLine(line, m_format, m_map);
+    const std::uint32_t id = idOf(m_map);
+    if (id != m_mapId) {
+        m_mapId = id;
+        block.transitions.push_back({lineEnd, id, m_map});
     }
 }
 

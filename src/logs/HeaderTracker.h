@@ -13,17 +13,16 @@ class HeaderTracker {
 public:
     HeaderTracker(LogFormat& format, FieldMap& map);
 
-    // Cuts the block at a 0x1A standing between lines; returns true when it found one.
-    bool cutAtEndMark(LogBlock& block) const;
-
-    // Applies the block's header lines and records where its field map changes.
-    void collectHeaders(LogBlock& block);
+    // Applies the block's header lines, records where its field map changes, and cuts the block
+    // at a 0x1A standing between lines; returns true when it found one (the file ends there).
+    bool scanBlock(LogBlock& block);
 
     // Every distinct map met, indexed by map id.
     std::vector<FieldMap> takeMaps() { return std::move(m_maps); }
 
 private:
     std::uint32_t idOf(const FieldMap& map);
+    void applyHeader(LogBlock& block, std::string_view line, size_t lineEnd);
 
     LogFormat& m_format;
     FieldMap& m_map;

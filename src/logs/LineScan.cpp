@@ -67,6 +67,26 @@ const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& 
     return p;
 }
 
+const char* findEither(const char* p, const char* end, char a, char b)
+{
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second))));
+        if (hits)
+            return p + __builtin_ctz(hits);
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == a || *p == b)
+            return p;
+    return end;
+}
+
 const char* skipBlankBytes(const char* p, const char* end)
 {
 #ifdef __SSE2__

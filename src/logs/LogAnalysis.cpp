@@ -19,7 +19,7 @@ LogAnalysis::LoadResult LogAnalysis::load(const std::string& path, const FilterS
 {
     const auto start = std::chrono::steady_clock::now();
     LoadResult result;
-    result.outcome = readLogFile(path, filters, m_format, m_fieldMap, m_store);
+    result.outcome = readLogFile(path, filters, m_format, m_fieldMap, m_store, m_textCache);
     result.elapsedMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
     return result;

@@ -38,6 +38,7 @@ public:
 private:
     bool anyRecordKnows(int column) const;
 
+    std::shared_ptr<RegionCache> m_textCache = std::make_shared<RegionCache>();
     RecordStore m_store;
     FieldMap m_fieldMap;
     LogFormat m_format = LogFormat::None;

@@ -25,11 +25,12 @@ constexpr size_t kMaxBlocksInFlight = 6;
 // buffers come back for reuse, so the reader keeps reading into memory that is already mapped.
 class BlockPool {
 public:
-    BlockPool(const LineMatcher& matcher, RecordArray& records) : m_records(records)
+    BlockPool(const LineMatcher& matcher, RecordArray& records, const std::shared_ptr<RegionCache>& cache)
+        : m_records(records)
     {
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
         for (unsigned i = 0; i < count; ++i)
-            m_arenas.push_back(std::make_unique<TextArena>());
+            m_arenas.push_back(std::make_unique<TextArena>(cache));
         for (unsigned i = 0; i < count; ++i)
             m_threads.emplace_back([this, &matcher, i] { run(matcher, *m_arenas[i]); });
     }
@@ -175,9 +176,8 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
 
         block->size = cut;
         block->sequence = blocks.size();
-        if (headers.cutAtEndMark(*block))
+        if (headers.scanBlock(*block))
             atEnd = true;
-        headers.collectHeaders(*block);
         blocks.push_back(std::move(block));
         pool.submit(blocks.back().get());
         block = std::move(next);
@@ -188,7 +188,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
 } // namespace
 
 LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
-                        FieldMap& map, RecordStore& store)
+                        FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache)
 {
     store.clear();
     FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -213,7 +213,7 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
     if (!records.reserve(static_cast<size_t>(info.st_size) / 11 + 16))
         return LoadOutcome::failed(fileErrorText(ENOMEM));
     std::vector<std::unique_ptr<LogBlock>> blocks;
-    BlockPool pool(matcher, records);
+    BlockPool pool(matcher, records, cache);
     int error = readBlocks(file.get(), headers, pool, blocks);
     if (!pool.finish() && error == 0)
         error = ENOMEM;
@@ -221,6 +221,8 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
         return LoadOutcome::failed(fileErrorText(error));
 
     store.assign(std::move(records), pool.takeArenas(), headers.takeMaps());
+    if (cache)
+        cache->releaseAll(); // what this load did not reuse
     format = newFormat;
     map = newMap;
     return LoadOutcome::loaded();

@@ -5,6 +5,9 @@
 #include "logs/FieldMap.h"
 #include "logs/FilterSnapshot.h"
 #include "logs/RecordStore.h"
+#include "logs/TextArena.h"
+
+#include <memory>
 
 #include <string>
 
@@ -21,8 +24,9 @@ struct LoadOutcome {
 };
 
 // Replaces the store's records with the kept records of the file at `path`. `format` and `map`
-// carry the header state in and out. On failure the store is left empty.
+// carry the header state in and out. On failure the store is left empty. Memory of the store's
+// previous text goes through `cache` (when given) to be written again.
 LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
-                        FieldMap& map, RecordStore& store);
+                        FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache = nullptr);
 
 } // namespace quill
