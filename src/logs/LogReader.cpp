@@ -2,6 +2,7 @@
 
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
+#include "logs/LineScan.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -134,6 +135,20 @@ private:
     int m_fd;
 };
 
+// Where a block of `used` bytes may end: after its last line end, or at its end when only bytes
+// <= 0x20 follow (they lie between lines, so a run of them as long as a sparse file's hole never
+// has to fit into one block). 0 when the block holds no end of a line yet.
+size_t cutPoint(const LogBlock& block, size_t used, bool atEnd)
+{
+    if (atEnd)
+        return used;
+    const char* data = block.input.get();
+    const size_t lineEnd = afterLastLineEnd(data, used);
+    if (lineEnd == 0 && block.startsFile)
+        return 0;
+    return skipBlankBytes(data + lineEnd, data + used) == data + used ? used : lineEnd;
+}
+
 // Reads the file into blocks of whole lines and hands each to the pool; returns 0 or an errno value.
 int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std::unique_ptr<LogBlock>>& blocks)
 {
@@ -161,7 +176,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
         atEnd = got == 0;
         if (!atEnd && used < block->capacity)
             continue;
-        const size_t cut = atEnd ? used : afterLastLineEnd(block->input.get(), used);
+        const size_t cut = cutPoint(*block, used, atEnd);
         if (cut == 0 && !atEnd)
             continue;
 

@@ -1,0 +1,56 @@
+#pragma once
+// Helpers for log tests: load bytes as a file and read back what the record list shows.
+
+#include "logs/LogAnalysis.h"
+#include "logs/RowTexts.h"
+#include "support/TempFolder.h"
+
+#include <string>
+#include <vector>
+
+namespace quill::test {
+
+inline constexpr const char* kIis6Header =
+    "#Software: Microsoft Internet Information Services 6.0\r\n"
+    "#Version: 1.0\r\n"
+    "#Date: 2026-12-01 00:00:00\r\n"
+    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
+    "cs(User-Agent) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes time-taken cs(Referer)\r\n";
+
+// An IIS 6 data line with the given stem, agent, client address and time taken.
+inline std::string iis6Line(const std::string& stem, const std::string& agent = "Mozilla/4.0",
+                            const std::string& client = "1.2.3.4", const std::string& timeTaken = "15",
+                            const std::string& status = "200")
+{
+    return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + client + " " + agent + " " + status +
+           " 0 0 1500 300 " + timeTaken + " -\r\n";
+}
+
+// Every row of the record list, each as its 17 column texts.
+inline std::vector<std::vector<std::string>> shownRows(const LogAnalysis& analysis)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (std::uint32_t row = 0; row < analysis.store().count(); ++row) {
+        auto texts = rowTexts(analysis.store(), row);
+        rows.emplace_back(texts.begin(), texts.end());
+    }
+    return rows;
+}
+
+// The texts of one column, top to bottom.
+inline std::vector<std::string> columnTexts(const LogAnalysis& analysis, int column)
+{
+    std::vector<std::string> texts;
+    for (std::uint32_t row = 0; row < analysis.store().count(); ++row)
+        texts.push_back(cellText(analysis.store(), row, column));
+    return texts;
+}
+
+// Writes `bytes` to a file and loads it into `analysis`.
+inline LogAnalysis::LoadResult loadBytes(LogAnalysis& analysis, const TempFolder& folder, const std::string& bytes,
+                                         const FilterSnapshot& filters = {}, const std::string& name = "ex.log")
+{
+    return analysis.load(folder.write(name, bytes), filters);
+}
+
+} // namespace quill::test
