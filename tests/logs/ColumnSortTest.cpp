@@ -1,0 +1,157 @@
+#include "logs/LogTestSupport.h"
+#include "logs/MyTStringsCustomSort.h"
+
+#include <gtest/gtest.h>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+constexpr int kColPort = 12;
+
+// A log whose lines differ in port, time taken and stem; stems name the file order.
+std::string portsAndTimes(const std::vector<std::pair<std::string, std::string>>& portTime)
+{
+    std::string bytes = kIis6Header;
+    int i = 0;
+    for (const auto& [port, time] : portTime)
+        bytes += "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /r" + std::to_string(i++) + " - " + port +
+                 " - 1.2.3.4 UA 200 0 0 1 2 " + time + " -\r\n";
+    return bytes;
+}
+
+} // namespace
+
+TEST(ColumnSort, sharesOneDirectionFlagAcrossColumns)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    loadBytes(analysis, folder, portsAndTimes({{"80", "15"}, {"443", "1500"}, {"8080", "200"}}));
+    analysis.clickColumn(kColTimeTaken); // first click of a run: descending
+    EXPECT_EQ(columnTexts(analysis, kColTimeTaken), (std::vector<std::string>{"1500", "200", "15"}));
+    analysis.clickColumn(kColPort); // the next click, on any column: ascending, ports as text
+    EXPECT_EQ(columnTexts(analysis, kColPort), (std::vector<std::string>{"443", "80", "8080"}));
+    analysis.clickColumn(kColTimeTaken);
+    EXPECT_EQ(columnTexts(analysis, kColTimeTaken), (std::vector<std::string>{"1500", "200", "15"}));
+    analysis.clickColumn(kColTimeTaken);
+    EXPECT_EQ(columnTexts(analysis, kColTimeTaken), (std::vector<std::string>{"15", "200", "1500"}));
+    EXPECT_EQ(columnTexts(analysis, kColRow), (std::vector<std::string>{"0", "1", "2"}));
+}
+
+TEST(ColumnSort, rowNumberColumnRestoresFileOrderWithoutFlippingTheFlag)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    loadBytes(analysis, folder, portsAndTimes({{"80", "15"}, {"443", "1500"}, {"8080", "200"}}));
+    analysis.clickColumn(kColTimeTaken);
+    ASSERT_TRUE(analysis.sortDescending());
+    analysis.clickColumn(kColRow);
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/r0", "/r1", "/r2"}));
+    EXPECT_TRUE(analysis.sortDescending());
+    analysis.clickColumn(kColTimeTaken);
+    EXPECT_FALSE(analysis.sortDescending());
+    EXPECT_EQ(columnTexts(analysis, kColTimeTaken), (std::vector<std::string>{"15", "200", "1500"}));
+}
+
+// Records whose numeric key is not a number (here "-", a number too large for 32 bits, and a
+// line too short to have the field) follow all numbers, in file order, in both directions.
+TEST(ColumnSort, numericColumnsPutNonNumbersLastInFileOrder)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    std::string bytes = portsAndTimes({{"80", "-"}, {"80", "30"}, {"80", "4294967296"}, {"80", "$10"}, {"80", "7"}});
+    bytes += "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /short - 80 - 1.2.3.4 UA\r\n";
+    loadBytes(analysis, folder, bytes);
+    analysis.clickColumn(kColTimeTaken);
+    EXPECT_EQ(columnTexts(analysis, kColUriStem),
+              (std::vector<std::string>{"/r1", "/r3", "/r4", "/r0", "/r2", "/short"}));
+    analysis.clickColumn(kColTimeTaken);
+    EXPECT_EQ(columnTexts(analysis, kColUriStem),
+              (std::vector<std::string>{"/r4", "/r3", "/r1", "/r0", "/r2", "/short"}));
+}
+
+TEST(ColumnSort, keepsFileOrderAmongEqualKeysInBothDirections)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    loadBytes(analysis, folder, portsAndTimes({{"80", "5"}, {"443", "5"}, {"80", "9"}, {"443", "5"}, {"80", "5"}}));
+    analysis.clickColumn(kColPort); // descending
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/r0", "/r2", "/r4", "/r1", "/r3"}));
+    analysis.clickColumn(kColTimeTaken); // ascending
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/r0", "/r1", "/r3", "/r4", "/r2"}));
+}
+
+TEST(ColumnSort, comparesTextKeysByteWise)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    std::string bytes = kIis6Header;
+    for (const char* stem : {"/b", "/B", "/a-very-long-stem-over-sixteen-bytes-2", "/a-very-long-stem-over-sixteen-bytes-1",
+                             "/\xB0\xA1", "/a"})
+        bytes += iis6Line(stem);
+    loadBytes(analysis, folder, bytes);
+    analysis.clickColumn(kColUriStem);
+    analysis.clickColumn(kColUriStem); // ascending
+    EXPECT_EQ(columnTexts(analysis, kColUriStem),
+              (std::vector<std::string>{"/B", "/a", "/a-very-long-stem-over-sixteen-bytes-1",
+                                        "/a-very-long-stem-over-sixteen-bytes-2", "/b", "/\xB0\xA1"}));
+}
+
+TEST(ColumnSort, unmappedColumnsRestoreFileOrderWithoutFlipping)
+{
+    const std::string logParser =
+        "#Software: Microsoft Log Parser\r\n#Fields: DateTime UriStem\r\n"
+        "f 2 c w 2026-12-02 10:00:00 a b c d e f g h i j k /x q u\r\n"
+        "f 1 c w 2026-12-01 10:00:00 a b c d e f g h i j k /y q u\r\n";
+    TempFolder folder;
+    LogAnalysis analysis;
+    loadBytes(analysis, folder, logParser);
+    analysis.clickColumn(kColUserAgent);
+    EXPECT_FALSE(analysis.sortDescending());
+    analysis.clickColumn(kColDate);
+    EXPECT_TRUE(analysis.sortDescending());
+    analysis.clickColumn(kColUserAgent);
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/x", "/y"}));
+    EXPECT_TRUE(analysis.sortDescending());
+}
+
+TEST(ColumnSort, sortsEachRecordByTheFieldOfItsOwnMap)
+{
+    // The referrer is known only before the restart; the later rows sort as "-".
+    const std::string bytes = std::string(kIis6Header) + iis6Line("/six-b") + iis6Line("/six-a") +
+                              "#Software: Microsoft Internet Information Services 7.5\r\n"
+                              "#Fields: date time s-ip cs-method cs-uri-stem x x x x x x x\r\n"
+                              "2026-12-01 00:00:01 10.0.0.1 GET /seven a b c d e f g\r\n";
+    TempFolder folder;
+    LogAnalysis analysis;
+    loadBytes(analysis, folder, bytes);
+    analysis.clickColumn(kColUriStem); // descending
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/six-b", "/six-a", "/seven"}));
+    analysis.clickColumn(kColClientIp); // ascending; "-" of the last row sorts before digits
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/seven", "/six-b", "/six-a"}));
+}
+
+TEST(ColumnSort, sortingAnEmptyStoreLeavesItEmpty)
+{
+    LogAnalysis analysis;
+    analysis.clickColumn(kColDate);
+    EXPECT_EQ(analysis.store().count(), 0u);
+    EXPECT_TRUE(analysis.store().order().empty());
+}
+
+TEST(ColumnSort, parsesNumbersAsThirtyTwoBitIntegers)
+{
+    struct Case {
+        const char* key;
+        std::optional<std::int32_t> value;
+    };
+    const Case cases[] = {
+        {"15", 15},          {"  12", 12},       {"+5", 5},         {"-7", -7},           {"$1F", 31},
+        {"x1f", 31},         {"0X1F", 31},       {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
+        {"$FFFFFFFF", -1},   {"2147483648", {}}, {"$100000000", {}}, {"", {}},            {"-", {}},
+        {"0x", {}},          {"12a", {}},        {"1 ", {}},        {"1.5", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseSortNumber(c.key), c.value) << c.key;
+}
