@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <thread>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -350,4 +352,47 @@ TEST(LogReader, listsLogFilesIgnoringCase)
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"B.LOG", "a.log", "dir.log", "e.Log"}));
     EXPECT_TRUE(listLogFiles(folder.file("missing")).empty());
+}
+
+TEST(LogReader, readsLinesBeyondTheFourGibMarkOfASparseFile)
+{
+    TempFolder folder;
+    const std::string path = folder.write("big.log", std::string(kIis6Header) + iis6Line("/before.htm"));
+    const off_t hole = (off_t(4) << 30) + 12345;
+    ASSERT_EQ(truncate(path.c_str(), hole), 0);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out << iis6Line("/after.htm") << iis6Line("/last.htm");
+    }
+    LogAnalysis analysis;
+    ASSERT_EQ(analysis.load(path, {}).outcome.kind, LoadOutcome::Kind::Loaded);
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/before.htm", "/after.htm", "/last.htm"}));
+}
+
+TEST(LogReader, staysConsistentWhenTheFileIsTruncatedOrDeletedWhileRead)
+{
+    std::string bytes = kIis6Header;
+    while (bytes.size() < (40u << 20))
+        bytes += iis6Line("/page.htm");
+    for (bool deleteIt : {false, true}) {
+        TempFolder folder;
+        const std::string path = folder.write("live.log", bytes);
+        LogAnalysis analysis;
+        std::thread other([&] {
+            if (deleteIt)
+                unlink(path.c_str());
+            else
+                truncate(path.c_str(), 10 << 20);
+        });
+        auto result = analysis.load(path, {});
+        other.join();
+        const RecordStore& store = analysis.store();
+        if (result.outcome.kind == LoadOutcome::Kind::Loaded) {
+            EXPECT_EQ(store.order().size(), store.count());
+            for (std::uint32_t row = 0; row < store.count(); ++row)
+                ASSERT_EQ(cellText(store, row, kColUriStem), "/page.htm");
+        } else {
+            EXPECT_EQ(store.count(), 0u);
+        }
+    }
 }

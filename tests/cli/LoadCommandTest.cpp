@@ -1,0 +1,136 @@
+#include "logs/LogTestSupport.h"
+#include "platform/CodePage.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+ProcessResult cli(std::vector<std::string> args)
+{
+    args.insert(args.begin(), QUILLMARK_CLI_PATH);
+    return runProcess(args);
+}
+
+std::vector<std::string> outputLines(const std::string& out)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(out);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string field(const std::string& line, int column)
+{
+    std::istringstream stream(line);
+    std::string text;
+    for (int i = 0; i <= column; ++i)
+        std::getline(stream, text, '\t');
+    return text;
+}
+
+} // namespace
+
+TEST(LoadCommand, rejectsBadUsageWithExitCodeTwo)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {}, {"load"}, {"nonsense"}, {"load", "--on"}, {"load", "--on", "nobox", "x.log"},
+        {"load", "--click", "17", "x.log"}, {"load", "--click", "-1", "x.log"}, {"load", "--bogus", "x.log"},
+    };
+    for (const auto& args : cases) {
+        ProcessResult result = cli(args);
+        EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "" : args.back());
+        EXPECT_NE(result.err.find("usage"), std::string::npos);
+    }
+}
+
+TEST(LoadCommand, reportsAMissingFile)
+{
+    TempFolder folder;
+    ProcessResult result = cli({"load", folder.file("nope.log")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "no such file: " + folder.file("nope.log") + "\n");
+}
+
+TEST(LoadCommand, printsEveryRowAndTheSummary)
+{
+    TempFolder folder;
+    const std::string path =
+        folder.write("a.log", std::string(kIis6Header) + iis6Line("/a.htm", "Googlebot/2.1") + iis6Line("/b.gif"));
+    ProcessResult result = cli({"load", path});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "0\t/a.htm\t-\tGoogle\t200\t0\t0\t1.2.3.4\t2026-12-01\t00:00:01\tGET\t10.0.0.1\t80\t1500\t300\t15\t-\n");
+    EXPECT_EQ(result.err.substr(0, 8), "用时: ");
+    EXPECT_NE(result.err.find("秒   共有 1条记录\n"), std::string::npos);
+}
+
+TEST(LoadCommand, appliesFilterBoxesSearchAndClicks)
+{
+    TempFolder folder;
+    std::string gbkStem = gbk("日志");
+    gbkStem.insert(0, 1, '/').append(".htm");
+    const std::string path = folder.write(
+        "a.log", std::string(kIis6Header) + iis6Line("/a.gif", "UA", "1.1.1.1", "300") +
+                     iis6Line(gbkStem, "UA", "2.2.2.2", "20") + iis6Line("/c.htm", "UA", "3.3.3.3", "100"));
+    ProcessResult all = cli({"load", "--off", "images", "--click", "15", path});
+    std::vector<std::string> urls;
+    for (const std::string& line : outputLines(all.out))
+        urls.push_back(field(line, 1));
+    EXPECT_EQ(urls, (std::vector<std::string>{"/a.gif", "/c.htm", "/日志.htm"}));
+
+    ProcessResult search = cli({"load", "--search", "日志", path});
+    ASSERT_EQ(outputLines(search.out).size(), 1u);
+    EXPECT_EQ(field(outputLines(search.out)[0], 1), "/日志.htm");
+}
+
+TEST(LoadCommand, escapesFieldsAndWritesGbkWithRaw)
+{
+    TempFolder folder;
+    // "\x95\x5C" is one double-byte character whose second byte is a backslash.
+    const std::string stem = "/a\\b\t" + std::string("\x95\x5C") + gbk("页");
+    const std::string line = "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - 1.2.3.4 UA 200 0 0 1 2 3 -\r\n";
+    const std::string path = folder.write("a.log", std::string(kIis6Header) + line);
+
+    ProcessResult utf8 = cli({"load", path});
+    EXPECT_EQ(field(utf8.out, 1), "/a\\\\b\\t" + gbkToUtf8("\x95\x5C") + "页");
+
+    ProcessResult raw = cli({"load", "--raw", path});
+    EXPECT_EQ(field(raw.out, 1), "/a\\\\b\\t\x95\x5C" + gbk("页"));
+    EXPECT_NE(raw.err.find(gbk("共有 1条记录")), std::string::npos);
+}
+
+TEST(LoadCommand, carriesTheFieldMapFromOneFileToTheNext)
+{
+    TempFolder folder;
+    const std::string first = folder.write("1.log", std::string(kIis6Header) + iis6Line("/first.htm"));
+    const std::string second = folder.write("2.log", iis6Line("/second.htm"));
+    ProcessResult result = cli({"load", first, second});
+    EXPECT_EQ(result.exitCode, 0);
+    ASSERT_EQ(outputLines(result.out).size(), 1u);
+    EXPECT_EQ(field(result.out, 1), "/second.htm");
+}
+
+TEST(LoadCommand, loadsTheBundledSamples)
+{
+    for (const char* name : {"ex261130.log", "ex261201.log", "ex261202.log", "logparser_261201.log"}) {
+        ProcessResult result = cli({"load", std::string(QUILLMARK_SAMPLES_DIR) + "/" + name});
+        EXPECT_EQ(result.exitCode, 0) << name;
+        const auto lines = outputLines(result.out);
+        EXPECT_GT(lines.size(), 100u) << name;
+        for (const std::string& line : lines) {
+            EXPECT_EQ(field(line, 1).substr(0, 1), "/") << name << ": " << line;
+            EXPECT_EQ(field(line, 8).substr(0, 6), "2026-1") << name << ": " << line;
+            EXPECT_TRUE(field(line, 10) == "GET" || field(line, 10) == "POST") << name << ": " << line;
+            EXPECT_TRUE(field(line, 4) == "200" || field(line, 4) == "304" || field(line, 4) == "404" ||
+                        field(line, 4) == "500")
+                << name << ": " << line;
+        }
+    }
+}
