@@ -2,7 +2,7 @@
 
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
-#include "crawlers/CrawlerStatsWorker.h"
+#include "crawlers/CrawlerStatistics.h"
 #include "platform/QueueDispatcher.h"
 
 #include <cstdio>
@@ -24,9 +24,7 @@ int runStats(CliArgs& args)
 
     // The same run the "统计" button starts, with this thread as the user-interface thread.
     QueueDispatcher ui;
-    std::atomic<bool> StatsStopRequested{false};
     CliOutput out(args.raw());
-    bool finished = false;
     CrawlerStatsWorker::Handlers handlers{
         [&](const CrawlerFileStats& row) {
             const auto texts = statisticsRowTexts(row);
@@ -41,10 +39,11 @@ int runStats(CliArgs& args)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
                              printableField(row.readError, args.raw()).c_str());
         },
-        [&] { finished = true; },
+        [] {},
     };
-    CrawlerStatsWorker worker(folder, StatsStopRequested, ui, std::move(handlers));
-    while (!finished)
+    CrawlerStatistics statistics(ui, std::move(handlers));
+    statistics.start(folder);
+    while (statistics.isCounting())
         ui.runOne(std::chrono::seconds(1));
     return kExitOk;
 }

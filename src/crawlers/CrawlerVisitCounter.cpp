@@ -6,9 +6,6 @@
 #include <climits>
 #include <cstring>
 #include <hs/hs.h>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace quill {
 namespace {
@@ -51,20 +48,16 @@ const StatisticsDatabase& statisticsDatabase()
     return database;
 }
 
-// First byte >= 0x80 in [p, end), or end.
-const char* firstHighByte(const char* p, const char* end)
+// True when a token at `start` begins a character. Walking a GBK text from any boundary, the byte
+// after one that cannot lead a double-byte character (a line end, ASCII, 0x80, 0xFF) always
+// begins a character; from there the bytes that can lead pair up. So only the run of such bytes
+// right before `start` decides, and lines need not be walked from their beginning.
+bool startsCharacter(std::string_view block, size_t start)
 {
-#ifdef __SSE2__
-    while (end - p >= 16) {
-        auto bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)))
-            return p + __builtin_ctz(high);
-        p += 16;
-    }
-#endif
-    while (p < end && !(*p & 0x80))
-        ++p;
-    return p;
+    size_t leads = 0;
+    while (leads < start && isGbkLeadByte(static_cast<unsigned char>(block[start - leads - 1])))
+        ++leads;
+    return leads % 2 == 0;
 }
 
 // The state of one block scan: the line of the latest match and the best row found in it.
@@ -74,12 +67,9 @@ struct BlockScan {
     StatisticsCounts counts{};
     bool inLine = false;
     bool unordered = false;
-    size_t lineBegin = 0;
-    size_t lineEnd = 0;   // offset of the line's CR or LF, or the block's end
-    int bestRow = 0;      // 0: no token yet
-    size_t plainUpTo = 0; // the bytes of the line before this offset are all single-byte characters
-    size_t walked = 0;    // a character boundary at or after plainUpTo, once a high byte was seen
-    bool highSeen = false;
+    size_t lastEnd = 0;
+    size_t lineEnd = 0; // offset of the line's CR or LF, or the block's end
+    int bestRow = 0;    // 0: no token yet
 
     void commit()
     {
@@ -91,43 +81,13 @@ struct BlockScan {
     void enterLine(size_t start)
     {
         const char* data = block.data();
-        const size_t floor = inLine ? lineEnd + 1 : 0;
-        size_t begin = floor;
-        if (const void* lf = memrchr(data + floor, '\n', start - floor))
-            begin = static_cast<size_t>(static_cast<const char*>(lf) - data) + 1;
-        if (const void* cr = memrchr(data + begin, '\r', start - begin))
-            begin = static_cast<size_t>(static_cast<const char*>(cr) - data) + 1;
         size_t end = block.size();
         if (const void* lf = std::memchr(data + start, '\n', end - start))
             end = static_cast<size_t>(static_cast<const char*>(lf) - data);
         if (const void* cr = std::memchr(data + start, '\r', end - start))
             end = static_cast<size_t>(static_cast<const char*>(cr) - data);
         inLine = true;
-        lineBegin = begin;
         lineEnd = end;
-        plainUpTo = begin;
-        highSeen = false;
-    }
-
-    bool isCharBoundary(size_t start)
-    {
-        if (start <= plainUpTo)
-            return true;
-        const char* data = block.data();
-        if (!highSeen) {
-            plainUpTo = static_cast<size_t>(firstHighByte(data + plainUpTo, data + start) - data);
-            if (plainUpTo == start)
-                return true;
-            highSeen = true;
-            walked = plainUpTo;
-        }
-        if (start < walked)
-            walked = plainUpTo;
-        // A token starts at least one token length before the line end, so a lead byte met here
-        // always has its trail byte inside the line.
-        while (walked < start)
-            walked += isGbkLeadByte(static_cast<unsigned char>(data[walked])) ? 2 : 1;
-        return walked == start;
     }
 };
 
@@ -135,16 +95,19 @@ int onMatch(unsigned int id, unsigned long long, unsigned long long to, unsigned
 {
     auto& scan = *static_cast<BlockScan*>(context);
     const int row = static_cast<int>(id);
-    const size_t start = static_cast<size_t>(to) - scan.database->tokenLength[row];
-    if (!scan.inLine || start > scan.lineEnd) { // a token never starts on a line end
-        scan.commit();
-        scan.enterLine(start);
-    } else if (start < scan.lineBegin) {
-        // Literal matches come in end order; were one ever late, its line is already counted.
+    const size_t end = static_cast<size_t>(to);
+    const size_t start = end - scan.database->tokenLength[row];
+    if (end < scan.lastEnd) {
+        // Literal matches come in end order; were one ever late, its line might be counted already.
         scan.unordered = true;
         return 1;
     }
-    if ((scan.bestRow == 0 || row < scan.bestRow) && scan.isCharBoundary(start))
+    scan.lastEnd = end;
+    if (!scan.inLine || start > scan.lineEnd) { // a token never holds a line end
+        scan.commit();
+        scan.enterLine(start);
+    }
+    if ((scan.bestRow == 0 || row < scan.bestRow) && startsCharacter(scan.block, start))
         scan.bestRow = row;
     return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Counts log lines by the first statistics row of the crawler table whose token they contain. The
 // seven tokens are searched in one pass over a block of lines with a multi-literal matcher; each
-// candidate is then held to the exact rule (a match starts on a GBK character boundary of its line),
+// candidate is then held to the exact rule (a match starts on a GBK character boundary),
 // so the counts equal statisticsRowOf applied line by line.
 
 #include "crawlers/CrawlerFileStats.h"
