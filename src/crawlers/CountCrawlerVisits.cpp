@@ -15,7 +15,7 @@ namespace quill {
 namespace {
 
 // Small enough that a block is still in the cache when it is scanned.
-constexpr size_t kBlockBytes = size_t(1) << 20;
+constexpr size_t kBlockBytes = size_t(256) << 10;
 
 class FileHandle {
 public:
