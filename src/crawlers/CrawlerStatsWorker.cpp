@@ -41,6 +41,8 @@ CrawlerStatsWorker::~CrawlerStatsWorker()
 void CrawlerStatsWorker::run(std::string folder)
 {
     for (const DirectoryEntry& entry : findEntries(folder, "*.log")) {
+        if (m_abandon)
+            return;
         if (entry.isDirectory)
             continue;
         std::optional<CrawlerFileStats> row = CountCrawlerVisits(joinPath(folder, entry.name), m_abandon);

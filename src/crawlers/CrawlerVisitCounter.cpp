@@ -66,7 +66,6 @@ struct BlockScan {
     const StatisticsDatabase* database;
     StatisticsCounts counts{};
     bool inLine = false;
-    bool unordered = false;
     size_t lastEnd = 0;
     size_t lineEnd = 0; // offset of the line's CR or LF, or the block's end
     int bestRow = 0;    // 0: no token yet
@@ -97,11 +96,8 @@ int onMatch(unsigned int id, unsigned long long, unsigned long long to, unsigned
     const int row = static_cast<int>(id);
     const size_t end = static_cast<size_t>(to);
     const size_t start = end - scan.database->tokenLength[row];
-    if (end < scan.lastEnd) {
-        // Literal matches come in end order; were one ever late, its line might be counted already.
-        scan.unordered = true;
-        return 1;
-    }
+    if (end < scan.lastEnd)
+        return 1; // literal matches come in end order; a late one's line may be counted already
     scan.lastEnd = end;
     if (!scan.inLine || start > scan.lineEnd) { // a token never holds a line end
         scan.commit();
@@ -138,10 +134,10 @@ void CrawlerVisitCounter::addLines(std::string_view block)
         return;
     }
     BlockScan scan{block, &statisticsDatabase()};
-    hs_scan(scan.database->db, block.data(), static_cast<unsigned>(block.size()), 0, m_scratch->scratch,
-            onMatch, &scan);
-    if (scan.unordered) {
-        addLinesPlainly(block);
+    if (hs_scan(scan.database->db, block.data(), static_cast<unsigned>(block.size()), 0, m_scratch->scratch,
+                onMatch, &scan)
+        != HS_SUCCESS) {
+        addLinesPlainly(block); // the scan was cut short: its counts are incomplete
         return;
     }
     scan.commit();

@@ -14,7 +14,7 @@ using quill::test::TempFolder;
 
 namespace {
 
-// A queue for the "user-interface thread" with a hook that runs on the worker at each post.
+// The "user-interface thread" queue, with a hook that runs on the worker at each post.
 class HookedDispatcher : public UiDispatcher {
 public:
     std::function<void(int postIndex)> onPost;
@@ -31,11 +31,22 @@ private:
     int m_posts = 0;
 };
 
-// What the statistics page would show: rows in order, then "finished".
-struct PageRecord {
-    std::vector<CrawlerFileStats> rows;
-    std::vector<std::string> events;
+class StatsRun : public ::testing::Test {
+protected:
+    // A folder with four logs, a folder named like a log, a sub-folder with a log, another file.
+    void SetUp() override
+    {
+        logs.write("ex090101.log", "GET / 200 Googlebot\r\nGET / 200 Baiduspider\r\n");
+        logs.write("ex090102.LOG", "GET / 200 msnbot\r\n");
+        logs.write("ex090103.log", "");
+        logs.write("ex090104.log", "GET / 200 Sogou\r\n");
+        logs.write("notes.txt", "Googlebot\r\n");
+        std::filesystem::create_directory(logs.file("old.log"));
+        std::filesystem::create_directory(logs.file("sub"));
+        logs.write("sub/ex090105.log", "Googlebot\r\n");
+    }
 
+    // What the statistics page would show: a row name per row, then "finished".
     CrawlerStatsWorker::Handlers handlers()
     {
         return {[this](const CrawlerFileStats& row) {
@@ -45,57 +56,44 @@ struct PageRecord {
                 [this] { events.push_back("finished"); }};
     }
     bool finished() const { return !events.empty() && events.back() == "finished"; }
-};
 
-// Runs posted tasks until the run has finished; fails after a generous deadline.
-void runUntilFinished(QueueDispatcher& ui, const PageRecord& page)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (!page.finished()) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the run did not finish";
-        ui.runOne(std::chrono::milliseconds(100));
+    void runUntilFinished()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!finished()) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the run did not finish";
+            ui.queue.runOne(std::chrono::milliseconds(100));
+        }
     }
-}
 
-std::vector<std::string> expectedNames(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const DirectoryEntry& entry : findEntries(folder, "*.log"))
-        if (!entry.isDirectory)
-            names.push_back(entry.name);
-    return names;
-}
+    // The logs in the order the directory lists them, folders left out.
+    std::vector<std::string> listedLogs() const
+    {
+        std::vector<std::string> names;
+        for (const DirectoryEntry& entry : findEntries(logs.path(), "*.log"))
+            if (!entry.isDirectory)
+                names.push_back(entry.name);
+        return names;
+    }
 
-// A folder with four logs, a folder named like a log, a sub-folder with a log, and another file.
-void fillLogFolder(const TempFolder& folder)
-{
-    folder.write("ex090101.log", "GET / 200 Googlebot\r\nGET / 200 Baiduspider\r\n");
-    folder.write("ex090102.LOG", "GET / 200 msnbot\r\n");
-    folder.write("ex090103.log", "");
-    folder.write("ex090104.log", "GET / 200 Sogou\r\n");
-    folder.write("notes.txt", "Googlebot\r\n");
-    std::filesystem::create_directory(folder.file("old.log"));
-    std::filesystem::create_directory(folder.file("sub"));
-    folder.write("sub/ex090105.log", "Googlebot\r\n");
-}
+    TempFolder logs;
+    HookedDispatcher ui;
+    std::atomic<bool> stop{false};
+    std::vector<CrawlerFileStats> rows;
+    std::vector<std::string> events;
+};
 
 } // namespace
 
-TEST(CrawlerStatsWorker, countsTheLogsOfTheFolderInListingOrderThenFinishes)
+TEST_F(StatsRun, countsTheLogsOfTheFolderInListingOrderThenFinishes)
 {
-    TempFolder folder;
-    fillLogFolder(folder);
-    QueueDispatcher ui;
-    PageRecord page;
-    std::atomic<bool> stop{false};
-    CrawlerStatsWorker worker(folder.path(), stop, ui, page.handlers());
-    runUntilFinished(ui, page);
-
-    std::vector<std::string> expected = expectedNames(folder.path());
+    CrawlerStatsWorker worker(logs.path(), stop, ui, handlers());
+    runUntilFinished();
+    std::vector<std::string> expected = listedLogs();
     ASSERT_EQ(expected.size(), 4u);
     expected.push_back("finished");
-    EXPECT_EQ(page.events, expected);
-    for (const CrawlerFileStats& row : page.rows) {
+    EXPECT_EQ(events, expected);
+    for (const CrawlerFileStats& row : rows) {
         ASSERT_TRUE(row.counts);
         if (row.fileName == "ex090101.log") {
             EXPECT_EQ(*row.counts, (StatisticsCounts{1, 1, 0, 0, 0, 0, 0}));
@@ -103,143 +101,96 @@ TEST(CrawlerStatsWorker, countsTheLogsOfTheFolderInListingOrderThenFinishes)
     }
 }
 
-TEST(CrawlerStatsWorker, aStopEndsTheRunAfterTheFileBeingCounted)
+TEST_F(StatsRun, aStopEndsTheRunAfterTheFileBeingCounted)
 {
-    TempFolder folder;
-    fillLogFolder(folder);
-    HookedDispatcher ui;
-    PageRecord page;
-    std::atomic<bool> stop{false};
     ui.onPost = [&](int post) {
         if (post == 0)
             stop = true; // "停止" while the first row is on its way
     };
-    CrawlerStatsWorker worker(folder.path(), stop, ui, page.handlers());
-    runUntilFinished(ui.queue, page);
-    EXPECT_EQ(page.events, (std::vector<std::string>{expectedNames(folder.path())[0], "finished"}));
-    EXPECT_TRUE(page.rows[0].counts);
+    CrawlerStatsWorker worker(logs.path(), stop, ui, handlers());
+    runUntilFinished();
+    EXPECT_EQ(events, (std::vector<std::string>{listedLogs()[0], "finished"}));
+    EXPECT_TRUE(rows[0].counts);
 }
 
-TEST(CrawlerStatsWorker, filesOfAVanishedFolderGetRowsWithoutCounts)
+TEST_F(StatsRun, filesOfAVanishedFolderGetRowsWithoutCounts)
 {
-    TempFolder folder;
-    fillLogFolder(folder);
-    const std::vector<std::string> names = expectedNames(folder.path());
-    HookedDispatcher ui;
-    PageRecord page;
-    std::atomic<bool> stop{false};
+    const std::vector<std::string> names = listedLogs();
     ui.onPost = [&](int post) {
         if (post == 0)
-            std::filesystem::remove_all(folder.path());
+            std::filesystem::remove_all(logs.path());
     };
-    CrawlerStatsWorker worker(folder.path(), stop, ui, page.handlers());
-    runUntilFinished(ui.queue, page);
-    ASSERT_EQ(page.rows.size(), names.size());
-    EXPECT_TRUE(page.rows[0].counts);
-    for (size_t i = 1; i < page.rows.size(); ++i) {
-        EXPECT_EQ(page.rows[i].fileName, names[i]);
-        EXPECT_FALSE(page.rows[i].counts);
-        EXPECT_EQ(page.rows[i].sizeText, "0.0K");
+    CrawlerStatsWorker worker(logs.path(), stop, ui, handlers());
+    runUntilFinished();
+    ASSERT_EQ(rows.size(), names.size());
+    EXPECT_TRUE(rows[0].counts);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].fileName, names[i]);
+        EXPECT_FALSE(rows[i].counts);
+        EXPECT_EQ(rows[i].sizeText, "0.0K");
     }
 }
 
-TEST(CrawlerStatsWorker, theFolderIsCutToItsFirst200Bytes)
+TEST_F(StatsRun, theFolderIsCutToItsFirst200Bytes)
 {
-    const struct {
-        std::string folder;
-        std::string cut;
-    } cases[] = {
-        {"/var/log/w3svc1", "/var/log/w3svc1"},
-        {std::string(250, 'a'), std::string(200, 'a')},
-        {std::string(199, 'a') + "\xB0\xA1", std::string(199, 'a')}, // no half character
-        {std::string(198, 'a') + "\xB0\xA1", std::string(198, 'a') + "\xB0\xA1"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(statisticsFolder(c.folder), c.cut);
+    EXPECT_EQ(statisticsFolder(std::string(250, 'a')), std::string(200, 'a'));
+    EXPECT_EQ(statisticsFolder(std::string(199, 'a') + "\xB0\xA1"), std::string(199, 'a')); // no half character
 
-    // A longer folder path names a folder that begins with the same 200 bytes.
-    TempFolder base;
-    const std::string cut = base.file(std::string(kStatisticsFolderLimit - base.path().size() - 1, 'd'));
-    ASSERT_EQ(cut.size(), kStatisticsFolderLimit);
-    std::filesystem::create_directory(cut);
-    std::filesystem::create_directory(cut + "xyz");
-    QueueDispatcher ui;
-    PageRecord page;
-    std::atomic<bool> stop{false};
-    base.write(cut.substr(base.path().size() + 1) + "/short.log", "");
-    base.write(cut.substr(base.path().size() + 1) + "xyz/long.log", "");
-    CrawlerStatsWorker worker(cut + "xyz", stop, ui, page.handlers());
-    runUntilFinished(ui, page);
-    EXPECT_EQ(page.events, (std::vector<std::string>{"short.log", "finished"}));
+    // A longer path names another folder that begins with the same 200 bytes.
+    const std::string name(kStatisticsFolderLimit - logs.path().size() - 1, 'd');
+    std::filesystem::create_directory(logs.file(name));
+    std::filesystem::create_directory(logs.file(name + "xyz"));
+    logs.write(name + "/short.log", "");
+    logs.write(name + "xyz/long.log", "");
+    CrawlerStatsWorker worker(logs.file(name + "xyz"), stop, ui, handlers());
+    runUntilFinished();
+    EXPECT_EQ(events, (std::vector<std::string>{"short.log", "finished"}));
 }
 
-TEST(CrawlerStatsWorker, anEmptyFolderSettingListsTheRootWithoutHanging)
+TEST_F(StatsRun, anEmptyFolderSettingListsTheRootWithoutHanging)
 {
-    QueueDispatcher ui;
-    PageRecord page;
-    std::atomic<bool> stop{false};
-    CrawlerStatsWorker worker("", stop, ui, page.handlers());
-    runUntilFinished(ui, page);
-    for (const CrawlerFileStats& row : page.rows)
+    CrawlerStatsWorker worker("", stop, ui, handlers());
+    runUntilFinished();
+    for (const CrawlerFileStats& row : rows)
         EXPECT_TRUE(matchesWildcard(row.fileName, "*.log")) << row.fileName;
 }
 
-TEST(CrawlerStatistics, aStopBeforeTheRunIsClearedByTheNextStart)
+TEST_F(StatsRun, aStopBeforeStartIsClearedAndOneRunRunsAtATime)
 {
-    TempFolder folder;
-    fillLogFolder(folder);
-    QueueDispatcher ui;
-    PageRecord page;
-    CrawlerStatistics statistics(ui, page.handlers());
+    CrawlerStatistics statistics(ui, handlers());
     statistics.requestStop(); // "停止" with no run
-    ASSERT_TRUE(statistics.start(folder.path()));
-    runUntilFinished(ui, page);
-    EXPECT_EQ(page.rows.size(), 4u);
+    ASSERT_TRUE(statistics.start(logs.path()));
+    EXPECT_FALSE(statistics.start(logs.path()));
+    runUntilFinished();
+    EXPECT_EQ(rows.size(), 4u);
     EXPECT_FALSE(statistics.isCounting());
+
+    events.clear();
+    ASSERT_TRUE(statistics.start(logs.path()));
+    runUntilFinished();
+    EXPECT_EQ(events.size(), 5u);
 }
 
-TEST(CrawlerStatistics, oneRunAtATimeAndANewRunAfterTheLastEnds)
+TEST_F(StatsRun, nothingIsDeliveredAfterTheOwnerIsGone)
 {
-    TempFolder folder;
-    fillLogFolder(folder);
-    QueueDispatcher ui;
-    PageRecord page;
-    CrawlerStatistics statistics(ui, page.handlers());
-    ASSERT_TRUE(statistics.start(folder.path()));
-    EXPECT_FALSE(statistics.start(folder.path()));
-    runUntilFinished(ui, page);
-    EXPECT_EQ(page.rows.size(), 4u);
-    EXPECT_EQ(ui.drain(), 0);
-
-    page = {};
-    ASSERT_TRUE(statistics.start(folder.path()));
-    runUntilFinished(ui, page);
-    EXPECT_EQ(page.rows.size(), 4u);
-}
-
-TEST(CrawlerStatistics, nothingIsDeliveredAfterTheOwnerIsGone)
-{
-    TempFolder folder;
-    std::string line = "GET / 200 Mozilla/5.0+(compatible;+Baiduspider/2.0)\r\n";
     std::string big;
     while (big.size() < 8'000'000)
-        big += line;
-    for (const char* name : {"a.log", "b.log", "c.log"})
-        folder.write(name, big);
+        big += "GET / 200 Mozilla/5.0+(compatible;+Baiduspider/2.0)\r\n";
+    for (const char* name : {"ex090101.log", "ex090102.LOG", "ex090104.log"})
+        logs.write(name, big);
 
     for (bool afterFirstRow : {false, true}) {
-        QueueDispatcher ui;
-        PageRecord page;
+        events.clear();
         {
-            CrawlerStatistics statistics(ui, page.handlers());
-            statistics.start(folder.path());
-            while (afterFirstRow && page.rows.empty()) {
-                ASSERT_TRUE(ui.runOne(std::chrono::seconds(120)));
+            CrawlerStatistics statistics(ui, handlers());
+            statistics.start(logs.path());
+            while (afterFirstRow && events.empty()) {
+                ASSERT_TRUE(ui.queue.runOne(std::chrono::seconds(120)));
             }
         }
-        const size_t delivered = page.events.size();
-        ui.drain();
-        EXPECT_EQ(page.events.size(), delivered);
-        EXPECT_FALSE(page.finished());
+        const size_t delivered = events.size();
+        ui.queue.drain();
+        EXPECT_EQ(events.size(), delivered);
+        EXPECT_FALSE(finished());
     }
 }

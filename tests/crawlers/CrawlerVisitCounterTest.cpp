@@ -1,12 +1,15 @@
 #include "crawlers/CrawlerVisitCounter.h"
 
+#include "crawlers/CountCrawlerVisits.h"
 #include "crawlers/CrawlerTable.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 using namespace quill;
+using quill::test::TempFolder;
 
 namespace {
 
@@ -91,28 +94,18 @@ private:
 
 TEST(CrawlerVisitCounter, equalsThePlainDefinitionOnGeneratedLines)
 {
+    std::string all;
     for (unsigned seed = 1; seed <= 40; ++seed) {
         const std::string text = LineGenerator(seed).text(3000);
         CrawlerVisitCounter counter;
         counter.addLines(text);
         ASSERT_EQ(counter.counts(), plainCounts(text)) << "seed " << seed;
+        all += text;
     }
-}
-
-TEST(CrawlerVisitCounter, piecesCutAfterLineEndsAddUp)
-{
-    for (unsigned seed = 100; seed < 110; ++seed) {
-        const std::string text = LineGenerator(seed).text(2000);
-        std::mt19937 random(seed);
-        CrawlerVisitCounter counter;
-        size_t begin = 0;
-        while (begin < text.size()) {
-            size_t at = std::min(begin + random() % 4000, text.size() - 1);
-            size_t end = text.find_first_of("\r\n", at);
-            end = end == std::string::npos ? text.size() : end + 1;
-            counter.addLines(std::string_view(text).substr(begin, end - begin));
-            begin = end;
-        }
-        ASSERT_EQ(counter.counts(), plainCounts(text)) << "seed " << seed;
-    }
+    // Read from a file, the text is cut into blocks after line ends.
+    TempFolder folder;
+    const std::atomic<bool> never{false};
+    auto stats = CountCrawlerVisits(folder.write("generated.log", all), never);
+    ASSERT_TRUE(stats && stats->counts);
+    EXPECT_EQ(*stats->counts, plainCounts(all));
 }
