@@ -99,6 +99,7 @@ void countInProcess(benchmark::State& state, const std::string& folder)
 // Keeps each benchmark's median real time so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(OO_None) {}
     std::map<std::string, double> medianMs; // by "method/folder"
     void ReportRuns(const std::vector<Run>& runs) override
     {

@@ -4,6 +4,8 @@
 #include "platform/FileSystem.h"
 #include "text/GbkText.h"
 
+#include <algorithm>
+
 namespace quill {
 
 // The handlers live as long as the last task posted to the user-interface thread; `ownerAlive`

@@ -17,8 +17,8 @@ inline constexpr size_t kStatisticsFolderLimit = 200;
 
 class CrawlerStatsWorker {
 public:
-    // Both run on the user-interface thread, in this order: one appendRow per counted file, in
-    // listing order, then finished.
+    // Both must be set. They run on the user-interface thread, in this order: one appendRow per
+    // counted file, in listing order, then finished.
     struct Handlers {
         std::function<void(const CrawlerFileStats&)> appendRow;
         std::function<void()> finished;
