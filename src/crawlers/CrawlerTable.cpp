@@ -35,6 +35,15 @@ int identifyCrawlerRow(std::string_view line)
     return 0;
 }
 
+int statisticsRowOf(std::string_view line)
+{
+    const auto& rows = CrawlerTable();
+    for (int i = 0; i < kCrawlerRowCount; ++i)
+        if (!rows[i].statisticsColumn.empty() && containsIgnoreCase(line, rows[i].token))
+            return i + 1;
+    return 0;
+}
+
 const std::string& crawlerDisplayName(int row)
 {
     static const std::string none;

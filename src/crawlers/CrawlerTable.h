@@ -24,6 +24,10 @@ int identifyCrawlerRow(std::string_view line);
 // Display name of the first row whose token occurs anywhere in `line`, or the empty text.
 const std::string& IdentifyCrawler(std::string_view line);
 
+// Row number of the first row that has a statistics column and whose token occurs in `line`, or 0.
+// Rows without a statistics column are skipped, not a stop: "qihoobot msnbot" gives the msnbot row.
+int statisticsRowOf(std::string_view line);
+
 // Display name of a row number from identifyCrawlerRow (empty text for 0).
 const std::string& crawlerDisplayName(int row);
 

@@ -1,0 +1,130 @@
+#include "crawlers/CountCrawlerVisits.h"
+
+#include "crawlers/CrawlerVisitCounter.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quill {
+namespace {
+
+// Small enough that a block is still in the cache when it is scanned.
+constexpr size_t kBlockBytes = size_t(256) << 10;
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Position just after the last CR or LF in [data, data + size), or 0 when there is none.
+size_t afterLastLineEnd(const char* data, size_t size)
+{
+    const void* lf = memrchr(data, '\n', size);
+    const char* from = lf ? static_cast<const char*>(lf) + 1 : data;
+    const void* cr = memrchr(from, '\r', static_cast<size_t>(data + size - from));
+    const char* last = cr ? static_cast<const char*>(cr) : static_cast<const char*>(lf);
+    return last ? static_cast<size_t>(last - data) + 1 : 0;
+}
+
+CrawlerFileStats unreadable(CrawlerFileStats stats, const std::string& path, std::string error)
+{
+    stats.sizeText = statisticsSizeText(fileSize(path).value_or(0));
+    stats.readError = std::move(error);
+    return stats;
+}
+
+enum class ReadEnd { Done, Abandoned, Failed };
+
+// Feeds the file to the counter in blocks that end after a line end; a line longer than a block
+// makes the buffer grow until the line is whole.
+ReadEnd countBlocks(int fd, CrawlerVisitCounter& counter, const std::atomic<bool>& abandon, int& error)
+{
+    std::vector<char> buffer(kBlockBytes);
+    size_t used = 0;
+    while (true) {
+        if (abandon.load(std::memory_order_relaxed))
+            return ReadEnd::Abandoned;
+        if (used == buffer.size()) {
+            try {
+                buffer.resize(buffer.size() * 2);
+            } catch (const std::bad_alloc&) {
+                error = ENOMEM;
+                return ReadEnd::Failed;
+            }
+        }
+        ssize_t got = read(fd, buffer.data() + used, buffer.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            return ReadEnd::Failed;
+        }
+        if (got == 0) {
+            counter.addLines(std::string_view(buffer.data(), used));
+            return ReadEnd::Done;
+        }
+        used += static_cast<size_t>(got);
+        size_t cut = afterLastLineEnd(buffer.data(), used);
+        if (cut == 0)
+            continue;
+        counter.addLines(std::string_view(buffer.data(), cut));
+        std::memmove(buffer.data(), buffer.data() + cut, used - cut);
+        used -= cut;
+    }
+}
+
+} // namespace
+
+std::optional<CrawlerFileStats> CountCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon)
+{
+    CrawlerFileStats stats;
+    const size_t slash = path.rfind(kPathSeparator);
+    stats.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+
+    // Non-blocking, so that a pipe named "*.log" cannot hold the open; it is refused below.
+    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0)
+        return unreadable(std::move(stats), path, fileErrorText(errno));
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0)
+        return unreadable(std::move(stats), path, fileErrorText(errno));
+    if (!S_ISREG(info.st_mode))
+        return unreadable(std::move(stats), path, "not a regular file");
+    posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    CrawlerVisitCounter counter;
+    int error = 0;
+    switch (countBlocks(file.get(), counter, abandon, error)) {
+    case ReadEnd::Abandoned:
+        return std::nullopt;
+    case ReadEnd::Failed:
+        return unreadable(std::move(stats), path, fileErrorText(error));
+    case ReadEnd::Done:
+        break;
+    }
+    // The size as it is now: a log still being written has grown while it was counted.
+    if (fstat(file.get(), &info) != 0)
+        info.st_size = 0;
+    stats.sizeText = statisticsSizeText(static_cast<std::uint64_t>(info.st_size));
+    stats.counts = counter.counts();
+    return stats;
+}
+
+} // namespace quill

@@ -1,0 +1,55 @@
+#pragma once
+// The crawler statistics worker: counts every "*.log" file of a log folder on its own thread and
+// hands each finished row, and then the end of the run, to the user-interface thread.
+
+#include "crawlers/CrawlerFileStats.h"
+#include "platform/UiDispatcher.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace quill {
+
+inline constexpr size_t kStatisticsFolderLimit = 200;
+
+class CrawlerStatsWorker {
+public:
+    // Both must be set. They run on the user-interface thread, in this order: one appendRow per
+    // counted file, in listing order, then finished.
+    struct Handlers {
+        std::function<void(const CrawlerFileStats&)> appendRow;
+        std::function<void()> finished;
+    };
+
+    // Starts counting the "*.log" entries of `logFolder`, cut to its first 200 bytes, in the
+    // order the directory lists them; folders among them and sub-folders are not counted. After
+    // each file the worker reads `StatsStopRequested` (owned by the caller, who clears it before a
+    // run and must keep it and `ui` alive longer than this worker) and ends when it is set.
+    CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& StatsStopRequested, UiDispatcher& ui,
+                       Handlers handlers);
+
+    // Abandons the run, also between blocks of the file being counted, and waits for the thread.
+    // Rows and the end still waiting on the user-interface thread are dropped, not delivered.
+    ~CrawlerStatsWorker();
+
+    CrawlerStatsWorker(const CrawlerStatsWorker&) = delete;
+    CrawlerStatsWorker& operator=(const CrawlerStatsWorker&) = delete;
+
+private:
+    struct Delivery;
+    void run(std::string folder);
+
+    const std::atomic<bool>& m_stopRequested;
+    UiDispatcher& m_ui;
+    std::shared_ptr<Delivery> m_delivery;
+    std::atomic<bool> m_abandon{false};
+    std::thread m_thread; // last, so that it starts after the members it uses
+};
+
+// The worker's copy of the log folder: its first 200 bytes, without splitting a GBK character.
+std::string statisticsFolder(const std::string& logFolder);
+
+} // namespace quill
