@@ -6,5 +6,6 @@
 namespace quill::cli {
 
 int runLoad(CliArgs& args);
+int runText(CliArgs& args);
 
 } // namespace quill::cli
