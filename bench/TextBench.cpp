@@ -18,7 +18,8 @@ std::string makePage(int megabytes)
     const std::string head = quill::gbk("<html><head><title>站长工具 - 首页</title>\r\n<style type=\"text/css\">"
                                  "body{font:12px} .nav a{color:#333}</style>\r\n<script>var n=1;if(n<2){n++;}"
                                  "</script></head>\r\n<body>\r\n");
-    const std::string paragraph = quill::gbk("<div class=\"item\"><a href=\"/news/1.html\">今日新闻</a>&nbsp;|&nbsp;"
+    const std::string paragraph = quill::gbk("<div class=\"item\"><a href=\"/news/1.html\">今日新闻</a>"
+                                             "&nbsp;|&nbsp;"
                                       "<span>网站日志分析、搜索引擎蜘蛛统计，关键词&gt;排名；</span>\r\n"
                                       "<p>\t本站提供免费的站长工具：收录查询, 反链查询 &amp; 关键词挖掘。</p>"
                                       "<script type=\"text/javascript\">show(1);</script></div>\r\n");

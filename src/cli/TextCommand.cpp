@@ -39,10 +39,10 @@ std::optional<Tool> takeTool(CliArgs& args)
     static const std::map<std::string, Tool> tools = {
         {"urldecode", urlToChinese},
         {"utf8-to-gb", utf8ToGb},
-        {"urlencode", [](std::string_view text) -> Result<std::string> { return UrlEncode(text); }},
-        {"html-to-text", [](std::string_view text) -> Result<std::string> { return HtmlToText(text); }},
-        {"split-phrases", [](std::string_view text) -> Result<std::string> { return SplitPhrases(text); }},
-        {"phrases", [](std::string_view text) -> Result<std::string> { return joinCrLf(distinctPhrases(text)); }},
+        {"urlencode", UrlEncode},
+        {"html-to-text", HtmlToText},
+        {"split-phrases", SplitPhrases},
+        {"phrases", [](std::string_view text) { return joinCrLf(distinctPhrases(text)); }},
     };
     if (args.atEnd())
         return std::nullopt;
@@ -53,7 +53,7 @@ std::optional<Tool> takeTool(CliArgs& args)
         if (args.atEnd())
             return std::nullopt;
         std::string end = args.toGbk(args.take());
-        tool = [start, end](std::string_view text) -> Result<std::string> { return TextBetween(text, start, end); };
+        tool = [start, end](std::string_view text) { return TextBetween(text, start, end); };
     } else if (auto it = tools.find(name); it != tools.end()) {
         tool = it->second;
     }

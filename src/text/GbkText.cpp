@@ -100,10 +100,11 @@ size_t findExact(std::string_view hay, std::string_view needle, size_t from)
     if (needle.empty())
         return std::string_view::npos;
     size_t boundary = from;
-    for (size_t pos = hay.find(needle, from); pos != std::string_view::npos; pos = hay.find(needle, boundary)) {
+    for (size_t pos = hay.find(needle, from); pos != std::string_view::npos;) {
         boundary = nextBoundary(hay, boundary, pos);
         if (boundary == pos)
             return pos;
+        pos = hay.find(needle, boundary);
     }
     return std::string_view::npos;
 }

@@ -20,7 +20,9 @@ int hexValue(char c)
 // forms pass, a four-byte form gives one unit from its first three bytes, and missing bytes read 0.
 std::u16string looseUtf8ToUnits(std::string_view bytes)
 {
-    auto byteAt = [bytes](size_t i) -> unsigned { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0; };
+    auto byteAt = [bytes](size_t i) -> unsigned {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+    };
     std::u16string units;
     units.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {

@@ -5,11 +5,17 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace quill {
 namespace {
 
 constexpr auto npos = std::string_view::npos;
+
+// HtmlToText's replacements, in this order: a removed line break can join the pieces of an entity.
+constexpr std::pair<std::string_view, std::string_view> kSpacing[] = {
+    {"\n", ""}, {"\r", ""}, {"\t", " "}, {"&nbsp", " "}, {"&gt;", " "}, {";", " "},
+};
 
 // "标题: " and the raw title after "<title" and before the first "</title>" of the text, without
 // the rest of its opening tag; the raw title is empty when that "</title>" is not after it, and
@@ -96,8 +102,7 @@ std::string HtmlToText(std::string_view html)
     text = withoutBlocks(text, "<style", "</style>");
     text = withoutBlocks(text, "<script", "</script>");
     text = withoutBlocks(text, "<", ">");
-    // In this order: a removed line break can join the pieces of an entity.
-    for (auto [from, to] : {std::pair{"\n", ""}, {"\r", ""}, {"\t", " "}, {"&nbsp", " "}, {"&gt;", " "}, {";", " "}})
+    for (auto [from, to] : kSpacing)
         text = replaceAllIgnoreCase(text, from, to);
     text = collapseSpaces(text);
     return titleLine(html) + "\r\n" + std::string(trim(text));

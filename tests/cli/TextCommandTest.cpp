@@ -85,7 +85,8 @@ TEST(TextCommand, decodingErrorsExitWithTheMessage)
 
 TEST(TextCommand, rejectsBadArguments)
 {
-    for (const char* arguments : {"", "nosuch", "between", "between S", "between S E F", "urlencode extra", "--raw"}) {
+    for (const char* arguments :
+         {"", "nosuch", "between", "between S", "between S E F", "urlencode extra", "--raw"}) {
         const CliRun run = runText(arguments, "x");
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_EQ(run.out, "") << arguments;

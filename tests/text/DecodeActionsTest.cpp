@@ -46,3 +46,15 @@ TEST(DecodeActions, distinctPhrasesKeepsFirstOccurrences)
     for (const Case& c : cases)
         EXPECT_EQ(distinctPhrases(c.input), c.expected) << c.input;
 }
+
+TEST(DecodeActions, handlesTenMegabytesOfInput)
+{
+    std::string escapes;
+    std::string phrases;
+    while (escapes.size() < (10u << 20)) {
+        escapes += "%E4%BD%A0";
+        phrases += "a,b a\r\n";
+    }
+    EXPECT_EQ(utf8ToGb(escapes).value().size(), escapes.size() / 9 * 2);
+    EXPECT_EQ(distinctPhrases(phrases), (std::vector<std::string>{"a", "b"}));
+}

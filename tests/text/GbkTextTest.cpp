@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 using namespace quill;
 
 namespace {
@@ -22,8 +24,9 @@ TEST(GbkText, walksCharactersFromTheStart)
     EXPECT_EQ(gbkCharLength(text, 0), 1u);
     EXPECT_EQ(gbkCharLength(text, 1), 2u);
     EXPECT_EQ(gbkCharLength(text, 3), 1u); // a lead byte at the end stands alone
-    for (auto [pos, boundary] : {std::pair{0, true}, {1, true}, {2, false}, {3, true}, {4, true}, {5, false}, {9, false}})
-        EXPECT_EQ(isCharBoundary(text, pos), boundary) << pos;
+    const bool boundaries[] = {true, true, false, true, true, false, false, false, false, false};
+    for (size_t pos = 0; pos < std::size(boundaries); ++pos)
+        EXPECT_EQ(isCharBoundary(text, pos), boundaries[pos]) << pos;
 }
 
 TEST(GbkText, upperAsciiFoldsOnlySingleByteLetters)

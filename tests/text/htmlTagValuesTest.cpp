@@ -33,7 +33,9 @@ std::string literalHtmlToText(std::string text)
             text.erase(open, end + 8 - open);
     }
     text = replaceAllIgnoreCase(text, "<", " <");
-    for (auto [open, close] : {std::pair<std::string, std::string>{"<style", "</style>"}, {"<script", "</script>"}, {"<", ">"}}) {
+    for (auto [open, close] : {std::pair<std::string_view, std::string_view>{"<style", "</style>"},
+                               {"<script", "</script>"},
+                               {"<", ">"}}) {
         for (size_t at = findExact(text, open); at != npos; at = findExact(text, open)) {
             const size_t end = findExact(text, close, at + 1);
             if (end == npos)
@@ -41,7 +43,8 @@ std::string literalHtmlToText(std::string text)
             text.erase(at, end + close.size() - at);
         }
     }
-    for (auto [from, to] : {std::pair{"\n", ""}, {"\r", ""}, {"\t", " "}, {"&nbsp", " "}, {"&gt;", " "}, {";", " "}})
+    for (auto [from, to] : {std::pair{"\n", ""}, {"\r", ""}, {"\t", " "}, {"&nbsp", " "}, {"&gt;", " "},
+                            {";", " "}})
         text = replaceAllIgnoreCase(text, from, to);
     while (findExact(text, "  ") != npos)
         text = replaceAllIgnoreCase(text, "  ", " ");
@@ -53,7 +56,8 @@ std::string literalSplitPhrases(std::string text)
 {
     static const std::vector<std::string> separators = [] {
         std::vector<std::string> gbkSeparators;
-        for (const char* s : {"!", "|", "：", "“", "”", ">", "/", "?", "！", "+", ",", "、", "—", "。", "（", "）", "，", ":", "_"})
+        for (const char* s :
+             {"!", "|", "：", "“", "”", ">", "/", "?", "！", "+", ",", "、", "—", "。", "（", "）", "，", ":", "_"})
             gbkSeparators.push_back(gbk(s));
         return gbkSeparators;
     }();
@@ -176,7 +180,8 @@ TEST(SplitPhrases, splitsAtSpacesAndTheSeparatorsOnly)
     const Case cases[] = {
         {gbk("a,b，c"), "a\r\nb\r\nc"},
         {gbk("1!2|3：4“5”6>7/8?9！10+11,12、13—14。15（16）17，18:19_20"),
-         "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n14\r\n15\r\n16\r\n17\r\n18\r\n19\r\n20"},
+         "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"
+         "11\r\n12\r\n13\r\n14\r\n15\r\n16\r\n17\r\n18\r\n19\r\n20"},
         // no separator: the text itself, trimmed
         {"abc", "abc"},
         {" \t abc \r\n", "abc"},
@@ -227,5 +232,5 @@ TEST(TextBetween, cutsBetweenTheFirstMarkers)
         {"\xB0SxSyE", "S", "E", "y"},
     };
     for (const Between& c : cases)
-        EXPECT_EQ(TextBetween(c.text, c.start, c.end), c.expected) << c.text << " " << c.start << " " << c.end;
+        EXPECT_EQ(TextBetween(c.text, c.start, c.end), c.expected) << c.text << " / " << c.start;
 }
