@@ -7,5 +7,6 @@ namespace quill::cli {
 
 int runLoad(CliArgs& args);
 int runStats(CliArgs& args);
+int runText(CliArgs& args);
 
 } // namespace quill::cli

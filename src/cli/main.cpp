@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     const std::map<std::string, int (*)(CliArgs&)> commands = {
         {"load", runLoad},
         {"stats", runStats},
+        {"text", runText},
     };
     if (argc < 2 || !commands.count(argv[1])) {
         std::fputs("usage: quillmarkbox-cli load|stats|text|html ...\n", stderr);

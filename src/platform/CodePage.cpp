@@ -60,6 +60,55 @@ size_t utf8SequenceLength(const char* p, size_t left)
     return length;
 }
 
+constexpr char16_t kGrave = 0x0300, kAcute = 0x0301, kCircumflex = 0x0302, kMacron = 0x0304,
+                   kBreve = 0x0306, kDiaeresis = 0x0308, kCaron = 0x030C, kLongSolidus = 0x0338,
+                   kVoiced = 0x3099, kSemiVoiced = 0x309A;
+
+struct Composition {
+    char16_t base;
+    char16_t mark;
+    char16_t composed;
+};
+
+// Every canonical pair of a character and a combining mark whose precomposed form GBK holds.
+constexpr Composition kGbkCompositions[] = {
+    {u'<', kLongSolidus, u'≮'}, {u'=', kLongSolidus, u'≠'}, {u'>', kLongSolidus, u'≯'},
+    {u'a', kGrave, u'à'}, {u'a', kAcute, u'á'}, {u'a', kMacron, u'ā'}, {u'a', kCaron, u'ǎ'},
+    {u'e', kGrave, u'è'}, {u'e', kAcute, u'é'}, {u'e', kCircumflex, u'ê'}, {u'e', kMacron, u'ē'},
+    {u'e', kCaron, u'ě'}, {u'i', kGrave, u'ì'}, {u'i', kAcute, u'í'}, {u'i', kMacron, u'ī'},
+    {u'i', kCaron, u'ǐ'}, {u'n', kAcute, u'ń'}, {u'n', kCaron, u'ň'}, {u'o', kGrave, u'ò'},
+    {u'o', kAcute, u'ó'}, {u'o', kMacron, u'ō'}, {u'o', kCaron, u'ǒ'}, {u'u', kGrave, u'ù'},
+    {u'u', kAcute, u'ú'}, {u'u', kMacron, u'ū'}, {u'u', kDiaeresis, u'ü'}, {u'u', kCaron, u'ǔ'},
+    {u'ü', kGrave, u'ǜ'}, {u'ü', kAcute, u'ǘ'}, {u'ü', kMacron, u'ǖ'}, {u'ü', kCaron, u'ǚ'},
+    {u'Е', kDiaeresis, u'Ё'}, {u'И', kBreve, u'Й'}, {u'е', kDiaeresis, u'ё'}, {u'и', kBreve, u'й'},
+    {u'か', kVoiced, u'が'}, {u'き', kVoiced, u'ぎ'}, {u'く', kVoiced, u'ぐ'}, {u'け', kVoiced, u'げ'},
+    {u'こ', kVoiced, u'ご'}, {u'さ', kVoiced, u'ざ'}, {u'し', kVoiced, u'じ'}, {u'す', kVoiced, u'ず'},
+    {u'せ', kVoiced, u'ぜ'}, {u'そ', kVoiced, u'ぞ'}, {u'た', kVoiced, u'だ'}, {u'ち', kVoiced, u'ぢ'},
+    {u'つ', kVoiced, u'づ'}, {u'て', kVoiced, u'で'}, {u'と', kVoiced, u'ど'}, {u'は', kVoiced, u'ば'},
+    {u'は', kSemiVoiced, u'ぱ'}, {u'ひ', kVoiced, u'び'}, {u'ひ', kSemiVoiced, u'ぴ'},
+    {u'ふ', kVoiced, u'ぶ'}, {u'ふ', kSemiVoiced, u'ぷ'}, {u'へ', kVoiced, u'べ'},
+    {u'へ', kSemiVoiced, u'ぺ'}, {u'ほ', kVoiced, u'ぼ'}, {u'ほ', kSemiVoiced, u'ぽ'},
+    {u'ゝ', kVoiced, u'ゞ'}, {u'ウ', kVoiced, u'ヴ'}, {u'カ', kVoiced, u'ガ'}, {u'キ', kVoiced, u'ギ'},
+    {u'ク', kVoiced, u'グ'}, {u'ケ', kVoiced, u'ゲ'}, {u'コ', kVoiced, u'ゴ'}, {u'サ', kVoiced, u'ザ'},
+    {u'シ', kVoiced, u'ジ'}, {u'ス', kVoiced, u'ズ'}, {u'セ', kVoiced, u'ゼ'}, {u'ソ', kVoiced, u'ゾ'},
+    {u'タ', kVoiced, u'ダ'}, {u'チ', kVoiced, u'ヂ'}, {u'ツ', kVoiced, u'ヅ'}, {u'テ', kVoiced, u'デ'},
+    {u'ト', kVoiced, u'ド'}, {u'ハ', kVoiced, u'バ'}, {u'ハ', kSemiVoiced, u'パ'}, {u'ヒ', kVoiced, u'ビ'},
+    {u'ヒ', kSemiVoiced, u'ピ'}, {u'フ', kVoiced, u'ブ'}, {u'フ', kSemiVoiced, u'プ'},
+    {u'ヘ', kVoiced, u'ベ'}, {u'ヘ', kSemiVoiced, u'ペ'}, {u'ホ', kVoiced, u'ボ'},
+    {u'ホ', kSemiVoiced, u'ポ'}, {u'ヽ', kVoiced, u'ヾ'},
+};
+
+// The precomposed character of `base` followed by `mark` when GBK holds one, else 0.
+char16_t composeForGbk(char16_t base, char16_t mark)
+{
+    for (const Composition& c : kGbkCompositions)
+        if (c.base == base && c.mark == mark)
+            return c.composed;
+    return 0;
+}
+
+bool isSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
 } // namespace
 
 std::string gbkToUtf8(std::string_view gbk)
@@ -76,6 +125,24 @@ std::string utf16ToGbk(std::u16string_view utf16)
 {
     std::string_view bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
     return convert("CP936", "UTF-16LE", bytes, twoBytes, "?");
+}
+
+std::string utf16ToGbkComposed(std::u16string_view utf16)
+{
+    std::u16string units;
+    units.reserve(utf16.size());
+    for (char16_t unit : utf16) {
+        if (!units.empty()) {
+            if (char16_t composed = composeForGbk(units.back(), unit)) {
+                units.back() = composed;
+                continue;
+            }
+        }
+        if (unit >= kGrave && unit <= 0x036F)
+            continue;
+        units.push_back(isSurrogate(unit) ? u'?' : unit);
+    }
+    return utf16ToGbk(units);
 }
 
 } // namespace quill

@@ -15,6 +15,11 @@ std::string utf8ToGbk(std::string_view utf8);
 // UTF-16 code units to GBK; a unit GBK lacks becomes "?".
 std::string utf16ToGbk(std::u16string_view utf16);
 
+// UTF-16 code units to GBK as the Windows converter gives them with its composite check: a
+// character followed by a combining mark becomes the precomposed character where GBK has one,
+// other marks U+0300-U+036F are dropped, and each unit GBK lacks (a surrogate too) becomes "?".
+std::string utf16ToGbkComposed(std::u16string_view utf16);
+
 // A program literal written in UTF-8 in the source, as GBK bytes.
 inline std::string gbk(std::string_view utf8Literal) { return utf8ToGbk(utf8Literal); }
 

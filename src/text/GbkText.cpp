@@ -1,9 +1,19 @@
 #include "text/GbkText.h"
 
+#include <algorithm>
+
 namespace quill {
 namespace {
 
 inline unsigned char foldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+
+// The first character boundary at or after `target`, walking on from the boundary `at`.
+inline size_t nextBoundary(std::string_view text, size_t at, size_t target)
+{
+    while (at < target && at < text.size())
+        at += gbkCharLength(text, at);
+    return at;
+}
 
 } // namespace
 
@@ -37,10 +47,23 @@ size_t CaselessNeedle::findIn(std::string_view hay, size_t from) const
 {
     if (m_bytes.empty())
         return std::string_view::npos;
-    for (size_t pos = from; pos < hay.size() && hay.size() - pos >= m_bytes.size();
-         pos += gbkCharLength(hay, pos)) {
-        if (matchesAt(hay, pos))
-            return pos;
+    // Jump between bytes that can start a match, then check that the candidate is a boundary.
+    const auto first = static_cast<unsigned char>(m_bytes[0]);
+    const bool letter = first >= 'A' && first <= 'Z';
+    size_t boundary = from;
+    for (size_t pos = from; pos < hay.size() && hay.size() - pos >= m_bytes.size();) {
+        size_t candidate = pos;
+        if (!letter)
+            candidate = hay.find(static_cast<char>(first), pos);
+        else
+            while (candidate < hay.size() && foldAscii(static_cast<unsigned char>(hay[candidate])) != first)
+                ++candidate;
+        if (candidate >= hay.size())
+            break;
+        boundary = nextBoundary(hay, boundary, candidate);
+        if (boundary == candidate && matchesAt(hay, candidate))
+            return candidate;
+        pos = std::max(boundary, candidate + 1);
     }
     return std::string_view::npos;
 }
@@ -52,10 +75,7 @@ size_t gbkCharLength(std::string_view text, size_t pos)
 
 bool isCharBoundary(std::string_view text, size_t pos)
 {
-    size_t at = 0;
-    while (at < pos)
-        at += gbkCharLength(text, at);
-    return at == pos;
+    return pos <= text.size() && nextBoundary(text, 0, pos) == pos;
 }
 
 std::string upperAscii(std::string_view text)
@@ -73,6 +93,20 @@ std::string upperAscii(std::string_view text)
 size_t findIgnoreCase(std::string_view hay, std::string_view needle, size_t from)
 {
     return CaselessNeedle(needle).findIn(hay, from);
+}
+
+size_t findExact(std::string_view hay, std::string_view needle, size_t from)
+{
+    if (needle.empty())
+        return std::string_view::npos;
+    size_t boundary = from;
+    for (size_t pos = hay.find(needle, from); pos != std::string_view::npos;) {
+        boundary = nextBoundary(hay, boundary, pos);
+        if (boundary == pos)
+            return pos;
+        pos = hay.find(needle, boundary);
+    }
+    return std::string_view::npos;
 }
 
 std::string replaceAllIgnoreCase(std::string_view text, std::string_view from, std::string_view to)

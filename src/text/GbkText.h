@@ -14,7 +14,7 @@ inline bool isGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0
 // Length in bytes of the character starting at `pos` (1 or 2; 1 for a lead byte at the end).
 size_t gbkCharLength(std::string_view text, size_t pos);
 
-// True when `pos` starts a character of `text` walked from its start.
+// True when `pos` starts a character of `text` walked from its start, or is its end.
 bool isCharBoundary(std::string_view text, size_t pos);
 
 // ASCII letters of single-byte characters upper-cased; double-byte characters untouched.
@@ -38,6 +38,10 @@ private:
 // Byte position of the first occurrence of `needle` at or after `from` (a character boundary),
 // starting on a character boundary and ignoring case; npos when absent or when `needle` is empty.
 size_t findIgnoreCase(std::string_view hay, std::string_view needle, size_t from = 0);
+
+// Byte position of the first exact (case-sensitive) occurrence of `needle` at or after `from` (a
+// character boundary) that starts on a character boundary; npos when absent or `needle` is empty.
+size_t findExact(std::string_view hay, std::string_view needle, size_t from = 0);
 
 inline bool containsIgnoreCase(std::string_view hay, std::string_view needle)
 {

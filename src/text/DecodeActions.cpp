@@ -1,0 +1,64 @@
+#include "text/DecodeActions.h"
+
+#include "text/GbkText.h"
+#include "text/UrlCoding.h"
+#include "text/htmlTagValues.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace quill {
+namespace {
+
+// The lines of `text`; a CR or LF that is the second byte of a double-byte character ends nothing.
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = gbkCharLength(text, i);
+        if (length == 1 && (text[i] == '\r' || text[i] == '\n')) {
+            lines.push_back(text.substr(lineStart, i - lineStart));
+            i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+            lineStart = i;
+        } else {
+            i += length;
+        }
+    }
+    if (lineStart < text.size())
+        lines.push_back(text.substr(lineStart));
+    return lines;
+}
+
+} // namespace
+
+Result<std::string> urlToChinese(std::string_view input)
+{
+    Result<std::string> decoded = UrlDecode(input);
+    if (decoded) {
+        std::string& text = decoded.value();
+        text.resize(std::min(text.size(), text.find('\0')));
+    }
+    return decoded;
+}
+
+Result<std::string> utf8ToGb(std::string_view input)
+{
+    Result<std::string> decoded = UrlDecode(input);
+    if (!decoded)
+        return decoded;
+    return Utf8ToCodePage(decoded.value());
+}
+
+std::vector<std::string> distinctPhrases(std::string_view input)
+{
+    const std::string phrases = SplitPhrases(input);
+    std::vector<std::string> distinct;
+    std::unordered_set<std::string_view> seen;
+    for (std::string_view line : splitLines(phrases))
+        if (seen.insert(line).second)
+            distinct.emplace_back(line);
+    return distinct;
+}
+
+} // namespace quill

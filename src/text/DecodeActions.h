@@ -1,0 +1,23 @@
+#pragma once
+// What the buttons of the "解码" page produce from the input text (its lines joined by CR LF), so
+// that the page only shows it.
+
+#include "platform/Status.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quill {
+
+// "URL转汉字": UrlDecode of `input`, up to a decoded NUL, which ends the appended text.
+Result<std::string> urlToChinese(std::string_view input);
+
+// "UTF8码转GB": UrlDecode of `input`, then Utf8ToCodePage.
+Result<std::string> utf8ToGb(std::string_view input);
+
+// "分词": the lines of SplitPhrases(`input`) without repeats, each line kept where it first occurs.
+// Lines end at CR, LF or CR LF and are compared exactly; a final line break adds no empty line.
+std::vector<std::string> distinctPhrases(std::string_view input);
+
+} // namespace quill
