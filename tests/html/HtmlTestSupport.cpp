@@ -1,5 +1,7 @@
 #include "HtmlTestSupport.h"
 
+#include "html/PageWalks.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -75,6 +77,8 @@ void expectSoundTree(const ParsedPage& page)
         for (std::size_t i = node->count(); i > 0; --i)
             stack.push_back(node->item(i - 1));
     }
+    PageHeaderLines(page);
+    PageLinkLines(page);
 }
 
 } // namespace quill::test
