@@ -6,5 +6,6 @@
 namespace quill::cli {
 
 int runLoad(CliArgs& args);
+int runHtml(CliArgs& args);
 
 } // namespace quill::cli

@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     using namespace quill::cli;
     const std::map<std::string, int (*)(CliArgs&)> commands = {
         {"load", runLoad},
+        {"html", runHtml},
     };
     if (argc < 2 || !commands.count(argv[1])) {
         std::fputs("usage: quillmarkbox-cli load|stats|text|html ...\n", stderr);
