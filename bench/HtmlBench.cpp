@@ -121,6 +121,24 @@ void BM_ManyOpenElements(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 
+// N raw-text blocks that never end, and one quote that would run every one of them to the end of
+// the page: each block is scanned to the end once and then its bytes are read as text again.
+void BM_UnterminatedBlocks(benchmark::State& state)
+{
+    const auto count = static_cast<std::size_t>(state.range(0));
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += "<p>x <script>";
+    text += "'</script>";
+    const std::atomic<bool> stop{false};
+    for (auto _ : state) {
+        quill::ParsedPage parsed(text);
+        parsed.build(stop);
+        benchmark::DoNotOptimize(parsed.nodes().size());
+    }
+    state.SetComplexityN(state.range(0));
+}
+
 } // namespace
 
 BENCHMARK(BM_ByteScan)->Unit(benchmark::kMillisecond);
@@ -130,5 +148,6 @@ BENCHMARK(BM_ElementList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ElementTree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseText)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ManyOpenElements)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_UnterminatedBlocks)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Unit(benchmark::kMillisecond)->Complexity();
 
 BENCHMARK_MAIN();

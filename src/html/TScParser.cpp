@@ -19,14 +19,24 @@ void TScParser::addMarkerPair(std::string startMarker, std::string endMarker)
         if (first >= 'A' && first <= 'Z')
             m_markerFirstBytes[first + 32] = true;
     }
+    m_interruptible.push_back(startMarker == "<" || startMarker == "</");
     m_startMarkers.push_back(std::move(startMarker));
     m_endMarkers.push_back(std::move(endMarker));
+    m_deadEnds.emplace_back();
+}
+
+void TScParser::setQuoteHandling(bool on)
+{
+    m_quoteHandling = on;
+    for (auto& deadEnds : m_deadEnds)
+        deadEnds.clear();
 }
 
 void TScParser::Reset()
 {
     m_pos = 0;
     m_tokenStart = 0;
+    m_unterminatedAt = std::string::npos;
 }
 
 std::string_view TScParser::TokenText() const
@@ -61,57 +71,73 @@ std::size_t TScParser::matchStartMarker() const
     return std::string::npos;
 }
 
-bool TScParser::skipQuotedRun(char quote)
+std::size_t TScParser::afterQuotedRun(std::size_t pos, char quote) const
 {
-    ++m_pos;
-    while (m_text[m_pos] != '\0') {
-        if (m_text[m_pos] == quote) {
-            if (m_text[m_pos + 1] == quote) {
-                m_pos += 2;
-                continue;
-            }
-            ++m_pos;
-            break;
-        }
-        ++m_pos;
+    for (++pos; m_text[pos] != '\0'; ++pos) {
+        if (m_text[pos] != quote)
+            continue;
+        if (m_text[pos + 1] != quote)
+            return pos + 1;
+        ++pos; // a doubled quote stays inside the run
     }
-    return m_text[m_pos] != '\0';
+    return pos;
+}
+
+TScParser::BlockStep TScParser::blockStep(std::size_t& pos, std::size_t marker) const
+{
+    if (m_quoteHandling) {
+        for (char quote : m_quotes) {
+            if (m_text[pos] != quote)
+                continue;
+            pos = afterQuotedRun(pos, quote);
+            if (m_text[pos] == '\0')
+                return BlockStep::Exhausted;
+        }
+    }
+    if (m_interruptible[marker] && m_text[pos] == '<')
+        return BlockStep::Interrupted;
+    const std::string& endMarker = m_endMarkers[marker];
+    if (matchesAt(pos, endMarker)) {
+        pos += endMarker.size();
+        return BlockStep::EndMarker;
+    }
+    // The byte after a double-byte lead is never examined.
+    pos += (isTwoByteLead(byteAt(pos)) && m_text[pos + 1] != '\0') ? 2 : 1;
+    return BlockStep::Next;
 }
 
 TokenKind TScParser::scanBlock(std::size_t marker, std::size_t scanStart)
 {
     m_marker = marker;
     m_pos += m_startMarkers[marker].size();
-    const std::string& endMarker = m_endMarkers[marker];
-    const std::string& startMarker = m_startMarkers[marker];
-    const bool interruptible = startMarker == "<" || startMarker == "</";
-    while (m_text[m_pos] != '\0') {
-        if (m_quoteHandling) {
-            bool reachedEnd = false;
-            for (char quote : m_quotes) {
-                if (m_text[m_pos] == quote && !skipQuotedRun(quote)) {
-                    reachedEnd = true;
-                    break;
-                }
-            }
-            if (reachedEnd)
-                break;
-        }
-        if (interruptible && m_text[m_pos] == '<') {
-            m_endFound = false;
-            return TokenKind::Block;
-        }
-        if (matchesAt(m_pos, endMarker)) {
-            m_pos += endMarker.size();
-            m_endFound = true;
-            return TokenKind::Block;
-        }
-        // The byte after a double-byte lead is never examined.
-        m_pos += (isTwoByteLead(byteAt(m_pos)) && m_text[m_pos + 1] != '\0') ? 2 : 1;
+    const std::size_t first = m_pos;
+    const std::vector<bool>& deadEnds = m_deadEnds[marker];
+    while (m_text[m_pos] != '\0' && (deadEnds.empty() || !deadEnds[m_pos])) {
+        BlockStep step = blockStep(m_pos, marker);
+        if (step == BlockStep::Next)
+            continue;
+        if (step == BlockStep::Exhausted)
+            break;
+        m_endFound = step == BlockStep::EndMarker;
+        return TokenKind::Block;
     }
+    markDeadEnds(marker, first);
     m_endFound = false;
+    m_unterminatedAt = m_tokenStart;
     m_pos = scanStart + 1;
     return TokenKind::Unterminated;
+}
+
+void TScParser::markDeadEnds(std::size_t marker, std::size_t pos)
+{
+    std::vector<bool>& deadEnds = m_deadEnds[marker];
+    if (deadEnds.empty())
+        deadEnds.resize(m_text.size());
+    while (m_text[pos] != '\0' && !deadEnds[pos]) {
+        deadEnds[pos] = true;
+        if (blockStep(pos, marker) != BlockStep::Next)
+            break;
+    }
 }
 
 } // namespace quill

@@ -18,7 +18,7 @@ public:
 
     // Adds a start marker (matched ignoring ASCII case) after the ones already tried.
     void addMarkerPair(std::string startMarker, std::string endMarker);
-    void setQuoteHandling(bool on) { m_quoteHandling = on; }
+    void setQuoteHandling(bool on);
 
     // Position and token start back to the first byte.
     void Reset();
@@ -45,13 +45,24 @@ protected:
     std::string m_text; // the copy, ending in NUL
     std::size_t m_pos = 0;
     std::size_t m_tokenStart = 0;
+    // Token start of the last unterminated block; scans restarting before it meet it again.
+    std::size_t m_unterminatedAt = std::string::npos;
 
 private:
+    enum class BlockStep { Next, Interrupted, EndMarker, Exhausted };
+
     bool matchesAt(std::size_t pos, std::string_view upperMarker) const;
-    bool skipQuotedRun(char quote);
+    std::size_t afterQuotedRun(std::size_t pos, char quote) const;
+    // One round of the block scan from `pos`, which is not at the end of the text.
+    BlockStep blockStep(std::size_t& pos, std::size_t marker) const;
+    // A round that starts where an unterminated scan passed runs into the end as well, so such
+    // places are remembered: each block then costs its own bytes, not the rest of the text.
+    void markDeadEnds(std::size_t marker, std::size_t pos);
 
     std::vector<std::string> m_startMarkers;
     std::vector<std::string> m_endMarkers;
+    std::vector<bool> m_interruptible;
+    std::vector<std::vector<bool>> m_deadEnds; // per marker, sized on its first unterminated block
     bool m_markerFirstBytes[256] = {};
     std::string m_quotes = "'\"";
     bool m_quoteHandling = false;

@@ -16,6 +16,13 @@ TokenKind TTagParser::NextToken()
     while (byteAt(m_pos) != 0 && byteAt(m_pos) <= 0x20 && byteAt(m_pos) != 0x09)
         ++m_pos;
     const std::size_t scanStart = m_pos;
+    // Restarting after an unterminated block: the bytes up to it hold no token, so the same
+    // block comes back unterminated without scanning them again.
+    if (m_unterminatedAt != std::string::npos && scanStart <= m_unterminatedAt) {
+        m_tokenStart = m_unterminatedAt;
+        m_pos = scanStart + 1;
+        return TokenKind::Unterminated;
+    }
     for (;;) {
         unsigned char byte = byteAt(m_pos);
         if (byte == 0)

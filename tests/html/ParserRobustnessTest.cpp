@@ -68,6 +68,26 @@ TEST(ParserRobustness, generatedPagesOfManySeeds)
     }
 }
 
+// Each of these would rescan the rest of the page once per byte or per block if unterminated
+// blocks were scanned anew every time; the test then would not finish.
+TEST(ParserRobustness, unterminatedBlocksCostTheirBytesOnce)
+{
+    std::string longText = std::string(1 << 20, 'x') + "<a title='x>" + std::string(1 << 20, 'y');
+    EXPECT_EQ(test::shape(*parseNow(longText)), "@DOCUMENT");
+
+    std::string scripts;
+    for (int i = 0; i < 100000; ++i)
+        scripts += "<script>";
+    EXPECT_EQ(test::shape(*parseNow(scripts + "'</script>")), "@DOCUMENT");
+
+    std::string paragraphs = "<!-- '";
+    for (int i = 0; i < 100000; ++i)
+        paragraphs += "<p>";
+    auto page = parseNow(paragraphs);
+    EXPECT_EQ(page->root().count(), 100001u);
+    EXPECT_EQ(page->root().item(0)->name(), "P");
+}
+
 TEST(ParserRobustness, deepNestingNeedsNoDeepStack)
 {
     const int depth = 100000;

@@ -99,8 +99,8 @@ TEST(TTagParser, reportsOneBasedPositions)
     EXPECT_EQ(parser.NextToken(), TokenKind::End);
 }
 
-// Deliberate: an unterminated block restarts the scan one byte after where the scan began, so
-// text in front of it is scanned again for every byte of it.
+// Deliberate: an unterminated block restarts the scan one byte after where the scan began, so it
+// comes back once for every byte in front of it before its own bytes are taken as text.
 TEST(TTagParser, restartsUnterminatedBlockOneByteOn)
 {
     EXPECT_EQ(tokens("xy<a '"), (Tokens{"U", "U", "U"}));
