@@ -1,5 +1,7 @@
 #pragma once
 // One parsed page: its text, its element list and the element tree built from them.
+// Pass 2 of a parse shapes the list into the tree: elements whose end tag may be left out are
+// closed where the next element does not fit inside them.
 
 #include "html/TTreeListNodes.h"
 
@@ -33,6 +35,9 @@ private:
     std::vector<TUITagElement> m_elements;
     TTreeListNodes m_nodes;
 };
+
+// Adds a node for every element of `elements` to `nodes`, closing elements as the nesting rules say.
+void BuildTree(std::vector<TUITagElement>& elements, TTreeListNodes& nodes);
 
 // The attribute entries of the element's start tag, re-split on every call.
 std::vector<std::string> Attributes(const TUITagElement& element);

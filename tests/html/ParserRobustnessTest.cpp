@@ -59,15 +59,6 @@ TEST(ParserRobustness, everyPrefixOfARealPage)
     }
 }
 
-TEST(ParserRobustness, generatedPagesOfManySeeds)
-{
-    for (unsigned seed = 1; seed <= 20; ++seed) {
-        expectSoundTree(*parseNow(test::realLookingPage(20000, seed)));
-        if (HasFailure())
-            FAIL() << "seed " << seed;
-    }
-}
-
 // Each of these would rescan the rest of the page once per byte or per block if unterminated
 // blocks were scanned anew every time; the test then would not finish.
 TEST(ParserRobustness, unterminatedBlocksCostTheirBytesOnce)

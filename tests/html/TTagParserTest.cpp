@@ -107,16 +107,6 @@ TEST(TTagParser, restartsUnterminatedBlockOneByteOn)
     EXPECT_EQ(tokens("<script>a<b>"), (Tokens{"U", ">", "B<b>"}));
 }
 
-TEST(TTagParser, withoutTheTagMarkersPassesOverPlainTags)
-{
-    TTagParser parser("<b>x<!c>");
-    parser.Reset();
-    ASSERT_EQ(parser.NextToken(), TokenKind::StrayClose);
-    ASSERT_EQ(parser.NextToken(), TokenKind::Block);
-    EXPECT_EQ(parser.TokenText(), "<!c>");
-    EXPECT_EQ(parser.NextToken(), TokenKind::End);
-}
-
 TEST(TTagParser, rawBlockStartTag)
 {
     EXPECT_EQ(RawBlockStartTag("<script type='a>b'>x</script"), "<script type='a>");
