@@ -81,7 +81,7 @@ void printTree(const ParsedPage& page, CliOutput& out)
 int runHtml(CliArgs& args)
 {
     std::vector<std::string> rest = args.rest();
-    if (rest.size() != 2 || (rest[0] != "tree" && rest[0] != "head" && rest[0] != "links"))
+    if (rest.size() != 2 || (rest[0] != "tree" && rest[0] != "head" && rest[0] != "links") || rest[1].starts_with("--"))
         return usageError(kUsage);
     const std::string& path = rest[1];
     std::string bytes;

@@ -80,4 +80,5 @@ TEST(HtmlCommand, reportsMissingFilesAndBadUsage)
     EXPECT_EQ(runCli("html").status, 2);
     EXPECT_EQ(runCli("html walk " + folder.file("none.htm")).status, 2);
     EXPECT_EQ(runCli("html tree a b").status, 2);
+    EXPECT_EQ(runCli("html tree --deep").status, 2);
 }
