@@ -7,49 +7,31 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <thread>
 
 using namespace quill;
 using namespace std::chrono_literals;
 
 namespace {
 
-// A UI queue whose tasks the test runs when it chooses.
-class HeldDispatcher : public UiDispatcher {
-public:
+// A UI queue that tells how many tasks were handed to it.
+struct CountingDispatcher : QueueDispatcher {
     void post(std::function<void()> task) override
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_tasks.push_back(std::move(task));
-        }
-        m_posted.notify_all();
+        ++posted;
+        QueueDispatcher::post(std::move(task));
     }
-
-    bool waitForTask(std::chrono::milliseconds timeout)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_posted.wait_for(lock, timeout, [this] { return !m_tasks.empty(); });
-    }
-
-    void runAll()
-    {
-        std::deque<std::function<void()>> tasks;
-        {
-            std::lock_guard lock(m_mutex);
-            tasks.swap(m_tasks);
-        }
-        for (auto& task : tasks)
-            task();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    std::deque<std::function<void()>> m_tasks;
+    std::atomic<int> posted{0};
 };
+
+// Waits until the watcher has handed `count` texts to the UI queue; false at the deadline.
+bool waitForHandOver(CountingDispatcher& ui, int count = 1, std::chrono::milliseconds timeout = 60s)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (ui.posted < count && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return ui.posted >= count;
+}
 
 // A page whose parse takes a good while compared with a few calls on the UI thread.
 const std::string& slowText()
@@ -110,37 +92,33 @@ TEST(TUIHTMLParser, onlyTheNewestWaitingTextIsParsedNext)
 // The watcher's hand-over must not parse anything once a newer text was started directly.
 TEST(TUIHTMLParser, handOverAfterADirectStartParsesNothingMore)
 {
-    HeldDispatcher ui;
+    CountingDispatcher ui;
     TUIHTMLParser parser(ui);
     parser.ParseText(slowText());
     parser.ParseText("<b>queued</b>");
     if (parser.Document() != slowText())
         GTEST_SKIP() << "the first parse ended before the next text came";
-    ASSERT_TRUE(ui.waitForTask(60s));
+    ASSERT_TRUE(waitForHandOver(ui));
     parser.ParseText("<i>direct</i>");
-    EXPECT_EQ(parser.Document(), "<i>direct</i>");
-    ui.runAll();
-    EXPECT_EQ(parser.Document(), "<i>direct</i>");
-    EXPECT_EQ(parser.PendingText(), "");
-    EXPECT_FALSE(ui.waitForTask(200ms));
-    while (parser.ParseState() != ParserState::Idle)
-        ui.waitForTask(10ms);
+    ui.drain();
+    ASSERT_TRUE(waitForParseOf(parser, ui, "<i>direct</i>"));
+    EXPECT_FALSE(waitForHandOver(ui, 2, 200ms));
     EXPECT_EQ(test::shape(parser.page()), "I[direct] @DOCUMENT");
 }
 
 TEST(TUIHTMLParser, destructionStopsTheWorkerAndOrphansItsHandOver)
 {
-    HeldDispatcher ui;
-    for (bool waitForHandOver : {false, true}) {
+    CountingDispatcher ui;
+    for (bool handOverFirst : {false, true}) {
         {
             TUIHTMLParser parser(ui);
             parser.ParseText(slowText());
             parser.ParseText("<b>queued</b>");
-            if (waitForHandOver) {
-                ASSERT_TRUE(ui.waitForTask(60s));
+            if (handOverFirst) {
+                ASSERT_TRUE(waitForHandOver(ui));
             }
         }
         // A hand-over posted before the parser went away finds it gone.
-        ui.runAll();
+        ui.drain();
     }
 }
