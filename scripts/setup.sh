@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and (with --bench) the benchmarks need.
+# Installs the Debian packages the build, the tests and (with --bench) the benchmarks need;
+# --fuzz adds clang and its libFuzzer runtime for the fuzz targets.
 # Idempotent: packages already present are skipped. Runs as root, or through sudo otherwise.
 set -euo pipefail
 
@@ -7,11 +8,14 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev
   libcurl4-openssl-dev libpugixml-dev libzip-dev libhyperscan-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libxml2-dev
   fonts-wqy-zenhei
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(goaccess time)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

@@ -8,5 +8,6 @@ namespace quill::cli {
 int runLoad(CliArgs& args);
 int runStats(CliArgs& args);
 int runText(CliArgs& args);
+int runHtml(CliArgs& args);
 
 } // namespace quill::cli

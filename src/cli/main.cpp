@@ -14,6 +14,7 @@ int main(int argc, char** argv)
         {"load", runLoad},
         {"stats", runStats},
         {"text", runText},
+        {"html", runHtml},
     };
     if (argc < 2 || !commands.count(argv[1])) {
         std::fputs("usage: quillmarkbox-cli load|stats|text|html ...\n", stderr);

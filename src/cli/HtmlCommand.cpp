@@ -1,0 +1,115 @@
+// quillmarkbox-cli html: the element tree and the two page walks, offline.
+
+#include "cli/CliOutput.h"
+#include "cli/Commands.h"
+#include "html/PageWalks.h"
+#include "html/TUIHTMLParser.h"
+#include "platform/FileSystem.h"
+#include "platform/QueueDispatcher.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace quill::cli {
+namespace {
+
+constexpr std::string_view kUsage = "quillmarkbox-cli html tree|head|links [--raw] FILE";
+
+enum class ReadOutcome { Read, NoFile, Failed };
+
+ReadOutcome readFile(const std::string& path, std::string& bytes, int& error)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        error = errno;
+        return (error == ENOENT || error == ENOTDIR) ? ReadOutcome::NoFile : ReadOutcome::Failed;
+    }
+    if (S_ISDIR(info.st_mode))
+        return ReadOutcome::NoFile;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = errno;
+        return ReadOutcome::Failed;
+    }
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
+    error = std::ferror(file) ? (errno ? errno : EIO) : 0;
+    std::fclose(file);
+    return error ? ReadOutcome::Failed : ReadOutcome::Read;
+}
+
+// Parses as the window does: on the parser's worker, the UI queue drained until it is Idle.
+void parse(TUIHTMLParser& parser, QueueDispatcher& ui, std::string bytes)
+{
+    parser.ParseText(std::move(bytes));
+    while (parser.ParseState() != ParserState::Idle)
+        ui.runOne(std::chrono::milliseconds(20));
+}
+
+// Every node below the root, depth first: two blanks per level, the name, TAB, the inner text.
+void printTree(const ParsedPage& page, CliOutput& out)
+{
+    const TTreeListNode* parent = &page.root();
+    const TTreeListNode* node = parent->First();
+    std::size_t depth = 0;
+    for (;;) {
+        if (node) {
+            out.plain(std::string(2 * depth, ' '));
+            out.field(node->name());
+            out.plain("\t");
+            out.field(page.InnerText(*node));
+            out.plain("\n");
+            parent = node;
+            node = node->First();
+            ++depth;
+            continue;
+        }
+        if (parent == &page.root())
+            return;
+        parent = parent->parent();
+        --depth;
+        node = parent->Next();
+    }
+}
+
+} // namespace
+
+int runHtml(CliArgs& args)
+{
+    std::vector<std::string> rest = args.rest();
+    if (rest.size() != 2 || (rest[0] != "tree" && rest[0] != "head" && rest[0] != "links") || rest[1].starts_with("--"))
+        return usageError(kUsage);
+    const std::string& path = rest[1];
+    std::string bytes;
+    int error = 0;
+    switch (readFile(path, bytes, error)) {
+    case ReadOutcome::NoFile:
+        std::fprintf(stderr, "no such file: %s\n", path.c_str());
+        return kExitFailure;
+    case ReadOutcome::Failed:
+        return failure(args, fileErrorText(error));
+    case ReadOutcome::Read:
+        break;
+    }
+
+    QueueDispatcher ui;
+    TUIHTMLParser parser(ui);
+    parse(parser, ui, std::move(bytes));
+    const ParsedPage& page = parser.page();
+    CliOutput out(args.raw());
+    if (rest[0] == "tree") {
+        printTree(page, out);
+        return kExitOk;
+    }
+    for (const std::string& line : rest[0] == "head" ? PageHeaderLines(page) : PageLinkLines(page)) {
+        out.field(line);
+        out.plain("\n");
+    }
+    return kExitOk;
+}
+
+} // namespace quill::cli

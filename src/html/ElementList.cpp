@@ -1,0 +1,186 @@
+#include "html/ElementList.h"
+
+#include "html/SplitTagText.h"
+#include "html/TTagParser.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+namespace quill {
+namespace {
+
+// Elements not yet closed, by name, oldest first: the newest open element of a name is found
+// without walking back over the whole list.
+class OpenElements {
+public:
+    void add(const TUITagElement& element) { m_byName[element.name].push_back(element.index); }
+
+    // Index of the newest open element named `name`, taken off the index; npos when none.
+    std::size_t takeNewest(const std::string& name)
+    {
+        auto it = m_byName.find(name);
+        if (it == m_byName.end() || it->second.empty())
+            return std::string::npos;
+        std::size_t index = it->second.back();
+        it->second.pop_back();
+        return index;
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<std::size_t>> m_byName;
+};
+
+// The first ">" at or after a position; positions only grow, so each byte is looked at once.
+class NextCloser {
+public:
+    explicit NextCloser(std::string_view document) : m_document(document) {}
+
+    // 0-based index of the first ">" at or after `from`, or npos.
+    std::size_t find(std::size_t from)
+    {
+        if (!m_searched || from < m_searchedFrom || (m_found != std::string_view::npos && m_found < from)) {
+            m_searched = true;
+            m_searchedFrom = from;
+            m_found = m_document.find('>', from);
+        }
+        return m_found;
+    }
+
+private:
+    std::string_view m_document;
+    bool m_searched = false;
+    std::size_t m_searchedFrom = 0;
+    std::size_t m_found = std::string_view::npos;
+};
+
+class ListBuilder {
+public:
+    explicit ListBuilder(std::string_view document) : m_document(document), m_closers(document) {}
+
+    std::vector<TUITagElement> run(const std::atomic<bool>& stop);
+
+private:
+    TUITagElement& append(std::string name, std::string rawText, bool closed);
+    void addStartTag(const TTagParser& parser);
+    void closeByEndTag(const TTagParser& parser);
+    void addBlock(TTagParser& parser);
+    void appendSentinel();
+
+    std::string_view m_document;
+    NextCloser m_closers;
+    OpenElements m_open;
+    std::vector<TUITagElement> m_elements;
+};
+
+std::vector<TUITagElement> ListBuilder::run(const std::atomic<bool>& stop)
+{
+    TTagParser parser(m_document);
+    parser.addMarkerPair("</", ">");
+    parser.addMarkerPair("<", ">");
+    parser.setQuoteHandling(true);
+    parser.Reset();
+    // Every element but the sentinel starts at a "<": one allocation, no moves while growing.
+    m_elements.reserve(static_cast<std::size_t>(std::count(m_document.begin(), m_document.end(), '<')) + 1);
+    for (TokenKind kind = parser.NextToken(); kind != TokenKind::End; kind = parser.NextToken()) {
+        if (stop.load(std::memory_order_relaxed))
+            return std::move(m_elements);
+        // Stray ">" and unterminated blocks leave nothing; a tag cut short by "<" is dropped.
+        if (kind != TokenKind::Block || !parser.EndFound())
+            continue;
+        const std::string& marker = parser.StartMarker();
+        if (marker == "<")
+            addStartTag(parser);
+        else if (marker == "</")
+            closeByEndTag(parser);
+        else
+            addBlock(parser);
+    }
+    appendSentinel();
+    return std::move(m_elements);
+}
+
+TUITagElement& ListBuilder::append(std::string name, std::string rawText, bool closed)
+{
+    TUITagElement& element = m_elements.emplace_back();
+    const ElementTables& tables = elementTables();
+    element.empty = tables.EmptyElements.contains(name);
+    if (auto row = tables.ContentRows.find(name); row != tables.ContentRows.end())
+        element.contentRow = row->second;
+    element.name = std::move(name);
+    element.rawText = std::move(rawText);
+    element.Closed = closed;
+    element.index = m_elements.size() - 1;
+    if (!closed)
+        m_open.add(element);
+    return element;
+}
+
+void ListBuilder::addStartTag(const TTagParser& parser)
+{
+    std::string_view text = parser.TokenText();
+    TUITagElement& element = append(ElementNameOf(text), std::string(text), false);
+    element.start = parser.TokenPos();
+    element.end = parser.TokenEndPos();
+    element.contentStart = element.end + 1;
+    element.contentEnd = element.end + 1;
+}
+
+void ListBuilder::closeByEndTag(const TTagParser& parser)
+{
+    std::size_t index = m_open.takeNewest(ElementNameOf(parser.TokenText()));
+    if (index == std::string::npos)
+        return;
+    TUITagElement& element = m_elements[index];
+    element.end = parser.TokenEndPos();
+    element.contentEnd = parser.TokenPos() - 1;
+    element.Closed = true;
+}
+
+void ListBuilder::addBlock(TTagParser& parser)
+{
+    std::string_view text = parser.TokenText();
+    const std::size_t start = parser.TokenPos();
+    const std::size_t end = parser.TokenEndPos() + 1;
+    if (parser.StartMarker() == "<!") {
+        TUITagElement& element = append(ElementNameOf(text), std::string(text), true);
+        element.start = start;
+        element.end = end;
+        element.contentStart = start;
+        element.contentEnd = end;
+        return;
+    }
+    // A raw-text block is closed only when its end tag ends in ">", blanks and line breaks aside.
+    std::size_t after = parser.TokenEndPos();
+    while (after < m_document.size() && (m_document[after] == '\r' || m_document[after] == '\n' || m_document[after] == ' '))
+        ++after;
+    const bool closed = after < m_document.size() && m_document[after] == '>';
+    std::string_view startTag = RawBlockStartTag(text);
+    const std::size_t contentEnd = parser.TokenEndPos() - parser.EndMarker().size();
+    const std::size_t closer = m_closers.find(start);
+    TUITagElement& element = append(ElementNameOf(startTag), std::string(startTag), closed);
+    element.start = start;
+    element.end = end;
+    element.contentStart = closer == std::string_view::npos ? m_document.size() + 1 : closer + 2;
+    element.contentEnd = contentEnd;
+    if (closed)
+        parser.NextToken();
+}
+
+void ListBuilder::appendSentinel()
+{
+    TUITagElement& sentinel = append("@DOCUMENT", "@DOCUMENT", true);
+    sentinel.start = m_document.size() + 1;
+    sentinel.end = sentinel.start + 1;
+    sentinel.contentStart = sentinel.start;
+    sentinel.contentEnd = sentinel.start - 1;
+}
+
+} // namespace
+
+std::vector<TUITagElement> BuildElementList(std::string_view document, const std::atomic<bool>& stop)
+{
+    return ListBuilder(document).run(stop);
+}
+
+} // namespace quill

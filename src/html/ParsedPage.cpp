@@ -1,0 +1,88 @@
+#include "html/ParsedPage.h"
+
+#include "html/ElementList.h"
+#include "html/SplitTagText.h"
+
+namespace quill {
+namespace {
+
+struct Level {
+    TTreeListNode* node;
+    TUITagElement* element;
+};
+
+// True when `next` does not belong inside `parent`; the leave, grandparent and content rules, in
+// that order, the latter two closing the parent.
+bool leavesLevel(const Level& parent, const TUITagElement& next)
+{
+    TUITagElement& p = *parent.element;
+    if (p.empty || (!p.Closed && !p.contentRow) || (p.Closed && p.end <= next.start))
+        return true;
+    const TUITagElement* grandparent = parent.node->parent()->element();
+    if (grandparent && grandparent->end < next.start) {
+        p.Closed = true;
+        p.end = p.contentEnd = grandparent->contentEnd;
+        return true;
+    }
+    if (p.contentRow && !p.contentRow->contains(next.name)) {
+        p.Closed = true;
+        p.end = p.contentEnd = next.start - 1;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void BuildTree(std::vector<TUITagElement>& elements, TTreeListNodes& nodes)
+{
+    // The open levels, innermost last; leaving a level hands the same element to the one above.
+    std::vector<Level> levels;
+    std::size_t index = 0;
+    while (index < elements.size()) {
+        TUITagElement& element = elements[index];
+        if (!levels.empty() && leavesLevel(levels.back(), element)) {
+            levels.pop_back();
+            continue;
+        }
+        TTreeListNode& parent = levels.empty() ? nodes.root() : *levels.back().node;
+        const bool openOptional = !element.Closed && element.contentRow;
+        if (openOptional && !levels.empty()) {
+            element.end = element.contentEnd = levels.back().element->contentEnd;
+            levels.push_back({&nodes.add(parent, element), &element});
+        } else if (element.Closed || element.empty) {
+            levels.push_back({&nodes.add(parent, element), &element});
+        } else {
+            // Unclosed ordinary elements, and optional ones at the top level, take no children.
+            nodes.add(parent, element);
+        }
+        ++index;
+    }
+}
+
+void ParsedPage::build(const std::atomic<bool>& stop)
+{
+    m_elements = BuildElementList(m_document, stop);
+    if (stop.load(std::memory_order_relaxed))
+        return;
+    BuildTree(m_elements, m_nodes);
+}
+
+std::string_view ParsedPage::InnerText(const TTreeListNode& node) const
+{
+    const TUITagElement* element = node.element();
+    if (!element || !element->Closed || element->empty)
+        return {};
+    if (element->contentEnd < element->contentStart || element->contentEnd > m_document.size())
+        return {};
+    return std::string_view(m_document).substr(element->contentStart - 1, element->contentEnd - element->contentStart + 1);
+}
+
+std::vector<std::string> Attributes(const TUITagElement& element)
+{
+    std::vector<std::string> attributes;
+    SplitTagText(element.rawText, &attributes);
+    return attributes;
+}
+
+} // namespace quill
