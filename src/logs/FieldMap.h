@@ -26,9 +26,9 @@ enum Column : int {
 
 // Token position per column; 0 means the field is not present and reads "-".
 struct FieldMap {
-    std::array<std::uint8_t, kColumnCount> slots{};
+    std::array<std::uint8_t, kColumnCount> positions{};
 
-    std::uint8_t operator[](int column) const { return slots[static_cast<std::size_t>(column)]; }
+    std::uint8_t operator[](int column) const { return positions[static_cast<std::size_t>(column)]; }
     bool operator==(const FieldMap&) const = default;
 };
 

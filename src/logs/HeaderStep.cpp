@@ -67,7 +67,7 @@ void readW3cFields(std::string_view prefixed, FieldMap& map)
             return;
         for (const NamedSlot& named : kW3cNames) {
             if (named.column >= 0 && equalsIgnoreCase(token, named.name))
-                map.slots[static_cast<size_t>(named.column)] = static_cast<std::uint8_t>(p - 1);
+                map.positions[static_cast<size_t>(named.column)] = static_cast<std::uint8_t>(p - 1);
         }
     });
 }
@@ -82,11 +82,11 @@ void readLogParserFields(std::string_view prefixed, FieldMap& map)
                 continue;
             for (int i = 0; i < named.count; ++i) {
                 auto [column, position] = named.columnPositions[i];
-                map.slots[static_cast<size_t>(column)] = static_cast<std::uint8_t>(position);
+                map.positions[static_cast<size_t>(column)] = static_cast<std::uint8_t>(position);
             }
         }
     });
-    map.slots[kColUserAgent] = 0;
+    map.positions[kColUserAgent] = 0;
 }
 
 } // namespace

@@ -40,7 +40,7 @@ HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map) : m_format(format
 
 std::uint32_t HeaderTracker::idOf(const FieldMap& map)
 {
-    std::string key(map.slots.begin(), map.slots.end());
+    std::string key(map.positions.begin(), map.positions.end());
     auto [it, added] = m_ids.try_emplace(key, static_cast<std::uint32_t>(m_maps.size()));
     if (added)
         m_maps.push_back(map);

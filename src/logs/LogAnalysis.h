@@ -26,6 +26,9 @@ public:
     // Discards the store and loads the file at `path` with the filters as they are now.
     LoadResult load(const std::string& path, const FilterSnapshot& filters);
 
+    // Discards the record store, as the triggers of a load do before loading.
+    void clear() { m_store.clear(); }
+
     // A click on the header of `column`: sorts by it, or restores file order for "序号" and for a
     // column that no kept record's map knows (the direction flag then stays as it is).
     void clickColumn(int column);

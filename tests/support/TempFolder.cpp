@@ -28,9 +28,14 @@ std::string TempFolder::file(std::string_view name) const { return m_path + "/" 
 std::string TempFolder::write(std::string_view name, std::string_view bytes) const
 {
     std::string path = file(name);
+    writeFile(path, bytes);
+    return path;
+}
+
+void TempFolder::writeFile(const std::string& path, std::string_view bytes)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path;
 }
 
 } // namespace quill::test

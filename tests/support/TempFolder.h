@@ -18,6 +18,8 @@ public:
     std::string file(std::string_view name) const;
     // Writes `bytes` to `name` inside the folder and returns its full path.
     std::string write(std::string_view name, std::string_view bytes) const;
+    // Writes `bytes` to the file at `path`.
+    static void writeFile(const std::string& path, std::string_view bytes);
 
 private:
     std::string m_path;

@@ -1,0 +1,74 @@
+#include "logs/LogRecordModel.h"
+
+#include "logs/RowTexts.h"
+#include "shell/QtGbk.h"
+
+namespace quill {
+namespace {
+
+struct ColumnLook {
+    const char* caption; // UTF-8
+    int width;
+};
+
+const ColumnLook kColumns[kColumnCount] = {
+    {"序号", 30},   {"url", 150},    {"getURL", 200},  {"浏鉴器/蜘蛛", 200}, {"状态", 40},   {"子状态", 30},
+    {"标记", 30},   {"访问IP", 90},  {"日期", 70},     {"时间", 60},         {"GET/post", 40}, {"服务器IP", 80},
+    {"端口", 25},   {"发送", 50},    {"接收", 50},     {"用时", 50},         {"来源页", 50},
+};
+
+} // namespace
+
+LogRecordModel::LogRecordModel(LogAnalysis& analysis, QObject* parent)
+    : QAbstractTableModel(parent), m_analysis(analysis)
+{
+}
+
+int LogRecordModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_analysis.store().count());
+}
+
+int LogRecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant LogRecordModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() || index.column() >= kColumnCount)
+        return {};
+    return fromGbk(cellText(m_analysis.store(), static_cast<std::uint32_t>(index.row()), index.column()));
+}
+
+QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount)
+        return {};
+    return caption(section);
+}
+
+LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const FilterSnapshot& filters)
+{
+    beginResetModel();
+    LogAnalysis::LoadResult result = m_analysis.load(path, filters);
+    endResetModel();
+    return result;
+}
+
+void LogRecordModel::clear()
+{
+    beginResetModel();
+    m_analysis.clear();
+    endResetModel();
+}
+
+void LogRecordModel::clickColumn(int column)
+{
+    beginResetModel();
+    m_analysis.clickColumn(column);
+    endResetModel();
+}
+
+QString LogRecordModel::caption(int column) { return QString::fromUtf8(kColumns[column].caption); }
+
+int LogRecordModel::width(int column) { return kColumns[column].width; }
+
+} // namespace quill

@@ -1,0 +1,36 @@
+#pragma once
+// The record list's model: a view of the log analysis' record store in display order. It holds
+// no rows; it formats only the cells the view asks for.
+
+#include "logs/LogAnalysis.h"
+
+#include <QAbstractTableModel>
+
+namespace quill {
+
+class LogRecordModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit LogRecordModel(LogAnalysis& analysis, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Loads a file into the store, with one model reset around it.
+    LogAnalysis::LoadResult load(const std::string& path, const FilterSnapshot& filters);
+    // Empties the list, as the triggers of a load do first.
+    void clear();
+    // A click on a column header: the engine's sort, with one model reset.
+    void clickColumn(int column);
+
+    // Caption and width in pixels of each column.
+    static QString caption(int column);
+    static int width(int column);
+
+private:
+    LogAnalysis& m_analysis;
+};
+
+} // namespace quill

@@ -1,0 +1,84 @@
+#pragma once
+// The main window: header strip, the six tool pages, the advertisement strip, and the start-up
+// and shut-down steps that belong to no page.
+
+#include "logs/LogAnalysis.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+class QTextBrowser;
+class QTimer;
+
+namespace quill {
+
+class AdvertFetch;
+class LogPage;
+class UiDispatcher;
+class SettingsPage;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    struct Options {
+        std::string settingsPath;                // the settings file; empty: beside the executable
+        std::optional<QString> logFolderForRun;  // --log-dir: used for this run, never saved
+        // The folder browser; offscreen tests replace it. Nothing when the user cancels.
+        std::function<std::optional<QString>(QWidget* parent)> chooseFolder;
+    };
+
+    explicit TForm1(Options options, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QLabel* Panel1;
+    QFrame* spl2;
+    QTabWidget* PageControl;
+    QWidget* ts3;       // 设置
+    QWidget* ts1;       // 蜘蛛来访统计
+    QWidget* ts2;       // 日志分析
+    QWidget* ts4;       // 体验
+    QWidget* TabSheet1; // 解码
+    QWidget* ts5;       // 更新
+    QSplitter* Splitter1;
+    QTextBrowser* WebBrowser1;
+    QMenu* PopupMenu1;
+    QTimer* Timer1;
+    LogPage* logPage;
+    SettingsPage* settingsPage;
+
+    const QString& logFolder() const { return m_logFolder; }
+    // The site address the "体验" page shows and the settings keep.
+    const QString& siteUrl() const { return m_siteUrl; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void Button4Click(); // 定位目录
+    void Button3Click(); // 保存配制
+    void Panel1MouseDown();
+    void Splitter1CanResize();
+    void Splitter1Moved();
+    void showAdvert();
+    void setBrowserHeight(int height);
+
+    Options m_options;
+    std::unique_ptr<UiDispatcher> m_dispatcher;
+    std::unique_ptr<AdvertFetch> m_advert;
+    LogAnalysis m_analysis;
+    QString m_logFolder;
+    QString m_siteUrl;
+    bool m_hideAdvert = false;
+};
+
+} // namespace quill

@@ -1,0 +1,243 @@
+#include "UiTestSupport.h"
+#include "logs/LogPage.h"
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+#include "shell/ColorBoxWidget.h"
+#include "shell/ErrorBoxDialog.h"
+#include "shell/SettingsPage.h"
+#include "shell/TForm1Window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <memory>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+struct WindowFixture {
+    TempFolder folder;
+    std::string settings = folder.file("settings.ini");
+    std::string logs = folder.file("logs");
+
+    WindowFixture()
+    {
+        QDir().mkpath(QString::fromStdString(logs));
+        TempFolder::writeFile(logs + "/ex1.log", kIis6Header + logLine("/a.htm", "15") + logLine("/b.htm", "300"));
+        TempFolder::writeFile(logs + "/ex2.log", kIis6Header + logLine("/c.htm", "7"));
+    }
+
+    std::unique_ptr<TForm1> open(std::optional<QString> chosen = std::nullopt, bool logDirForRun = true)
+    {
+        TForm1::Options options;
+        options.settingsPath = settings;
+        if (logDirForRun)
+            options.logFolderForRun = QString::fromStdString(logs);
+        options.chooseFolder = [chosen](QWidget*) { return chosen; };
+        auto form = std::make_unique<TForm1>(options);
+        form->show();
+        return form;
+    }
+};
+
+// Counts the right-button presses that reach a widget.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            ++presses;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(MainWindow, firstStartShowsTheLogPageWithDesignStates)
+{
+    WindowFixture f;
+    auto form = f.open();
+    EXPECT_TRUE(form->windowTitle().startsWith(QString::fromUtf8("Quillmark-IISWEB日志分析 V1.03-Brenhollow出品.-")));
+    EXPECT_EQ(form->size(), QSize(800, 600));
+    QStringList captions;
+    for (int i = 0; i < form->PageControl->count(); ++i)
+        captions << form->PageControl->tabText(i);
+    EXPECT_EQ(captions.join(QLatin1Char(',')), QString::fromUtf8("设置,蜘蛛来访统计,日志分析,体验,解码,更新"));
+    EXPECT_EQ(form->PageControl->currentWidget(), form->ts2);
+    EXPECT_EQ(form->logPage->cbb1->count(), 2);
+    EXPECT_EQ(form->logPage->cbb1->currentIndex(), 1); // the last entry, not loaded
+    EXPECT_EQ(form->logPage->lv2->model()->rowCount(), 0);
+    EXPECT_TRUE(form->logPage->CheckBox1->isChecked());
+    EXPECT_TRUE(form->logPage->CheckBox4->isChecked());
+    EXPECT_FALSE(form->logPage->CheckBox3->isChecked());
+    EXPECT_EQ(form->logPage->listBackground(), 0x00F0CAA6u);
+    EXPECT_EQ(form->settingsPage->edt1->text(), QString::fromStdString(f.logs));
+    screenshot(form.get(), "main-window-first-start");
+}
+
+TEST(MainWindow, savedConfigurationSurvivesARestart)
+{
+    WindowFixture f;
+    {
+        auto form = f.open();
+        form->logPage->CheckBox1->setChecked(false);
+        form->logPage->CheckBox7->setChecked(true);
+        form->logPage->CheckBox32->setChecked(true);
+        form->logPage->ColorBox1->customColorPicker = [](TColor) { return std::optional<TColor>(0x00ABCDEF); };
+        emit form->logPage->ColorBox1->activated(0);
+        const int navy = form->logPage->ColorBox2->findText(QStringLiteral("Navy"));
+        form->logPage->ColorBox2->setCurrentIndex(navy);
+        emit form->logPage->ColorBox2->activated(navy);
+        form->PageControl->setCurrentWidget(form->ts3);
+        QTest::mouseClick(form->settingsPage->Button3, Qt::LeftButton);
+        form->close();
+    }
+    const IniFile ini(f.settings);
+    EXPECT_EQ(ini.readString(gbk("user"), gbk("lvbakcolor"), ""), "$00ABCDEF");
+    EXPECT_EQ(ini.readString(gbk("user"), gbk("lvfontcolor"), ""), "clNavy");
+    EXPECT_EQ(ini.readString(gbk("过滤"), gbk("图片"), ""), "0");
+    EXPECT_EQ(ini.readString(gbk("user"), gbk("siteurl"), ""), "http://www.baidu.com");
+
+    auto form = f.open();
+    EXPECT_FALSE(form->logPage->CheckBox1->isChecked());
+    EXPECT_TRUE(form->logPage->CheckBox7->isChecked());
+    EXPECT_TRUE(form->logPage->CheckBox32->isChecked());
+    EXPECT_FALSE(form->logPage->CheckBox17->isChecked());
+    EXPECT_EQ(form->logPage->listBackground(), 0x00ABCDEFu);
+    EXPECT_EQ(form->logPage->listText(), 0x00800000u);
+    EXPECT_EQ(form->logPage->lv2->palette().color(QPalette::Base), QColor(0xEF, 0xCD, 0xAB));
+}
+
+TEST(MainWindow, cancelledFolderBrowserWritesTheOldFolderBack)
+{
+    WindowFixture f;
+    auto form = f.open(std::nullopt, false);
+    EXPECT_EQ(form->settingsPage->edt1->text(), QString());
+    form->PageControl->setCurrentWidget(form->ts3);
+    QTest::mouseClick(form->settingsPage->Button4, Qt::LeftButton);
+    const IniFile ini(f.settings);
+    EXPECT_EQ(ini.readString(gbk("基本"), gbk("日志目录"), "missing"), "");
+
+    auto chooser = f.open(QString::fromStdString(f.logs), false);
+    chooser->PageControl->setCurrentWidget(chooser->ts3);
+    QTest::mouseClick(chooser->settingsPage->Button4, Qt::LeftButton);
+    EXPECT_EQ(chooser->settingsPage->edt1->text(), QString::fromStdString(f.logs));
+    EXPECT_EQ(chooser->logPage->cbb1->count(), 2);
+    EXPECT_EQ(chooser->logPage->cbb1->currentIndex(), -1);
+    EXPECT_EQ(IniFile(f.settings).readString(gbk("基本"), gbk("日志目录"), ""), f.logs);
+}
+
+TEST(MainWindow, headerPanelTogglesBetweenTallAndThin)
+{
+    WindowFixture f;
+    auto form = f.open();
+    EXPECT_EQ(form->Panel1->height(), 17);
+    std::vector<int> heights;
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(form->Panel1, Qt::LeftButton);
+        heights.push_back(form->Panel1->height());
+    }
+    EXPECT_EQ(heights, (std::vector<int>{300, 4, 300}));
+}
+
+TEST(MainWindow, splitterKeepsTheAdvertisementStripVisible)
+{
+    WindowFixture f;
+    auto form = f.open();
+    QApplication::processEvents();
+    QSplitterHandle* handle = form->Splitter1->handle(1);
+    const QPoint middle(handle->width() / 2, handle->height() / 2);
+    QTest::mousePress(handle, Qt::LeftButton, {}, middle);
+    EXPECT_EQ(form->WebBrowser1->height(), 80); // lower than 80 when a drag starts: 80
+    // Dragging down by 60 would leave it 20 high: it snaps back to 80.
+    QTest::mouseMove(handle, middle + QPoint(0, 60));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, middle + QPoint(0, 60));
+    QApplication::processEvents();
+    EXPECT_EQ(form->WebBrowser1->height(), 80);
+    // Dragging down by 10 leaves it 70 high, which stands.
+    QTest::mousePress(handle, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(handle, middle + QPoint(0, 10));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, middle + QPoint(0, 10));
+    QApplication::processEvents();
+    EXPECT_EQ(form->WebBrowser1->height(), 70);
+}
+
+TEST(MainWindow, rightClicksNeverReachTheAdvertisementStrip)
+{
+    WindowFixture f;
+    auto form = f.open();
+    PressCounter counter;
+    QWidget* strip = form->WebBrowser1->viewport();
+    strip->installEventFilter(&counter);
+    QTest::mousePress(strip, Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(strip, Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(counter.presses, 0);
+    QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(counter.presses, 1);
+    strip->removeEventFilter(&counter);
+
+    emit form->logPage->lv2->customContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
+    EXPECT_EQ(form->PopupMenu1->actions().value(0)->text(), QString::fromUtf8("查看IP"));
+    form->PopupMenu1->close();
+}
+
+TEST(MainWindow, closingSavesTheSiteAddressOnly)
+{
+    WindowFixture f;
+    auto form = f.open();
+    form->close();
+    const IniFile ini(f.settings);
+    EXPECT_EQ(ini.readString(gbk("user"), gbk("siteurl"), ""), "http://www.baidu.com");
+    EXPECT_EQ(ini.readString(gbk("过滤"), gbk("图片"), "absent"), "absent");
+}
+
+TEST(MainWindow, aSettingsFileThatCannotBeWrittenIsReported)
+{
+    WindowFixture f;
+    auto form = f.open();
+    // A folder where the settings file should be cannot be replaced by a file.
+    std::filesystem::remove(f.settings);
+    std::filesystem::create_directory(f.settings);
+    QStringList shown;
+    setErrorBoxHandler([&](const QString& text) { shown << text; });
+    form->PageControl->setCurrentWidget(form->ts3);
+    QTest::mouseClick(form->settingsPage->Button3, Qt::LeftButton);
+    setErrorBoxHandler({});
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Unable to write to ")));
+    EXPECT_TRUE(shown[0].endsWith(QStringLiteral(".")));
+}
+
+TEST(MainWindow, loadsTheBundledSamplesAndSorts)
+{
+    TempFolder folder;
+    TForm1::Options options;
+    options.settingsPath = folder.file("settings.ini");
+    options.logFolderForRun = QStringLiteral(QUILLMARK_SAMPLES_DIR);
+    TForm1 form(options);
+    form.show();
+    LogPage* page = form.logPage;
+    page->cbb1->setCurrentIndex(page->cbb1->findText(QStringLiteral("ex261202.log")));
+    QTest::mouseClick(page->Button2, Qt::LeftButton);
+    EXPECT_GT(page->lv2->model()->rowCount(), 100);
+    screenshot(&form, "main-window-sample-loaded");
+    clickHeader(page->lv2->horizontalHeader(), 8);
+    screenshot(&form, "main-window-sample-sorted");
+    form.PageControl->setCurrentWidget(form.ts3);
+    screenshot(&form, "main-window-settings-page");
+}
