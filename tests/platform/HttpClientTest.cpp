@@ -220,11 +220,14 @@ TEST_F(HttpClientTest, reportsProgressWhileWaitingAndStopsOnRequest)
     options.progress = [this](std::int64_t, std::int64_t) { server.release(); };
     EXPECT_EQ(get("/wait-for-progress", options).body, "prompt");
 
+    // Without a time-out only the stop flag ends a connection attempt that hangs.
+    quill::test::StalledListener stalled;
     std::atomic<bool> stop{false};
     HttpOptions stoppable;
     stoppable.stop = &stop;
     stoppable.progress = [&stop](std::int64_t, std::int64_t) { stop = true; };
-    EXPECT_EQ(HttpClient(stoppable).get(server.url("/hold")).error.message(), "Request stopped");
+    const std::string url = "http://127.0.0.1:" + std::to_string(stalled.port()) + "/";
+    EXPECT_EQ(HttpClient(stoppable).get(url).error.message(), "Request stopped");
 }
 
 TEST_F(HttpClientTest, failsOnRefusalAndTimesOutConnectingAndWaitingForData)
@@ -238,7 +241,7 @@ TEST_F(HttpClientTest, failsOnRefusalAndTimesOutConnectingAndWaitingForData)
     };
     for (const auto& [url, status, message] : cases) {
         HttpOptions options;
-        options.timeout = 300ms;
+        options.timeout = 500ms;
         const HttpResponse response = HttpClient(options).get(url);
         EXPECT_FALSE(response.isOk() || response.error.message().empty()) << url;
         EXPECT_EQ(response.statusCode, status) << url;
@@ -259,7 +262,7 @@ TEST_F(HttpClientTest, getToFileReplacesTheFileOnlyOnSuccess)
     };
     for (const std::string& url : failures) {
         HttpOptions options;
-        options.timeout = 300ms;
+        options.timeout = 500ms;
         EXPECT_FALSE(HttpClient(options).getToFile(url, path).isOk()) << url;
         EXPECT_EQ(readBytes(path), "old") << url;
     }
