@@ -1,0 +1,73 @@
+#pragma once
+// HTTP/1.1 GET over libcurl. A client serves the requests of one operation on the thread that
+// makes them; nothing (connection, cookies, settings) is shared with another client. Cookies are
+// always on, kept for the client's requests and their redirects.
+
+#include "platform/Status.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quill {
+
+// Redirects followed in a row before a request fails.
+inline constexpr int kMaxRedirects = 15;
+
+struct HttpOptions {
+    // Request headers; an empty text sends no such header.
+    std::string userAgent;
+    std::string accept = "text/html, */*";
+    std::string contentType = "text/html"; // sent even though a GET has no body
+    std::string acceptLanguage;
+    std::string connection;
+    std::string host;                      // empty: the address's own host
+    std::vector<std::string> extraHeaderLines; // "Name: value", sent after the others
+
+    bool followRedirects = false;
+    // Limit for establishing the connection and for every wait for data; none leaves it to the system.
+    std::optional<std::chrono::milliseconds> timeout;
+
+    // Called on the requesting thread with the bytes the answer announced (0 when unknown) and the
+    // bytes received: when an answer's body begins, after each piece of it, and at least every
+    // 50 ms while the request waits, so a caller on the UI thread can process pending events.
+    std::function<void(std::int64_t maximum, std::int64_t position)> progress;
+    // Set from any thread to end the request within 50 ms.
+    const std::atomic<bool>* stop = nullptr;
+};
+
+struct HttpResponse {
+    // A failed connection, a time-out, an error status (4xx, 5xx), a stop, too many redirects or a
+    // failed file write.
+    Status error = Status::ok();
+    int statusCode = 0;   // of the last answer; 0 when none came
+    std::string location; // the last answer's Location header as sent
+    std::string body;     // raw bytes of the last answer (get only)
+
+    bool isOk() const { return error.isOk(); }
+};
+
+class HttpClient {
+public:
+    explicit HttpClient(HttpOptions options = {});
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // GET of a full http:// or https:// address, the body kept in memory.
+    HttpResponse get(const std::string& url);
+    // GET with the body written to `path`, which is replaced only when the request succeeds;
+    // otherwise it keeps its old bytes (or stays absent).
+    HttpResponse getToFile(const std::string& url, const std::string& path);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace quill

@@ -1,0 +1,51 @@
+#pragma once
+// INI files with profile-file semantics: names match ignoring ASCII case, the first of duplicate
+// sections or keys wins, and a write changes only its own line, keeping every other byte.
+
+#include "platform/Status.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quill {
+
+// Longest value a read returns, in characters (a double-byte GBK character counts once).
+inline constexpr size_t kIniValueMaxChars = 2047;
+
+// The 32-bit value of an integer text: an optional sign, then decimal digits or "$"/"0x" and
+// hexadecimal digits (hexadecimal may use all 32 bits); blanks around it are allowed. Nothing for
+// any other text or a value out of range.
+std::optional<std::int32_t> parseInteger(std::string_view text);
+
+class IniFile {
+public:
+    explicit IniFile(std::string path);
+
+    const std::string& path() const { return m_path; }
+
+    // The value of `key` in `section` without surrounding blanks, cut after kIniValueMaxChars
+    // characters; `defaultValue` when the file, the section or the key is missing. Bytes are
+    // returned as stored (GBK), never converted.
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    // The value read as parseInteger does; `defaultValue` when missing or not an integer.
+    int readInteger(std::string_view section, std::string_view key, int defaultValue) const;
+    // readInteger(...) != 0, with `defaultValue` when missing or not an integer.
+    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+    // Sets `key` in `section` to `value` (cut at its first line break, as a value is one line),
+    // creating the file, the section or the key as needed. The file is replaced as a whole or not
+    // at all. Error text: "Unable to write to " and the file's full path.
+    Status writeString(std::string_view section, std::string_view key, std::string_view value);
+    // Writes "1" or "0".
+    Status writeBool(std::string_view section, std::string_view key, bool value);
+
+private:
+    std::optional<std::string> find(std::string_view section, std::string_view key) const;
+
+    std::string m_path;
+};
+
+} // namespace quill
