@@ -16,7 +16,7 @@
 
 namespace quill {
 
-// Redirects followed in a row before a request fails.
+// Redirects followed in a row; one more fails the request.
 inline constexpr int kMaxRedirects = 15;
 
 struct HttpOptions {
@@ -26,11 +26,12 @@ struct HttpOptions {
     std::string contentType = "text/html"; // sent even though a GET has no body
     std::string acceptLanguage;
     std::string connection;
-    std::string host;                      // empty: the address's own host
+    std::string host;                      // sent to the first address only, not to redirects
     std::vector<std::string> extraHeaderLines; // "Name: value", sent after the others
 
     bool followRedirects = false;
-    // Limit for establishing the connection and for every wait for data; none leaves it to the system.
+    // Limit for establishing the connection and for every wait for data. None: reads wait as long
+    // as the server keeps the connection open, and a connection attempt ends when the system's does.
     std::optional<std::chrono::milliseconds> timeout;
 
     // Called on the requesting thread with the bytes the answer announced (0 when unknown) and the
