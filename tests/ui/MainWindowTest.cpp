@@ -6,6 +6,7 @@
 #include "shell/ErrorBoxDialog.h"
 #include "shell/SettingsPage.h"
 #include "shell/TForm1Window.h"
+#include "support/LoopbackServer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <QTextBrowser>
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <atomic>
 #include <memory>
 
 using namespace quill;
@@ -240,4 +242,41 @@ TEST(MainWindow, loadsTheBundledSamplesAndSorts)
     screenshot(&form, "main-window-sample-sorted");
     form.PageControl->setCurrentWidget(form.ts3);
     screenshot(&form, "main-window-settings-page");
+}
+
+TEST(MainWindow, showsTheAdvertisementUnlessTheSettingsHideIt)
+{
+    LoopbackServer server;
+    std::atomic<int> requests{0};
+    server->Get("/Quillmarkkit/Quillmarkad.asp", [&](const httplib::Request&, httplib::Response& response) {
+        ++requests;
+        response.set_content("<p>" + gbk("广告") + "</p>", "text/html");
+    });
+    server.start();
+    const QByteArray oldHost = qgetenv("QUILLMARK_MAKER_HOST");
+    qputenv("QUILLMARK_MAKER_HOST", "127.0.0.1:" + QByteArray::number(server.port()));
+    WindowFixture f;
+    {
+        auto form = f.open();
+        QTRY_VERIFY_WITH_TIMEOUT(form->WebBrowser1->toPlainText().contains(QString::fromUtf8("广告")), 10000);
+    }
+    ASSERT_EQ(requests, 1);
+    IniFile(f.settings).writeString("admin", "ad", "1");
+    auto hidden = f.open();
+    QTest::qWait(300); // a fetch, had one started, would have reached the loopback server by now
+    EXPECT_EQ(requests, 1);
+    EXPECT_TRUE(hidden->WebBrowser1->toPlainText().isEmpty());
+    qputenv("QUILLMARK_MAKER_HOST", oldHost);
+}
+
+TEST(MainWindow, aLogFolderThatDoesNotExistListsNothing)
+{
+    WindowFixture f;
+    TForm1::Options options;
+    options.settingsPath = f.settings;
+    options.logFolderForRun = QString::fromStdString(f.folder.file("no-such-folder"));
+    TForm1 form(options);
+    EXPECT_EQ(form.logPage->cbb1->count(), 0);
+    QTest::mouseClick(form.logPage->Button2, Qt::LeftButton);
+    EXPECT_EQ(form.logPage->lv2->model()->rowCount(), 0);
 }
