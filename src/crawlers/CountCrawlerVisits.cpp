@@ -1,6 +1,7 @@
 #include "crawlers/CountCrawlerVisits.h"
 
 #include "crawlers/CrawlerVisitCounter.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -17,21 +18,6 @@ namespace {
 // Small enough that a block is still in the cache when it is scanned.
 constexpr size_t kBlockBytes = size_t(256) << 10;
 
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    ~FileHandle()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Position just after the last CR or LF in [data, data + size), or 0 when there is none.
 size_t afterLastLineEnd(const char* data, size_t size)

@@ -3,6 +3,7 @@
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
 #include "logs/LineScan.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -121,19 +122,6 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    ~FileHandle()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Where a block of `used` bytes may end: after its last line end, or at its end when only bytes
 // <= 0x20 follow (they lie between lines, so a run of them as long as a sparse file's hole never
