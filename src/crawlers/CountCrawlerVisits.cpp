@@ -1,6 +1,7 @@
 #include "crawlers/CountCrawlerVisits.h"
 
 #include "crawlers/CrawlerVisitCounter.h"
+#include "logs/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
@@ -17,17 +18,6 @@ namespace {
 
 // Small enough that a block is still in the cache when it is scanned.
 constexpr size_t kBlockBytes = size_t(256) << 10;
-
-
-// Position just after the last CR or LF in [data, data + size), or 0 when there is none.
-size_t afterLastLineEnd(const char* data, size_t size)
-{
-    const void* lf = memrchr(data, '\n', size);
-    const char* from = lf ? static_cast<const char*>(lf) + 1 : data;
-    const void* cr = memrchr(from, '\r', static_cast<size_t>(data + size - from));
-    const char* last = cr ? static_cast<const char*>(cr) : static_cast<const char*>(lf);
-    return last ? static_cast<size_t>(last - data) + 1 : 0;
-}
 
 CrawlerFileStats unreadable(CrawlerFileStats stats, const std::string& path, std::string error)
 {

@@ -25,14 +25,6 @@ bool standsBetweenLines(const LogBlock& block, size_t z, size_t insideUpTo)
 
 } // namespace
 
-size_t afterLastLineEnd(const char* data, size_t size)
-{
-    const void* lf = memrchr(data, '\n', size);
-    const void* cr = memrchr(data, '\r', size);
-    const char* last = std::max(static_cast<const char*>(lf), static_cast<const char*>(cr));
-    return last ? static_cast<size_t>(last - data) + 1 : 0;
-}
-
 HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map) : m_format(format), m_map(map)
 {
     m_mapId = idOf(map);

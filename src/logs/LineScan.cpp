@@ -1,5 +1,7 @@
 #include "logs/LineScan.h"
 
+#include <cstring>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -65,6 +67,15 @@ const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& 
     blanks = count;
     firstHigh = static_cast<size_t>((high ? high : p) - start);
     return p;
+}
+
+size_t afterLastLineEnd(const char* data, size_t size)
+{
+    const void* lf = memrchr(data, '\n', size);
+    const char* from = lf ? static_cast<const char*>(lf) + 1 : data;
+    const void* cr = memrchr(from, '\r', static_cast<size_t>(data + size - from));
+    const char* last = cr ? static_cast<const char*>(cr) : static_cast<const char*>(lf);
+    return last ? static_cast<size_t>(last - data) + 1 : 0;
 }
 
 const char* findEither(const char* p, const char* end, char a, char b)

@@ -18,6 +18,9 @@ inline unsigned popcount16(unsigned x)
 // `firstHigh` the offset from p of the first byte >= 0x80 before it (the line length if none).
 const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& firstHigh);
 
+// Position just after the last CR or LF in [data, data + size), or 0 when there is none.
+size_t afterLastLineEnd(const char* data, size_t size);
+
 // First byte in [p, end) equal to `a` or `b`, or end.
 const char* findEither(const char* p, const char* end, char a, char b);
 

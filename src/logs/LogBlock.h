@@ -35,7 +35,4 @@ struct LogBlock {
     std::vector<MapTransition> transitions;
 };
 
-// Position just after the last CR or LF in [data, data + size), or 0 when there is none.
-size_t afterLastLineEnd(const char* data, size_t size);
-
 } // namespace quill
