@@ -1,10 +1,14 @@
 #include "logs/KeepTest.h"
+#include "logs/HeaderStep.h"
 #include "logs/LogTestSupport.h"
+#include "logs/LogTokens.h"
 #include "crawlers/CrawlerTable.h"
 #include "platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 using namespace quill;
@@ -189,5 +193,41 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
         for (const LogRecord& record : analysis.store().records())
             loaded.emplace_back(std::string(record.line()), record.crawlerRow());
         EXPECT_EQ(loaded, expected) << "filter set " << s;
+    }
+}
+
+// The bundled samples read line by line through the plain definitions give the records the load
+// gives, header blocks and all.
+TEST(KeepTest, loadAgreesWithAPlainReaderOnTheBundledSamples)
+{
+    for (const char* name : {"ex261130.log", "ex261201.log", "ex261202.log", "logparser_261201.log"}) {
+        const std::string path = std::string(QUILLMARK_SAMPLES_DIR) + "/" + name;
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        LogFormat format = LogFormat::None;
+        FieldMap map;
+        std::vector<std::pair<std::string, int>> expected;
+        size_t at = 0;
+        while (at < bytes.size()) {
+            size_t end = bytes.find_first_of("\r\n", at);
+            if (end == std::string::npos)
+                end = bytes.size();
+            const std::string line = bytes.substr(at, end - at);
+            if (tokenCount(line) >= 11 && line.substr(0, 8).find('#') == std::string::npos) {
+                const KeepDecision decision = keepTest(line, FilterSnapshot{}, map);
+                if (decision.keep)
+                    expected.emplace_back(line, decision.crawlerRow);
+            } else {
+                applyHeaderLine(line, format, map);
+            }
+            at = bytes.find_first_not_of("\r\n", end);
+        }
+        LogAnalysis analysis;
+        analysis.load(path, FilterSnapshot{});
+        std::vector<std::pair<std::string, int>> loaded;
+        for (const LogRecord& record : analysis.store().records())
+            loaded.emplace_back(std::string(record.line()), record.crawlerRow());
+        EXPECT_EQ(loaded, expected) << name;
+        EXPECT_GT(loaded.size(), 100u) << name;
     }
 }
