@@ -8,6 +8,7 @@
 #include "shell/QtGbk.h"
 #include "shell/SettingsFile.h"
 #include "shell/SettingsPage.h"
+#include "text/DecodePage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -83,7 +84,7 @@ TForm1::TForm1(Options options, QWidget* parent)
     ts1 = makePage(PageControl, "ts1", "蜘蛛来访统计");
     ts2 = makePage(PageControl, "ts2", "日志分析", logPage);
     ts4 = makePage(PageControl, "ts4", "体验");
-    TabSheet1 = makePage(PageControl, "TabSheet1", "解码");
+    TabSheet1 = makePage(PageControl, "TabSheet1", "解码", decodePage = new DecodePage(PageControl));
     ts5 = makePage(PageControl, "ts5", "更新");
 
     WebBrowser1 = new QTextBrowser(this);

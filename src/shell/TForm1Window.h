@@ -20,6 +20,7 @@ class QTimer;
 namespace quill {
 
 class AdvertFetch;
+class DecodePage;
 class LogPage;
 class UiDispatcher;
 class SettingsPage;
@@ -52,6 +53,7 @@ public:
     QTimer* Timer1;
     LogPage* logPage;
     SettingsPage* settingsPage;
+    DecodePage* decodePage;
 
     const QString& logFolder() const { return m_logFolder; }
     // The site address the "体验" page shows and the settings keep.

@@ -32,6 +32,18 @@ std::vector<std::string_view> splitLines(std::string_view text)
 
 } // namespace
 
+std::string withCrLf(std::string_view lfJoined)
+{
+    std::string text;
+    text.reserve(lfJoined.size() + static_cast<size_t>(std::count(lfJoined.begin(), lfJoined.end(), '\n')));
+    for (char c : lfJoined) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    return text;
+}
+
 Result<std::string> urlToChinese(std::string_view input)
 {
     Result<std::string> decoded = UrlDecode(input);

@@ -10,6 +10,10 @@
 
 namespace quill {
 
+// `lfJoined` with each LF made CR LF: an edit box's lines as the buttons take them. An LF byte is
+// never part of a GBK double-byte character.
+std::string withCrLf(std::string_view lfJoined);
+
 // "URL转汉字": UrlDecode of `input`, up to a decoded NUL, which ends the appended text.
 Result<std::string> urlToChinese(std::string_view input);
 

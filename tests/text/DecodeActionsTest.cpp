@@ -6,6 +6,13 @@
 
 using namespace quill;
 
+TEST(DecodeActions, withCrLfJoinsEditBoxLinesTheWindowsWay)
+{
+    EXPECT_EQ(withCrLf(""), "");
+    EXPECT_EQ(withCrLf("a%41\n\nb\n"), "a%41\r\n\r\nb\r\n");
+    EXPECT_EQ(withCrLf(gbk("你\n好")), gbk("你\r\n好"));
+}
+
 TEST(DecodeActions, urlToChineseAppendsUpToADecodedNul)
 {
     EXPECT_EQ(urlToChinese("%C4%E3+%BA%C3").value(), gbk("你 好"));
