@@ -3,6 +3,7 @@
 #include "platform/ReplacementFile.h"
 #include "text/GbkText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -256,6 +257,28 @@ int IniFile::readInteger(std::string_view section, std::string_view key, int def
 bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const
 {
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+std::vector<std::string> IniFile::sectionNames() const
+{
+    std::vector<std::string> names;
+    const std::optional<std::string> content = readWholeFile(m_path);
+    if (!content)
+        return names;
+    const std::vector<Line> lines = splitLines(*content);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view text = lines[i].text;
+        if (i == 0 && text.starts_with(kUtf8Bom))
+            text.remove_prefix(kUtf8Bom.size());
+        const LineInfo info = classify(text);
+        if (info.kind != LineKind::Section)
+            continue;
+        const bool seen = std::any_of(names.begin(), names.end(),
+                                      [&](const std::string& name) { return sameName(name, info.name); });
+        if (!seen)
+            names.emplace_back(info.name);
+    }
+    return names;
 }
 
 Status IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)

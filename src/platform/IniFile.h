@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quill {
 
@@ -34,6 +35,9 @@ public:
     int readInteger(std::string_view section, std::string_view key, int defaultValue) const;
     // readInteger(...) != 0, with `defaultValue` when missing or not an integer.
     bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
+    // The names of the sections in file order, each once (names that differ only in ASCII case
+    // are one section); none for a missing or unreadable file.
+    std::vector<std::string> sectionNames() const;
 
     // Sets `key` in `section` to `value` (cut at its first line break, as a value is one line),
     // creating the file, the section or the key as needed. The file is replaced as a whole or not

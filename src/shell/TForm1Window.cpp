@@ -9,6 +9,8 @@
 #include "shell/SettingsFile.h"
 #include "shell/SettingsPage.h"
 #include "text/DecodePage.h"
+#include "update/TForm3Window.h"
+#include "update/VersionCheckWorker.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -86,6 +89,9 @@ TForm1::TForm1(Options options, QWidget* parent)
     ts4 = makePage(PageControl, "ts4", "体验");
     TabSheet1 = makePage(PageControl, "TabSheet1", "解码", decodePage = new DecodePage(PageControl));
     ts5 = makePage(PageControl, "ts5", "更新");
+    Button9 = new QPushButton(QString::fromUtf8("更新"), ts5);
+    Button9->setObjectName(QStringLiteral("Button9"));
+    Button9->move(16, 16);
 
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
@@ -124,9 +130,12 @@ TForm1::TForm1(Options options, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->start();
 
     connect(settingsPage->Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
     connect(settingsPage->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
     qApp->installEventFilter(this);
     FormCreate();
 }
@@ -135,6 +144,7 @@ TForm1::~TForm1()
 {
     qApp->removeEventFilter(this);
     m_advert.reset(); // before the widgets it shows the page in
+    m_versionCheck.reset();
 }
 
 void TForm1::FormCreate()
@@ -198,6 +208,38 @@ void TForm1::Button3Click()
                                                   logPage->listBackground(), logPage->listText());
     if (!written)
         showErrorBox(this, written.message());
+}
+
+void TForm1::Button9Click()
+{
+    if (!m_updater)
+        return;
+    m_updater->show();
+    m_updater->raise();
+    m_updater->activateWindow();
+}
+
+void TForm1::startVersionCheck()
+{
+    if (!m_versionCheck)
+        m_versionCheck = std::make_unique<VersionCheckWorker>(versionDocumentUrl(), m_hideAdvert);
+}
+
+void TForm1::Timer1Timer()
+{
+    const double latest = m_versionCheck ? m_versionCheck->LatestVersion() : kNoVersionYet;
+    switch (versionNotice(latest)) {
+    case VersionNotice::KeepWaiting:
+        return;
+    case VersionNotice::Stop:
+        Timer1->stop();
+        return;
+    case VersionNotice::Announce:
+        Timer1->stop();
+        PageControl->setCurrentWidget(ts5);
+        QMessageBox::information(this, QApplication::applicationDisplayName(), QString::fromUtf8("有新版本"));
+        return;
+    }
 }
 
 void TForm1::Panel1MouseDown() { Panel1->setFixedHeight(Panel1->height() <= 50 ? 300 : 4); }

@@ -12,6 +12,7 @@
 class QFrame;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QSplitter;
 class QTabWidget;
 class QTextBrowser;
@@ -24,6 +25,8 @@ class DecodePage;
 class LogPage;
 class UiDispatcher;
 class SettingsPage;
+class TForm3;
+class VersionCheckWorker;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -47,6 +50,7 @@ public:
     QWidget* ts4;       // 体验
     QWidget* TabSheet1; // 解码
     QWidget* ts5;       // 更新
+    QPushButton* Button9; // 更新: shows the updater window
     QSplitter* Splitter1;
     QTextBrowser* WebBrowser1;
     QMenu* PopupMenu1;
@@ -54,6 +58,11 @@ public:
     LogPage* logPage;
     SettingsPage* settingsPage;
     DecodePage* decodePage;
+
+    // The updater window Button9 shows; created after this window.
+    void setUpdateWindow(TForm3* updater) { m_updater = updater; }
+    // Starts the worker that learns the latest published version; Timer1 announces a newer one.
+    void startVersionCheck();
 
     const QString& logFolder() const { return m_logFolder; }
     // The site address the "体验" page shows and the settings keep.
@@ -68,6 +77,8 @@ private:
     void FormClose();
     void Button4Click(); // 定位目录
     void Button3Click(); // 保存配制
+    void Button9Click();
+    void Timer1Timer();
     void Panel1MouseDown();
     void Splitter1CanResize();
     void Splitter1Moved();
@@ -77,6 +88,8 @@ private:
     Options m_options;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     std::unique_ptr<AdvertFetch> m_advert;
+    std::unique_ptr<VersionCheckWorker> m_versionCheck;
+    TForm3* m_updater = nullptr;
     LogAnalysis m_analysis;
     QString m_logFolder;
     QString m_siteUrl;

@@ -24,7 +24,10 @@ int main(int argc, char** argv)
     if (parser.isSet(logDir))
         options.logFolderForRun = parser.value(logDir);
     quill::TForm1 form(options);
-    quill::TForm3 updater;
+    quill::TForm3::Options updaterOptions;
+    updaterOptions.mainWindow = &form;
+    quill::TForm3 updater(updaterOptions);
+    form.setUpdateWindow(&updater);
     form.show();
     return app.exec();
 }

@@ -1,0 +1,38 @@
+#include "update/FetchToFile.h"
+
+namespace quill {
+
+HttpOptions updaterHttpOptions()
+{
+    HttpOptions options;
+    options.userAgent = "Mozilla/3.0 (compatible; Indy Library)";
+    options.accept = "text/html, */*";
+    options.contentType = "text/html";
+    options.followRedirects = false;
+    options.timeout.reset();
+    return options;
+}
+
+bool FetchToFile(const std::string& url, const std::string& path, const TransferEvents& events)
+{
+    HttpOptions options = updaterHttpOptions();
+    bool begun = false;
+    std::int64_t announced = 0;
+    options.progress = [&](std::int64_t maximum, std::int64_t position) {
+        // The body's announced size is known only once its answer arrives.
+        if (!begun || maximum != announced) {
+            begun = true;
+            announced = maximum;
+            if (events.begin)
+                events.begin(maximum);
+        }
+        if (events.advance)
+            events.advance(position);
+    };
+    const bool fetched = HttpClient(std::move(options)).getToFile(url, path).isOk();
+    if (events.end)
+        events.end();
+    return fetched;
+}
+
+} // namespace quill

@@ -1,0 +1,80 @@
+#include "update/VersionCheckWorker.h"
+
+#include "platform/Hosts.h"
+#include "platform/HttpClient.h"
+#include "text/GbkText.h"
+
+#include <pugixml.hpp>
+
+#include <charconv>
+#include <cstring>
+#include <optional>
+
+namespace quill {
+namespace {
+
+// A decimal number with an optional sign and exponent, blanks around it allowed.
+std::optional<double> parseDecimal(std::string_view text)
+{
+    text = trim(text);
+    if (text.starts_with('+'))
+        text.remove_prefix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string versionDocumentUrl() { return "http://" + makerHost() + "/Quillmarkkit/setxml.asp"; }
+
+double parseVersionDocument(std::string_view xml)
+{
+    pugi::xml_document document;
+    if (!document.load_buffer(xml.data(), xml.size()))
+        return kVersionUnknown;
+    double latest = kNoVersionYet;
+    for (pugi::xml_node child : document.document_element().children()) {
+        if (child.type() != pugi::node_element || std::strcmp(child.name(), "banben") != 0)
+            continue;
+        const std::optional<double> number = parseDecimal(child.text().get());
+        if (!number)
+            return kVersionUnknown;
+        latest = *number;
+    }
+    return latest == kNoVersionYet ? kVersionUnknown : latest;
+}
+
+VersionNotice versionNotice(double latest)
+{
+    if (latest > kOwnVersion)
+        return VersionNotice::Announce;
+    if (latest == kVersionUnknown)
+        return VersionNotice::Stop;
+    return VersionNotice::KeepWaiting;
+}
+
+VersionCheckWorker::VersionCheckWorker(std::string url, bool hideAdvert)
+{
+    if (hideAdvert)
+        return;
+    m_thread = std::thread([this, url = std::move(url)] {
+        HttpOptions options;
+        options.followRedirects = true;
+        options.timeout = std::chrono::seconds(30);
+        options.stop = &m_stop;
+        const HttpResponse response = HttpClient(options).get(url);
+        m_latest = response.isOk() ? parseVersionDocument(response.body) : kVersionUnknown;
+    });
+}
+
+VersionCheckWorker::~VersionCheckWorker()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+} // namespace quill
