@@ -23,6 +23,7 @@ class AdvertFetch;
 class LogPage;
 class UiDispatcher;
 class SettingsPage;
+class ToolsPage;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -32,6 +33,7 @@ public:
         std::optional<QString> logFolderForRun;  // --log-dir: used for this run, never saved
         // The folder browser; offscreen tests replace it. Nothing when the user cancels.
         std::function<std::optional<QString>(QWidget* parent)> chooseFolder;
+        std::string siteListPath; // the saved site list; empty: "test.xml" in the current folder
     };
 
     explicit TForm1(Options options, QWidget* parent = nullptr);
@@ -52,17 +54,22 @@ public:
     QTimer* Timer1;
     LogPage* logPage;
     SettingsPage* settingsPage;
+    ToolsPage* toolsPage;
 
     const QString& logFolder() const { return m_logFolder; }
     // The site address the "体验" page shows and the settings keep.
-    const QString& siteUrl() const { return m_siteUrl; }
+    QString siteUrl() const;
+    // Whether the first show found the saved site list and read it.
+    bool siteListWasRead() const { return m_siteListWasRead; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
+    void FormShow();
     void FormClose();
     void Button4Click(); // 定位目录
     void Button3Click(); // 保存配制
@@ -77,8 +84,9 @@ private:
     std::unique_ptr<AdvertFetch> m_advert;
     LogAnalysis m_analysis;
     QString m_logFolder;
-    QString m_siteUrl;
     bool m_hideAdvert = false;
+    bool m_shown = false;
+    bool m_siteListWasRead = false;
 };
 
 } // namespace quill

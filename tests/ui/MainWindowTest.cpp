@@ -43,6 +43,7 @@ struct WindowFixture {
     {
         TForm1::Options options;
         options.settingsPath = settings;
+        options.siteListPath = folder.file("test.xml");
         if (logDirForRun)
             options.logFolderForRun = QString::fromStdString(logs);
         options.chooseFolder = [chosen](QWidget*) { return chosen; };
@@ -228,6 +229,7 @@ TEST(MainWindow, loadsTheBundledSamplesAndSorts)
     TempFolder folder;
     TForm1::Options options;
     options.settingsPath = folder.file("settings.ini");
+    options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QStringLiteral(QUILLMARK_SAMPLES_DIR);
     TForm1 form(options);
     form.show();
