@@ -103,25 +103,3 @@ TEST_F(FetchPageTest, aServerThatNeverAnswersOrIsNotThereGivesTheEmptyText)
     server.release();
     EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(test::refusingPort()) + "/"), "");
 }
-
-TEST(WebRequests, toolsDifferInRedirectsTimeOutAndAgent)
-{
-    struct Case {
-        WebTool tool;
-        bool follows;
-        bool timesOut;
-        bool browserAgent;
-    };
-    for (const Case& c : {Case{WebTool::FetchPage, true, true, false}, Case{WebTool::PageHeadAndLinks, true, true, false},
-                          Case{WebTool::PlainText, false, false, true}, Case{WebTool::KeywordSuggestions, true, true, true},
-                          Case{WebTool::RelatedSearches, false, false, true}}) {
-        const HttpOptions options = requestOptions(c.tool);
-        EXPECT_EQ(options.followRedirects, c.follows);
-        EXPECT_EQ(options.timeout == kToolTimeout, c.timesOut);
-        EXPECT_EQ(options.userAgent, c.browserAgent ? std::string(BrowserUserAgent) : ToolUserAgent());
-    }
-    const HttpOptions suggestions = requestOptions(WebTool::KeywordSuggestions);
-    EXPECT_EQ(suggestions.accept + "|" + suggestions.acceptLanguage + "|" + suggestions.connection + "|" +
-                  suggestions.contentType,
-              "*/*|zh-cn|Keep-Alive|");
-}
