@@ -37,6 +37,7 @@ int main(int argc, char** argv)
         clock.start();
         quill::TForm1::Options options;
         options.settingsPath = QDir(settingsFolder.path()).filePath(QStringLiteral("settings.ini")).toStdString();
+        options.siteListPath = QDir(settingsFolder.path()).filePath(QStringLiteral("test.xml")).toStdString();
         options.logFolderForRun = log.absolutePath();
         quill::TForm1 form(options);
         form.show();
@@ -63,6 +64,7 @@ int main(int argc, char** argv)
     {
         quill::TForm1::Options options;
         options.settingsPath = QDir(settingsFolder.path()).filePath(QStringLiteral("page.ini")).toStdString();
+        options.siteListPath = QDir(settingsFolder.path()).filePath(QStringLiteral("test.xml")).toStdString();
         options.logFolderForRun = log.absolutePath();
         quill::TForm1 form(options);
         form.show();

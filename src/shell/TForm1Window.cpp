@@ -11,9 +11,11 @@
 #include "text/DecodePage.h"
 #include "update/TForm3Window.h"
 #include "update/VersionCheckWorker.h"
+#include "webtools/ToolsPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,8 +35,6 @@ namespace {
 constexpr int kBrowserHeight = 68;
 constexpr int kBrowserFloor = 80;   // the splitter never leaves the strip lower than this
 constexpr int kBrowserSnap = 68;    // ... and snaps back to the floor below this after a move
-
-const char* const kDesignSiteUrl = "http://www.baidu.com";
 
 QWidget* makePage(QTabWidget* pages, const char* name, const char* caption, QWidget* page = nullptr)
 {
@@ -83,10 +83,11 @@ TForm1::TForm1(Options options, QWidget* parent)
     PageControl->setDocumentMode(true); // flat tabs
     settingsPage = new SettingsPage(PageControl);
     logPage = new LogPage(m_analysis, PageControl);
+    toolsPage = new ToolsPage({m_options.siteListPath}, PageControl);
     ts3 = makePage(PageControl, "ts3", "设置", settingsPage);
     ts1 = makePage(PageControl, "ts1", "蜘蛛来访统计");
     ts2 = makePage(PageControl, "ts2", "日志分析", logPage);
-    ts4 = makePage(PageControl, "ts4", "体验");
+    ts4 = makePage(PageControl, "ts4", "体验", toolsPage);
     TabSheet1 = makePage(PageControl, "TabSheet1", "解码", decodePage = new DecodePage(PageControl));
     ts5 = makePage(PageControl, "ts5", "更新");
     Button9 = new QPushButton(QString::fromUtf8("更新"), ts5);
@@ -153,7 +154,7 @@ void TForm1::FormCreate()
     Settings current;
     current.logFolder = toGbk(m_logFolder);
     current.filters = logPage->filterSnapshot();
-    current.siteUrl = kDesignSiteUrl;
+    current.siteUrl = toGbk(siteUrl());
     current.listBackground = logPage->listBackground();
     current.listText = logPage->listText();
     const Settings settings = file.load(current);
@@ -161,7 +162,7 @@ void TForm1::FormCreate()
     m_logFolder = fromGbk(settings.logFolder);
     logPage->setSavedBoxes(settings.filters);
     m_hideAdvert = settings.hideAdvert;
-    m_siteUrl = fromGbk(settings.siteUrl);
+    toolsPage->ComboBox1->setEditText(fromGbk(settings.siteUrl));
     logPage->setListColours(settings.listBackground, settings.listText);
     if (m_options.logFolderForRun)
         m_logFolder = *m_options.logFolderForRun;
@@ -173,6 +174,25 @@ void TForm1::FormCreate()
     PageControl->setCurrentWidget(ts2);
 }
 
+QString TForm1::siteUrl() const { return toolsPage->ComboBox1->currentText(); }
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow()
+{
+    m_siteListWasRead = toolsPage->LoadSiteList();
+    // Only a program whose site list was there and readable learns of new versions this run.
+    if (m_siteListWasRead)
+        startVersionCheck();
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
     FormClose();
@@ -182,7 +202,7 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::FormClose()
 {
     SettingsFile file(m_options.settingsPath);
-    if (Status written = file.writeSiteUrl(toGbk(m_siteUrl)); !written)
+    if (Status written = file.writeSiteUrl(toGbk(siteUrl())); !written)
         showErrorBox(this, written.message());
 }
 
@@ -204,7 +224,7 @@ void TForm1::Button4Click()
 void TForm1::Button3Click()
 {
     SettingsFile file(m_options.settingsPath);
-    const Status written = file.saveConfiguration(logPage->filterSnapshot(), toGbk(m_siteUrl),
+    const Status written = file.saveConfiguration(logPage->filterSnapshot(), toGbk(siteUrl()),
                                                   logPage->listBackground(), logPage->listText());
     if (!written)
         showErrorBox(this, written.message());

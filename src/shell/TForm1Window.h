@@ -27,6 +27,7 @@ class UiDispatcher;
 class SettingsPage;
 class TForm3;
 class VersionCheckWorker;
+class ToolsPage;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -36,6 +37,7 @@ public:
         std::optional<QString> logFolderForRun;  // --log-dir: used for this run, never saved
         // The folder browser; offscreen tests replace it. Nothing when the user cancels.
         std::function<std::optional<QString>(QWidget* parent)> chooseFolder;
+        std::string siteListPath; // the saved site list; empty: "test.xml" in the current folder
     };
 
     explicit TForm1(Options options, QWidget* parent = nullptr);
@@ -63,17 +65,22 @@ public:
     void setUpdateWindow(TForm3* updater) { m_updater = updater; }
     // Starts the worker that learns the latest published version; Timer1 announces a newer one.
     void startVersionCheck();
+    ToolsPage* toolsPage;
 
     const QString& logFolder() const { return m_logFolder; }
     // The site address the "体验" page shows and the settings keep.
-    const QString& siteUrl() const { return m_siteUrl; }
+    QString siteUrl() const;
+    // Whether the first show found the saved site list and read it.
+    bool siteListWasRead() const { return m_siteListWasRead; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
+    void FormShow();
     void FormClose();
     void Button4Click(); // 定位目录
     void Button3Click(); // 保存配制
@@ -92,8 +99,9 @@ private:
     TForm3* m_updater = nullptr;
     LogAnalysis m_analysis;
     QString m_logFolder;
-    QString m_siteUrl;
     bool m_hideAdvert = false;
+    bool m_shown = false;
+    bool m_siteListWasRead = false;
 };
 
 } // namespace quill

@@ -113,6 +113,7 @@ TEST(DecodePage, isTheDecodeTabOfTheMainWindow)
     TempFolder folder;
     TForm1::Options options;
     options.settingsPath = folder.file("settings.ini");
+    options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(folder.path());
     TForm1 form(options);
     form.show();

@@ -45,6 +45,7 @@ struct WindowFixture {
     {
         TForm1::Options options;
         options.settingsPath = settings;
+        options.siteListPath = folder.file("test.xml");
         if (logDirForRun)
             options.logFolderForRun = QString::fromStdString(logs);
         options.chooseFolder = [chosen](QWidget*) { return chosen; };
@@ -230,6 +231,7 @@ TEST(MainWindow, loadsTheBundledSamplesAndSorts)
     TempFolder folder;
     TForm1::Options options;
     options.settingsPath = folder.file("settings.ini");
+    options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QStringLiteral(QUILLMARK_SAMPLES_DIR);
     TForm1 form(options);
     form.show();
@@ -274,6 +276,7 @@ TEST(MainWindow, aLogFolderThatDoesNotExistListsNothing)
     WindowFixture f;
     TForm1::Options options;
     options.settingsPath = f.settings;
+    options.siteListPath = f.folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(f.folder.file("no-such-folder"));
     TForm1 form(options);
     EXPECT_EQ(form.logPage->cbb1->count(), 0);

@@ -268,6 +268,7 @@ std::unique_ptr<TForm1> openMainWindow(const TempFolder& folder, TForm3* updater
 {
     TForm1::Options options;
     options.settingsPath = folder.file("settings.ini");
+    options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(folder.path());
     auto form = std::make_unique<TForm1>(options);
     form->setUpdateWindow(updater);

@@ -1,0 +1,36 @@
+#pragma once
+// The saved site list: an XML file with root XMLPacage and one url child per address, UTF-8 on
+// disk, GBK here. Every operation reads the file afresh and saves each change at once.
+
+#include "platform/Status.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quill {
+
+inline constexpr const char* kSiteListFile = "test.xml";
+
+struct SiteListLoad {
+    std::vector<std::string> urls; // texts of the root's "url" children, in file order
+    bool wasRead = false;          // the file existed and parsed
+    Status written = Status::ok(); // writing the empty list in its place, when it had to
+};
+
+// Reads the list, or writes an empty one in place of a missing or unreadable file.
+SiteListLoad LoadSiteList(const std::string& path);
+
+struct SiteListChange {
+    Status error = Status::ok();        // the file could not be written; nothing else applies
+    std::optional<std::string> message; // the results line, when there is one
+    std::vector<std::string> dropDown;  // "保存": the item to append; "删除": the whole new list
+};
+
+// "保存": adds `address` unless a child of the root already holds exactly that text.
+SiteListChange saveSiteAddress(const std::string& path, const std::string& address);
+
+// "删除": removes the first child holding exactly `address`.
+SiteListChange deleteSiteAddress(const std::string& path, const std::string& address);
+
+} // namespace quill

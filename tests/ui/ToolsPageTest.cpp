@@ -1,0 +1,252 @@
+#include "UiTestSupport.h"
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+#include "shell/ErrorBoxDialog.h"
+#include "shell/TForm1Window.h"
+#include "support/LoopbackServer.h"
+#include "support/RawTcpServer.h"
+#include "webtools/HeadProbe.h"
+#include "webtools/QtClientSocket.h"
+#include "webtools/ToolsPage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+#include <filesystem>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+struct PageFixture {
+    TempFolder folder;
+    std::string siteList = folder.file("test.xml");
+    ToolsPage page{{siteList}};
+    QStringList errors;
+
+    PageFixture()
+    {
+        page.resize(800, 450);
+        page.show();
+        setErrorBoxHandler([this](const QString& text) { errors << text; });
+    }
+    ~PageFixture() { setErrorBoxHandler({}); }
+
+    void type(const QString& address) { page.ComboBox1->setEditText(address); }
+    QStringList lines() const { return page.Memo1->toPlainText().split(QLatin1Char('\n')); }
+    QStringList items() const
+    {
+        QStringList list;
+        for (int i = 0; i < page.ComboBox1->count(); ++i)
+            list << page.ComboBox1->itemText(i);
+        return list;
+    }
+};
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Sets an environment variable for the life of the object.
+struct ScopedEnv {
+    const char* name;
+    ScopedEnv(const char* variable, const std::string& value) : name(variable) { qputenv(name, value.c_str()); }
+    ~ScopedEnv() { qunsetenv(name); }
+};
+
+} // namespace
+
+TEST(ToolsPage, layoutAsDesigned)
+{
+    PageFixture f;
+    EXPECT_EQ(f.page.Panel2->height(), 153);
+    const std::pair<QWidget*, QRect> places[] = {
+        {f.page.CheckBox11, {8, 8, 65, 33}},    {f.page.CheckBox12, {72, 8, 65, 33}},
+        {f.page.Button12, {504, 8, 41, 25}},    {f.page.Button13, {544, 8, 49, 25}},
+        {f.page.ComboBox1, {8, 44, 409, 21}},   {f.page.Button6, {416, 40, 97, 25}},
+        {f.page.Button7, {8, 112, 89, 33}},     {f.page.Button8, {104, 112, 81, 33}},
+        {f.page.Button14, {192, 112, 81, 33}},  {f.page.Button16, {288, 112, 81, 33}},
+        {f.page.Label3, {368, 120, 49, 25}},    {f.page.Button15, {424, 120, 73, 25}},
+        {f.page.Edit1, {520, 120, 97, 21}},     {f.page.Button17, {616, 120, 81, 25}},
+        {f.page.Button20, {704, 120, 81, 25}},
+    };
+    for (const auto& [control, place] : places)
+        EXPECT_EQ(control->geometry(), place) << control->objectName().toStdString();
+    for (QCheckBox* hidden : {f.page.CheckBox13, f.page.CheckBox14, f.page.CheckBox15, f.page.CheckBox16})
+        EXPECT_TRUE(hidden->isHidden());
+    EXPECT_TRUE(f.page.CheckBox11->isChecked() && f.page.CheckBox12->isChecked());
+    EXPECT_EQ(f.page.Edit1->text(), u("兴安盟"));
+    EXPECT_EQ(f.page.Memo1->geometry().top(), 153);
+    EXPECT_EQ(f.page.Memo1->geometry().bottom(), f.page.height() - 1);
+
+    // One empty line at start, so output begins on the second; CR LF in a value makes lines.
+    f.page.appendLine(gbk("域名: a\r\nb"));
+    EXPECT_EQ(f.lines(), (QStringList{QString(), u("域名: a"), u("b"), QString()}));
+    screenshot(&f.page, "tools-page");
+}
+
+TEST(ToolsPage, mousePressShowsTheGbkLengthAndClearEmpties)
+{
+    PageFixture f;
+    f.page.appendLine(gbk("站点ab"));
+    QTest::mouseClick(f.page.Memo1->viewport(), Qt::RightButton);
+    EXPECT_EQ(f.page.Label3->text(), QStringLiteral("10")); // CR LF, 4 + 2 bytes, CR LF
+    QTest::mouseClick(f.page.Button15, Qt::LeftButton);
+    QTest::mouseClick(f.page.Memo1->viewport(), Qt::LeftButton);
+    EXPECT_EQ(f.page.Label3->text(), QStringLiteral("0"));
+    f.page.appendLine("x");
+    EXPECT_EQ(f.lines(), (QStringList{QStringLiteral("x"), QString()}));
+}
+
+TEST(ToolsPage, indexQueriesAskTheCheckedEnginesOnly)
+{
+    LoopbackServer baidu, google;
+    baidu->Get("/baidu", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(gbk("找到相关网页约1,230篇，用时"), "text/html");
+    });
+    google->Get("/search", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(gbk("约 <b>45</b> 条"), "text/html");
+    });
+    baidu.start();
+    google.start();
+    ScopedEnv baiduHost("QUILLMARK_BAIDU_HOST", "127.0.0.1:" + std::to_string(baidu.port()));
+    ScopedEnv googleHost("QUILLMARK_GOOGLE_HOST", "127.0.0.1:" + std::to_string(google.port()));
+
+    PageFixture f;
+    f.type(QStringLiteral("http://example.test"));
+    f.page.CheckBox12->setChecked(false);
+    f.page.CheckBox13->setChecked(true); // hidden: no effect
+    QTest::mouseClick(f.page.Button6, Qt::LeftButton);
+    QStringList lines = f.lines();
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[1], QString(71, QLatin1Char('-')));
+    EXPECT_TRUE(lines[2].startsWith(u("查询时间："))) << lines[2].toStdString();
+    EXPECT_EQ(lines.mid(3, 4), (QStringList{u("百度 收录:约1,230个页面"), u("百度 最近1天收录:约1,230个页面"),
+                                            u("百度 最近7天收录:约1,230个页面"), u("百度 反向链接:约1,230个页面")}));
+
+    f.page.CheckBox11->setChecked(false);
+    f.page.CheckBox12->setChecked(true);
+    QTest::mouseClick(f.page.Button6, Qt::LeftButton);
+    lines = f.lines();
+    ASSERT_EQ(lines.size(), 15);
+    EXPECT_EQ(lines[9], u("Google 收录:45个页面"));
+    EXPECT_EQ(lines[13], u("Google 一年内收录: 45 个页面"));
+}
+
+TEST(ToolsPage, pageHeadSendsTheRequestAndShowsTheReply)
+{
+    RawTcpServer server({"HTTP/1.1 200 OK\r\nServer: t\r\n\r\n"}, true);
+    PageFixture f;
+    const QString port = QString::number(server.port());
+    f.type(QStringLiteral("127.0.0.1:") + port + QStringLiteral("/a?b=1"));
+    QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+    EXPECT_EQ(f.lines().mid(1, 3), (QStringList{u("域名: 127.0.0.1"), u("URL: /a?b=1"), u("端口: ") + port}));
+    QTRY_VERIFY(f.page.Memo1->toPlainText().contains(QStringLiteral("Server: t")));
+    EXPECT_EQ(server.received(), HeadRequest("/a?b=1", "127.0.0.1"));
+    EXPECT_FALSE(f.page.Memo1->toPlainText().contains(u("失败")));
+    QTRY_VERIFY(!f.page.CS1->active());
+    EXPECT_TRUE(f.errors.isEmpty());
+}
+
+TEST(ToolsPage, pageHeadShowsEachArrivalAndRefusesToChangeAnOpenSocket)
+{
+    RawTcpServer server({"HTTP/1.1 302 Found\r\n", "Location: /x\r\n\r\n"}, false);
+    PageFixture f;
+    const QString address = QStringLiteral("127.0.0.1:") + QString::number(server.port()) + QStringLiteral("/");
+    f.type(address);
+    QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+    QTRY_COMPARE(f.lines().mid(4), (QStringList{QStringLiteral("HTTP/1.1 302 Found"), QString(), u("失败"), QString()}));
+    server.releaseNext();
+    QTRY_COMPARE(f.lines().mid(7), (QStringList{QStringLiteral("Location: /x"), QString(), QString(), u("失败"),
+                                                QString()}));
+    EXPECT_TRUE(f.page.CS1->active());
+
+    const QString before = f.page.Memo1->toPlainText();
+    f.type(QStringLiteral("localhost:") + QString::number(server.port()) + QStringLiteral("/"));
+    QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+    EXPECT_EQ(f.errors, QStringList{QStringLiteral("Can't change value while socket is active.")});
+    EXPECT_EQ(f.page.Memo1->toPlainText(), before);
+    EXPECT_EQ(server.connections(), 1);
+}
+
+TEST(ToolsPage, pageHeadReportsWhatKeepsItFromConnecting)
+{
+    PageFixture f;
+    const QString refused = QStringLiteral("127.0.0.1:") + QString::number(refusingPort()) + QStringLiteral("/");
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("127.0.0.1:/"), QStringLiteral("'' is not a valid integer value.")},
+        {refused, QStringLiteral("Asynchronous socket error 10061.")},
+        {QStringLiteral("no-such-host.invalid/"), QStringLiteral("(11001), on API 'ASync Lookup'")},
+    };
+    for (const auto& [address, error] : cases) {
+        f.errors.clear();
+        f.type(address);
+        QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+        ASSERT_EQ(f.errors.size(), 1) << address.toStdString();
+        EXPECT_TRUE(f.errors[0].endsWith(error)) << f.errors[0].toStdString();
+        EXPECT_FALSE(f.page.CS1->active());
+    }
+    EXPECT_TRUE(f.errors[0].startsWith(QStringLiteral("Windows socket error: ")));
+    EXPECT_EQ(f.lines().size(), 2 + 3 + 3); // the failed integer showed nothing
+}
+
+TEST(ToolsPage, saveAndDeleteKeepTheFileAndTheDropDown)
+{
+    PageFixture f;
+    for (const char* address : {"a.test", "b.test", "c.test", "b.test", "ab"}) {
+        f.type(QString::fromLatin1(address));
+        QTest::mouseClick(f.page.Button12, Qt::LeftButton);
+    }
+    EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("b.test"), QStringLiteral("c.test")}));
+    EXPECT_EQ(f.page.ComboBox1->currentText(), QStringLiteral("ab")); // the typed text stays
+    f.type(QStringLiteral("b.test"));
+    QTest::mouseClick(f.page.Button13, Qt::LeftButton);
+    EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("c.test")}));
+    EXPECT_EQ(f.page.ComboBox1->currentText(), QStringLiteral("b.test"));
+    QTest::mouseClick(f.page.Button13, Qt::LeftButton);
+    EXPECT_EQ(f.lines().mid(1), (QStringList{u("地址保存成功:  a.test"), u("地址保存成功:  b.test"),
+                                             u("地址保存成功:  c.test"), u("这个地址存在:  b.test"),
+                                             u("删除成功:  b.test"), u("保存列表中不存:  b.test"), QString()}));
+
+    // A file that cannot be replaced: the box, no message line, the list as the file holds it.
+    std::filesystem::permissions(f.siteList, std::filesystem::perms::owner_read);
+    f.type(QStringLiteral("a.test"));
+    QTest::mouseClick(f.page.Button13, Qt::LeftButton);
+    f.type(QStringLiteral("d.test"));
+    QTest::mouseClick(f.page.Button12, Qt::LeftButton);
+    ASSERT_EQ(f.errors.size(), 2);
+    EXPECT_TRUE(f.errors[0].startsWith(QStringLiteral("Unable to write to ")));
+    EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("c.test")}));
+    EXPECT_EQ(f.lines().size(), 8);
+}
+
+TEST(ToolsPage, windowLoadsTheSiteListWhenShownAndSavesTheAddressOnClose)
+{
+    TempFolder folder;
+    TForm1::Options options;
+    options.settingsPath = folder.file("settings.ini");
+    options.siteListPath = folder.file("test.xml");
+    options.logFolderForRun = QString::fromStdString(folder.path());
+    {
+        TForm1 first(options);
+        EXPECT_EQ(first.siteUrl(), QStringLiteral("http://www.baidu.com"));
+        first.show();
+        EXPECT_FALSE(first.siteListWasRead());
+        ASSERT_TRUE(std::filesystem::exists(options.siteListPath));
+        first.toolsPage->ComboBox1->setEditText(QStringLiteral("www.example.test"));
+        QTest::mouseClick(first.toolsPage->Button12, Qt::LeftButton);
+        first.close();
+    }
+    EXPECT_EQ(IniFile(options.settingsPath).readString(gbk("user"), gbk("siteurl"), ""), "www.example.test");
+    TForm1 second(options);
+    second.show();
+    EXPECT_TRUE(second.siteListWasRead());
+    EXPECT_EQ(second.toolsPage->ComboBox1->count(), 1);
+    EXPECT_EQ(second.siteUrl(), QStringLiteral("www.example.test"));
+    second.PageControl->setCurrentWidget(second.ts4);
+    screenshot(&second, "main-window-tools-page");
+}
