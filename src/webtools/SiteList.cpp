@@ -19,16 +19,13 @@ void emptyList(pugi::xml_document& document)
     document.append_child("XMLPacage");
 }
 
-bool fileExists(const std::string& path)
-{
-    std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
-}
-
 // Loads the file; a missing or unreadable one gives an empty list and false.
 bool openList(const std::string& path, pugi::xml_document& document)
 {
-    if (fileExists(path) && document.load_file(path.c_str()) && document.document_element())
+    std::error_code ignored;
+    // A folder opens like a file but has no size to read, so only regular files are loaded.
+    if (std::filesystem::is_regular_file(path, ignored) && document.load_file(path.c_str()) &&
+        document.document_element())
         return true;
     emptyList(document);
     return false;
