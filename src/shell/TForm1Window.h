@@ -23,6 +23,7 @@ class AdvertFetch;
 class LogPage;
 class UiDispatcher;
 class SettingsPage;
+class StatsPage;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -52,6 +53,7 @@ public:
     QTimer* Timer1;
     LogPage* logPage;
     SettingsPage* settingsPage;
+    StatsPage* statsPage;
 
     const QString& logFolder() const { return m_logFolder; }
     // The site address the "体验" page shows and the settings keep.
