@@ -1,5 +1,6 @@
 #include "shell/TForm1Window.h"
 
+#include "crawlers/StatsPage.h"
 #include "logs/LogPage.h"
 #include "platform/Hosts.h"
 #include "shell/AdvertFetch.h"
@@ -85,7 +86,7 @@ TForm1::TForm1(Options options, QWidget* parent)
     logPage = new LogPage(m_analysis, PageControl);
     toolsPage = new ToolsPage({m_options.siteListPath}, PageControl);
     ts3 = makePage(PageControl, "ts3", "设置", settingsPage);
-    ts1 = makePage(PageControl, "ts1", "蜘蛛来访统计");
+    ts1 = makePage(PageControl, "ts1", "蜘蛛来访统计", statsPage = new StatsPage([this] { return m_logFolder; }, PageControl));
     ts2 = makePage(PageControl, "ts2", "日志分析", logPage);
     ts4 = makePage(PageControl, "ts4", "体验", toolsPage);
     TabSheet1 = makePage(PageControl, "TabSheet1", "解码", decodePage = new DecodePage(PageControl));

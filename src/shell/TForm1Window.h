@@ -28,6 +28,7 @@ class SettingsPage;
 class TForm3;
 class VersionCheckWorker;
 class ToolsPage;
+class StatsPage;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -66,6 +67,7 @@ public:
     // Starts the worker that learns the latest published version; Timer1 announces a newer one.
     void startVersionCheck();
     ToolsPage* toolsPage;
+    StatsPage* statsPage;
 
     const QString& logFolder() const { return m_logFolder; }
     // The site address the "体验" page shows and the settings keep.

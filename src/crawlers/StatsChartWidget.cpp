@@ -1,0 +1,216 @@
+#include "crawlers/StatsChartWidget.h"
+
+#include "shell/QtGbk.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+
+namespace quill {
+namespace {
+
+constexpr int kFirstCountColumn = 2; // of the statistics list: name and size come first
+constexpr int kMinGroupWidth = 40;   // seven bars of at least 3 pixels, a gap, a day's digits
+constexpr int kGap = 6;
+constexpr int kSwatch = 10;
+constexpr double kBarShare = 0.72; // of a group's width; the rest separates the groups
+
+QString engineCaption(int engine)
+{
+    return fromGbk(statisticsListColumns()[kFirstCountColumn + engine].caption);
+}
+
+// A grid step of 1, 2 or 5 times a power of ten that splits `largest` into at most four parts.
+std::int64_t gridStep(std::int64_t largest)
+{
+    for (std::int64_t power = 1;; power *= 10)
+        for (std::int64_t factor : {1, 2, 5})
+            if (factor * power * 4 >= largest)
+                return factor * power;
+}
+
+} // namespace
+
+StatsChartWidget::StatsChartWidget(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+}
+
+void StatsChartWidget::clear()
+{
+    m_rows.clear();
+    m_largest = 0;
+    updateGeometry();
+    update();
+}
+
+void StatsChartWidget::appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts)
+{
+    m_rows.push_back({fileName, counts});
+    if (counts)
+        m_largest = std::max(m_largest, *std::max_element(counts->begin(), counts->end()));
+    updateGeometry(); // a scroll area around the chart learns its new minimum width
+    update();
+}
+
+QColor StatsChartWidget::engineColor(int engine)
+{
+    // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN: seven hues that stay apart side by side.
+    static const QRgb colours[kStatisticsCountColumns] = {0x4E79A7, 0xF28E2B, 0xE15759, 0x76B7B2,
+                                                          0xB07AA1, 0x59A14F, 0xEDC948};
+    return QColor(colours[std::clamp(engine, 0, kStatisticsCountColumns - 1)]);
+}
+
+int StatsChartWidget::leftMargin() const
+{
+    const std::int64_t step = gridStep(std::max<std::int64_t>(m_largest, 1));
+    const std::int64_t top = (std::max<std::int64_t>(m_largest, 1) + step - 1) / step * step;
+    return fontMetrics().horizontalAdvance(QString::number(top)) + 2 * kGap;
+}
+
+QSize StatsChartWidget::minimumSizeHint() const
+{
+    const int groups = std::max(rowCount(), 1);
+    return {leftMargin() + groups * kMinGroupWidth + kGap, 5 * fontMetrics().height() + 40};
+}
+
+QSize StatsChartWidget::sizeHint() const
+{
+    return minimumSizeHint().expandedTo({400, 200});
+}
+
+StatsChartWidget::Layout StatsChartWidget::layout() const
+{
+    const int line = fontMetrics().height();
+    Layout at;
+    at.legend = QRect(leftMargin(), kGap, width() - leftMargin() - kGap, line);
+    const int plotTop = at.legend.bottom() + kGap + line / 2;
+    const int plotBottom = height() - line - kGap;
+    at.plot = QRect(QPoint(leftMargin(), plotTop), QPoint(width() - kGap, std::max(plotTop, plotBottom)));
+    at.groupWidth = double(at.plot.width()) / std::max(rowCount(), 1);
+    const std::int64_t largest = std::max<std::int64_t>(m_largest, 1);
+    at.step = gridStep(largest);
+    at.top = (largest + at.step - 1) / at.step * at.step;
+    return at;
+}
+
+QList<QRect> StatsChartWidget::barRects(int row) const
+{
+    QList<QRect> bars;
+    if (row < 0 || row >= rowCount() || !m_rows[row].counts)
+        return bars;
+    const Layout at = layout();
+    const double barWidth = at.groupWidth * kBarShare / kStatisticsCountColumns;
+    const double groupLeft = at.plot.left() + row * at.groupWidth + at.groupWidth * (1 - kBarShare) / 2;
+    for (int engine = 0; engine < kStatisticsCountColumns; ++engine) {
+        const int left = int(groupLeft + engine * barWidth);
+        const int right = int(groupLeft + (engine + 1) * barWidth);
+        const double share = double((*m_rows[row].counts)[engine]) / double(at.top);
+        const int height = int(share * at.plot.height() + 0.5);
+        bars.push_back(QRect(left, at.plot.bottom() + 1 - height, std::max(right - left, 1), height));
+    }
+    return bars;
+}
+
+int StatsChartWidget::rowAt(int x) const
+{
+    const Layout at = layout();
+    if (x < at.plot.left() || x > at.plot.right() || m_rows.empty())
+        return -1;
+    return std::min(int((x - at.plot.left()) / at.groupWidth), rowCount() - 1);
+}
+
+void StatsChartWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    const Layout at = layout();
+    drawLegend(painter, at.legend);
+    drawAxis(painter, at);
+    drawGroups(painter, at);
+}
+
+void StatsChartWidget::drawLegend(QPainter& painter, const QRect& area) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    int x = area.left();
+    for (int engine = 0; engine < kStatisticsCountColumns; ++engine) {
+        const QString caption = engineCaption(engine);
+        const QRect swatch(x, area.center().y() - kSwatch / 2, kSwatch, kSwatch);
+        painter.fillRect(swatch, engineColor(engine));
+        x = swatch.right() + 1 + kGap / 2;
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(QRect(x, area.top(), metrics.horizontalAdvance(caption) + 1, area.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, caption);
+        x += metrics.horizontalAdvance(caption) + 3 * kGap;
+    }
+}
+
+void StatsChartWidget::drawAxis(QPainter& painter, const Layout& at) const
+{
+    const QColor text = palette().color(QPalette::Text);
+    QColor grid = palette().color(QPalette::Mid);
+    grid.setAlpha(110);
+    const int line = fontMetrics().height();
+    for (std::int64_t value = 0; value <= at.top; value += at.step) {
+        const int y = at.plot.bottom() - int(double(value) / double(at.top) * at.plot.height() + 0.5);
+        painter.setPen(QPen(grid, 1, value == 0 ? Qt::SolidLine : Qt::DotLine));
+        painter.drawLine(at.plot.left(), y, at.plot.right(), y);
+        painter.setPen(text);
+        painter.drawText(QRect(0, y - line / 2, at.plot.left() - kGap, line), Qt::AlignRight | Qt::AlignVCenter,
+                         QString::number(value));
+    }
+    painter.setPen(text);
+    painter.drawLine(at.plot.left(), at.plot.top(), at.plot.left(), at.plot.bottom());
+    painter.drawLine(at.plot.left(), at.plot.bottom(), at.plot.right(), at.plot.bottom());
+}
+
+void StatsChartWidget::drawGroups(QPainter& painter, const Layout& at) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    for (int row = 0; row < rowCount(); ++row) {
+        const QList<QRect> bars = barRects(row);
+        for (int engine = 0; engine < bars.size(); ++engine)
+            painter.fillRect(bars[engine], engineColor(engine));
+        // The file's name under its group; daily logs differ in their last digits, so a name that
+        // does not fit loses its ".log" and then its beginning (the list and the tool tip have it whole).
+        const int left = at.plot.left() + int(row * at.groupWidth);
+        const QRect label(left + 1, at.plot.bottom() + 2, int(at.groupWidth) - 2, metrics.height());
+        QString name = m_rows[row].fileName;
+        const bool fits = metrics.horizontalAdvance(name) <= label.width();
+        if (!fits && name.endsWith(QStringLiteral(".log"), Qt::CaseInsensitive))
+            name.chop(4);
+        name = metrics.elidedText(name, Qt::ElideLeft, label.width());
+        painter.setPen(palette().color(m_rows[row].counts ? QPalette::Text : QPalette::PlaceholderText));
+        painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop, name);
+    }
+}
+
+QString StatsChartWidget::toolTipText(int row) const
+{
+    const Row& shown = m_rows[row];
+    QString text = shown.fileName;
+    for (int engine = 0; engine < kStatisticsCountColumns; ++engine)
+        text += QLatin1Char('\n') + engineCaption(engine) + QStringLiteral(": ") +
+                (shown.counts ? QString::number((*shown.counts)[engine]) : QString());
+    return text;
+}
+
+bool StatsChartWidget::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int row = rowAt(help->pos().x());
+    if (row < 0) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), toolTipText(row), this);
+    }
+    return true;
+}
+
+} // namespace quill

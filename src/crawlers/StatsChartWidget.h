@@ -1,0 +1,65 @@
+#pragma once
+// The picture under the statistics list: one group of seven bars per counted file, one colour per
+// engine, with a legend. It only shows the rows it is given; the list stays as it is.
+
+#include "crawlers/CrawlerFileStats.h"
+
+#include <QColor>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+namespace quill {
+
+class StatsChartWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatsChartWidget(QWidget* parent = nullptr);
+
+    void clear();
+    // One group at the right end; a row without counts keeps its place but draws no bars.
+    void appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts);
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+
+    // Where the seven bars of `row` stand at the widget's present size, in count column order;
+    // empty for a row without counts. A count of 0 gives a bar of height 0.
+    QList<QRect> barRects(int row) const;
+    // The colour of the engine of count column `engine` (0-6, Baidu first).
+    static QColor engineColor(int engine);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    struct Row {
+        QString fileName;
+        std::optional<StatisticsCounts> counts;
+    };
+    struct Layout {
+        QRect legend;
+        QRect plot;         // the bars stand on its bottom edge
+        double groupWidth;  // plot width per row
+        std::int64_t top;   // the count at the plot's top edge
+        std::int64_t step;  // between two grid lines
+    };
+
+    Layout layout() const;
+    int leftMargin() const;
+    int rowAt(int x) const;
+    void drawLegend(QPainter& painter, const QRect& area) const;
+    void drawAxis(QPainter& painter, const Layout& at) const;
+    void drawGroups(QPainter& painter, const Layout& at) const;
+    QString toolTipText(int row) const;
+
+    std::vector<Row> m_rows;
+    std::int64_t m_largest = 0;
+};
+
+} // namespace quill

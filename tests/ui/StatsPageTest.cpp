@@ -1,0 +1,456 @@
+#include "UiTestSupport.h"
+#include "crawlers/StatsChartWidget.h"
+#include "crawlers/StatsPage.h"
+#include "platform/FileSystem.h"
+#include "shell/QtGbk.h"
+#include "shell/QtUiDispatcher.h"
+#include "shell/SettingsPage.h"
+#include "shell/TForm1Window.h"
+#include "support/RunProcess.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+using namespace quill;
+using namespace quill::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 120000;
+
+// Opened once by one thread, waited for by another, with a deadline so a fault cannot hang.
+class Gate {
+public:
+    void open()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_changed.notify_all();
+    }
+    bool wait(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [this] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+};
+
+// The program's dispatcher with a hook that runs on the worker each time it hands something over,
+// before the task is queued; it counts the tasks that have run on the user-interface thread.
+class HookedDispatcher : public UiDispatcher {
+public:
+    explicit HookedDispatcher(QObject* receiver) : m_qt(receiver) {}
+
+    std::function<void(int postIndex)> onPost; // set before the run starts
+    int posted() const { return m_posted; }
+    int ran() const { return m_ran; }
+
+    void post(std::function<void()> task) override
+    {
+        if (onPost)
+            onPost(m_posted);
+        ++m_posted;
+        m_qt.post([this, task = std::move(task)] {
+            task();
+            ++m_ran;
+        });
+    }
+
+private:
+    QtUiDispatcher m_qt;
+    std::atomic<int> m_posted{0};
+    std::atomic<int> m_ran{0};
+};
+
+// The logs of `folder` in the order the directory lists them, folders left out: the row order.
+QStringList listedLogs(const std::string& folder)
+{
+    QStringList names;
+    for (const DirectoryEntry& entry : findEntries(folder, "*.log"))
+        if (!entry.isDirectory)
+            names << fromPath(entry.name);
+    return names;
+}
+
+QStringList rowTexts(const QTableWidget* list, int row)
+{
+    QStringList texts;
+    for (int column = 0; column < list->columnCount(); ++column)
+        texts << (list->item(row, column) ? list->item(row, column)->text() : QStringLiteral("<none>"));
+    return texts;
+}
+
+QStringList columnTexts(const QTableWidget* list, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < list->rowCount(); ++row)
+        texts << list->item(row, column)->text();
+    return texts;
+}
+
+QStringList counts(std::initializer_list<const char*> cells)
+{
+    QStringList texts;
+    for (const char* cell : cells)
+        texts << QString::fromLatin1(cell);
+    return texts;
+}
+
+bool waitForEnd(StatsPage& page)
+{
+    return QTest::qWaitFor([&] { return page.Button1->isEnabled(); }, kRunTimeoutMs);
+}
+
+// A folder as the Part's tests want it: logs of every kind, an unreadable entry, a folder named
+// like a log, a sub-folder with a log, and a file that is not a log.
+struct LogFolder {
+    TempFolder folder;
+
+    LogFolder()
+    {
+        folder.write("ex090101.log", kIis6Header + logLine("/a.htm", "1", "Googlebot/2.1") +
+                                         logLine("/b.htm", "1", "Baiduspider+(+http://www.baidu.com/)") +
+                                         logLine("/c.htm", "1", "BAIDUSPIDER") + "#Remark: msnbot\r\n");
+        folder.write("ex090102.LOG", "GET / 200 Sosospider+(+http://help.soso.com/)\rGET / 200 YoudaoBot/1.0\r"
+                                     "GET / Yahoo! Slurp\rqihoobot msnbot\r");
+        folder.write("ex090103.log", "");
+        folder.write("ex090104.log", std::string(1536, 'x') + "\r\nsogou web spider\r\n");
+        std::filesystem::create_symlink(folder.file("missing"), folder.file("gone.log"));
+        std::filesystem::create_directory(folder.file("old.log"));
+        std::filesystem::create_directory(folder.file("sub"));
+        folder.write("sub/ex090105.log", "Googlebot\r\n");
+        folder.write("notes.txt", "Googlebot\r\n");
+    }
+    const std::string& path() const { return folder.path(); }
+};
+
+struct PageUnderTest {
+    QString folder;
+    StatsPage page;
+
+    explicit PageUnderTest(QString logFolder, UiDispatcher* ui = nullptr)
+        : folder(std::move(logFolder)), page([this] { return folder; }, nullptr, ui)
+    {
+        page.resize(760, 480);
+        page.show();
+    }
+};
+
+} // namespace
+
+TEST(StatsPage, showsTheTenColumnsOfTheStatisticsList)
+{
+    PageUnderTest t(QString{});
+    const QTableWidget* lv1 = t.page.lv1;
+    EXPECT_EQ(lv1->objectName(), QStringLiteral("lv1"));
+    ASSERT_EQ(lv1->columnCount(), 10);
+    QStringList captions;
+    QList<int> widths;
+    for (int column = 0; column < lv1->columnCount(); ++column) {
+        captions << lv1->horizontalHeaderItem(column)->text();
+        widths << lv1->columnWidth(column);
+    }
+    EXPECT_EQ(captions.join(QLatin1Char(',')), QString::fromUtf8("日志文件名,大小,百度,GOOGlE,Soso,有道,雅虎,Sogou,MSN,其它"));
+    EXPECT_EQ(widths, (QList<int>{80, 70, 50, 60, 50, 50, 50, 50, 50, 50}));
+    EXPECT_TRUE(lv1->showGrid());
+    EXPECT_EQ(lv1->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(lv1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(t.page.Button1->text(), QString::fromUtf8("统计"));
+    EXPECT_EQ(t.page.Button5->text(), QString::fromUtf8("停止"));
+    EXPECT_TRUE(t.page.Button1->isEnabled());
+    EXPECT_TRUE(t.page.Button5->isEnabled());
+}
+
+TEST(StatsPage, countsTheFolderInListingOrderAndEnablesStatsAfterTheLastRow)
+{
+    LogFolder logs;
+    PageUnderTest t(QString::fromStdString(logs.path()));
+    StatsPage& page = t.page;
+    // The state of the buttons and the chart each time a row arrives.
+    QList<bool> statsEnabledAtRow, stopEnabledAtRow;
+    QObject::connect(page.lv1->model(), &QAbstractItemModel::rowsInserted, [&] {
+        statsEnabledAtRow << page.Button1->isEnabled();
+        stopEnabledAtRow << page.Button5->isEnabled();
+    });
+
+    QTest::mouseClick(page.Button1, Qt::LeftButton);
+    EXPECT_FALSE(page.Button1->isEnabled());
+    EXPECT_TRUE(page.Button5->isEnabled());
+    ASSERT_TRUE(waitForEnd(page));
+
+    const QStringList expected = listedLogs(logs.path());
+    ASSERT_EQ(expected.size(), 5); // the folder "old.log", the sub-folder and notes.txt give no row
+    EXPECT_EQ(columnTexts(page.lv1, 0), expected);
+    EXPECT_EQ(statsEnabledAtRow, QList<bool>(5, false)); // enabled only after the last row
+    EXPECT_EQ(stopEnabledAtRow, QList<bool>(5, true));
+    EXPECT_EQ(page.chart->rowCount(), 5);
+
+    const auto row = [&](const char* name) { return rowTexts(page.lv1, expected.indexOf(QString::fromLatin1(name))); };
+    // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN, then the empty "其它".
+    EXPECT_EQ(row("ex090101.log").mid(2), counts({"2", "1", "0", "0", "0", "0", "1", ""}));
+    EXPECT_EQ(row("ex090102.LOG").mid(2), counts({"0", "0", "1", "1", "1", "0", "1", ""}));
+    EXPECT_EQ(row("ex090103.log"), counts({"ex090103.log", "0.0K", "0", "0", "0", "0", "0", "0", "0", ""}));
+    EXPECT_EQ(row("ex090104.log").mid(1), counts({"1.5K", "0", "0", "0", "0", "0", "1", "0", ""}));
+    // D7: an entry that cannot be read keeps its row, with empty count cells, not zeros.
+    EXPECT_EQ(row("gone.log"), counts({"gone.log", "0.0K", "", "", "", "", "", "", "", ""}));
+    EXPECT_FALSE(page.lv1->item(expected.indexOf(QStringLiteral("gone.log")), 0)->toolTip().isEmpty());
+    EXPECT_TRUE(page.chart->barRects(expected.indexOf(QStringLiteral("gone.log"))).isEmpty());
+    EXPECT_EQ(page.chart->barRects(expected.indexOf(QStringLiteral("ex090101.log"))).size(), 7);
+}
+
+TEST(StatsPage, aStopAfterTheFirstFileShowsThatRowAndCountsNoFurtherFile)
+{
+    LogFolder logs;
+    QObject receiver;
+    HookedDispatcher ui(&receiver);
+    Gate firstCounted, stopPressed;
+    // The worker has counted the first file and waits, with its row in hand, until "停止" is pressed.
+    ui.onPost = [&](int post) {
+        if (post == 0) {
+            firstCounted.open();
+            stopPressed.wait(60s);
+        }
+    };
+    PageUnderTest t(QString::fromStdString(logs.path()), &ui);
+    StatsPage& page = t.page;
+
+    QTest::mouseClick(page.Button1, Qt::LeftButton);
+    ASSERT_TRUE(firstCounted.wait(60s));
+    QTest::mouseClick(page.Button5, Qt::LeftButton);
+    stopPressed.open();
+    ASSERT_TRUE(waitForEnd(page));
+
+    EXPECT_EQ(columnTexts(page.lv1, 0), listedLogs(logs.path()).mid(0, 1));
+    EXPECT_EQ(ui.posted(), 2); // that row and the end: no further file was counted
+    EXPECT_EQ(page.chart->rowCount(), 1);
+}
+
+TEST(StatsPage, aStopPressedBeforeStatsHasNoLastingEffect)
+{
+    LogFolder logs;
+    PageUnderTest t(QString::fromStdString(logs.path()));
+    QTest::mouseClick(t.page.Button5, Qt::LeftButton);
+    QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd(t.page));
+    EXPECT_EQ(t.page.lv1->rowCount(), 5);
+}
+
+TEST(StatsPage, destroyingThePageMidRunDropsTheRowsStillOnTheirWay)
+{
+    LogFolder logs;
+    QObject receiver; // outlives the page, so the tasks posted to it still run after the page is gone
+    HookedDispatcher ui(&receiver);
+    Gate secondCounted, destroying;
+    ui.onPost = [&](int post) {
+        if (post == 1) {
+            secondCounted.open();
+            destroying.wait(60s);
+        }
+    };
+    auto t = std::make_unique<PageUnderTest>(QString::fromStdString(logs.path()), &ui);
+    QTest::mouseClick(t->page.Button1, Qt::LeftButton);
+    ASSERT_TRUE(secondCounted.wait(60s));
+    // The first row waits in the event queue, the second is being handed over, more files follow.
+    destroying.open();
+    t.reset(); // D8: stops the worker and waits for it
+    const int posted = ui.posted();
+    EXPECT_GE(posted, 2);
+    // Every task posted before the end runs now and must touch nothing of the destroyed page (ASan).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.ran() == posted; }, 10000));
+    EXPECT_EQ(ui.posted(), posted); // nothing was posted after the worker was joined
+}
+
+TEST(StatsPage, statsPressedAgainEmptiesTheListBeforeTheNewRun)
+{
+    LogFolder first;
+    TempFolder second;
+    second.write("u_ex1.log", "Googlebot\r\n");
+    PageUnderTest t(QString::fromStdString(first.path()));
+    QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd(t.page));
+    ASSERT_EQ(t.page.lv1->rowCount(), 5);
+
+    t.folder = QString::fromStdString(second.path()); // the window's folder changed since
+    QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+    EXPECT_EQ(t.page.lv1->rowCount(), 0);
+    EXPECT_EQ(t.page.chart->rowCount(), 0);
+    ASSERT_TRUE(waitForEnd(t.page));
+    EXPECT_EQ(rowTexts(t.page.lv1, 0), counts({"u_ex1.log", "0.0K", "0", "1", "0", "0", "0", "0", "0", ""}));
+    EXPECT_EQ(t.page.lv1->rowCount(), 1);
+    EXPECT_EQ(t.page.chart->rowCount(), 1);
+}
+
+TEST(StatsPage, aMissingFolderOrAnEmptySettingEndsTheRunInOrder)
+{
+    TempFolder parent;
+    // An empty setting searches the root (D6): it may list anything there, but must end.
+    for (const QString& folder : {QString::fromStdString(parent.file("vanished")), QString()}) {
+        PageUnderTest t(folder);
+        QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+        ASSERT_TRUE(waitForEnd(t.page)) << folder.toStdString();
+        if (!folder.isEmpty()) {
+            EXPECT_EQ(t.page.lv1->rowCount(), 0);
+        }
+    }
+}
+
+TEST(StatsPage, rowsEqualTheStatsCommandForTheSameFolder)
+{
+    LogFolder odd;
+    for (const std::string& folder : {odd.path(), std::string(QUILLMARK_SAMPLES_DIR)}) {
+        PageUnderTest t(fromPath(folder));
+        QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+        ASSERT_TRUE(waitForEnd(t.page));
+        QByteArray shown;
+        for (int row = 0; row < t.page.lv1->rowCount(); ++row)
+            shown += rowTexts(t.page.lv1, row).join(QLatin1Char('\t')).toUtf8() + '\n';
+
+        const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", folder});
+        EXPECT_EQ(cli.exitCode, 0);
+        EXPECT_GE(t.page.lv1->rowCount(), 4);
+        EXPECT_EQ(shown.toStdString(), cli.out) << folder;
+    }
+}
+
+TEST(StatsPage, theWindowCountsTheFolderChosenWithLocateFolder)
+{
+    TempFolder root;
+    LogFolder started;
+    TempFolder chosen;
+    chosen.write("u_ex2.log", "msnbot\r\nmsnbot\r\n");
+    TForm1::Options options;
+    options.settingsPath = root.file("settings.ini");
+    options.logFolderForRun = QString::fromStdString(started.path());
+    options.chooseFolder = [&](QWidget*) { return std::optional<QString>(QString::fromStdString(chosen.path())); };
+    TForm1 form(options);
+    form.show();
+    ASSERT_EQ(form.ts1, form.statsPage);
+    EXPECT_EQ(form.PageControl->tabText(form.PageControl->indexOf(form.ts1)), QString::fromUtf8("蜘蛛来访统计"));
+
+    form.PageControl->setCurrentWidget(form.ts3);
+    QTest::mouseClick(form.settingsPage->Button4, Qt::LeftButton); // 定位目录
+    form.PageControl->setCurrentWidget(form.ts1);
+    QTest::mouseClick(form.statsPage->Button1, Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd(*form.statsPage));
+    EXPECT_EQ(columnTexts(form.statsPage->lv1, 0), QStringList{QStringLiteral("u_ex2.log")});
+    EXPECT_EQ(form.statsPage->lv1->item(0, 8)->text(), QStringLiteral("2"));
+}
+
+TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
+{
+    TempFolder root;
+    TempFolder logs;
+    // Files large enough that the run is still going when the first row has been shown.
+    std::string day;
+    for (int line = 0; day.size() < (size_t(32) << 20); ++line)
+        day += logLine("/page" + std::to_string(line) + ".htm", "15", line % 3 ? "Mozilla/5.0" : "Baiduspider");
+    constexpr int kFiles = 4;
+    for (int i = 0; i < kFiles; ++i)
+        logs.write("u_ex" + std::to_string(i) + ".log", day);
+    TForm1::Options options;
+    options.settingsPath = root.file("settings.ini");
+    options.logFolderForRun = QString::fromStdString(logs.path());
+    auto form = std::make_unique<TForm1>(options);
+    form->show();
+    form->PageControl->setCurrentWidget(form->ts1);
+
+    QTest::mouseClick(form->statsPage->Button1, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->statsPage->lv1->rowCount() >= 1; }, kRunTimeoutMs));
+    const int rowsAtClose = form->statsPage->lv1->rowCount();
+    EXPECT_TRUE(form->statsPage->isCounting());
+    form->close();
+    form.reset(); // waits for the worker, which abandons the file it is counting
+    EXPECT_LT(rowsAtClose, kFiles);
+    // Whatever the worker posted before it ended runs now against a destroyed page: it must be dropped.
+    QTest::qWait(50);
+}
+
+TEST(StatsChart, drawsOneGroupPerRowAndNoBarsForARowWithoutCounts)
+{
+    StatsChartWidget chart;
+    chart.resize(420, 220);
+    chart.appendRow(QStringLiteral("a.log"), StatisticsCounts{10, 5, 0, 3, 1, 2, 7});
+    chart.appendRow(QStringLiteral("gone.log"), std::nullopt);
+    chart.appendRow(QStringLiteral("b.log"), StatisticsCounts{4, 4, 4, 4, 4, 4, 4});
+    chart.show();
+    ASSERT_EQ(chart.rowCount(), 3);
+
+    const QList<QRect> first = chart.barRects(0);
+    const QList<QRect> third = chart.barRects(2);
+    ASSERT_EQ(first.size(), 7);
+    ASSERT_EQ(third.size(), 7);
+    EXPECT_TRUE(chart.barRects(1).isEmpty());
+    // Bars stand on one base line, in engine order, heights in proportion to the counts.
+    EXPECT_EQ(first[0].bottom(), third[6].bottom());
+    for (int engine = 1; engine < 7; ++engine)
+        EXPECT_GT(first[engine].left(), first[engine - 1].left());
+    EXPECT_LT(first[6].right(), third[0].left());
+    EXPECT_EQ(first[2].height(), 0);
+    EXPECT_NEAR(first[1].height() * 2, first[0].height(), 2);
+    EXPECT_NEAR(third[3].height(), first[3].height() * 4 / 3, 2);
+
+    // The picture: each bar in its engine's colour, and none in the middle group.
+    const QImage image = chart.grab().toImage();
+    for (int engine = 0; engine < 7; ++engine) {
+        if (first[engine].height() > 0) {
+            EXPECT_EQ(image.pixelColor(first[engine].center()), StatsChartWidget::engineColor(engine)) << engine;
+        }
+        EXPECT_EQ(image.pixelColor(third[engine].center()), StatsChartWidget::engineColor(engine)) << engine;
+    }
+    for (int x = first[6].right() + 1; x < third[0].left(); ++x)
+        for (int y = third[0].top(); y < third[0].bottom(); ++y)
+            for (int engine = 0; engine < 7; ++engine)
+                ASSERT_NE(image.pixelColor(x, y), StatsChartWidget::engineColor(engine)) << x << "," << y;
+
+    // Many rows widen the chart beyond its place, and the page's scroll area scrolls sideways.
+    const int narrow = chart.minimumSizeHint().width();
+    for (int i = 0; i < 40; ++i)
+        chart.appendRow(QStringLiteral("more.log"), StatisticsCounts{});
+    EXPECT_GT(chart.minimumSizeHint().width(), narrow);
+    chart.clear();
+    EXPECT_EQ(chart.rowCount(), 0);
+}
+
+TEST(StatsPage, pictureOfThePageWithItsChart)
+{
+    TempFolder root;
+    TempFolder logs;
+    // A week of daily logs with different visitors, and one unreadable entry.
+    const char* agents[] = {"Baiduspider", "Googlebot", "Sosospider+", "YoudaoBot", "Yahoo", "Sogou", "msnbot"};
+    for (int day = 1; day <= 7; ++day) {
+        std::string text = kIis6Header;
+        for (int engine = 0; engine < 7; ++engine)
+            for (int visit = 0; visit < (engine * 7 + day * 5) % 23 + (engine == 0 ? 20 : 2); ++visit)
+                text += logLine("/p" + std::to_string(visit) + ".htm", "5", agents[engine]);
+        logs.write("ex2612" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ".log", text);
+    }
+    std::filesystem::create_symlink(logs.file("missing"), logs.file("locked.log"));
+    TForm1::Options options;
+    options.settingsPath = root.file("settings.ini");
+    options.logFolderForRun = QString::fromStdString(logs.path());
+    TForm1 form(options);
+    form.show();
+    form.PageControl->setCurrentWidget(form.ts1);
+    QTest::mouseClick(form.statsPage->Button1, Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd(*form.statsPage));
+    EXPECT_EQ(form.statsPage->lv1->rowCount(), 8);
+    EXPECT_EQ(form.statsPage->chart->rowCount(), 8);
+    form.statsPage->lv1->selectRow(1);
+    screenshot(&form, "stats-page");
+}
