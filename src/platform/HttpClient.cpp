@@ -216,6 +216,9 @@ struct HttpClient::Impl {
             add("Accept-Language", options.acceptLanguage);
         if (!options.connection.empty())
             add("Connection", options.connection);
+        // Sent from the list, not by libcurl ahead of it, so headers leave in the order they are set.
+        if (!options.userAgent.empty())
+            add("User-Agent", options.userAgent);
         // A chosen Host names the first address's server, not the one a redirect leads to.
         if (!options.host.empty() && firstRequest)
             add("Host", options.host);
@@ -237,8 +240,6 @@ struct HttpClient::Impl {
         // The tools talk to servers directly, whatever proxy the environment names.
         curl_easy_setopt(easy, CURLOPT_PROXY, "");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_USERAGENT,
-                         options.userAgent.empty() ? nullptr : options.userAgent.c_str());
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
         // 0 is libcurl's "no limit of ours".

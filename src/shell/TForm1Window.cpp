@@ -2,6 +2,7 @@
 
 #include "crawlers/StatsPage.h"
 #include "logs/LogPage.h"
+#include "logs/RowTexts.h"
 #include "platform/Hosts.h"
 #include "shell/AdvertFetch.h"
 #include "shell/ErrorBoxDialog.h"
@@ -12,12 +13,15 @@
 #include "text/DecodePage.h"
 #include "update/TForm3Window.h"
 #include "update/VersionCheckWorker.h"
+#include "webtools/IpLookup.h"
 #include "webtools/ToolsPage.h"
+#include "webtools/WebRequests.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -84,7 +88,7 @@ TForm1::TForm1(Options options, QWidget* parent)
     PageControl->setDocumentMode(true); // flat tabs
     settingsPage = new SettingsPage(PageControl);
     logPage = new LogPage(m_analysis, PageControl);
-    toolsPage = new ToolsPage({m_options.siteListPath}, PageControl);
+    toolsPage = new ToolsPage({m_options.siteListPath}, UIHTMLParser1, PageControl);
     ts3 = makePage(PageControl, "ts3", "设置", settingsPage);
     ts1 = makePage(PageControl, "ts1", "蜘蛛来访统计", statsPage = new StatsPage([this] { return m_logFolder; }, PageControl));
     ts2 = makePage(PageControl, "ts2", "日志分析", logPage);
@@ -125,6 +129,7 @@ TForm1::TForm1(Options options, QWidget* parent)
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     QAction* ip1 = PopupMenu1->addAction(QString::fromUtf8("查看IP"));
     ip1->setObjectName(QStringLiteral("IP1"));
+    connect(ip1, &QAction::triggered, this, &TForm1::IP1Click);
     logPage->lv2->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(logPage->lv2, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(logPage->lv2->viewport()->mapToGlobal(at)); });
@@ -173,6 +178,20 @@ void TForm1::FormCreate()
     if (!m_hideAdvert)
         showAdvert();
     PageControl->setCurrentWidget(ts2);
+}
+
+void TForm1::IP1Click()
+{
+    const QModelIndexList selected = logPage->lv2->selectionModel()->selectedIndexes();
+    if (m_analysis.store().count() == 0 || selected.isEmpty())
+        return;
+    int row = selected.front().row();
+    for (const QModelIndex& index : selected)
+        row = std::min(row, index.row());
+    const std::string ip = cellText(m_analysis.store(), static_cast<std::uint32_t>(row), kColClientIp);
+    logPage->Label4->setText(fromGbk(ip));
+    logPage->Label4->repaint(); // the address shows while the lookup blocks the window
+    logPage->Label4->setText(fromGbk(IpLookup(ip, [](const std::string& url) { return FetchPage(url); })));
 }
 
 QString TForm1::siteUrl() const { return toolsPage->ComboBox1->currentText(); }

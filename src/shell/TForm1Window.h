@@ -2,6 +2,7 @@
 // The main window: header strip, the six tool pages, the advertisement strip, and the start-up
 // and shut-down steps that belong to no page.
 
+#include "html/TUIHTMLParser.h"
 #include "logs/LogAnalysis.h"
 
 #include <QWidget>
@@ -87,6 +88,7 @@ private:
     void Button4Click(); // 定位目录
     void Button3Click(); // 保存配制
     void Button9Click();
+    void IP1Click(); // 查看IP
     void Timer1Timer();
     void Panel1MouseDown();
     void Splitter1CanResize();
@@ -96,6 +98,7 @@ private:
 
     Options m_options;
     std::unique_ptr<UiDispatcher> m_dispatcher;
+    TUIHTMLParser UIHTMLParser1{*m_dispatcher};
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
     TForm3* m_updater = nullptr;

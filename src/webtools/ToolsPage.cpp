@@ -1,9 +1,13 @@
 #include "webtools/ToolsPage.h"
 
+#include "html/PageWalks.h"
+#include "html/TUIHTMLParser.h"
 #include "shell/ErrorBoxDialog.h"
 #include "shell/QtGbk.h"
 #include "webtools/HeadProbe.h"
 #include "webtools/IndexQueries.h"
+#include "webtools/KeywordTools.h"
+#include "webtools/PageTools.h"
 #include "webtools/QtClientSocket.h"
 #include "webtools/SiteList.h"
 #include "webtools/WebRequests.h"
@@ -12,6 +16,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quill {
@@ -55,7 +61,8 @@ QStringList fromGbkList(const std::vector<std::string>& texts)
 
 } // namespace
 
-ToolsPage::ToolsPage(Options options, QWidget* parent) : QWidget(parent), m_options(std::move(options))
+ToolsPage::ToolsPage(Options options, TUIHTMLParser& UIHTMLParser1, QWidget* parent)
+    : QWidget(parent), m_options(std::move(options)), m_parser(UIHTMLParser1)
 {
     if (m_options.siteListPath.empty())
         m_options.siteListPath = kSiteListFile;
@@ -111,10 +118,15 @@ ToolsPage::ToolsPage(Options options, QWidget* parent) : QWidget(parent), m_opti
         });
 
     connect(Button6, &QPushButton::clicked, this, &ToolsPage::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, &ToolsPage::Button7Click);
     connect(Button8, &QPushButton::clicked, this, &ToolsPage::Button8Click);
     connect(Button12, &QPushButton::clicked, this, &ToolsPage::Button12Click);
     connect(Button13, &QPushButton::clicked, this, &ToolsPage::Button13Click);
+    connect(Button14, &QPushButton::clicked, this, &ToolsPage::Button14Click);
     connect(Button15, &QPushButton::clicked, this, &ToolsPage::Button15Click);
+    connect(Button16, &QPushButton::clicked, this, &ToolsPage::Button16Click);
+    connect(Button17, &QPushButton::clicked, this, &ToolsPage::Button17Click);
+    connect(Button20, &QPushButton::clicked, this, &ToolsPage::Button20Click);
 }
 
 ToolsPage::~ToolsPage() = default;
@@ -170,6 +182,61 @@ void ToolsPage::Button8Click()
 {
     if (Status done = m_headProbe->click(toGbk(ComboBox1->currentText())); !done)
         showErrorBox(this, done.message());
+}
+
+void ToolsPage::Button7Click() { parseAndList(&PageHeaderLines); }
+
+void ToolsPage::Button14Click() { parseAndList(&PageLinkLines); }
+
+void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page))
+{
+    // Both buttons share the one parser: a second click while a parse is awaited is ignored.
+    if (m_parsing)
+        return;
+    std::optional<std::string> body =
+        fetchForTool(WebTool::PageHeadAndLinks, pageAddress(toGbk(ComboBox1->currentText())));
+    if (!body)
+        return;
+    m_parsing = true;
+    m_parser.ParseText(std::move(*body));
+    waitForParser();
+    for (const std::string& line : walk(m_parser.page()))
+        appendLine(line);
+    waitForParser();
+    m_parsing = false;
+}
+
+void ToolsPage::waitForParser()
+{
+    if (m_parser.ParseState() == ParserState::Idle)
+        return;
+    // The parse ends on its own thread without posting anything, so the state is polled.
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+        if (m_parser.ParseState() == ParserState::Idle)
+            loop.quit();
+    });
+    poll.start(5);
+    loop.exec();
+}
+
+void ToolsPage::Button16Click()
+{
+    if (std::optional<std::string> text = PagePlainText(toGbk(ComboBox1->currentText())))
+        appendLine(*text);
+}
+
+void ToolsPage::Button17Click()
+{
+    if (std::optional<std::string> lines = KeywordSuggestions(toGbk(Edit1->text())))
+        appendLine(*lines);
+}
+
+void ToolsPage::Button20Click()
+{
+    if (std::optional<std::string> lines = RelatedSearches(toGbk(Edit1->text())))
+        appendLine(*lines);
 }
 
 void ToolsPage::setDropDown(const QStringList& items)

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -16,7 +17,9 @@ class QPushButton;
 namespace quill {
 
 class HeadProbe;
+class ParsedPage;
 class QtClientSocket;
+class TUIHTMLParser;
 
 class ToolsPage : public QWidget {
     Q_OBJECT
@@ -25,7 +28,8 @@ public:
         std::string siteListPath; // the saved site list; empty: "test.xml" in the current folder
     };
 
-    explicit ToolsPage(Options options, QWidget* parent = nullptr);
+    // "HEAD 分析" and "所有链接" parse pages with the window's parser.
+    ToolsPage(Options options, TUIHTMLParser& UIHTMLParser1, QWidget* parent = nullptr);
     ~ToolsPage() override;
 
     QFrame* Panel2;
@@ -62,14 +66,25 @@ protected:
 
 private:
     void Button6Click();
+    void Button7Click();
     void Button8Click();
     void Button12Click();
     void Button13Click();
+    void Button14Click();
     void Button15Click();
+    void Button16Click();
+    void Button17Click();
+    void Button20Click();
+    // Fetches the site box's page, parses it and appends the lines `walk` finds in the tree.
+    void parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page));
+    // Keeps dispatching events until the parser is idle.
+    void waitForParser();
     void Memo1MouseDown();
     void setDropDown(const QStringList& items);
 
     Options m_options;
+    TUIHTMLParser& m_parser;
+    bool m_parsing = false; // "HEAD 分析" or "所有链接" waits for its parse
     std::unique_ptr<HeadProbe> m_headProbe;
 };
 

@@ -1,7 +1,9 @@
 #include "UiTestSupport.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
+#include "html/TUIHTMLParser.h"
 #include "shell/ErrorBoxDialog.h"
+#include "shell/QtUiDispatcher.h"
 #include "shell/TForm1Window.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
@@ -27,7 +29,10 @@ namespace {
 struct PageFixture {
     TempFolder folder;
     std::string siteList = folder.file("test.xml");
-    ToolsPage page{{siteList}};
+    QObject receiver;
+    QtUiDispatcher dispatcher{&receiver};
+    TUIHTMLParser parser{dispatcher};
+    ToolsPage page{{siteList}, parser};
     QStringList errors;
 
     PageFixture()

@@ -1,0 +1,37 @@
+#include "webtools/IpLookup.h"
+
+#include "platform/CodePage.h"
+#include "platform/Hosts.h"
+#include "text/GbkText.h"
+#include "text/htmlTagValues.h"
+
+#include <algorithm>
+
+namespace quill {
+
+std::string ipLocationHost() { return hostFromEnvironment("QUILLMARK_IPLOCATION_HOST", "www.ip138.com"); }
+
+std::string ipLookupUrl(const std::string& host, const std::string& ip)
+{
+    return "http://" + host + "/ips.asp?ip=" + ip;
+}
+
+std::string ipLocationText(const std::string& page)
+{
+    static const std::string start = gbk("class=\"ul1\"><li>本站主数据");
+    static const std::string reference = gbk("</li><li>参考数据");
+    static const std::string shown = gbk("  |参考");
+    const std::string piece = TextBetween(page, start, "</li></ul></td>");
+    return gbk("来源") + replaceAllIgnoreCase(piece, reference, shown);
+}
+
+std::string IpLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch)
+{
+    const bool sendable = std::none_of(ip.begin(), ip.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F;
+    });
+    return ipLocationText(sendable ? fetch(ipLookupUrl(ipLocationHost(), ip)) : std::string());
+}
+
+} // namespace quill

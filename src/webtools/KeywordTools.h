@@ -1,0 +1,30 @@
+#pragma once
+// "相关词补充" and "相关搜索": the keyword box turned into lists of related keywords, one per line.
+
+#include "platform/HttpClient.h"
+
+#include <optional>
+#include <string>
+
+namespace quill {
+
+// The Baidu suggestion host (QUILLMARK_SUGGESTION_HOST).
+std::string suggestionHost();
+
+// The suggestion request for a GBK keyword: sent as UTF-8, every byte escaped.
+std::string suggestionUrl(const std::string& host, const std::string& keyword);
+// The client settings of that request, its headers in the order they are sent.
+HttpOptions suggestionOptions(const std::string& host);
+// The bracketed list of a suggestion answer, quotes removed, one suggestion per CR LF line.
+std::string suggestionLines(const std::string& answer);
+
+// The web search for a GBK keyword, its bytes escaped as they are.
+std::string relatedSearchUrl(const std::string& host, const std::string& keyword);
+// The related-search block of a result page as plain-text phrases, one per CR LF line.
+std::string relatedSearchLines(const std::string& page);
+
+// The value each button appends; nothing when the request fails.
+std::optional<std::string> KeywordSuggestions(const std::string& keyword);
+std::optional<std::string> RelatedSearches(const std::string& keyword);
+
+} // namespace quill

@@ -1,0 +1,111 @@
+#include "UiTestSupport.h"
+#include "logs/LogPage.h"
+#include "platform/CodePage.h"
+#include "shell/TForm1Window.h"
+#include "support/LoopbackServer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+std::string lineFrom(const std::string& ip, const std::string& stem)
+{
+    std::string line = logLine(stem, "1");
+    line.replace(line.find("1.2.3.4"), 7, ip);
+    return line;
+}
+
+// The main window over one loaded log, its IP lookups answered by a loopback service.
+struct LookupFixture {
+    TempFolder folder;
+    LoopbackServer service;
+    std::vector<std::string> targets;
+    std::unique_ptr<TForm1> form;
+
+    explicit LookupFixture(const std::string& log)
+    {
+        service->Get("/ips.asp", [this](const httplib::Request& request, httplib::Response& response) {
+            targets.push_back(request.target);
+            const std::string ip = request.get_param_value("ip");
+            if (ip == "9.9.9.9") {
+                response.set_content("<p>another layout</p>", "text/html");
+                return;
+            }
+            response.set_content(gbk("<td><ul class=\"ul1\"><li>本站主数据：内蒙古 ") + ip +
+                                     gbk("</li><li>参考数据一：兴安盟</li><li>参考数据二：电信</li></ul></td>"),
+                                 "text/html");
+        });
+        service.start();
+        qputenv("QUILLMARK_IPLOCATION_HOST", "127.0.0.1:" + QByteArray::number(service.port()));
+        folder.write("u_ex1.log", log);
+        TForm1::Options options;
+        options.settingsPath = folder.file("settings.ini");
+        options.siteListPath = folder.file("test.xml");
+        options.logFolderForRun = QString::fromStdString(folder.path());
+        form = std::make_unique<TForm1>(options);
+        form->resize(900, 600);
+        form->show();
+        QTest::mouseClick(form->logPage->Button2, Qt::LeftButton);
+    }
+    ~LookupFixture() { qunsetenv("QUILLMARK_IPLOCATION_HOST"); }
+
+    QTableView* lv2() const { return form->logPage->lv2; }
+    QString label() const { return form->logPage->Label4->text(); }
+    void select(std::initializer_list<int> rows)
+    {
+        lv2()->clearSelection();
+        for (int row : rows)
+            lv2()->selectionModel()->select(lv2()->model()->index(row, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    void chooseViewIp() { form->PopupMenu1->findChild<QAction*>(QStringLiteral("IP1"))->trigger(); }
+};
+
+} // namespace
+
+TEST(IpLookupMenu, showsWhereTheFirstSelectedVisitorIs)
+{
+    LookupFixture f(kIis6Header + lineFrom("10.0.0.5", "/a.htm") + lineFrom("10.0.0.6", "/b.htm") +
+                    lineFrom("9.9.9.9", "/c.htm"));
+    ASSERT_EQ(f.lv2()->model()->rowCount(), 3);
+    const QString summary = f.label();
+
+    // No selection: nothing is asked and the summary stays.
+    f.lv2()->clearSelection();
+    f.chooseViewIp();
+    EXPECT_EQ(f.label(), summary);
+    EXPECT_TRUE(f.targets.empty());
+
+    // Several rows: the first in list order, whatever order they were picked in.
+    f.select({1, 0});
+    f.chooseViewIp();
+    EXPECT_EQ(f.label(), u("来源：内蒙古 10.0.0.5  |参考一：兴安盟  |参考二：电信"));
+    screenshot(f.form.get(), "log-page-ip-lookup");
+
+    f.select({2});
+    f.chooseViewIp();
+    EXPECT_EQ(f.label(), u("来源"));
+    EXPECT_EQ(f.targets, (std::vector<std::string>{"/ips.asp?ip=10.0.0.5", "/ips.asp?ip=9.9.9.9"}));
+}
+
+TEST(IpLookupMenu, anEmptyListChangesNothing)
+{
+    LookupFixture f(kIis6Header);
+    ASSERT_EQ(f.lv2()->model()->rowCount(), 0);
+    const QString summary = f.label();
+    f.chooseViewIp();
+    EXPECT_EQ(f.label(), summary);
+    EXPECT_TRUE(f.targets.empty());
+}

@@ -1,0 +1,157 @@
+#include "UiTestSupport.h"
+#include "html/TUIHTMLParser.h"
+#include "platform/CodePage.h"
+#include "shell/QtGbk.h"
+#include "shell/QtUiDispatcher.h"
+#include "support/LoopbackServer.h"
+#include "text/htmlTagValues.h"
+#include "webtools/ToolsPage.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+struct ScopedEnv {
+    const char* name;
+    ScopedEnv(const char* variable, const std::string& value) : name(variable) { qputenv(name, value.c_str()); }
+    ~ScopedEnv() { qunsetenv(name); }
+};
+
+// The page with its parser, and a loopback site whose pages the tests set.
+struct ButtonsFixture {
+    TempFolder folder;
+    QObject receiver;
+    QtUiDispatcher dispatcher{&receiver};
+    TUIHTMLParser parser{dispatcher};
+    ToolsPage page{{folder.file("test.xml")}, parser};
+    LoopbackServer server;
+    std::map<std::string, std::string> pages;
+    std::vector<std::string> targets;
+
+    ButtonsFixture()
+    {
+        server->Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+            targets.push_back(request.target);
+            const auto found = pages.find(request.path);
+            if (found == pages.end()) {
+                response.status = 404;
+                response.set_content("<title>missing</title><a href=x>x</a>", "text/html");
+                return;
+            }
+            response.set_content(found->second, "text/html");
+        });
+        server.start();
+        page.resize(800, 450);
+        page.show();
+    }
+
+    // Types the page's address without a scheme, as the tools accept it.
+    void open(const char* path) { page.ComboBox1->setEditText(QString::fromStdString(server.url(path).substr(7))); }
+    QStringList click(QPushButton* button)
+    {
+        page.Memo1->clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        return page.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+};
+
+} // namespace
+
+TEST(PageToolButtons, headAnalysisAndLinksListTheParsedPage)
+{
+    ButtonsFixture f;
+    f.pages["/home"] = gbk("<html><head><title>Home</title>"
+                           "<meta name=Description content=\"A site\">"
+                           "<meta http-equiv=refresh content=5>"
+                           "<meta content=orphan>"
+                           "<META NAME=\"keywords\" CONTENT=\"a,b\"></head>"
+                           "<body><a href=\"HTTP://Example.test/Path\">Home&nbsp;page</a>"
+                           "<a href = \"/spaced\">spaced</a>"
+                           "<a href=\"/outer\">out<a href=\"/inner\">in</a></a>"
+                           "<p><a href=/open>open</p></body></html>");
+    f.open("/home");
+    EXPECT_EQ(f.click(f.page.Button7), (QStringList{u("网页标题:   Home"), u("网页描述:    A site"),
+                                                    u("网页关键词:     a,b")}));
+    // Blanks around "=" hide a link, a nested link stays inside its outer one's text, and a link
+    // without an end tag has no text.
+    EXPECT_EQ(f.click(f.page.Button14), (QStringList{u("Home page: http://example.test/path"),
+                                                     u("out<a href=\"/inner\">in</a>: /outer"), u(": /open")}));
+    screenshot(&f.page, "tools-page-links");
+
+    // A title directly under the root is never examined; neither are failures reported.
+    f.pages["/bare"] = "<title>Bare</title>";
+    f.pages["/empty"] = "";
+    f.pages["/binary"] = std::string("\x89PNG\r\n\x1a\n\0\0<<<>>>", 16);
+    f.pages["/broken"] = "<html><head><title>Cut<meta name=keywords content=\"x";
+    for (const char* path : {"/bare", "/empty", "/binary", "/broken", "/missing"}) {
+        f.open(path);
+        EXPECT_EQ(f.click(f.page.Button7), QStringList()) << path;
+        EXPECT_EQ(f.click(f.page.Button14), QStringList()) << path;
+    }
+}
+
+TEST(PageToolButtons, aSecondParseClickWhileOneWaitsIsIgnored)
+{
+    ButtonsFixture f;
+    // Big enough that its parse is still running when the second click comes.
+    std::string body = "<html><head><title>T</title></head><body>";
+    for (int i = 0; i < 20000; ++i)
+        body += "<div><a href=/l>l</a></div>";
+    f.pages["/big"] = body + "</body></html>";
+    f.open("/big");
+    // Runs inside the first click's wait for its parse.
+    QTimer::singleShot(0, &f.page, [&] {
+        QTest::mouseClick(f.page.Button14, Qt::LeftButton);
+        QTest::mouseClick(f.page.Button7, Qt::LeftButton);
+    });
+    const QStringList lines = f.click(f.page.Button7);
+    EXPECT_EQ(f.targets.size(), 1u);
+    EXPECT_EQ(lines, QStringList{u("网页标题:   T")});
+}
+
+TEST(PageToolButtons, plainTextShowsThePageAsText)
+{
+    ButtonsFixture f;
+    const std::string html = gbk("<html><head><title>标题</title><style>p{}</style></head><body><p>一 段</p></body>");
+    f.pages["/text"] = html;
+    f.open("/text");
+    const QString expected = fromGbk(HtmlToText(html)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTest::mouseClick(f.page.Button16, Qt::LeftButton);
+    EXPECT_TRUE(f.page.Memo1->toPlainText().endsWith(expected + QLatin1Char('\n')));
+    // A failed fetch appends nothing.
+    f.open("/missing");
+    EXPECT_EQ(f.click(f.page.Button16), QStringList());
+}
+
+TEST(PageToolButtons, keywordButtonsAppendOneKeywordPerLine)
+{
+    LoopbackServer server;
+    server->Get("/su", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(gbk("window.bdsug.sug({q:\"兴安盟\",p:false,s:[\"兴安盟地图\",\"兴安盟天气\"]});"),
+                             "text/javascript");
+    });
+    server->Get("/baidu", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(gbk("<table><tr><td>相关搜索</td><td><a>兴安盟 旅游</a></td></tr></table>"
+                                 "<form name=\"f2\">"),
+                             "text/html");
+    });
+    server.start();
+    const std::string host = "127.0.0.1:" + std::to_string(server.port());
+    ScopedEnv suggestion("QUILLMARK_SUGGESTION_HOST", host);
+    ScopedEnv search("QUILLMARK_BAIDU_HOST", host);
+
+    ButtonsFixture f;
+    EXPECT_EQ(f.click(f.page.Button17), (QStringList{u("兴安盟地图"), u("兴安盟天气")}));
+    EXPECT_EQ(f.click(f.page.Button20), (QStringList{u("兴安盟"), u("旅游")}));
+    screenshot(&f.page, "tools-page-keywords");
+}
