@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 using namespace quill;
+using quill::test::readFile;
 
 namespace {
 
@@ -19,12 +20,6 @@ struct CliRun {
     int exitCode = -1;
     std::string out, err;
 };
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Runs "quillmarkbox-cli text ARGUMENTS" with `input` on standard input.
 CliRun runText(const std::string& arguments, std::string_view input)

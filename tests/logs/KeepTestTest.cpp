@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 
 using namespace quill;
@@ -202,8 +200,7 @@ TEST(KeepTest, loadAgreesWithAPlainReaderOnTheBundledSamples)
 {
     for (const char* name : {"ex261130.log", "ex261201.log", "ex261202.log", "logparser_261201.log"}) {
         const std::string path = std::string(QUILLMARK_SAMPLES_DIR) + "/" + name;
-        std::ifstream in(path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes = readFile(path);
         LogFormat format = LogFormat::None;
         FieldMap map;
         std::vector<std::pair<std::string, int>> expected;

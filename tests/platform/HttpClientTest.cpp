@@ -10,6 +10,7 @@
 #include <sstream>
 
 using namespace quill;
+using quill::test::readFile;
 using namespace std::chrono_literals;
 using quill::test::LoopbackServer;
 using quill::test::TempFolder;
@@ -22,14 +23,6 @@ std::string binaryBody()
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>((i * 7) % 256);
     return bytes;
-}
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 // The routes every test here uses.
@@ -264,12 +257,12 @@ TEST_F(HttpClientTest, getToFileReplacesTheFileOnlyOnSuccess)
         HttpOptions options;
         options.timeout = 500ms;
         EXPECT_FALSE(HttpClient(options).getToFile(url, path).isOk()) << url;
-        EXPECT_EQ(readBytes(path), "old") << url;
+        EXPECT_EQ(readFile(path), "old") << url;
     }
     const HttpResponse response = HttpClient().getToFile(server.url("/binary"), path);
     ASSERT_TRUE(response.isOk()) << response.error.message();
     EXPECT_TRUE(response.body.empty());
-    EXPECT_TRUE(readBytes(path) == binaryBody());
+    EXPECT_TRUE(readFile(path) == binaryBody());
 
     const std::string intoFolder = folder.file("sub");
     std::filesystem::create_directory(intoFolder);

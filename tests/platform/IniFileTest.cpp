@@ -13,17 +13,10 @@
 #include <unistd.h>
 
 using namespace quill;
+using quill::test::readFile;
 using quill::test::TempFolder;
 
 namespace {
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 size_t entryCount(const std::string& folder)
 {
@@ -166,7 +159,7 @@ TEST(IniFile, writeChangesOnlyItsOwnLine)
             folder.write("t.ini", c.before);
         IniFile ini(path);
         ASSERT_TRUE(ini.writeString(c.section, c.key, c.value).isOk()) << c.what;
-        EXPECT_EQ(readBytes(path), c.after) << c.what;
+        EXPECT_EQ(readFile(path), c.after) << c.what;
         EXPECT_EQ(entryCount(folder.path()), 1u) << c.what << ": a temporary file was left";
     }
 }
@@ -206,13 +199,13 @@ TEST(IniFile, failedWriteNamesTheFileAndLosesNothing)
     for (const Case& c : cases) {
         TempFolder folder;
         const std::string path = c.prepare(folder);
-        const std::string before = std::filesystem::is_regular_file(path) ? readBytes(path) : "";
+        const std::string before = std::filesystem::is_regular_file(path) ? readFile(path) : "";
         const size_t entries = entryCount(folder.path());
         const Status status = IniFile(path).writeString("a", "k", "2");
         EXPECT_FALSE(status.isOk()) << c.what;
         EXPECT_EQ(status.message(), "Unable to write to " + path) << c.what;
         if (!before.empty()) {
-            EXPECT_EQ(readBytes(path), before) << c.what;
+            EXPECT_EQ(readFile(path), before) << c.what;
         }
         EXPECT_EQ(entryCount(folder.path()), entries) << c.what << ": a temporary file was left";
     }
@@ -228,5 +221,5 @@ TEST(IniFile, failsInAReadOnlyFolder)
     const Status status = IniFile(path).writeString("a", "k", "2");
     chmod(folder.path().c_str(), 0755);
     EXPECT_EQ(status.message(), "Unable to write to " + path);
-    EXPECT_EQ(readBytes(path), "[a]\nk=1\n");
+    EXPECT_EQ(readFile(path), "[a]\nk=1\n");
 }

@@ -11,17 +11,10 @@
 #include <tuple>
 
 using namespace quill;
+using quill::test::readFile;
 using quill::test::TempFolder;
 
 namespace {
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 // Current values that differ from every design-time default, so a read that ignores its
 // default shows.
@@ -99,7 +92,7 @@ TEST(SettingsFile, saveConfigurationWritesItsKeysInOrderAndNothingElse)
                                  "Sogou=0\r\nMSN=1\r\nyodao=0\r\nXMLHTTP=0\r\n" + gbk("蜘蛛NO") +
                                  "=0\r\n[user]\r\nsiteurl=" + gbk("百度") +
                                  "\r\nlvbakcolor=$00123456\r\nlvfontcolor=clWindowText\r\n";
-    EXPECT_EQ(readBytes(file.path()), expected);
+    EXPECT_EQ(readFile(file.path()), expected);
 
     const Settings loaded = file.load(unusualCurrent());
     EXPECT_FALSE(loaded.filters.images);
@@ -117,7 +110,7 @@ TEST(SettingsFile, logFolderAndSiteUrlAreWrittenAlone)
     // A cancelled folder choice on a first start writes the empty folder back.
     ASSERT_TRUE(file.writeLogFolder("").isOk());
     ASSERT_TRUE(file.writeSiteUrl("http://a.test/").isOk());
-    EXPECT_EQ(readBytes(file.path()), "[" + gbk("基本") + "]\r\n" + gbk("日志目录") +
+    EXPECT_EQ(readFile(file.path()), "[" + gbk("基本") + "]\r\n" + gbk("日志目录") +
                                           "=\r\n[user]\r\nsiteurl=http://a.test/\r\n");
     EXPECT_EQ(file.load(unusualCurrent()).logFolder, "");
 }
@@ -131,5 +124,5 @@ TEST(SettingsFile, readOnlyFileStopsTheSaveWithItsPath)
     const Status status = file.saveConfiguration(FilterSnapshot{}, "y", clSkyBlue, clBlack);
     EXPECT_EQ(status.message(), "Unable to write to " + path);
     EXPECT_EQ(file.writeSiteUrl("y").message(), "Unable to write to " + path);
-    EXPECT_EQ(readBytes(path), "[user]\r\nsiteurl=x\r\n");
+    EXPECT_EQ(readFile(path), "[user]\r\nsiteurl=x\r\n");
 }

@@ -25,4 +25,7 @@ private:
     std::string m_path;
 };
 
+// All bytes of the file at `path` (empty when it cannot be read).
+std::string readFile(const std::string& path);
+
 } // namespace quill::test

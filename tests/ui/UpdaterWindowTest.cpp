@@ -29,7 +29,7 @@ std::string zipBytes(const std::vector<ZipEntry>& entries)
 {
     TempFolder scratch;
     writeZip(scratch.file("z.zip"), entries);
-    return readBytes(scratch.file("z.zip"));
+    return readFile(scratch.file("z.zip"));
 }
 
 // A program folder, an update server and a TForm3 whose boxes are recorded and answered.
@@ -132,7 +132,7 @@ TEST(UpdaterWindow, checkListsTheNewerFilesTicked)
     EXPECT_EQ(texts, (QStringList{u("a.zip"), u("1 KB"), u("2009-3-8"), u("新词库"), u("未下载"), u("http://h/a.zip")}));
     EXPECT_TRUE(f.form->Button2->isEnabled());
     EXPECT_TRUE(f.informed.isEmpty());
-    EXPECT_EQ(readBytes(f.folder.file("tmp.ini")), f.files["/Quillmarkkit/update.txt"]);
+    EXPECT_EQ(readFile(f.folder.file("tmp.ini")), f.files["/Quillmarkkit/update.txt"]);
     screenshot(f.form.get(), "updater-after-check");
 
     // A failed fetch keeps the list; a check that lists nothing empties it but leaves Button2 on.
@@ -166,7 +166,7 @@ TEST(UpdaterWindow, downloadMarksEachItemAndAnsweringNoKeepsTheButtonsOff)
     QTest::mouseClick(f.form->Button2, Qt::LeftButton);
 
     EXPECT_EQ(f.column(4), (QStringList{u("完成"), u("失败"), u("未下载")}));
-    EXPECT_EQ(readBytes(f.folder.file("words.txt")), words);
+    EXPECT_EQ(readFile(f.folder.file("words.txt")), words);
     EXPECT_FALSE(fileExists(f.folder.file("words.zip")));
     EXPECT_EQ(f.informed, QStringList{u("下载升级文件完成")});
     EXPECT_EQ(f.asked, QStringList{u("是否现在运行升级文件?")});
@@ -228,7 +228,7 @@ TEST(UpdaterWindow, answeringYesWithoutAPackageOnlyReenablesTheButtons)
     EXPECT_TRUE(f.form->Button2->isEnabled());
     EXPECT_EQ(f.quits, 0);
     EXPECT_TRUE(f.form->isVisible());
-    EXPECT_EQ(readBytes(f.folder.file("quillmarkbox")), "the running program");
+    EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), "the running program");
     EXPECT_FALSE(fileExists(f.folder.file("a.txt"))); // not an archive: deleted after the failed unpack
 }
 

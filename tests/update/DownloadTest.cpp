@@ -19,7 +19,7 @@ std::string zipBytes(const std::vector<ZipEntry>& entries)
 {
     TempFolder scratch;
     writeZip(scratch.file("z.zip"), entries);
-    return readBytes(scratch.file("z.zip"));
+    return readFile(scratch.file("z.zip"));
 }
 
 // Serves fixed bodies by path; "/cut" announces more than it sends, "/missing" is a 404.
@@ -93,7 +93,7 @@ TEST(FetchToFile, reportsTheTransferAndKeepsTheOldFileOnFailure)
     Recorder recorder;
 
     EXPECT_TRUE(FetchToFile(server.url("big.bin"), target, recorder.transfer()));
-    EXPECT_EQ(readBytes(target), server.files["big.bin"]);
+    EXPECT_EQ(readFile(target), server.files["big.bin"]);
     ASSERT_GE(recorder.events.size(), 3u);
     EXPECT_EQ(recorder.events.back(), "end");
     EXPECT_EQ(recorder.events[recorder.events.size() - 2], "at 200000");
@@ -105,7 +105,7 @@ TEST(FetchToFile, reportsTheTransferAndKeepsTheOldFileOnFailure)
         folder.write("target.bin", "old bytes");
         recorder.events.clear();
         EXPECT_FALSE(FetchToFile(url, target, recorder.transfer())) << url;
-        EXPECT_EQ(readBytes(target), "old bytes") << url;
+        EXPECT_EQ(readFile(target), "old bytes") << url;
         EXPECT_EQ(recorder.events.back(), "end") << url;
         EXPECT_EQ(std::filesystem::directory_iterator(folder.path())->path().filename(), "target.bin") << url;
     }
@@ -172,9 +172,9 @@ TEST(SelfReplacement, replacesTheExecutableAndStartsTheNewOne)
         return fileExists(folder.file("started.txt")) && !fileExists(folder.file("$del$.bat")) &&
                !fileExists(folder.file("Harrowlog.tmp"));
     }));
-    EXPECT_EQ(readBytes(folder.file("started.txt")), "started\n");
-    EXPECT_EQ(readBytes(folder.file("Quillmarkbox.exe")), "#!/bin/sh\necho started > started.txt\n");
-    EXPECT_EQ(readBytes(folder.file("words.txt")), "new words");
+    EXPECT_EQ(readFile(folder.file("started.txt")), "started\n");
+    EXPECT_EQ(readFile(folder.file("Quillmarkbox.exe")), "#!/bin/sh\necho started > started.txt\n");
+    EXPECT_EQ(readFile(folder.file("words.txt")), "new words");
     EXPECT_FALSE(fileExists(folder.file("quillmarkbox")));
     EXPECT_FALSE(fileExists(folder.file("Quillmarkbox")));
 }
@@ -200,7 +200,7 @@ TEST(SelfReplacement, stopsWithTheProgramInPlace)
         if (c.hasPackage)
             writeZip(folder.file("Quillmarkbox"), c.package);
         EXPECT_EQ(replaceExecutable(folder.path(), c.executable), c.outcome) << c.what;
-        EXPECT_EQ(readBytes(folder.file("quillmarkbox")), "the running program") << c.what;
+        EXPECT_EQ(readFile(folder.file("quillmarkbox")), "the running program") << c.what;
         EXPECT_FALSE(fileExists(folder.file("Harrowlog.tmp"))) << c.what;
         EXPECT_FALSE(fileExists(folder.file("$del$.bat"))) << c.what;
     }
@@ -209,6 +209,6 @@ TEST(SelfReplacement, stopsWithTheProgramInPlace)
     folder.write("quillmarkbox", "the running program");
     folder.write("Quillmarkbox", "garbage");
     EXPECT_EQ(replaceExecutable(folder.path(), "quillmarkbox"), ReplaceOutcome::PackageBroken);
-    EXPECT_EQ(readBytes(folder.file("quillmarkbox")), "the running program");
+    EXPECT_EQ(readFile(folder.file("quillmarkbox")), "the running program");
     EXPECT_FALSE(fileExists(folder.file("Quillmarkbox")));
 }

@@ -46,10 +46,10 @@ TEST(UnpackPackage, writesEveryEntryUnderItsBareNameIntoTheFolder)
 
     EXPECT_EQ(filesIn(program), (std::vector<std::string>{"absolute.txt", "back.txt", "empty.dat", "escaped.txt",
                                                           "old.txt", "pkg.zip", "readme.txt"}));
-    EXPECT_EQ(readBytes(program + "/old.txt"), "new");
-    EXPECT_EQ(readBytes(program + "/readme.txt"), "read me");
-    EXPECT_EQ(readBytes(program + "/escaped.txt"), "up");
-    EXPECT_EQ(readBytes(program + "/empty.dat"), "");
+    EXPECT_EQ(readFile(program + "/old.txt"), "new");
+    EXPECT_EQ(readFile(program + "/readme.txt"), "read me");
+    EXPECT_EQ(readFile(program + "/escaped.txt"), "up");
+    EXPECT_EQ(readFile(program + "/empty.dat"), "");
     // Nothing reached the folder above.
     EXPECT_EQ(filesIn(outer.path()).size(), filesIn(program).size() + 1);
 }
@@ -58,7 +58,7 @@ TEST(UnpackPackage, badArchivesChangeNothing)
 {
     TempFolder folder;
     writeZip(folder.file("good.zip"), {{"a.txt", std::string(5000, 'a')}, {"b.txt", "bbb"}});
-    const std::string good = readBytes(folder.file("good.zip"));
+    const std::string good = readFile(folder.file("good.zip"));
     struct Case {
         const char* what;
         std::string bytes;
@@ -73,7 +73,7 @@ TEST(UnpackPackage, badArchivesChangeNothing)
         folder.write("a.txt", "kept");
         folder.write("bad.zip", c.bytes);
         EXPECT_FALSE(UnpackPackage(folder.path(), "bad.zip")) << c.what;
-        EXPECT_EQ(readBytes(folder.file("a.txt")), "kept") << c.what;
+        EXPECT_EQ(readFile(folder.file("a.txt")), "kept") << c.what;
         EXPECT_FALSE(fileExists(folder.file("b.txt"))) << c.what;
     }
     EXPECT_FALSE(UnpackPackage(folder.path(), "missing.zip"));
@@ -84,7 +84,7 @@ TEST(UnpackPackage, aDamagedEntryLeavesNoHalfWrittenFile)
     TempFolder folder;
     const std::string payload = "PAYLOAD-" + std::string(20000, 'p');
     writeZip(folder.file("pkg.zip"), {{"first.txt", "first"}, {"second.bin", payload, true}, {"third.txt", "3"}});
-    std::string bytes = readBytes(folder.file("pkg.zip"));
+    std::string bytes = readFile(folder.file("pkg.zip"));
     const size_t at = bytes.find("PAYLOAD-");
     ASSERT_NE(at, std::string::npos);
     bytes[at + 100] = 'X'; // the stored bytes no longer match their checksum
@@ -93,8 +93,8 @@ TEST(UnpackPackage, aDamagedEntryLeavesNoHalfWrittenFile)
 
     EXPECT_FALSE(UnpackPackage(folder.path(), "pkg.zip"));
 
-    EXPECT_EQ(readBytes(folder.file("first.txt")), "first");
-    EXPECT_EQ(readBytes(folder.file("second.bin")), "old second");
+    EXPECT_EQ(readFile(folder.file("first.txt")), "first");
+    EXPECT_EQ(readFile(folder.file("second.bin")), "old second");
     EXPECT_FALSE(fileExists(folder.file("third.txt")));
     EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"first.txt", "pkg.zip", "second.bin"}));
 }
@@ -107,6 +107,6 @@ TEST(UnpackPackage, anEntryOverAReadOnlyFileEndsTheUnpacking)
     std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
 
     EXPECT_FALSE(UnpackPackage(folder.path(), "pkg.zip"));
-    EXPECT_EQ(readBytes(locked), "old");
+    EXPECT_EQ(readFile(locked), "old");
     EXPECT_FALSE(fileExists(folder.file("later.txt")));
 }

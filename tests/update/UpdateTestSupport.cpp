@@ -32,14 +32,6 @@ void writeZip(const std::string& path, const std::vector<ZipEntry>& entries)
         throw std::runtime_error("cannot write " + path);
 }
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 bool fileExists(const std::string& path)
 {
     struct stat info {};

@@ -19,8 +19,6 @@ struct ZipEntry {
 void writeZip(const std::string& path, const std::vector<ZipEntry>& entries);
 
 // The bytes of the file at `path`; empty when it cannot be read.
-std::string readBytes(const std::string& path);
-
 bool fileExists(const std::string& path);
 
 // Polls `done` until it holds or `limit` has passed; its last answer.

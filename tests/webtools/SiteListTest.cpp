@@ -10,17 +10,10 @@
 #include <sstream>
 
 using namespace quill;
+using quill::test::readFile;
 using quill::test::TempFolder;
 
 namespace {
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::string listFile(const std::vector<std::string>& children, const std::string& root = "XMLPacage")
 {
@@ -86,7 +79,7 @@ TEST(SiteList, saveAddsNewWholeTextsOnce)
     SiteListChange added = saveSiteAddress(f.path, gbk("http://站.test"));
     EXPECT_EQ(added.message, gbk("地址保存成功:  http://站.test"));
     EXPECT_EQ(added.dropDown, std::vector<std::string>{gbk("http://站.test")});
-    EXPECT_NE(readBytes(f.path).find("<url>http://\xE7\xAB\x99.test</url>"), std::string::npos); // UTF-8 on disk
+    EXPECT_NE(readFile(f.path).find("<url>http://\xE7\xAB\x99.test</url>"), std::string::npos); // UTF-8 on disk
 
     EXPECT_EQ(saveSiteAddress(f.path, "abcd").message, gbk("地址保存成功:  abcd"));
     EXPECT_EQ(saveSiteAddress(f.path, "ABCD").message, gbk("地址保存成功:  ABCD"));
@@ -117,18 +110,18 @@ TEST(SiteList, deleteRemovesTheFirstEqualChildAndRebuildsTheDropDown)
     EXPECT_EQ(removed.dropDown, (std::vector<std::string>{"a.test", "x.test", "b.test", "c.test"}));
     EXPECT_EQ(f.saved(), (std::vector<std::string>{"a.test", "b.test", "c.test"}));
 
-    const std::string before = readBytes(f.path);
+    const std::string before = readFile(f.path);
     const SiteListChange missing = deleteSiteAddress(f.path, "B.TEST");
     EXPECT_EQ(missing.message, gbk("保存列表中不存:  B.TEST"));
     EXPECT_EQ(missing.dropDown, (std::vector<std::string>{"a.test", "x.test", "b.test", "c.test"}));
     const SiteListChange tooShort = deleteSiteAddress(f.path, "ab");
     EXPECT_FALSE(tooShort.message);
     EXPECT_TRUE(tooShort.dropDown.empty());
-    EXPECT_EQ(readBytes(f.path), before);
+    EXPECT_EQ(readFile(f.path), before);
 
     TempFolder::writeFile(f.path, "garbage");
     EXPECT_EQ(deleteSiteAddress(f.path, "a.test").message, gbk("保存列表中不存:  a.test"));
-    EXPECT_EQ(readBytes(f.path), "garbage");
+    EXPECT_EQ(readFile(f.path), "garbage");
 }
 
 TEST(SiteList, aFailedWriteKeepsTheOldFileWhole)
@@ -147,7 +140,7 @@ TEST(SiteList, aFailedWriteKeepsTheOldFileWhole)
     EXPECT_FALSE(removed.error);
     EXPECT_FALSE(removed.message);
     EXPECT_EQ(removed.dropDown, (std::vector<std::string>{"a.test", "b.test"})); // as the file still is
-    EXPECT_EQ(readBytes(f.path), old);
+    EXPECT_EQ(readFile(f.path), old);
     EXPECT_EQ(std::filesystem::directory_iterator(f.folder.path())->path(), f.path); // no temporary left
 
     // A folder in the file's place can neither be read nor replaced.
