@@ -21,7 +21,7 @@ bool BlockWorker::process(const LogBlock& block)
 {
     m_kept.clear();
     findDataLines(block);
-    const std::string_view text(block.input.get(), block.size);
+    const std::string_view text(block.data, block.size);
     m_matcher.scan(text, m_lines, m_masks, *m_scratch);
 
     size_t t = 0;
@@ -34,11 +34,14 @@ bool BlockWorker::process(const LogBlock& block)
         if (!decision.keep)
             continue;
         const size_t length = storedLength(span);
-        char* copy = m_arena.allocate(length);
-        if (!copy)
-            return false;
-        std::memcpy(copy, line.data(), length);
-        m_kept.push_back({copy, static_cast<std::uint32_t>(length),
+        const char* stored = line.data();
+        if (!block.mapped) {
+            char* copy = m_arena.allocate(length);
+            if (!copy)
+                return false;
+            stored = static_cast<const char*>(std::memcpy(copy, line.data(), length));
+        }
+        m_kept.push_back({stored, static_cast<std::uint32_t>(length),
                           (block.transitions[t].mapId << 8) | static_cast<std::uint32_t>(decision.crawlerRow)});
     }
     return true;
@@ -47,7 +50,7 @@ bool BlockWorker::process(const LogBlock& block)
 void BlockWorker::findDataLines(const LogBlock& block)
 {
     m_lines.clear();
-    const char* data = block.input.get();
+    const char* data = block.data;
     const char* end = data + block.size;
     const char* p = block.startsFile ? data : skipBlankBytes(data, end);
     while (p < end && !(*p == 0x1A && (p != data || !block.startsFile))) {

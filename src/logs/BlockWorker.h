@@ -1,6 +1,6 @@
 #pragma once
-// Splits a block into its data lines, runs the keep test on them and copies the kept lines into
-// the worker's text arena.
+// Splits a block into its data lines and runs the keep test on them. Kept lines of a read block
+// are copied into the worker's text arena; those of a mapped file stay where they are.
 
 #include "logs/LineMatcher.h"
 #include "logs/LogBlock.h"
@@ -13,7 +13,7 @@ class BlockWorker {
 public:
     BlockWorker(const LineMatcher& matcher, TextArena& arena);
 
-    // Finds and copies the kept records of `block`; they stay in kept() until the next call.
+    // Finds the kept records of `block`; they stay in kept() until the next call.
     // False when memory ran out.
     bool process(const LogBlock& block);
     const std::vector<LogRecord>& kept() const { return m_kept; }

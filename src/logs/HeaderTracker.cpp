@@ -10,7 +10,7 @@ namespace {
 // before `insideUpTo` are known to belong to a line.
 bool standsBetweenLines(const LogBlock& block, size_t z, size_t insideUpTo)
 {
-    const char* data = block.input.get();
+    const char* data = block.data;
     for (size_t i = z; i > insideUpTo; --i) {
         auto c = static_cast<unsigned char>(data[i - 1]);
         if (c == '\r' || c == '\n')
@@ -42,7 +42,7 @@ std::uint32_t HeaderTracker::idOf(const FieldMap& map)
 bool HeaderTracker::scanBlock(LogBlock& block)
 {
     block.transitions.push_back({0, m_mapId, m_map});
-    const char* data = block.input.get();
+    const char* data = block.data;
     const char* end = data + block.size;
     size_t insideUpTo = 0;  // bytes before this are inside lines or already judged
     size_t searchFrom = 0;  // 0, or the line end of the last line looked at

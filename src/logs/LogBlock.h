@@ -27,11 +27,13 @@ struct MapTransition {
 };
 
 struct LogBlock {
-    std::unique_ptr<char[]> input; // whole lines
-    size_t capacity = 0;
+    const char* data = nullptr;    // whole lines
     size_t size = 0;
+    std::unique_ptr<char[]> input; // owns the lines of a file that is read rather than mapped
+    size_t capacity = 0;
     size_t sequence = 0;          // place in the file, counting from 0
     bool startsFile = false;      // the first line is read as it is, without skipping blanks
+    bool mapped = false;          // the lines stay in the file's mapping after the load
     std::vector<MapTransition> transitions;
 };
 

@@ -5,6 +5,7 @@
 #include "logs/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/MappedFile.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -130,7 +131,7 @@ size_t cutPoint(const LogBlock& block, size_t used, bool atEnd)
 {
     if (atEnd)
         return used;
-    const char* data = block.input.get();
+    const char* data = block.data;
     const size_t lineEnd = afterLastLineEnd(data, used);
     if (lineEnd == 0 && block.startsFile)
         return 0;
@@ -142,6 +143,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
 {
     auto block = std::make_unique<LogBlock>();
     block->input = pool.takeBuffer();
+    block->data = block->input.get();
     block->capacity = kBlockBytes;
     block->startsFile = true;
     size_t used = 0;
@@ -152,6 +154,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
             auto grown = std::make_unique_for_overwrite<char[]>(capacity);
             std::memcpy(grown.get(), block->input.get(), used);
             block->input = std::move(grown);
+            block->data = block->input.get();
             block->capacity = capacity;
         }
         const ssize_t got = read(fd, block->input.get() + used, block->capacity - used);
@@ -174,6 +177,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
         next->capacity = std::max(kBlockBytes, rest * 2);
         next->input = next->capacity == kBlockBytes ? pool.takeBuffer()
                                                     : std::make_unique_for_overwrite<char[]>(next->capacity);
+        next->data = next->input.get();
         std::memcpy(next->input.get(), block->input.get() + cut, rest);
         used = rest;
 
@@ -186,6 +190,46 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
         block = std::move(next);
     }
     return 0;
+}
+
+// Cuts a mapped file into blocks of whole lines and hands each to the pool.
+void mapBlocks(const MappedFile& file, HeaderTracker& headers, BlockPool& pool,
+               std::vector<std::unique_ptr<LogBlock>>& blocks)
+{
+    for (size_t offset = 0; offset < file.size();) {
+        auto block = std::make_unique<LogBlock>();
+        block->data = file.data() + offset;
+        block->mapped = true;
+        block->startsFile = offset == 0;
+        const size_t left = file.size() - offset;
+        size_t used = std::min(kBlockBytes, left);
+        size_t cut = 0;
+        while ((cut = cutPoint(*block, used, used == left)) == 0)
+            used = std::min(used * 2, left);
+        block->size = cut;
+        block->sequence = blocks.size();
+        offset += cut;
+        const bool ended = headers.scanBlock(*block);
+        blocks.push_back(std::move(block));
+        pool.submit(blocks.back().get());
+        if (ended)
+            return;
+    }
+}
+
+// The records whose text still lies inside the file: a file cut short while it was mapped reads
+// as zero bytes past its new end, and the lines that stood there are gone.
+size_t recordsInside(const RecordArray& records, const MappedFile& file, int fd)
+{
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || static_cast<size_t>(info.st_size) >= file.size())
+        return records.size();
+    const char* end = file.data() + info.st_size;
+    const auto all = records.all();
+    const auto inside = std::partition_point(all.begin(), all.end(), [&](const LogRecord& r) {
+        return r.text + r.length <= end;
+    });
+    return static_cast<size_t>(inside - all.begin());
 }
 
 } // namespace
@@ -216,14 +260,24 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
     if (!records.reserve(static_cast<size_t>(info.st_size) / 11 + 16))
         return LoadOutcome::failed(fileErrorText(ENOMEM));
     std::vector<std::unique_ptr<LogBlock>> blocks;
+    // A regular file is mapped rather than read: its kept lines need neither a copy nor memory.
+    std::unique_ptr<MappedFile> mapping;
+    if (S_ISREG(info.st_mode))
+        mapping = MappedFile::map(file.get(), static_cast<size_t>(info.st_size));
     BlockPool pool(matcher, records, cache);
-    int error = readBlocks(file.get(), headers, pool, blocks);
+    int error = 0;
+    if (mapping)
+        mapBlocks(*mapping, headers, pool, blocks);
+    else
+        error = readBlocks(file.get(), headers, pool, blocks);
     if (!pool.finish() && error == 0)
         error = ENOMEM;
     if (error != 0)
         return LoadOutcome::failed(fileErrorText(error));
+    if (mapping)
+        records.truncate(recordsInside(records, *mapping, file.get()));
 
-    store.assign(std::move(records), pool.takeArenas(), headers.takeMaps());
+    store.assign(std::move(records), pool.takeArenas(), std::move(mapping), headers.takeMaps());
     if (cache)
         cache->releaseAll(); // what this load did not reuse
     format = newFormat;

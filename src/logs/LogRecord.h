@@ -6,7 +6,7 @@
 
 namespace quill {
 
-// The text lives in the store's arenas; the record remembers the crawler table row that named it
+// The text lives in the store's arenas or in the file's mapping; the record remembers the crawler table row that named it
 // and which of the store's field maps was in effect when the line was read.
 struct LogRecord {
     const char* text = nullptr;

@@ -3,6 +3,7 @@
 
 #include "logs/LogRecord.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 
@@ -19,6 +20,8 @@ public:
     bool reserve(size_t count);
     // Appends records; false when memory runs out.
     bool append(std::span<const LogRecord> records);
+    // Keeps the first `count` records.
+    void truncate(size_t count) { m_size = std::min(m_size, count); }
 
     size_t size() const { return m_size; }
     const LogRecord& operator[](size_t i) const { return m_data[i]; }

@@ -4,6 +4,7 @@
 #include "logs/FieldMap.h"
 #include "logs/RecordArray.h"
 #include "logs/TextArena.h"
+#include "platform/MappedFile.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,12 +31,15 @@ public:
     void restoreFileOrder();
 
     void clear();
-    // Takes over the records of a finished load, in file order, with the arenas holding their text.
-    void assign(RecordArray records, std::vector<std::unique_ptr<TextArena>> arenas, std::vector<FieldMap> maps);
+    // Takes over the records of a finished load, in file order, with the arenas or the file
+    // mapping that hold their text.
+    void assign(RecordArray records, std::vector<std::unique_ptr<TextArena>> arenas,
+                std::unique_ptr<MappedFile> mapping, std::vector<FieldMap> maps);
 
 private:
     RecordArray m_records;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
+    std::unique_ptr<MappedFile> m_mapping;
     std::vector<FieldMap> m_maps;
     std::vector<std::uint32_t> m_order;
 };

@@ -17,12 +17,17 @@ using namespace quill::test;
 
 namespace {
 
+// The stems of the loaded rows; a regular file is mapped, a pipe is read, and both must agree.
 std::vector<std::string> urlsAfterLoading(const std::string& bytes)
 {
     TempFolder folder;
-    LogAnalysis analysis;
-    EXPECT_EQ(loadBytes(analysis, folder, bytes).outcome.kind, LoadOutcome::Kind::Loaded);
-    return columnTexts(analysis, kColUriStem);
+    LogAnalysis mapped;
+    EXPECT_EQ(loadBytes(mapped, folder, bytes).outcome.kind, LoadOutcome::Kind::Loaded);
+    LogAnalysis piped;
+    EXPECT_EQ(loadThroughPipe(piped, folder, bytes).outcome.kind, LoadOutcome::Kind::Loaded);
+    const std::vector<std::string> urls = columnTexts(mapped, kColUriStem);
+    EXPECT_EQ(columnTexts(piped, kColUriStem), urls);
+    return urls;
 }
 
 } // namespace
@@ -284,28 +289,33 @@ TEST(LogReader, survivesLongLinesGarbageAndBlankRuns)
         {"a 20 MB line of one character", std::string(20 << 20, 'x')},
     };
     for (const Case& c : cases) {
-        TempFolder folder;
-        LogAnalysis analysis;
-        auto result = loadBytes(analysis, folder, c.bytes);
-        EXPECT_EQ(result.outcome.kind, LoadOutcome::Kind::Loaded) << c.what;
-        const RecordStore& store = analysis.store();
-        ASSERT_EQ(store.order().size(), store.count()) << c.what;
-        for (std::uint32_t r = 0; r < store.count(); ++r)
-            EXPECT_GE(tokenCount(store.record(r).line()), 11u) << c.what;
+        for (bool piped : {false, true}) {
+            TempFolder folder;
+            LogAnalysis analysis;
+            auto result = piped ? loadThroughPipe(analysis, folder, c.bytes) : loadBytes(analysis, folder, c.bytes);
+            EXPECT_EQ(result.outcome.kind, LoadOutcome::Kind::Loaded) << c.what;
+            const RecordStore& store = analysis.store();
+            ASSERT_EQ(store.order().size(), store.count()) << c.what;
+            for (std::uint32_t r = 0; r < store.count(); ++r)
+                EXPECT_GE(tokenCount(store.record(r).line()), 11u) << c.what;
+        }
     }
 }
 
 TEST(LogReader, keepsTheWholeOfAVeryLongLine)
 {
-    TempFolder folder;
-    LogAnalysis analysis;
     const std::string referrer(20 << 20, 'r');
     std::string line = iis6Line("/a.htm");
     line.replace(line.size() - 3, 1, referrer); // the last field, "-", becomes 20 MB long
-    loadBytes(analysis, folder, std::string(kIis6Header) + line + iis6Line("/b.htm"));
-    ASSERT_EQ(analysis.store().count(), 2u);
-    EXPECT_EQ(cellText(analysis.store(), 0, kColReferrer).size(), referrer.size());
-    EXPECT_EQ(cellText(analysis.store(), 1, kColUriStem), "/b.htm");
+    const std::string bytes = std::string(kIis6Header) + line + iis6Line("/b.htm");
+    for (bool piped : {false, true}) {
+        TempFolder folder;
+        LogAnalysis analysis;
+        piped ? loadThroughPipe(analysis, folder, bytes) : loadBytes(analysis, folder, bytes);
+        ASSERT_EQ(analysis.store().count(), 2u);
+        EXPECT_EQ(cellText(analysis.store(), 0, kColReferrer).size(), referrer.size());
+        EXPECT_EQ(cellText(analysis.store(), 1, kColUriStem), "/b.htm");
+    }
 }
 
 TEST(LogReader, readsLinesThatStraddleReadBlocks)
@@ -395,4 +405,25 @@ TEST(LogReader, staysConsistentWhenTheFileIsTruncatedOrDeletedWhileRead)
             EXPECT_EQ(store.count(), 0u);
         }
     }
+}
+
+TEST(LogReader, rowsOfAFileCutShortAfterTheLoadShowBlankInsteadOfCrashing)
+{
+    std::string bytes = kIis6Header;
+    while (bytes.size() < (4u << 20))
+        bytes += iis6Line("/page.htm");
+    TempFolder folder;
+    LogAnalysis analysis;
+    const std::string path = folder.write("live.log", bytes);
+    ASSERT_EQ(analysis.load(path, {}).outcome.kind, LoadOutcome::Kind::Loaded);
+    const std::uint32_t count = analysis.store().count();
+    ASSERT_EQ(truncate(path.c_str(), 1 << 20), 0);
+
+    // Rows of the first, untouched mebibyte still read as before; those of the cut part are zero bytes.
+    const RecordStore& store = analysis.store();
+    ASSERT_EQ(store.count(), count);
+    EXPECT_EQ(cellText(store, 0, kColUriStem), "/page.htm");
+    EXPECT_EQ(rowTexts(store, count - 1)[kColUriStem], "-");
+    analysis.clickColumn(kColUriStem);
+    EXPECT_EQ(store.order().size(), count);
 }

@@ -5,7 +5,11 @@
 #include "logs/RowTexts.h"
 #include "support/TempFolder.h"
 
+#include <csignal>
+#include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace quill::test {
@@ -51,6 +55,19 @@ inline LogAnalysis::LoadResult loadBytes(LogAnalysis& analysis, const TempFolder
                                          const FilterSnapshot& filters = {}, const std::string& name = "ex.log")
 {
     return analysis.load(folder.write(name, bytes), filters);
+}
+
+// Loads `bytes` through a pipe, as a file that cannot be mapped is read.
+inline LogAnalysis::LoadResult loadThroughPipe(LogAnalysis& analysis, const TempFolder& folder,
+                                               const std::string& bytes, const FilterSnapshot& filters = {})
+{
+    std::signal(SIGPIPE, SIG_IGN); // the reader stops early at an end mark
+    const std::string path = folder.file("pipe.log");
+    mkfifo(path.c_str(), 0600);
+    std::thread writer([&] { std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
+    auto result = analysis.load(path, filters);
+    writer.join();
+    return result;
 }
 
 } // namespace quill::test
