@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 using namespace quill;
 using namespace quill::test;
 
@@ -154,4 +156,43 @@ TEST(ColumnSort, parsesNumbersAsThirtyTwoBitIntegers)
     };
     for (const Case& c : cases)
         EXPECT_EQ(parseSortNumber(c.key), c.value) << c.key;
+}
+
+// Enough records for the sort to split its work: each order must equal a plain stable sort by
+// the definition (text byte-wise; numbers by value, the rest after them in file order).
+TEST(ColumnSort, largeStoresSortAsAPlainStableSortWould)
+{
+    std::vector<std::pair<std::string, std::string>> portTime;
+    std::uint32_t state = 7;
+    auto next = [&] { return state = state * 1103515245 + 12345; };
+    const char* odd[] = {"-", "$7fffffff", "x10", "-2147483648", "2147483648", "12a", "0x1F", "+5"};
+    for (int i = 0; i < 150000; ++i) {
+        std::string port = next() % 5 == 0 ? std::string(20, 'p') + std::to_string(next() % 50)
+                                           : std::to_string(next() % 3000);
+        std::string time = next() % 10 == 0 ? odd[next() % 8] : std::to_string(static_cast<int>(next() % 4000) - 1000);
+        portTime.emplace_back(port, time);
+    }
+    TempFolder folder;
+    LogAnalysis analysis;
+    loadBytes(analysis, folder, portsAndTimes(portTime));
+    ASSERT_EQ(analysis.store().count(), portTime.size());
+
+    auto expected = [&](int column, bool descending) {
+        std::vector<std::uint32_t> order(portTime.size());
+        std::iota(order.begin(), order.end(), 0u);
+        auto key = [&](std::uint32_t r) { return column == kColPort ? portTime[r].first : portTime[r].second; };
+        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            if (column == kColPort)
+                return descending ? key(b) < key(a) : key(a) < key(b);
+            auto va = parseSortNumber(key(a)), vb = parseSortNumber(key(b));
+            if (!va || !vb)
+                return va && !vb;
+            return descending ? *vb < *va : *va < *vb;
+        });
+        return order;
+    };
+    for (int column : {int(kColTimeTaken), int(kColTimeTaken), kColPort, kColPort}) {
+        analysis.clickColumn(column);
+        EXPECT_EQ(analysis.store().order(), expected(column, analysis.sortDescending())) << column;
+    }
 }
