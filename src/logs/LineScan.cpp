@@ -5,6 +5,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#define QUILL_HAVE_AVX2_SCANS 1
+#include <immintrin.h>
+#endif
 
 namespace quill {
 
@@ -21,7 +25,9 @@ size_t sumLanes(__m128i counts)
 } // namespace
 #endif
 
-const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& firstHigh)
+namespace {
+
+const char* findLineEnd16(const char* p, const char* end, size_t& blanks, size_t& firstHigh)
 {
     const char* const start = p;
     const char* high = nullptr;
@@ -69,16 +75,7 @@ const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& 
     return p;
 }
 
-size_t afterLastLineEnd(const char* data, size_t size)
-{
-    const void* lf = memrchr(data, '\n', size);
-    const char* from = lf ? static_cast<const char*>(lf) + 1 : data;
-    const void* cr = memrchr(from, '\r', static_cast<size_t>(data + size - from));
-    const char* last = cr ? static_cast<const char*>(cr) : static_cast<const char*>(lf);
-    return last ? static_cast<size_t>(last - data) + 1 : 0;
-}
-
-const char* findEither(const char* p, const char* end, char a, char b)
+const char* findEither16(const char* p, const char* end, char a, char b)
 {
 #ifdef __SSE2__
     const __m128i first = _mm_set1_epi8(a);
@@ -96,6 +93,95 @@ const char* findEither(const char* p, const char* end, char a, char b)
         if (*p == a || *p == b)
             return p;
     return end;
+}
+
+#ifdef QUILL_HAVE_AVX2_SCANS
+// The same scans 32 bytes at a time, on processors that have AVX2; the last bytes go to the
+// 16-byte versions.
+__attribute__((target("avx2,popcnt"))) const char* findLineEnd32(const char* p, const char* end, size_t& blanks,
+                                                                 size_t& firstHigh)
+{
+    const char* const start = p;
+    const char* high = nullptr;
+    size_t count = 0;
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i blank = _mm256_set1_epi8(' ');
+    while (end - p >= 32) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const auto ends = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(bytes, cr), _mm256_cmpeq_epi8(bytes, lf))));
+        const auto blankBits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, blank)));
+        const auto highBits = static_cast<unsigned>(_mm256_movemask_epi8(bytes));
+        if (ends) {
+            const auto at = static_cast<unsigned>(__builtin_ctz(ends));
+            const unsigned before = (1u << at) - 1;
+            blanks = count + static_cast<size_t>(__builtin_popcount(blankBits & before));
+            if (!high && (highBits & before))
+                high = p + __builtin_ctz(highBits & before);
+            firstHigh = static_cast<size_t>((high ? high : p + at) - start);
+            return p + at;
+        }
+        if (!high && highBits)
+            high = p + __builtin_ctz(highBits);
+        count += static_cast<size_t>(__builtin_popcount(blankBits));
+        p += 32;
+    }
+    size_t restBlanks = 0, restHigh = 0;
+    const char* lineEnd = findLineEnd16(p, end, restBlanks, restHigh);
+    blanks = count + restBlanks;
+    firstHigh = high ? static_cast<size_t>(high - start) : static_cast<size_t>(p - start) + restHigh;
+    return lineEnd;
+}
+
+__attribute__((target("avx2"))) const char* findEither32(const char* p, const char* end, char a, char b)
+{
+    const __m256i first = _mm256_set1_epi8(a);
+    const __m256i second = _mm256_set1_epi8(b);
+    while (end - p >= 32) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_or_si256(_mm256_cmpeq_epi8(bytes, first), _mm256_cmpeq_epi8(bytes, second))));
+        if (hits)
+            return p + __builtin_ctz(hits);
+        p += 32;
+    }
+    return findEither16(p, end, a, b);
+}
+
+const bool g_hasAvx2 = [] {
+    __builtin_cpu_init(); // this may run before the compiler's own start-up code has
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+}();
+#endif
+
+} // namespace
+
+const char* findLineEnd(const char* p, const char* end, size_t& blanks, size_t& firstHigh)
+{
+#ifdef QUILL_HAVE_AVX2_SCANS
+    if (g_hasAvx2)
+        return findLineEnd32(p, end, blanks, firstHigh);
+#endif
+    return findLineEnd16(p, end, blanks, firstHigh);
+}
+
+const char* findEither(const char* p, const char* end, char a, char b)
+{
+#ifdef QUILL_HAVE_AVX2_SCANS
+    if (g_hasAvx2)
+        return findEither32(p, end, a, b);
+#endif
+    return findEither16(p, end, a, b);
+}
+
+size_t afterLastLineEnd(const char* data, size_t size)
+{
+    const void* lf = memrchr(data, '\n', size);
+    const char* from = lf ? static_cast<const char*>(lf) + 1 : data;
+    const void* cr = memrchr(from, '\r', static_cast<size_t>(data + size - from));
+    const char* last = cr ? static_cast<const char*>(cr) : static_cast<const char*>(lf);
+    return last ? static_cast<size_t>(last - data) + 1 : 0;
 }
 
 const char* skipBlankBytes(const char* p, const char* end)
