@@ -217,14 +217,9 @@ void mapBlocks(const MappedFile& file, HeaderTracker& headers, BlockPool& pool,
     }
 }
 
-// The records whose text still lies inside the file: a file cut short while it was mapped reads
-// as zero bytes past its new end, and the lines that stood there are gone.
-size_t recordsInside(const RecordArray& records, const MappedFile& file, int fd)
+// How many records, from the first, have their text before `end`.
+size_t recordsBefore(const RecordArray& records, const char* end)
 {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || static_cast<size_t>(info.st_size) >= file.size())
-        return records.size();
-    const char* end = file.data() + info.st_size;
     const auto all = records.all();
     const auto inside = std::partition_point(all.begin(), all.end(), [&](const LogRecord& r) {
         return r.text + r.length <= end;
@@ -274,8 +269,16 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
         error = ENOMEM;
     if (error != 0)
         return LoadOutcome::failed(fileErrorText(error));
-    if (mapping)
-        records.truncate(recordsInside(records, *mapping, file.get()));
+    if (mapping) {
+        // A file cut short while it was mapped reads as zero bytes past its new end: the lines
+        // that stood there are gone. Zeros where the file still has bytes mean the disk failed.
+        size_t now = mapping->size();
+        if (fstat(file.get(), &info) == 0)
+            now = std::min(now, static_cast<size_t>(info.st_size));
+        if (mapping->faulted() && now == mapping->size())
+            return LoadOutcome::failed(fileErrorText(EIO));
+        records.truncate(recordsBefore(records, mapping->data() + now));
+    }
 
     store.assign(std::move(records), pool.takeArenas(), std::move(mapping), headers.takeMaps());
     if (cache)

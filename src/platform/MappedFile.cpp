@@ -10,12 +10,14 @@
 namespace quill {
 namespace {
 
-// Reading a mapped page past the end of a file that shrank raises SIGBUS. The guard keeps the
-// ranges of the live mappings in a fixed table a signal handler can read without locks; a fault
-// inside one of them gets a page of zeros mapped over it, and the read goes on.
+// Reading a mapped page past the end of a file that shrank (or one the disk fails to deliver)
+// raises SIGBUS. The guard keeps the ranges of the live mappings in a fixed table a signal
+// handler can read without locks; a fault inside one of them gets zeros mapped from the faulting
+// page to the mapping's end, since a file shrinks from its end, and the read goes on.
 constexpr int kSlots = 64;
 std::atomic<std::uintptr_t> g_begin[kSlots];
 std::atomic<std::uintptr_t> g_end[kSlots];
+std::atomic<bool> g_faulted[kSlots];
 std::uintptr_t g_pageSize = 4096;
 struct sigaction g_previous {};
 std::mutex g_slotMutex;
@@ -24,9 +26,12 @@ void onBusError(int signal, siginfo_t* info, void* context)
 {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
     for (int i = 0; i < kSlots; ++i) {
-        if (address >= g_begin[i].load(std::memory_order_acquire) && address < g_end[i].load(std::memory_order_acquire)) {
-            void* page = reinterpret_cast<void*>(address & ~(g_pageSize - 1));
-            if (mmap(page, g_pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
+        const std::uintptr_t end = g_end[i].load(std::memory_order_acquire);
+        if (address >= g_begin[i].load(std::memory_order_acquire) && address < end) {
+            const std::uintptr_t page = address & ~(g_pageSize - 1);
+            g_faulted[i].store(true);
+            if (mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0)
+                != MAP_FAILED)
                 return;
         }
     }
@@ -58,6 +63,7 @@ int takeSlot(const char* data, size_t size)
     std::lock_guard lock(g_slotMutex);
     for (int i = 0; i < kSlots; ++i) {
         if (g_end[i].load() == 0) {
+            g_faulted[i].store(false);
             g_begin[i].store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_release);
             g_end[i].store(reinterpret_cast<std::uintptr_t>(data) + size, std::memory_order_release);
             return i;
@@ -82,6 +88,8 @@ std::unique_ptr<MappedFile> MappedFile::map(int fd, size_t size)
     }
     return std::unique_ptr<MappedFile>(new MappedFile(static_cast<const char*>(base), size, slot));
 }
+
+bool MappedFile::faulted() const { return g_faulted[m_slot].load(); }
 
 MappedFile::~MappedFile()
 {

@@ -26,12 +26,15 @@ TEST(MappedFile, pagesPastTheEndOfAFileCutShortReadAsZeros)
     FileHandle file(open(path.c_str(), O_RDONLY));
     auto mapping = MappedFile::map(file.get(), kFileBytes);
     ASSERT_TRUE(mapping);
+    EXPECT_EQ(readByte(mapping->data() + kFileBytes - 1), 'a');
+    EXPECT_FALSE(mapping->faulted());
     ASSERT_EQ(truncate(path.c_str(), 4096), 0);
 
     EXPECT_EQ(readByte(mapping->data()), 'a');
     EXPECT_EQ(readByte(mapping->data() + 4095), 'a');
     EXPECT_EQ(readByte(mapping->data() + 4096), '\0');
     EXPECT_EQ(readByte(mapping->data() + kFileBytes - 1), '\0');
+    EXPECT_TRUE(mapping->faulted());
 }
 
 TEST(MappedFile, leavesWhatCannotBeMappedToBeRead)
