@@ -42,9 +42,11 @@ out=/dev/null
 sort_date_s=$(LC_ALL=C best3 sort -s -t ' ' -k 1,1 "$log")
 sort_taken_s=$(LC_ALL=C best3 sort -s -t ' ' -k 17,17n "$log")
 
-# In-process: a first load (fresh state), a reload, and header clicks on the loaded store.
+# In-process: the process's very first load, loads into a fresh window state (mean of 3), a reload,
+# and header clicks on the loaded store.
 bench_out=$(QUILLMARK_BENCH_LOG="$log" build/load_bench 2>/dev/null)
 ms() { awk -v name="$1" '$1 ~ name { print $2 / 1000; exit }' <<<"$bench_out"; }
+process_first_s=$(ms '^BM_FirstLoadOfTheProcess')
 load_s=$(ms '^BM_LoadDefaultFilters')
 reload_s=$(ms '^BM_ReloadDefaultFilters')
 click_date_s=$(ms '^BM_Click/8/')
@@ -78,8 +80,9 @@ Run of $(date -u +%Y-%m-%d) on $(nproc) cores; $log: $file_bytes bytes, $(wc -l 
 
 | measure | ours (s) | baseline (s) | ratio | target |
 |---|---|---|---|---|
-| first load, default filters (in-process) | $load_s | grep -c -i -F, 13 tokens: $grep_s | $(ratio "$load_s" "$grep_s") | <= 0.5 |
-| first load, default filters (in-process) | $load_s | wc -l: $wc_s | $(ratio "$load_s" "$wc_s") | <= 5 |
+| first load, default filters (in-process, mean of 3) | $load_s | grep -c -i -F, 13 tokens: $grep_s | $(ratio "$load_s" "$grep_s") | <= 0.5 |
+| first load, default filters (in-process, mean of 3) | $load_s | wc -l: $wc_s | $(ratio "$load_s" "$wc_s") | <= 5 |
+| the process's very first load | $process_first_s | grep: $grep_s | $(ratio "$process_first_s" "$grep_s") | <= 0.5 |
 | reload in the same window (in-process) | $reload_s | grep: $grep_s | $(ratio "$reload_s" "$grep_s") | |
 | command line load, all rows printed to /dev/null | $cli_s | grep: $grep_s | $(ratio "$cli_s" "$grep_s") | |
 | click "日期" on the loaded store | $click_date_s | sort -s -k 1,1: $sort_date_s | $(ratio "$click_date_s" "$sort_date_s") | <= 0.33 |
