@@ -3,8 +3,6 @@
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogTokens.h"
 
-#include <numeric>
-
 namespace quill {
 
 std::string_view RecordStore::agent(const LogRecord& record) const
@@ -12,12 +10,6 @@ std::string_view RecordStore::agent(const LogRecord& record) const
     if (record.crawlerRow() != 0)
         return crawlerDisplayName(record.crawlerRow());
     return tokenAt(record.line(), mapOf(record)[kColUserAgent]);
-}
-
-void RecordStore::restoreFileOrder()
-{
-    m_order.resize(m_records.size());
-    std::iota(m_order.begin(), m_order.end(), 0u);
 }
 
 void RecordStore::clear()

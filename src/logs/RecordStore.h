@@ -26,9 +26,11 @@ public:
     std::string_view agent(const LogRecord& record) const;
 
     // Record number shown in list row `row`.
+    std::uint32_t recordAt(std::uint32_t row) const { return m_order.empty() ? row : m_order[row]; }
+    // The record numbers row by row after a sort; empty while the rows stand in file order.
     const std::vector<std::uint32_t>& order() const { return m_order; }
     void setOrder(std::vector<std::uint32_t> order) { m_order = std::move(order); }
-    void restoreFileOrder();
+    void restoreFileOrder() { std::vector<std::uint32_t>().swap(m_order); }
 
     void clear();
     // Takes over the records of a finished load, in file order, with the arenas or the file

@@ -11,7 +11,7 @@ std::string cellText(const RecordStore& store, std::uint32_t row, int column)
 {
     if (column == kColRow)
         return std::to_string(row);
-    const LogRecord& record = store.record(store.order()[row]);
+    const LogRecord& record = store.record(store.recordAt(row));
     if (column == kColUserAgent)
         return std::string(store.agent(record));
     return std::string(tokenAt(record.line(), store.mapOf(record)[column]));

@@ -295,9 +295,10 @@ TEST(LogReader, survivesLongLinesGarbageAndBlankRuns)
             auto result = piped ? loadThroughPipe(analysis, folder, c.bytes) : loadBytes(analysis, folder, c.bytes);
             EXPECT_EQ(result.outcome.kind, LoadOutcome::Kind::Loaded) << c.what;
             const RecordStore& store = analysis.store();
-            ASSERT_EQ(store.order().size(), store.count()) << c.what;
-            for (std::uint32_t r = 0; r < store.count(); ++r)
+            for (std::uint32_t r = 0; r < store.count(); ++r) {
+                ASSERT_EQ(store.recordAt(r), r) << c.what;
                 EXPECT_GE(tokenCount(store.record(r).line()), 11u) << c.what;
+            }
         }
     }
 }
@@ -398,7 +399,6 @@ TEST(LogReader, staysConsistentWhenTheFileIsTruncatedOrDeletedWhileRead)
         other.join();
         const RecordStore& store = analysis.store();
         if (result.outcome.kind == LoadOutcome::Kind::Loaded) {
-            EXPECT_EQ(store.order().size(), store.count());
             for (std::uint32_t row = 0; row < store.count(); ++row)
                 ASSERT_EQ(cellText(store, row, kColUriStem), "/page.htm");
         } else {
