@@ -102,6 +102,18 @@ void BM_ParseText(benchmark::State& state)
     setBytes(state, text.size());
 }
 
+// Builds the tree of `text` once per iteration; the complexity figure is the benchmark's argument.
+void parseEveryIteration(benchmark::State& state, const std::string& text)
+{
+    const std::atomic<bool> stop{false};
+    for (auto _ : state) {
+        quill::ParsedPage parsed(text);
+        parsed.build(stop);
+        benchmark::DoNotOptimize(parsed.nodes().size());
+    }
+    state.SetComplexityN(state.range(0));
+}
+
 // N elements left open, then N end tags that match none of them: a backward walk per end tag
 // would cost N*N.
 void BM_ManyOpenElements(benchmark::State& state)
@@ -112,13 +124,7 @@ void BM_ManyOpenElements(benchmark::State& state)
         text += "<font size=2>x";
     for (std::size_t i = 0; i < count; ++i)
         text += "</div>";
-    const std::atomic<bool> stop{false};
-    for (auto _ : state) {
-        quill::ParsedPage parsed(text);
-        parsed.build(stop);
-        benchmark::DoNotOptimize(parsed.nodes().size());
-    }
-    state.SetComplexityN(state.range(0));
+    parseEveryIteration(state, text);
 }
 
 // N raw-text blocks that never end, and one quote that would run every one of them to the end of
@@ -130,13 +136,7 @@ void BM_UnterminatedBlocks(benchmark::State& state)
     for (std::size_t i = 0; i < count; ++i)
         text += "<p>x <script>";
     text += "'</script>";
-    const std::atomic<bool> stop{false};
-    for (auto _ : state) {
-        quill::ParsedPage parsed(text);
-        parsed.build(stop);
-        benchmark::DoNotOptimize(parsed.nodes().size());
-    }
-    state.SetComplexityN(state.range(0));
+    parseEveryIteration(state, text);
 }
 
 } // namespace
