@@ -2,8 +2,8 @@
 
 #include "html/ElementList.h"
 #include "html/ParsedPage.h"
-#include "html/TTagParser.h"
-#include "html/TUIHTMLParser.h"
+#include "html/TagTokenizer.h"
+#include "html/PageParser.h"
 #include "platform/QueueDispatcher.h"
 #include "support/HtmlSamples.h"
 
@@ -54,13 +54,13 @@ void BM_TagTokens(benchmark::State& state)
 {
     const std::string& text = page();
     for (auto _ : state) {
-        quill::TTagParser parser(text);
+        quill::TagTokenizer parser(text);
         parser.addMarkerPair("</", ">");
         parser.addMarkerPair("<", ">");
         parser.setQuoteHandling(true);
-        parser.Reset();
+        parser.reset();
         std::size_t tokens = 0;
-        while (parser.NextToken() != quill::TokenKind::End)
+        while (parser.nextToken() != quill::TokenKind::End)
             ++tokens;
         benchmark::DoNotOptimize(tokens);
     }
@@ -72,7 +72,7 @@ void BM_ElementList(benchmark::State& state)
     const std::string& text = page();
     const std::atomic<bool> stop{false};
     for (auto _ : state)
-        benchmark::DoNotOptimize(quill::BuildElementList(text, stop));
+        benchmark::DoNotOptimize(quill::buildElementList(text, stop));
     setBytes(state, text.size());
 }
 
@@ -93,10 +93,10 @@ void BM_ParseText(benchmark::State& state)
 {
     const std::string& text = page();
     quill::QueueDispatcher ui;
-    quill::TUIHTMLParser parser(ui);
+    quill::PageParser parser(ui);
     for (auto _ : state) {
-        parser.ParseText(text);
-        while (parser.ParseState() != quill::ParserState::Idle)
+        parser.parseText(text);
+        while (parser.parseState() != quill::ParserState::Idle)
             ui.runOne(std::chrono::milliseconds(1));
     }
     setBytes(state, text.size());

@@ -71,7 +71,7 @@ bool countsAreExact(const LogFolder& folder)
 {
     const std::atomic<bool> never{false};
     for (const std::string& path : logFiles(folder.path)) {
-        auto stats = CountCrawlerVisits(path, never);
+        auto stats = countCrawlerVisits(path, never);
         if (!stats || !stats->counts || *stats->counts != plainCounts(path)) {
             std::fprintf(stderr, "counts differ from the plain definition: %s\n", path.c_str());
             return false;
@@ -93,7 +93,7 @@ void countInProcess(benchmark::State& state, const std::string& folder)
     const std::vector<std::string> paths = logFiles(folder);
     for (auto _ : state)
         for (const std::string& path : paths)
-            benchmark::DoNotOptimize(CountCrawlerVisits(path, never));
+            benchmark::DoNotOptimize(countCrawlerVisits(path, never));
 }
 
 // Keeps each benchmark's median real time so the ratios can be printed at the end.

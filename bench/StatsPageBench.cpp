@@ -4,7 +4,7 @@
 #include "CrawlerLogGenerator.h"
 
 #include "crawlers/StatsPage.h"
-#include "shell/QtGbk.h"
+#include "qt/QtGbk.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 
 #include "platform/CodePage.h"
 #include "text/DecodeActions.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,13 +58,13 @@ void BM_HtmlToText(benchmark::State& state)
 {
     const std::string& input = page(static_cast<int>(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(quill::HtmlToText(input));
+        benchmark::DoNotOptimize(quill::htmlToText(input));
     setBytes(state, input);
 }
 
 void BM_DistinctPhrases(benchmark::State& state)
 {
-    const std::string text = quill::HtmlToText(page(static_cast<int>(state.range(0))));
+    const std::string text = quill::htmlToText(page(static_cast<int>(state.range(0))));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::distinctPhrases(text));
     setBytes(state, text);

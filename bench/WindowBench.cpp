@@ -4,7 +4,7 @@
 
 #include "logs/LogPage.h"
 #include "logs/LogRecordModel.h"
-#include "shell/TForm1Window.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -35,11 +35,11 @@ int main(int argc, char** argv)
     {
         QElapsedTimer clock;
         clock.start();
-        quill::TForm1::Options options;
+        quill::MainWindow::Options options;
         options.settingsPath = QDir(settingsFolder.path()).filePath(QStringLiteral("settings.ini")).toStdString();
         options.siteListPath = QDir(settingsFolder.path()).filePath(QStringLiteral("test.xml")).toStdString();
         options.logFolderForRun = log.absolutePath();
-        quill::TForm1 form(options);
+        quill::MainWindow form(options);
         form.show();
         QApplication::processEvents();
         form.grab();
@@ -62,11 +62,11 @@ int main(int argc, char** argv)
     // Through the page: "刷新日志" clicked in a shown window, until the first rows are painted.
     double pageBest = 1e9;
     {
-        quill::TForm1::Options options;
+        quill::MainWindow::Options options;
         options.settingsPath = QDir(settingsFolder.path()).filePath(QStringLiteral("page.ini")).toStdString();
         options.siteListPath = QDir(settingsFolder.path()).filePath(QStringLiteral("test.xml")).toStdString();
         options.logFolderForRun = log.absolutePath();
-        quill::TForm1 form(options);
+        quill::MainWindow form(options);
         form.show();
         quill::LogPage* page = form.logPage;
         page->cbb1->setEditText(log.fileName());

@@ -22,16 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::atomic<bool> stop{false};
     page.build(stop);
 
-    const quill::TTreeListNode& root = page.root();
+    const quill::ElementNode& root = page.root();
     require(root.count() > 0 && root.item(root.count() - 1)->name() == "@DOCUMENT");
     require(page.nodes().size() == page.elements().size() + 1);
-    for (const quill::TUITagElement& element : page.elements()) {
+    for (const quill::Element& element : page.elements()) {
         require(element.node && element.node->element() == &element);
         if (element.Closed && !element.empty && element.contentStart <= element.contentEnd)
             require(element.contentStart >= 1 && element.contentEnd <= size);
-        quill::Attributes(element);
+        quill::attributes(element);
     }
-    quill::PageHeaderLines(page);
-    quill::PageLinkLines(page);
+    quill::pageHeaderLines(page);
+    quill::pageLinkLines(page);
     return 0;
 }

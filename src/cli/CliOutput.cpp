@@ -1,7 +1,7 @@
 #include "cli/CliOutput.h"
 
 #include "platform/CodePage.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <algorithm>
 #include <cstdio>

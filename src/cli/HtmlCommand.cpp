@@ -3,7 +3,7 @@
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
 #include "html/PageWalks.h"
-#include "html/TUIHTMLParser.h"
+#include "html/PageParser.h"
 #include "platform/FileSystem.h"
 #include "platform/QueueDispatcher.h"
 
@@ -43,28 +43,28 @@ ReadOutcome readFile(const std::string& path, std::string& bytes, int& error)
 }
 
 // Parses as the window does: on the parser's worker, the UI queue drained until it is Idle.
-void parse(TUIHTMLParser& parser, QueueDispatcher& ui, std::string bytes)
+void parse(PageParser& parser, QueueDispatcher& ui, std::string bytes)
 {
-    parser.ParseText(std::move(bytes));
-    while (parser.ParseState() != ParserState::Idle)
+    parser.parseText(std::move(bytes));
+    while (parser.parseState() != ParserState::Idle)
         ui.runOne(std::chrono::milliseconds(20));
 }
 
 // Every node below the root, depth first: two blanks per level, the name, TAB, the inner text.
 void printTree(const ParsedPage& page, CliOutput& out)
 {
-    const TTreeListNode* parent = &page.root();
-    const TTreeListNode* node = parent->First();
+    const ElementNode* parent = &page.root();
+    const ElementNode* node = parent->first();
     std::size_t depth = 0;
     for (;;) {
         if (node) {
             out.plain(std::string(2 * depth, ' '));
             out.field(node->name());
             out.plain("\t");
-            out.field(page.InnerText(*node));
+            out.field(page.innerText(*node));
             out.plain("\n");
             parent = node;
-            node = node->First();
+            node = node->first();
             ++depth;
             continue;
         }
@@ -72,7 +72,7 @@ void printTree(const ParsedPage& page, CliOutput& out)
             return;
         parent = parent->parent();
         --depth;
-        node = parent->Next();
+        node = parent->next();
     }
 }
 
@@ -97,7 +97,7 @@ int runHtml(CliArgs& args)
     }
 
     QueueDispatcher ui;
-    TUIHTMLParser parser(ui);
+    PageParser parser(ui);
     parse(parser, ui, std::move(bytes));
     const ParsedPage& page = parser.page();
     CliOutput out(args.raw());
@@ -105,7 +105,7 @@ int runHtml(CliArgs& args)
         printTree(page, out);
         return kExitOk;
     }
-    for (const std::string& line : rest[0] == "head" ? PageHeaderLines(page) : PageLinkLines(page)) {
+    for (const std::string& line : rest[0] == "head" ? pageHeaderLines(page) : pageLinkLines(page)) {
         out.field(line);
         out.plain("\n");
     }

@@ -72,12 +72,12 @@ int runLoad(CliArgs& args)
     LogAnalysis::LoadResult result;
     for (const std::string& path : paths) {
         result = analysis.load(path, filters);
-        if (result.outcome.kind == LoadOutcome::Kind::NoFile) {
+        if (!result.outcome.ok())
+            return failure(args, result.outcome.status().message());
+        if (!result.read()) {
             std::fprintf(stderr, "no such file: %s\n", path.c_str());
             return kExitFailure;
         }
-        if (result.outcome.kind == LoadOutcome::Kind::Failed)
-            return failure(args, result.outcome.error);
     }
     for (int column : clicks)
         analysis.clickColumn(column);

@@ -6,7 +6,7 @@
 #include "platform/FileSystem.h"
 #include "text/DecodeActions.h"
 #include "text/UrlCoding.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -39,9 +39,9 @@ std::optional<Tool> takeTool(CliArgs& args)
     static const std::map<std::string, Tool> tools = {
         {"urldecode", urlToChinese},
         {"utf8-to-gb", utf8ToGb},
-        {"urlencode", UrlEncode},
-        {"html-to-text", HtmlToText},
-        {"split-phrases", SplitPhrases},
+        {"urlencode", urlEncode},
+        {"html-to-text", htmlToText},
+        {"split-phrases", splitPhrases},
         {"phrases", [](std::string_view text) { return joinCrLf(distinctPhrases(text)); }},
     };
     if (args.atEnd())
@@ -53,7 +53,7 @@ std::optional<Tool> takeTool(CliArgs& args)
         if (args.atEnd())
             return std::nullopt;
         std::string end = args.toGbk(args.take());
-        tool = [start, end](std::string_view text) { return TextBetween(text, start, end); };
+        tool = [start, end](std::string_view text) { return textBetween(text, start, end); };
     } else if (auto it = tools.find(name); it != tools.end()) {
         tool = it->second;
     }

@@ -1,7 +1,7 @@
 #include "crawlers/CountCrawlerVisits.h"
 
 #include "crawlers/CrawlerVisitCounter.h"
-#include "logs/LineScan.h"
+#include "platform/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
@@ -68,7 +68,7 @@ ReadEnd countBlocks(int fd, CrawlerVisitCounter& counter, const std::atomic<bool
 
 } // namespace
 
-std::optional<CrawlerFileStats> CountCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon)
+std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon)
 {
     CrawlerFileStats stats;
     const size_t slash = path.rfind(kPathSeparator);

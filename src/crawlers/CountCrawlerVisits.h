@@ -13,6 +13,6 @@ namespace quill {
 // first statistics row whose token it contains. The file is read in blocks of whole lines, and
 // `abandon` is read between blocks: once it is set the count stops and gives nothing. A file that
 // cannot be opened or read, or is not a regular file, gives a row without counts.
-std::optional<CrawlerFileStats> CountCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon);
+std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon);
 
 } // namespace quill

@@ -35,7 +35,7 @@ int statisticsCountIndex(int row)
         const auto& columns = statisticsListColumns();
         for (int i = 0; i < kCrawlerRowCount; ++i) {
             result[i] = -1;
-            const std::string& caption = CrawlerTable()[i].statisticsColumn;
+            const std::string& caption = crawlerTable()[i].statisticsColumn;
             for (int c = 0; c < kStatisticsCountColumns && !caption.empty(); ++c)
                 if (columns[kFirstCountColumn + c].caption == caption)
                     result[i] = c;

@@ -2,7 +2,7 @@
 
 #include "crawlers/CountCrawlerVisits.h"
 #include "platform/FileSystem.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <algorithm>
 
@@ -47,7 +47,7 @@ void CrawlerStatsWorker::run(std::string folder)
             return;
         if (entry.isDirectory)
             continue;
-        std::optional<CrawlerFileStats> row = CountCrawlerVisits(joinPath(folder, entry.name), m_abandon);
+        std::optional<CrawlerFileStats> row = countCrawlerVisits(joinPath(folder, entry.name), m_abandon);
         if (!row)
             return;
         m_ui.post([delivery = m_delivery, row = std::move(*row)] {

@@ -1,11 +1,11 @@
 #include "crawlers/CrawlerTable.h"
 
 #include "platform/CodePage.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 namespace quill {
 
-const std::array<CrawlerRow, kCrawlerRowCount>& CrawlerTable()
+const std::array<CrawlerRow, kCrawlerRowCount>& crawlerTable()
 {
     static const std::array<CrawlerRow, kCrawlerRowCount> rows = {{
         {"Googlebot", gbk("Google"), gbk("GOOGlE")},
@@ -26,9 +26,9 @@ const std::array<CrawlerRow, kCrawlerRowCount>& CrawlerTable()
     return rows;
 }
 
-int identifyCrawlerRow(std::string_view line)
+int crawlerRowOf(std::string_view line)
 {
-    const auto& rows = CrawlerTable();
+    const auto& rows = crawlerTable();
     for (int i = 0; i < kCrawlerRowCount; ++i)
         if (containsIgnoreCase(line, rows[i].token))
             return i + 1;
@@ -37,7 +37,7 @@ int identifyCrawlerRow(std::string_view line)
 
 int statisticsRowOf(std::string_view line)
 {
-    const auto& rows = CrawlerTable();
+    const auto& rows = crawlerTable();
     for (int i = 0; i < kCrawlerRowCount; ++i)
         if (!rows[i].statisticsColumn.empty() && containsIgnoreCase(line, rows[i].token))
             return i + 1;
@@ -47,12 +47,12 @@ int statisticsRowOf(std::string_view line)
 const std::string& crawlerDisplayName(int row)
 {
     static const std::string none;
-    return row <= 0 || row > kCrawlerRowCount ? none : CrawlerTable()[row - 1].displayName;
+    return row <= 0 || row > kCrawlerRowCount ? none : crawlerTable()[row - 1].displayName;
 }
 
-const std::string& IdentifyCrawler(std::string_view line)
+const std::string& crawlerNameOf(std::string_view line)
 {
-    return crawlerDisplayName(identifyCrawlerRow(line));
+    return crawlerDisplayName(crawlerRowOf(line));
 }
 
 const EngineNames& engineNames()

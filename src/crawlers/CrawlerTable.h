@@ -16,13 +16,13 @@ struct CrawlerRow {
 inline constexpr int kCrawlerRowCount = 13;
 
 // The thirteen rows in table order (row number = index + 1).
-const std::array<CrawlerRow, kCrawlerRowCount>& CrawlerTable();
+const std::array<CrawlerRow, kCrawlerRowCount>& crawlerTable();
 
 // Row number (1-13) of the first row whose token occurs in `line`, or 0 when none does.
-int identifyCrawlerRow(std::string_view line);
+int crawlerRowOf(std::string_view line);
 
 // Display name of the first row whose token occurs anywhere in `line`, or the empty text.
-const std::string& IdentifyCrawler(std::string_view line);
+const std::string& crawlerNameOf(std::string_view line);
 
 // Row number of the first row that has a statistics column and whose token occurs in `line`, or 0.
 // Rows without a statistics column are skipped, not a stop: "qihoobot msnbot" gives the msnbot row.

@@ -1,7 +1,7 @@
 #include "crawlers/CrawlerVisitCounter.h"
 
 #include "crawlers/CrawlerTable.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <climits>
 #include <cstring>
@@ -24,7 +24,7 @@ struct StatisticsDatabase {
         for (int row = 1; row <= kCrawlerRowCount; ++row) {
             if (statisticsCountIndex(row) < 0)
                 continue;
-            std::string_view token = CrawlerTable()[row - 1].token;
+            std::string_view token = crawlerTable()[row - 1].token;
             tokenLength[row] = token.size();
             texts.push_back(token.data());
             lengths.push_back(token.size());

@@ -1,6 +1,6 @@
 #include "crawlers/StatsChartWidget.h"
 
-#include "shell/QtGbk.h"
+#include "qt/QtGbk.h"
 
 #include <QHelpEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "crawlers/StatsPage.h"
 
 #include "crawlers/StatsChartWidget.h"
-#include "shell/QtGbk.h"
-#include "shell/QtUiDispatcher.h"
+#include "qt/QtGbk.h"
+#include "qt/QtUiDispatcher.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "html/ElementList.h"
 
 #include "html/SplitTagText.h"
-#include "html/TTagParser.h"
+#include "html/TagTokenizer.h"
 
 #include <algorithm>
 #include <string>
@@ -14,7 +14,7 @@ namespace {
 // without walking back over the whole list.
 class OpenElements {
 public:
-    void add(const TUITagElement& element) { m_byName[element.name].push_back(element.index); }
+    void add(const Element& element) { m_byName[element.name].push_back(element.index); }
 
     // Index of the newest open element named `name`, taken off the index; npos when none.
     std::size_t takeNewest(const std::string& name)
@@ -58,37 +58,37 @@ class ListBuilder {
 public:
     explicit ListBuilder(std::string_view document) : m_document(document), m_closers(document) {}
 
-    std::vector<TUITagElement> run(const std::atomic<bool>& stop);
+    std::vector<Element> run(const std::atomic<bool>& stop);
 
 private:
-    TUITagElement& append(std::string name, std::string rawText, bool closed);
-    void addStartTag(const TTagParser& parser);
-    void closeByEndTag(const TTagParser& parser);
-    void addBlock(TTagParser& parser);
+    Element& append(std::string name, std::string rawText, bool closed);
+    void addStartTag(const TagTokenizer& parser);
+    void closeByEndTag(const TagTokenizer& parser);
+    void addBlock(TagTokenizer& parser);
     void appendSentinel();
 
     std::string_view m_document;
     NextCloser m_closers;
     OpenElements m_open;
-    std::vector<TUITagElement> m_elements;
+    std::vector<Element> m_elements;
 };
 
-std::vector<TUITagElement> ListBuilder::run(const std::atomic<bool>& stop)
+std::vector<Element> ListBuilder::run(const std::atomic<bool>& stop)
 {
-    TTagParser parser(m_document);
+    TagTokenizer parser(m_document);
     parser.addMarkerPair("</", ">");
     parser.addMarkerPair("<", ">");
     parser.setQuoteHandling(true);
-    parser.Reset();
+    parser.reset();
     // Every element but the sentinel starts at a "<": one allocation, no moves while growing.
     m_elements.reserve(static_cast<std::size_t>(std::count(m_document.begin(), m_document.end(), '<')) + 1);
-    for (TokenKind kind = parser.NextToken(); kind != TokenKind::End; kind = parser.NextToken()) {
+    for (TokenKind kind = parser.nextToken(); kind != TokenKind::End; kind = parser.nextToken()) {
         if (stop.load(std::memory_order_relaxed))
             return std::move(m_elements);
         // Stray ">" and unterminated blocks leave nothing; a tag cut short by "<" is dropped.
-        if (kind != TokenKind::Block || !parser.EndFound())
+        if (kind != TokenKind::Block || !parser.endFound())
             continue;
-        const std::string& marker = parser.StartMarker();
+        const std::string& marker = parser.startMarker();
         if (marker == "<")
             addStartTag(parser);
         else if (marker == "</")
@@ -100,9 +100,9 @@ std::vector<TUITagElement> ListBuilder::run(const std::atomic<bool>& stop)
     return std::move(m_elements);
 }
 
-TUITagElement& ListBuilder::append(std::string name, std::string rawText, bool closed)
+Element& ListBuilder::append(std::string name, std::string rawText, bool closed)
 {
-    TUITagElement& element = m_elements.emplace_back();
+    Element& element = m_elements.emplace_back();
     const ElementTables& tables = elementTables();
     element.empty = tables.EmptyElements.contains(name);
     if (auto row = tables.ContentRows.find(name); row != tables.ContentRows.end())
@@ -116,34 +116,34 @@ TUITagElement& ListBuilder::append(std::string name, std::string rawText, bool c
     return element;
 }
 
-void ListBuilder::addStartTag(const TTagParser& parser)
+void ListBuilder::addStartTag(const TagTokenizer& parser)
 {
-    std::string_view text = parser.TokenText();
-    TUITagElement& element = append(ElementNameOf(text), std::string(text), false);
-    element.start = parser.TokenPos();
-    element.end = parser.TokenEndPos();
+    std::string_view text = parser.tokenText();
+    Element& element = append(elementNameOf(text), std::string(text), false);
+    element.start = parser.tokenPos();
+    element.end = parser.tokenEndPos();
     element.contentStart = element.end + 1;
     element.contentEnd = element.end + 1;
 }
 
-void ListBuilder::closeByEndTag(const TTagParser& parser)
+void ListBuilder::closeByEndTag(const TagTokenizer& parser)
 {
-    std::size_t index = m_open.takeNewest(ElementNameOf(parser.TokenText()));
+    std::size_t index = m_open.takeNewest(elementNameOf(parser.tokenText()));
     if (index == std::string::npos)
         return;
-    TUITagElement& element = m_elements[index];
-    element.end = parser.TokenEndPos();
-    element.contentEnd = parser.TokenPos() - 1;
+    Element& element = m_elements[index];
+    element.end = parser.tokenEndPos();
+    element.contentEnd = parser.tokenPos() - 1;
     element.Closed = true;
 }
 
-void ListBuilder::addBlock(TTagParser& parser)
+void ListBuilder::addBlock(TagTokenizer& parser)
 {
-    std::string_view text = parser.TokenText();
-    const std::size_t start = parser.TokenPos();
-    const std::size_t end = parser.TokenEndPos() + 1;
-    if (parser.StartMarker() == "<!") {
-        TUITagElement& element = append(ElementNameOf(text), std::string(text), true);
+    std::string_view text = parser.tokenText();
+    const std::size_t start = parser.tokenPos();
+    const std::size_t end = parser.tokenEndPos() + 1;
+    if (parser.startMarker() == "<!") {
+        Element& element = append(elementNameOf(text), std::string(text), true);
         element.start = start;
         element.end = end;
         element.contentStart = start;
@@ -151,25 +151,25 @@ void ListBuilder::addBlock(TTagParser& parser)
         return;
     }
     // A raw-text block is closed only when its end tag ends in ">", blanks and line breaks aside.
-    std::size_t after = parser.TokenEndPos();
+    std::size_t after = parser.tokenEndPos();
     while (after < m_document.size() && (m_document[after] == '\r' || m_document[after] == '\n' || m_document[after] == ' '))
         ++after;
     const bool closed = after < m_document.size() && m_document[after] == '>';
-    std::string_view startTag = RawBlockStartTag(text);
-    const std::size_t contentEnd = parser.TokenEndPos() - parser.EndMarker().size();
+    std::string_view startTag = rawBlockStartTag(text);
+    const std::size_t contentEnd = parser.tokenEndPos() - parser.endMarker().size();
     const std::size_t closer = m_closers.find(start);
-    TUITagElement& element = append(ElementNameOf(startTag), std::string(startTag), closed);
+    Element& element = append(elementNameOf(startTag), std::string(startTag), closed);
     element.start = start;
     element.end = end;
     element.contentStart = closer == std::string_view::npos ? m_document.size() + 1 : closer + 2;
     element.contentEnd = contentEnd;
     if (closed)
-        parser.NextToken();
+        parser.nextToken();
 }
 
 void ListBuilder::appendSentinel()
 {
-    TUITagElement& sentinel = append("@DOCUMENT", "@DOCUMENT", true);
+    Element& sentinel = append("@DOCUMENT", "@DOCUMENT", true);
     sentinel.start = m_document.size() + 1;
     sentinel.end = sentinel.start + 1;
     sentinel.contentStart = sentinel.start;
@@ -178,7 +178,7 @@ void ListBuilder::appendSentinel()
 
 } // namespace
 
-std::vector<TUITagElement> BuildElementList(std::string_view document, const std::atomic<bool>& stop)
+std::vector<Element> buildElementList(std::string_view document, const std::atomic<bool>& stop)
 {
     return ListBuilder(document).run(stop);
 }

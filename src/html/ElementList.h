@@ -2,7 +2,7 @@
 // Pass 1 of a parse: the page's elements in document order, end tags matched to their start tags,
 // and the "@DOCUMENT" sentinel last.
 
-#include "html/TUITagElement.h"
+#include "html/Element.h"
 
 #include <atomic>
 #include <string_view>
@@ -11,6 +11,6 @@
 namespace quill {
 
 // The element list of `document`; returns early, without the sentinel, once `stop` is set.
-std::vector<TUITagElement> BuildElementList(std::string_view document, const std::atomic<bool>& stop);
+std::vector<Element> buildElementList(std::string_view document, const std::atomic<bool>& stop);
 
 } // namespace quill

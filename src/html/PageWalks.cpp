@@ -1,7 +1,7 @@
 #include "html/PageWalks.h"
 
 #include "platform/CodePage.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 namespace quill {
 namespace {
@@ -47,10 +47,10 @@ const Prefixes& prefixes()
     return texts;
 }
 
-void headerLine(const ParsedPage& page, const TTreeListNode& node, std::vector<std::string>& lines)
+void headerLine(const ParsedPage& page, const ElementNode& node, std::vector<std::string>& lines)
 {
     if (node.name() == "TITLE") {
-        lines.push_back(prefixes().title + std::string(page.InnerText(node)));
+        lines.push_back(prefixes().title + std::string(page.innerText(node)));
         return;
     }
     if (node.name() != "META")
@@ -58,7 +58,7 @@ void headerLine(const ParsedPage& page, const TTreeListNode& node, std::vector<s
     std::string metaName;
     std::string metaContent;
     Entry entry;
-    for (const std::string& attribute : Attributes(*node.element())) {
+    for (const std::string& attribute : attributes(*node.element())) {
         if (!splitEntry(attribute, entry))
             continue;
         if (entry.name == "name")
@@ -72,25 +72,25 @@ void headerLine(const ParsedPage& page, const TTreeListNode& node, std::vector<s
         lines.push_back(prefixes().keywords + metaContent);
 }
 
-void linkLines(const ParsedPage& page, const TTreeListNode& link, std::vector<std::string>& lines)
+void linkLines(const ParsedPage& page, const ElementNode& link, std::vector<std::string>& lines)
 {
     Entry entry;
-    for (const std::string& attribute : Attributes(*link.element())) {
+    for (const std::string& attribute : attributes(*link.element())) {
         if (!splitEntry(attribute, entry) || entry.name != "href")
             continue;
-        std::string text = replaceAllIgnoreCase(page.InnerText(link), "&nbsp;", " ");
+        std::string text = replaceAllIgnoreCase(page.innerText(link), "&nbsp;", " ");
         lines.push_back(std::string(trim(text)) + ": " + lowerAscii(entry.value));
     }
 }
 
 struct Frame {
-    const TTreeListNode* node;
+    const ElementNode* node;
     std::size_t next;
 };
 
 } // namespace
 
-void CollectHeaderInfo(const ParsedPage& page, const TTreeListNode& node, std::vector<std::string>& lines)
+void collectHeaderInfo(const ParsedPage& page, const ElementNode& node, std::vector<std::string>& lines)
 {
     // Depth-first with an explicit stack, so a page nested thousands deep cannot exhaust the stack.
     std::vector<Frame> stack{{&node, 0}};
@@ -100,14 +100,14 @@ void CollectHeaderInfo(const ParsedPage& page, const TTreeListNode& node, std::v
             stack.push_back({top.node->item(top.next++), 0});
             continue;
         }
-        const TTreeListNode* done = top.node;
+        const ElementNode* done = top.node;
         stack.pop_back();
         if (!stack.empty())
             headerLine(page, *done, lines);
     }
 }
 
-void CollectLinks(const ParsedPage& page, const TTreeListNode& node, std::vector<std::string>& lines)
+void collectLinks(const ParsedPage& page, const ElementNode& node, std::vector<std::string>& lines)
 {
     std::vector<Frame> stack{{&node, 0}};
     while (!stack.empty()) {
@@ -116,7 +116,7 @@ void CollectLinks(const ParsedPage& page, const TTreeListNode& node, std::vector
             stack.pop_back();
             continue;
         }
-        const TTreeListNode* child = top.node->item(top.next++);
+        const ElementNode* child = top.node->item(top.next++);
         if (child->name() == "A")
             linkLines(page, *child, lines);
         else
@@ -124,19 +124,19 @@ void CollectLinks(const ParsedPage& page, const TTreeListNode& node, std::vector
     }
 }
 
-std::vector<std::string> PageHeaderLines(const ParsedPage& page)
+std::vector<std::string> pageHeaderLines(const ParsedPage& page)
 {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < page.root().count(); ++i)
-        CollectHeaderInfo(page, *page.root().item(i), lines);
+        collectHeaderInfo(page, *page.root().item(i), lines);
     return lines;
 }
 
-std::vector<std::string> PageLinkLines(const ParsedPage& page)
+std::vector<std::string> pageLinkLines(const ParsedPage& page)
 {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < page.root().count(); ++i)
-        CollectLinks(page, *page.root().item(i), lines);
+        collectLinks(page, *page.root().item(i), lines);
     return lines;
 }
 

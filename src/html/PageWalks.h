@@ -11,15 +11,15 @@ namespace quill {
 
 // Appends the title, description and keywords lines found below `node`, each element after its
 // descendants.
-void CollectHeaderInfo(const ParsedPage& page, const TTreeListNode& node, std::vector<std::string>& lines);
+void collectHeaderInfo(const ParsedPage& page, const ElementNode& node, std::vector<std::string>& lines);
 
 // Appends "text: address" for every href of every link below `node`; links inside a link are not
 // looked at.
-void CollectLinks(const ParsedPage& page, const TTreeListNode& node, std::vector<std::string>& lines);
+void collectLinks(const ParsedPage& page, const ElementNode& node, std::vector<std::string>& lines);
 
 // The walks as the page tools run them: once for each child of the root, so an element that is
 // itself a child of the root is never examined.
-std::vector<std::string> PageHeaderLines(const ParsedPage& page);
-std::vector<std::string> PageLinkLines(const ParsedPage& page);
+std::vector<std::string> pageHeaderLines(const ParsedPage& page);
+std::vector<std::string> pageLinkLines(const ParsedPage& page);
 
 } // namespace quill

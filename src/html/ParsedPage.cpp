@@ -7,18 +7,18 @@ namespace quill {
 namespace {
 
 struct Level {
-    TTreeListNode* node;
-    TUITagElement* element;
+    ElementNode* node;
+    Element* element;
 };
 
 // True when `next` does not belong inside `parent`; the leave, grandparent and content rules, in
 // that order, the latter two closing the parent.
-bool leavesLevel(const Level& parent, const TUITagElement& next)
+bool leavesLevel(const Level& parent, const Element& next)
 {
-    TUITagElement& p = *parent.element;
+    Element& p = *parent.element;
     if (p.empty || (!p.Closed && !p.contentRow) || (p.Closed && p.end <= next.start))
         return true;
-    const TUITagElement* grandparent = parent.node->parent()->element();
+    const Element* grandparent = parent.node->parent()->element();
     if (grandparent && grandparent->end < next.start) {
         p.Closed = true;
         p.end = p.contentEnd = grandparent->contentEnd;
@@ -34,18 +34,18 @@ bool leavesLevel(const Level& parent, const TUITagElement& next)
 
 } // namespace
 
-void BuildTree(std::vector<TUITagElement>& elements, TTreeListNodes& nodes)
+void buildTree(std::vector<Element>& elements, ElementTree& nodes)
 {
     // The open levels, innermost last; leaving a level hands the same element to the one above.
     std::vector<Level> levels;
     std::size_t index = 0;
     while (index < elements.size()) {
-        TUITagElement& element = elements[index];
+        Element& element = elements[index];
         if (!levels.empty() && leavesLevel(levels.back(), element)) {
             levels.pop_back();
             continue;
         }
-        TTreeListNode& parent = levels.empty() ? nodes.root() : *levels.back().node;
+        ElementNode& parent = levels.empty() ? nodes.root() : *levels.back().node;
         const bool openOptional = !element.Closed && element.contentRow;
         if (openOptional && !levels.empty()) {
             element.end = element.contentEnd = levels.back().element->contentEnd;
@@ -62,15 +62,15 @@ void BuildTree(std::vector<TUITagElement>& elements, TTreeListNodes& nodes)
 
 void ParsedPage::build(const std::atomic<bool>& stop)
 {
-    m_elements = BuildElementList(m_document, stop);
+    m_elements = buildElementList(m_document, stop);
     if (stop.load(std::memory_order_relaxed))
         return;
-    BuildTree(m_elements, m_nodes);
+    buildTree(m_elements, m_nodes);
 }
 
-std::string_view ParsedPage::InnerText(const TTreeListNode& node) const
+std::string_view ParsedPage::innerText(const ElementNode& node) const
 {
-    const TUITagElement* element = node.element();
+    const Element* element = node.element();
     if (!element || !element->Closed || element->empty)
         return {};
     if (element->contentEnd < element->contentStart || element->contentEnd > m_document.size())
@@ -78,10 +78,10 @@ std::string_view ParsedPage::InnerText(const TTreeListNode& node) const
     return std::string_view(m_document).substr(element->contentStart - 1, element->contentEnd - element->contentStart + 1);
 }
 
-std::vector<std::string> Attributes(const TUITagElement& element)
+std::vector<std::string> attributes(const Element& element)
 {
     std::vector<std::string> attributes;
-    SplitTagText(element.rawText, &attributes);
+    splitTagText(element.rawText, &attributes);
     return attributes;
 }
 

@@ -1,7 +1,7 @@
 #include "html/SplitTagText.h"
 
-#include "html/TScParser.h"
-#include "text/GbkText.h"
+#include "html/MarkupScanner.h"
+#include "platform/GbkText.h"
 
 namespace quill {
 namespace {
@@ -81,7 +81,7 @@ std::vector<std::string> tokenize(std::string_view text)
 
 } // namespace
 
-std::string SplitTagText(std::string_view tagText, std::vector<std::string>* attributes)
+std::string splitTagText(std::string_view tagText, std::vector<std::string>* attributes)
 {
     std::string_view bare = bareTag(tagText);
     if (bare.starts_with('/')) {
@@ -104,9 +104,9 @@ std::string SplitTagText(std::string_view tagText, std::vector<std::string>* att
     return static_cast<unsigned char>(tokens.front()[0]) <= 0x20 ? std::string() : std::move(tokens.front());
 }
 
-std::string ElementNameOf(std::string_view tagText)
+std::string elementNameOf(std::string_view tagText)
 {
-    std::string name = TagNameOf(tagText);
+    std::string name = tagNameOf(tagText);
     for (char& c : name)
         c = static_cast<char>(foldLetter(static_cast<unsigned char>(c)));
     return std::string(trim(name));

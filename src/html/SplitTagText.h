@@ -9,12 +9,12 @@ namespace quill {
 
 // The name of `tagText`; when `attributes` is given its contents are replaced by the tag's
 // attribute entries in order. An end tag gives its whole trimmed rest as name and no entries.
-std::string SplitTagText(std::string_view tagText, std::vector<std::string>* attributes);
+std::string splitTagText(std::string_view tagText, std::vector<std::string>* attributes);
 
 // The name alone: the text before the first blank.
-inline std::string TagNameOf(std::string_view tagText) { return SplitTagText(tagText, nullptr); }
+inline std::string tagNameOf(std::string_view tagText) { return splitTagText(tagText, nullptr); }
 
 // The name an element carries: TagNameOf with a-z folded byte by byte, then trimmed.
-std::string ElementNameOf(std::string_view tagText);
+std::string elementNameOf(std::string_view tagText);
 
 } // namespace quill

@@ -1,6 +1,6 @@
 #include "logs/BlockWorker.h"
 
-#include "logs/LineScan.h"
+#include "platform/LineScan.h"
 
 #include <climits>
 

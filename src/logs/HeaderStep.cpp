@@ -1,6 +1,6 @@
 #include "logs/HeaderStep.h"
 
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <string>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "logs/HeaderTracker.h"
 
 #include "logs/HeaderStep.h"
-#include "logs/LineScan.h"
+#include "platform/LineScan.h"
 
 namespace quill {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogTokens.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <string>
 
@@ -45,7 +45,7 @@ KeepDecision keepTest(std::string_view rawLine, const FilterSnapshot& filters, c
         return decision;
     if (!filters.search.empty() && !containsIgnoreCase(line, filters.search))
         return decision;
-    decision.crawlerRow = identifyCrawlerRow(line);
+    decision.crawlerRow = crawlerRowOf(line);
     decision.keep = passesCrawlerFilters(rawLine, decision.crawlerRow, filters, map);
     return decision;
 }

@@ -109,7 +109,7 @@ LineMatcher::LineMatcher(const FilterSnapshot& filters) : m_filters(filters)
         m_patterns.push_back({std::move(text), bit, ascii, std::move(needle)});
     };
     for (int row = 1; row <= kCrawlerRowCount; ++row)
-        add(std::string(CrawlerTable()[row - 1].token), row - 1);
+        add(std::string(crawlerTable()[row - 1].token), row - 1);
     if (filters.images)
         for (const char* ext : {".gif ", ".jpg ", ".css "})
             add(ext, kImageBit);

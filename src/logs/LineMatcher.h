@@ -7,7 +7,7 @@
 #include "logs/FieldMap.h"
 #include "logs/FilterSnapshot.h"
 #include "logs/KeepTest.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "logs/LogAnalysis.h"
 
-#include "logs/MyTStringsCustomSort.h"
+#include "logs/ColumnSort.h"
 #include "platform/FileSystem.h"
 
 #include <chrono>
@@ -43,7 +43,7 @@ void LogAnalysis::clickColumn(int column)
         return;
     }
     m_sortDescending = !m_sortDescending;
-    m_store.setOrder(MyTStringsCustomSort(m_store, column, m_sortDescending, sortKindOf(column)));
+    m_store.setOrder(sortByColumn(m_store, column, m_sortDescending, sortKindOf(column)));
 }
 
 } // namespace quill

@@ -19,8 +19,10 @@ std::vector<std::string> listLogFiles(const std::string& folder);
 class LogAnalysis {
 public:
     struct LoadResult {
-        LoadOutcome outcome;
+        Result<LogFile> outcome = LogFile::Read;
         std::uint64_t elapsedMs = 0;
+
+        bool read() const { return outcome.ok() && outcome.value() == LogFile::Read; }
     };
 
     // Discards the store and loads the file at `path` with the filters as they are now.

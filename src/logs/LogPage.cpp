@@ -3,9 +3,9 @@
 #include "logs/LogRecordModel.h"
 #include "logs/RowTexts.h"
 #include "platform/FileSystem.h"
-#include "shell/ColorBoxWidget.h"
-#include "shell/ErrorBoxDialog.h"
-#include "shell/QtGbk.h"
+#include "qt/ColorBoxWidget.h"
+#include "qt/ErrorBoxDialog.h"
+#include "qt/QtGbk.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -183,16 +183,10 @@ void LogPage::reload()
     m_model->clear();
     const QString path = m_logFolder + QChar::fromLatin1(kPathSeparator) + cbb1->currentText();
     const LogAnalysis::LoadResult result = m_model->load(toPath(path), filterSnapshot());
-    switch (result.outcome.kind) {
-    case LoadOutcome::Kind::NoFile:
-        break;
-    case LoadOutcome::Kind::Failed:
-        showErrorBox(this, result.outcome.error);
-        break;
-    case LoadOutcome::Kind::Loaded:
+    if (!result.outcome.ok())
+        showErrorBox(this, result.outcome.status().message());
+    else if (result.read())
         Label4->setText(fromGbk(summaryLine(result.elapsedMs, m_analysis.store().count())));
-        break;
-    }
 }
 
 } // namespace quill

@@ -3,7 +3,7 @@
 // colour boxes and the virtual record list.
 
 #include "logs/LogAnalysis.h"
-#include "shell/ColourNames.h"
+#include "settings/ColourNames.h"
 
 #include <QWidget>
 

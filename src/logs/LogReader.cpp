@@ -2,7 +2,7 @@
 
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
-#include "logs/LineScan.h"
+#include "platform/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/MappedFile.h"
@@ -229,21 +229,21 @@ size_t recordsBefore(const RecordArray& records, const char* end)
 
 } // namespace
 
-LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
-                        FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache)
+Result<LogFile> readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
+                            FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache)
 {
     store.clear();
     FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR)
-            return LoadOutcome::noFile();
-        return LoadOutcome::failed(fileErrorText(errno));
+            return LogFile::Missing;
+        return Status::failure(fileErrorText(errno));
     }
     struct stat info {};
     if (fstat(file.get(), &info) != 0)
-        return LoadOutcome::failed(fileErrorText(errno));
+        return Status::failure(fileErrorText(errno));
     if (S_ISDIR(info.st_mode))
-        return LoadOutcome::noFile();
+        return LogFile::Missing;
 
     // Header state goes to copies, so a failed read leaves the caller's state as it was.
     LogFormat newFormat = format;
@@ -253,7 +253,7 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
     // A data line takes at least 11 bytes: room for every record but those of a growing file.
     RecordArray records;
     if (!records.reserve(static_cast<size_t>(info.st_size) / 11 + 16))
-        return LoadOutcome::failed(fileErrorText(ENOMEM));
+        return Status::failure(fileErrorText(ENOMEM));
     std::vector<std::unique_ptr<LogBlock>> blocks;
     // A regular file is mapped rather than read: its kept lines need neither a copy nor memory.
     std::unique_ptr<MappedFile> mapping;
@@ -268,7 +268,7 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
     if (!pool.finish() && error == 0)
         error = ENOMEM;
     if (error != 0)
-        return LoadOutcome::failed(fileErrorText(error));
+        return Status::failure(fileErrorText(error));
     if (mapping) {
         // A file cut short while it was mapped reads as zero bytes past its new end: the lines
         // that stood there are gone. Zeros where the file still has bytes mean the disk failed.
@@ -276,7 +276,7 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
         if (fstat(file.get(), &info) == 0)
             now = std::min(now, static_cast<size_t>(info.st_size));
         if (mapping->faulted() && now == mapping->size())
-            return LoadOutcome::failed(fileErrorText(EIO));
+            return Status::failure(fileErrorText(EIO));
         records.truncate(recordsBefore(records, mapping->data() + now));
     }
 
@@ -285,7 +285,7 @@ LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, 
         cache->releaseAll(); // what this load did not reuse
     format = newFormat;
     map = newMap;
-    return LoadOutcome::loaded();
+    return LogFile::Read;
 }
 
 } // namespace quill

@@ -6,6 +6,7 @@
 #include "logs/FilterSnapshot.h"
 #include "logs/RecordStore.h"
 #include "logs/TextArena.h"
+#include "platform/Status.h"
 
 #include <memory>
 
@@ -13,20 +14,14 @@
 
 namespace quill {
 
-struct LoadOutcome {
-    enum class Kind { Loaded, NoFile, Failed };
-    Kind kind = Kind::Loaded;
-    std::string error; // the message of a failed read
-
-    static LoadOutcome loaded() { return {}; }
-    static LoadOutcome noFile() { return {Kind::NoFile, {}}; }
-    static LoadOutcome failed(std::string message) { return {Kind::Failed, std::move(message)}; }
-};
+// What a load found at its path. No file there (missing, or a folder) is not an error: the list
+// just stays empty.
+enum class LogFile { Read, Missing };
 
 // Replaces the store's records with the kept records of the file at `path`. `format` and `map`
 // carry the header state in and out. On failure the store is left empty. Memory of the store's
 // previous text goes through `cache` (when given) to be written again.
-LoadOutcome readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
-                        FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache = nullptr);
+Result<LogFile> readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
+                            FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache = nullptr);
 
 } // namespace quill

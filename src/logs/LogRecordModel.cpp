@@ -1,7 +1,7 @@
 #include "logs/LogRecordModel.h"
 
 #include "logs/RowTexts.h"
-#include "shell/QtGbk.h"
+#include "qt/QtGbk.h"
 
 namespace quill {
 namespace {

@@ -1,6 +1,6 @@
 #include "logs/LogTokens.h"
 
-#include "logs/LineScan.h"
+#include "platform/LineScan.h"
 
 #include <algorithm>
 #include <cstring>

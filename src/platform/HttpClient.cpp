@@ -266,42 +266,42 @@ struct HttpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
         curl_slist_free_all(headers);
         if (ending == Ending::Stopped)
-            return Status::error("Request stopped");
+            return Status::failure("Request stopped");
         if (ending == Ending::TimedOut)
-            return Status::error("Read timed out");
+            return Status::failure("Read timed out");
         if (result != CURLE_OK)
-            return Status::error(errorText[0] ? errorText : curl_easy_strerror(result));
-        return Status::ok();
+            return Status::failure(errorText[0] ? errorText : curl_easy_strerror(result));
+        return Status();
     }
 
     HttpResponse perform(const std::string& url, ReplacementFile* file)
     {
         HttpResponse response;
         if (!easy) {
-            response.error = Status::error("The HTTP client could not start");
+            response.status = Status::failure("The HTTP client could not start");
             return response;
         }
         Exchange exchange(options, file);
         std::string address = url;
         for (int redirects = 0;; ++redirects) {
-            response.error = requestOnce(exchange, address, redirects == 0);
-            if (!response.error.isOk() || !exchange.isFollowed())
+            response.status = requestOnce(exchange, address, redirects == 0);
+            if (!response.status.ok() || !exchange.isFollowed())
                 break;
             if (redirects == kMaxRedirects) {
-                response.error = Status::error("Too many redirects (more than " +
+                response.status = Status::failure("Too many redirects (more than " +
                                                std::to_string(kMaxRedirects) + ")");
                 break;
             }
             address = resolveAddress(address, exchange.location);
             if (address.empty()) {
-                response.error = Status::error("Invalid redirect address: " + exchange.location);
+                response.status = Status::failure("Invalid redirect address: " + exchange.location);
                 break;
             }
         }
-        if (response.error.isOk() && exchange.statusCode >= 400)
-            response.error = Status::error(exchange.statusLine);
+        if (response.status.ok() && exchange.statusCode >= 400)
+            response.status = Status::failure(exchange.statusLine);
         if (exchange.fileFailed)
-            response.error = file->commit(); // the file's own message
+            response.status = file->commit(); // the file's own message
         response.statusCode = exchange.statusCode;
         response.location = std::move(exchange.location);
         response.body = std::move(exchange.body);
@@ -331,8 +331,8 @@ HttpResponse HttpClient::getToFile(const std::string& url, const std::string& pa
 {
     ReplacementFile file(path);
     HttpResponse response = m_impl->perform(url, &file);
-    if (response.isOk())
-        response.error = file.commit();
+    if (response.ok())
+        response.status = file.commit();
     return response;
 }
 

@@ -45,12 +45,12 @@ struct HttpOptions {
 struct HttpResponse {
     // A failed connection, a time-out, an error status (4xx, 5xx), a stop, too many redirects or a
     // failed file write.
-    Status error = Status::ok();
+    Status status;
     int statusCode = 0;   // of the last answer; 0 when none came
     std::string location; // the last answer's Location header as sent
     std::string body;     // raw bytes of the last answer (get only)
 
-    bool isOk() const { return error.isOk(); }
+    bool ok() const { return status.ok(); }
 };
 
 class HttpClient {

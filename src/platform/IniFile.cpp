@@ -1,7 +1,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/ReplacementFile.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -287,7 +287,7 @@ Status IniFile::writeString(std::string_view section, std::string_view key, std:
     value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
     const std::optional<std::string> content = readWholeFile(m_path);
     if (!content)
-        return Status::error(unableToWriteText(m_path));
+        return Status::failure(unableToWriteText(m_path));
     ReplacementFile file(m_path);
     file.write(withValue(*content, section, key, value));
     return file.commit();

@@ -103,16 +103,16 @@ Status ReplacementFile::commit()
 {
     if (m_failed || fsync(m_fd) != 0) {
         m_failed = true;
-        return Status::error(unableToWriteText(m_path));
+        return Status::failure(unableToWriteText(m_path));
     }
     const bool closed = close(m_fd) == 0;
     m_fd = -1;
     if (!closed || rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
         unlink(m_tempPath.c_str());
         m_failed = true;
-        return Status::error(unableToWriteText(m_path));
+        return Status::failure(unableToWriteText(m_path));
     }
-    return Status::ok();
+    return Status();
 }
 
 } // namespace quill

@@ -9,11 +9,11 @@ namespace quill {
 
 class Status {
 public:
-    static Status ok() { return Status(); }
-    static Status error(std::string message) { return Status(std::move(message)); }
+    Status() = default; // success
+    static Status failure(std::string message) { return Status(std::move(message)); }
 
-    bool isOk() const { return !m_message.has_value(); }
-    explicit operator bool() const { return isOk(); }
+    bool ok() const { return !m_message.has_value(); }
+    explicit operator bool() const { return ok(); }
     // The GBK message text; empty for a success.
     const std::string& message() const
     {
@@ -22,7 +22,6 @@ public:
     }
 
 private:
-    Status() = default;
     explicit Status(std::string message) : m_message(std::move(message)) {}
     std::optional<std::string> m_message;
 };
@@ -30,11 +29,11 @@ private:
 template <typename T>
 class Result {
 public:
-    Result(T value) : m_value(std::move(value)), m_status(Status::ok()) {}
+    Result(T value) : m_value(std::move(value)) {}
     Result(Status failure) : m_status(std::move(failure)) {}
 
-    bool isOk() const { return m_status.isOk(); }
-    explicit operator bool() const { return isOk(); }
+    bool ok() const { return m_status.ok(); }
+    explicit operator bool() const { return ok(); }
     const Status& status() const { return m_status; }
     const T& value() const { return *m_value; }
     T& value() { return *m_value; }

@@ -1,8 +1,8 @@
 #include "text/DecodeActions.h"
 
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 #include "text/UrlCoding.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -46,7 +46,7 @@ std::string withCrLf(std::string_view lfJoined)
 
 Result<std::string> urlToChinese(std::string_view input)
 {
-    Result<std::string> decoded = UrlDecode(input);
+    Result<std::string> decoded = urlDecode(input);
     if (decoded) {
         std::string& text = decoded.value();
         text.resize(std::min(text.size(), text.find('\0')));
@@ -56,15 +56,15 @@ Result<std::string> urlToChinese(std::string_view input)
 
 Result<std::string> utf8ToGb(std::string_view input)
 {
-    Result<std::string> decoded = UrlDecode(input);
+    Result<std::string> decoded = urlDecode(input);
     if (!decoded)
         return decoded;
-    return Utf8ToCodePage(decoded.value());
+    return utf8ToCodePage(decoded.value());
 }
 
 std::vector<std::string> distinctPhrases(std::string_view input)
 {
-    const std::string phrases = SplitPhrases(input);
+    const std::string phrases = splitPhrases(input);
     std::vector<std::string> distinct;
     std::unordered_set<std::string_view> seen;
     for (std::string_view line : splitLines(phrases))

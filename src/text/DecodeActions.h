@@ -14,13 +14,13 @@ namespace quill {
 // never part of a GBK double-byte character.
 std::string withCrLf(std::string_view lfJoined);
 
-// "URL转汉字": UrlDecode of `input`, up to a decoded NUL, which ends the appended text.
+// "URL转汉字": urlDecode of `input`, up to a decoded NUL, which ends the appended text.
 Result<std::string> urlToChinese(std::string_view input);
 
-// "UTF8码转GB": UrlDecode of `input`, then Utf8ToCodePage.
+// "UTF8码转GB": urlDecode of `input`, then utf8ToCodePage.
 Result<std::string> utf8ToGb(std::string_view input);
 
-// "分词": the lines of SplitPhrases(`input`) without repeats, each line kept where it first occurs.
+// "分词": the lines of splitPhrases(`input`) without repeats, each line kept where it first occurs.
 // Lines end at CR, LF or CR LF and are compared exactly; a final line break adds no empty line.
 std::vector<std::string> distinctPhrases(std::string_view input);
 

@@ -1,7 +1,7 @@
 #include "text/DecodePage.h"
 
-#include "shell/ErrorBoxDialog.h"
-#include "shell/QtGbk.h"
+#include "qt/ErrorBoxDialog.h"
+#include "qt/QtGbk.h"
 #include "text/DecodeActions.h"
 
 #include <QHBoxLayout>

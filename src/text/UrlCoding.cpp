@@ -47,7 +47,7 @@ std::u16string looseUtf8ToUnits(std::string_view bytes)
 
 } // namespace
 
-Result<std::string> UrlDecode(std::string_view text)
+Result<std::string> urlDecode(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -61,13 +61,13 @@ Result<std::string> UrlDecode(std::string_view text)
             out += '%';
             ++i;
         } else if (text.size() - i < 3) {
-            return Status::error("Error decoding URL style (%XX) encoded string at position " +
+            return Status::failure("Error decoding URL style (%XX) encoded string at position " +
                                  std::to_string(i + 1));
         } else {
             const int high = hexValue(text[i + 1]);
             const int low = hexValue(text[i + 2]);
             if (high < 0 || low < 0)
-                return Status::error("Invalid URL encoded character (" + std::string(text.substr(i, 3)) +
+                return Status::failure("Invalid URL encoded character (" + std::string(text.substr(i, 3)) +
                                      ") at position " + std::to_string(i + 1));
             out += static_cast<char>(high * 16 + low);
             i += 2;
@@ -76,12 +76,12 @@ Result<std::string> UrlDecode(std::string_view text)
     return out;
 }
 
-std::string Utf8ToCodePage(std::string_view bytes)
+std::string utf8ToCodePage(std::string_view bytes)
 {
     return utf16ToGbkComposed(looseUtf8ToUnits(bytes));
 }
 
-std::string UrlEncode(std::string_view text)
+std::string urlEncode(std::string_view text)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;

@@ -16,10 +16,10 @@ ItemState downloadItem(const std::string& folder, std::string_view name, const s
     if (fileName.empty())
         return ItemState::Failed;
     const std::string path = joinPath(folder, fileName);
-    if (!FetchToFile(url, path, events))
+    if (!fetchToFile(url, path, events))
         return ItemState::Failed;
     if (fileName != kPackageName) {
-        UnpackPackage(folder, fileName);
+        unpackPackage(folder, fileName);
         std::remove(path.c_str());
     }
     return ItemState::Done;

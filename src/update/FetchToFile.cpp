@@ -13,7 +13,7 @@ HttpOptions updaterHttpOptions()
     return options;
 }
 
-bool FetchToFile(const std::string& url, const std::string& path, const TransferEvents& events)
+bool fetchToFile(const std::string& url, const std::string& path, const TransferEvents& events)
 {
     HttpOptions options = updaterHttpOptions();
     bool begun = false;
@@ -29,7 +29,7 @@ bool FetchToFile(const std::string& url, const std::string& path, const Transfer
         if (events.advance)
             events.advance(position);
     };
-    const bool fetched = HttpClient(std::move(options)).getToFile(url, path).isOk();
+    const bool fetched = HttpClient(std::move(options)).getToFile(url, path).ok();
     if (events.end)
         events.end();
     return fetched;

@@ -24,6 +24,6 @@ HttpOptions updaterHttpOptions();
 // GET of `url` into `path`. The body goes to a temporary file beside `path` that replaces it only
 // when complete, so a failed transfer leaves an existing file untouched. False on a failed
 // connection, an error status or a failed write.
-bool FetchToFile(const std::string& url, const std::string& path, const TransferEvents& events);
+bool fetchToFile(const std::string& url, const std::string& path, const TransferEvents& events);
 
 } // namespace quill

@@ -43,7 +43,7 @@ Status startCleanupShell(const std::string& folder)
     const std::string dir = folder;
     const pid_t child = fork();
     if (child < 0)
-        return Status::error("Unable to start the clean-up: " + fileErrorText(errno));
+        return Status::failure("Unable to start the clean-up: " + fileErrorText(errno));
     if (child == 0) {
         setsid();
         if (fork() != 0)
@@ -65,7 +65,7 @@ Status startCleanupShell(const std::string& folder)
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    return Status::ok();
+    return Status();
 }
 
 } // namespace
@@ -81,7 +81,7 @@ std::string cleanupBatchText()
            "exit\r\n";
 }
 
-Status WriteCleanupBatch(const std::string& folder)
+Status writeCleanupBatch(const std::string& folder)
 {
     ReplacementFile batch(joinPath(folder, kCleanupBatchName));
     batch.write(cleanupBatchText());
@@ -102,7 +102,7 @@ ReplaceOutcome replaceExecutable(const std::string& folder, const std::string& e
     if (std::rename(running.c_str(), oldExecutable.c_str()) != 0)
         return ReplaceOutcome::RenameFailed;
     std::remove(newExecutable.c_str());
-    UnpackPackage(folder, std::string(kPackageName));
+    unpackPackage(folder, std::string(kPackageName));
     std::remove(package.c_str());
     // Without a new executable, or without the clean-up, the program would end with no
     // executable under its own name.
@@ -110,7 +110,7 @@ ReplaceOutcome replaceExecutable(const std::string& folder, const std::string& e
         std::rename(oldExecutable.c_str(), running.c_str());
         return ReplaceOutcome::PackageBroken;
     }
-    if (!WriteCleanupBatch(folder)) {
+    if (!writeCleanupBatch(folder)) {
         std::rename(oldExecutable.c_str(), running.c_str());
         return ReplaceOutcome::CleanupFailed;
     }

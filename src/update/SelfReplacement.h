@@ -28,7 +28,7 @@ std::string cleanupBatchText();
 // Writes the batch into `folder` and starts the clean-up beside it: a detached shell at the lowest
 // priority, in `folder`, that deletes the old executable until it is gone, starts the new one and
 // deletes the batch.
-Status WriteCleanupBatch(const std::string& folder);
+Status writeCleanupBatch(const std::string& folder);
 
 // Moves `executableName` in `folder` aside, unpacks the package over it and starts the clean-up.
 // Any earlier leftover of the old executable is deleted first.

@@ -34,12 +34,12 @@ bool extractEntry(zip_t* archive, zip_uint64_t index, const std::string& path)
         if (!file.write(std::string_view(buffer, static_cast<size_t>(got))))
             return false;
     }
-    return file.commit().isOk();
+    return file.commit().ok();
 }
 
 } // namespace
 
-bool UnpackPackage(const std::string& folder, const std::string& fileName)
+bool unpackPackage(const std::string& folder, const std::string& fileName)
 {
     int error = 0;
     std::unique_ptr<zip_t, ArchiveCloser> archive(

@@ -10,6 +10,6 @@ namespace quill {
 // "." or ".." are passed over, so nothing lands outside `folder`. Each file appears whole or not
 // at all. The first failure (missing file, not an archive, damaged entry, failed write) ends the
 // unpacking; the caller ignores it, so this only says whether every entry was written.
-bool UnpackPackage(const std::string& folder, const std::string& fileName);
+bool unpackPackage(const std::string& folder, const std::string& fileName);
 
 } // namespace quill

@@ -1,7 +1,7 @@
 #include "update/UpdateManifest.h"
 
 #include "platform/IniFile.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <charconv>
 #include <ctime>

@@ -2,7 +2,7 @@
 
 #include "platform/Hosts.h"
 #include "platform/HttpClient.h"
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 #include <pugixml.hpp>
 
@@ -66,7 +66,7 @@ VersionCheckWorker::VersionCheckWorker(std::string url, bool hideAdvert)
         options.timeout = std::chrono::seconds(30);
         options.stop = &m_stop;
         const HttpResponse response = HttpClient(options).get(url);
-        m_latest = response.isOk() ? parseVersionDocument(response.body) : kVersionUnknown;
+        m_latest = response.ok() ? parseVersionDocument(response.body) : kVersionUnknown;
     });
 }
 

@@ -35,7 +35,7 @@ public:
     VersionCheckWorker(const VersionCheckWorker&) = delete;
     VersionCheckWorker& operator=(const VersionCheckWorker&) = delete;
 
-    double LatestVersion() const { return m_latest.load(); }
+    double latestVersion() const { return m_latest.load(); }
 
 private:
     std::atomic<bool> m_stop{false};

@@ -1,6 +1,6 @@
 #include "webtools/ClientSocket.h"
 
-#include "text/GbkText.h"
+#include "platform/GbkText.h"
 
 namespace quill {
 namespace {
@@ -33,21 +33,21 @@ std::string connectErrorText(ConnectFailure failure, const std::string& systemTe
 Status ClientSocket::setHost(const std::string& host)
 {
     if (upperAscii(host) == upperAscii(m_host))
-        return Status::ok();
+        return Status();
     if (m_active)
-        return Status::error(kActiveError);
+        return Status::failure(kActiveError);
     m_host = host;
-    return Status::ok();
+    return Status();
 }
 
 Status ClientSocket::setPort(int port)
 {
     if (port == m_port)
-        return Status::ok();
+        return Status();
     if (m_active)
-        return Status::error(kActiveError);
+        return Status::failure(kActiveError);
     m_port = port;
-    return Status::ok();
+    return Status();
 }
 
 void ClientSocket::open()

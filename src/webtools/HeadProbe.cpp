@@ -31,7 +31,7 @@ HeadAddress splitHeadAddress(std::string siteBox)
     return address;
 }
 
-bool IsAllDigits(std::string_view text)
+bool isAllDigits(std::string_view text)
 {
     for (char c : text)
         if (c < '0' || c > '9')
@@ -41,7 +41,7 @@ bool IsAllDigits(std::string_view text)
 
 Result<std::optional<int>> headPort(const std::string& portText)
 {
-    if (!IsAllDigits(portText))
+    if (!isAllDigits(portText))
         return std::optional<int>();
     long long value = 0;
     for (char c : portText) {
@@ -50,11 +50,11 @@ Result<std::optional<int>> headPort(const std::string& portText)
             break;
     }
     if (portText.empty() || value > INT_MAX)
-        return Status::error("'" + portText + "' is not a valid integer value");
+        return Status::failure("'" + portText + "' is not a valid integer value");
     return std::optional<int>(static_cast<int>(value));
 }
 
-std::string HeadRequest(const std::string& path, const std::string& host)
+std::string headRequest(const std::string& path, const std::string& host)
 {
     return "HEAD " + path + " HTTP/1.1\r\n"
            "Host: " + host + "\r\n"
@@ -98,16 +98,16 @@ Status HeadProbe::click(const std::string& siteBox)
     m_appendLine(gbk("域名: ") + address.host);
     m_appendLine("URL: " + address.path);
     m_appendLine(gbk("端口: ") + address.portText);
-    const std::string request = HeadRequest(address.path, address.host);
+    const std::string request = headRequest(address.path, address.host);
 
     m_failure.reset();
     m_socket.open();
     m_wait([this] { return m_connected || m_failure || !m_socket.active(); });
     if (m_failure)
-        return Status::error(*m_failure);
+        return Status::failure(*m_failure);
     if (m_connected)
         m_socket.send(request);
-    return Status::ok();
+    return Status();
 }
 
 void HeadProbe::readHandler()

@@ -22,14 +22,14 @@ struct HeadAddress {
 HeadAddress splitHeadAddress(std::string siteBox);
 
 // True when every byte is a decimal digit; the empty text is all digits.
-bool IsAllDigits(std::string_view text);
+bool isAllDigits(std::string_view text);
 
 // The port the socket gets for `portText`: nothing when it is not all digits (the socket keeps
 // its port), an invalid-integer error when it is empty or too large for an integer.
 Result<std::optional<int>> headPort(const std::string& portText);
 
 // The request's eight CR LF lines; the Host line never carries a port.
-std::string HeadRequest(const std::string& path, const std::string& host);
+std::string headRequest(const std::string& path, const std::string& host);
 
 class HeadProbe {
 public:

@@ -1,8 +1,8 @@
 #include "webtools/IndexQueries.h"
 
 #include "platform/CodePage.h"
-#include "text/GbkText.h"
-#include "text/htmlTagValues.h"
+#include "platform/GbkText.h"
+#include "text/HtmlText.h"
 
 namespace quill {
 
@@ -36,7 +36,7 @@ std::string indexSiteText(const std::string& siteBox)
 
 std::string indexLine(const IndexQuery& query, const std::string& answer)
 {
-    return query.label + TextBetween(answer, query.startMarker, query.endMarker) + query.unit;
+    return query.label + textBetween(answer, query.startMarker, query.endMarker) + query.unit;
 }
 
 void runIndexQueries(const IndexRun& run, const std::function<std::string(const std::string& url)>& fetch,

@@ -2,8 +2,8 @@
 
 #include "platform/CodePage.h"
 #include "platform/Hosts.h"
-#include "text/GbkText.h"
-#include "text/htmlTagValues.h"
+#include "platform/GbkText.h"
+#include "text/HtmlText.h"
 
 #include <algorithm>
 
@@ -21,7 +21,7 @@ std::string ipLocationText(const std::string& page)
     static const std::string start = gbk("class=\"ul1\"><li>本站主数据");
     static const std::string reference = gbk("</li><li>参考数据");
     static const std::string shown = gbk("  |参考");
-    const std::string piece = TextBetween(page, start, "</li></ul></td>");
+    const std::string piece = textBetween(page, start, "</li></ul></td>");
     return gbk("来源") + replaceAllIgnoreCase(piece, reference, shown);
 }
 

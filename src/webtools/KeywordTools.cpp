@@ -3,7 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/Hosts.h"
 #include "text/UrlCoding.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 #include "webtools/PageTools.h"
 
 namespace quill {
@@ -19,7 +19,7 @@ std::string suggestionHost() { return hostFromEnvironment("QUILLMARK_SUGGESTION_
 
 std::string suggestionUrl(const std::string& host, const std::string& keyword)
 {
-    return "http://" + host + "/su?wd=" + UrlEncode(gbkToUtf8(keyword));
+    return "http://" + host + "/su?wd=" + urlEncode(gbkToUtf8(keyword));
 }
 
 HttpOptions suggestionOptions(const std::string& host)
@@ -32,7 +32,7 @@ HttpOptions suggestionOptions(const std::string& host)
 
 std::string suggestionLines(const std::string& answer)
 {
-    std::string list = TextBetween(answer, "[", "]");
+    std::string list = textBetween(answer, "[", "]");
     std::erase(list, '"');
     std::string lines;
     for (char c : list) {
@@ -46,26 +46,26 @@ std::string suggestionLines(const std::string& answer)
 
 std::string relatedSearchUrl(const std::string& host, const std::string& keyword)
 {
-    return "http://" + host + "/baidu?wd=" + UrlEncode(keyword);
+    return "http://" + host + "/baidu?wd=" + urlEncode(keyword);
 }
 
 std::string relatedSearchLines(const std::string& page)
 {
     static const std::string start = gbk("相关搜索</td>");
-    return SplitPhrases(HtmlToText(TextBetween(page, start, "<form name=\"f2\"")));
+    return splitPhrases(htmlToText(textBetween(page, start, "<form name=\"f2\"")));
 }
 
-std::optional<std::string> KeywordSuggestions(const std::string& keyword)
+std::optional<std::string> keywordSuggestions(const std::string& keyword)
 {
     const std::string host = suggestionHost();
     HttpClient client(suggestionOptions(host));
     HttpResponse response = client.get(suggestionUrl(host, keyword));
-    if (!response.isOk())
+    if (!response.ok())
         return std::nullopt;
     return suggestionLines(response.body);
 }
 
-std::optional<std::string> RelatedSearches(const std::string& keyword)
+std::optional<std::string> relatedSearches(const std::string& keyword)
 {
     std::optional<std::string> page = fetchForTool(WebTool::RelatedSearches, relatedSearchUrl(baiduSearchHost(), keyword));
     if (!page)

@@ -24,7 +24,7 @@ std::string relatedSearchUrl(const std::string& host, const std::string& keyword
 std::string relatedSearchLines(const std::string& page);
 
 // The value each button appends; nothing when the request fails.
-std::optional<std::string> KeywordSuggestions(const std::string& keyword);
-std::optional<std::string> RelatedSearches(const std::string& keyword);
+std::optional<std::string> keywordSuggestions(const std::string& keyword);
+std::optional<std::string> relatedSearches(const std::string& keyword);
 
 } // namespace quill

@@ -1,6 +1,6 @@
 #include "webtools/PageTools.h"
 
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 
 namespace quill {
 
@@ -17,17 +17,17 @@ std::optional<std::string> fetchForTool(WebTool tool, const std::string& url)
 {
     HttpClient client(requestOptions(tool));
     HttpResponse response = client.get(url);
-    if (!response.isOk())
+    if (!response.ok())
         return std::nullopt;
     return std::move(response.body);
 }
 
-std::optional<std::string> PagePlainText(const std::string& siteBox)
+std::optional<std::string> pagePlainText(const std::string& siteBox)
 {
     std::optional<std::string> body = fetchForTool(WebTool::PlainText, pageAddress(siteBox));
     if (!body)
         return std::nullopt;
-    return HtmlToText(*body);
+    return htmlToText(*body);
 }
 
 } // namespace quill

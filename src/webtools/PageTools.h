@@ -17,7 +17,7 @@ std::string pageAddress(const std::string& siteBox);
 // (unreachable, timed out, an error status).
 std::optional<std::string> fetchForTool(WebTool tool, const std::string& url);
 
-// "纯文本": the page of the site box as HtmlToText gives it; nothing when the fetch fails.
-std::optional<std::string> PagePlainText(const std::string& siteBox);
+// "纯文本": the page of the site box as htmlToText gives it; nothing when the fetch fails.
+std::optional<std::string> pagePlainText(const std::string& siteBox);
 
 } // namespace quill

@@ -1,6 +1,6 @@
 #include "webtools/QtClientSocket.h"
 
-#include "shell/QtGbk.h"
+#include "qt/QtGbk.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -56,7 +56,7 @@ Status saveList(const pugi::xml_document& document, const std::string& path)
 
 } // namespace
 
-SiteListLoad LoadSiteList(const std::string& path)
+SiteListLoad loadSiteList(const std::string& path)
 {
     SiteListLoad load;
     pugi::xml_document document;
@@ -86,8 +86,8 @@ SiteListChange saveSiteAddress(const std::string& path, const std::string& addre
         }
     }
     root.append_child("url").append_child(pugi::node_pcdata).set_value(gbkToUtf8(address).c_str());
-    change.error = saveList(document, path);
-    if (!change.error)
+    change.status = saveList(document, path);
+    if (!change.status)
         return change;
     change.message = gbk("地址保存成功:  ") + address;
     change.dropDown.push_back(address);
@@ -118,8 +118,8 @@ SiteListChange deleteSiteAddress(const std::string& path, const std::string& add
         return change;
     }
     root.remove_child(first);
-    change.error = saveList(document, path);
-    if (!change.error) {
+    change.status = saveList(document, path);
+    if (!change.status) {
         change.dropDown = std::move(all); // the file still holds the address
         return change;
     }

@@ -15,14 +15,14 @@ inline constexpr const char* kSiteListFile = "test.xml";
 struct SiteListLoad {
     std::vector<std::string> urls; // texts of the root's "url" children, in file order
     bool wasRead = false;          // the file existed and parsed
-    Status written = Status::ok(); // writing the empty list in its place, when it had to
+    Status written; // writing the empty list in its place, when it had to
 };
 
 // Reads the list, or writes an empty one in place of a missing or unreadable file.
-SiteListLoad LoadSiteList(const std::string& path);
+SiteListLoad loadSiteList(const std::string& path);
 
 struct SiteListChange {
-    Status error = Status::ok();        // the file could not be written; nothing else applies
+    Status status; // the file could not be written; nothing else applies
     std::optional<std::string> message; // the results line, when there is one
     std::vector<std::string> dropDown;  // "保存": the item to append; "删除": the whole new list
 };

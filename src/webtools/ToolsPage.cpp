@@ -1,9 +1,9 @@
 #include "webtools/ToolsPage.h"
 
 #include "html/PageWalks.h"
-#include "html/TUIHTMLParser.h"
-#include "shell/ErrorBoxDialog.h"
-#include "shell/QtGbk.h"
+#include "html/PageParser.h"
+#include "qt/ErrorBoxDialog.h"
+#include "qt/QtGbk.h"
 #include "webtools/HeadProbe.h"
 #include "webtools/IndexQueries.h"
 #include "webtools/KeywordTools.h"
@@ -61,7 +61,7 @@ QStringList fromGbkList(const std::vector<std::string>& texts)
 
 } // namespace
 
-ToolsPage::ToolsPage(Options options, TUIHTMLParser& UIHTMLParser1, QWidget* parent)
+ToolsPage::ToolsPage(Options options, PageParser& UIHTMLParser1, QWidget* parent)
     : QWidget(parent), m_options(std::move(options)), m_parser(UIHTMLParser1)
 {
     if (m_options.siteListPath.empty())
@@ -170,7 +170,7 @@ void ToolsPage::Button6Click()
     run.baiduHost = baiduSearchHost();
     run.googleHost = googleSearchHost();
     runIndexQueries(
-        run, [](const std::string& url) { return FetchPage(url); },
+        run, [](const std::string& url) { return fetchPage(url); },
         [this](const std::string& line) {
             appendLine(line);
             // Shows each line as it comes; clicks wait until the queries are done.
@@ -184,9 +184,9 @@ void ToolsPage::Button8Click()
         showErrorBox(this, done.message());
 }
 
-void ToolsPage::Button7Click() { parseAndList(&PageHeaderLines); }
+void ToolsPage::Button7Click() { parseAndList(&pageHeaderLines); }
 
-void ToolsPage::Button14Click() { parseAndList(&PageLinkLines); }
+void ToolsPage::Button14Click() { parseAndList(&pageLinkLines); }
 
 void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page))
 {
@@ -198,7 +198,7 @@ void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& 
     if (!body)
         return;
     m_parsing = true;
-    m_parser.ParseText(std::move(*body));
+    m_parser.parseText(std::move(*body));
     waitForParser();
     for (const std::string& line : walk(m_parser.page()))
         appendLine(line);
@@ -208,13 +208,13 @@ void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& 
 
 void ToolsPage::waitForParser()
 {
-    if (m_parser.ParseState() == ParserState::Idle)
+    if (m_parser.parseState() == ParserState::Idle)
         return;
     // The parse ends on its own thread without posting anything, so the state is polled.
     QEventLoop loop;
     QTimer poll;
     connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        if (m_parser.ParseState() == ParserState::Idle)
+        if (m_parser.parseState() == ParserState::Idle)
             loop.quit();
     });
     poll.start(5);
@@ -223,19 +223,19 @@ void ToolsPage::waitForParser()
 
 void ToolsPage::Button16Click()
 {
-    if (std::optional<std::string> text = PagePlainText(toGbk(ComboBox1->currentText())))
+    if (std::optional<std::string> text = pagePlainText(toGbk(ComboBox1->currentText())))
         appendLine(*text);
 }
 
 void ToolsPage::Button17Click()
 {
-    if (std::optional<std::string> lines = KeywordSuggestions(toGbk(Edit1->text())))
+    if (std::optional<std::string> lines = keywordSuggestions(toGbk(Edit1->text())))
         appendLine(*lines);
 }
 
 void ToolsPage::Button20Click()
 {
-    if (std::optional<std::string> lines = RelatedSearches(toGbk(Edit1->text())))
+    if (std::optional<std::string> lines = relatedSearches(toGbk(Edit1->text())))
         appendLine(*lines);
 }
 
@@ -247,9 +247,9 @@ void ToolsPage::setDropDown(const QStringList& items)
     ComboBox1->setEditText(typed);
 }
 
-bool ToolsPage::LoadSiteList()
+bool ToolsPage::loadSiteList()
 {
-    const SiteListLoad load = quill::LoadSiteList(m_options.siteListPath);
+    const SiteListLoad load = quill::loadSiteList(m_options.siteListPath);
     if (!load.written)
         showErrorBox(this, load.written.message());
     setDropDown(fromGbkList(load.urls));
@@ -259,8 +259,8 @@ bool ToolsPage::LoadSiteList()
 void ToolsPage::Button12Click()
 {
     const SiteListChange change = saveSiteAddress(m_options.siteListPath, toGbk(ComboBox1->currentText()));
-    if (!change.error) {
-        showErrorBox(this, change.error.message());
+    if (!change.status) {
+        showErrorBox(this, change.status.message());
         return;
     }
     if (change.message)
@@ -276,8 +276,8 @@ void ToolsPage::Button13Click()
 {
     const SiteListChange change = deleteSiteAddress(m_options.siteListPath, toGbk(ComboBox1->currentText()));
     setDropDown(fromGbkList(change.dropDown));
-    if (!change.error) {
-        showErrorBox(this, change.error.message());
+    if (!change.status) {
+        showErrorBox(this, change.status.message());
         return;
     }
     if (change.message)

@@ -19,7 +19,7 @@ namespace quill {
 class HeadProbe;
 class ParsedPage;
 class QtClientSocket;
-class TUIHTMLParser;
+class PageParser;
 
 class ToolsPage : public QWidget {
     Q_OBJECT
@@ -29,7 +29,7 @@ public:
     };
 
     // "HEAD 分析" and "所有链接" parse pages with the window's parser.
-    ToolsPage(Options options, TUIHTMLParser& UIHTMLParser1, QWidget* parent = nullptr);
+    ToolsPage(Options options, PageParser& UIHTMLParser1, QWidget* parent = nullptr);
     ~ToolsPage() override;
 
     QFrame* Panel2;
@@ -57,7 +57,7 @@ public:
 
     // Fills the drop-down from the saved site list, creating the file when it is missing or
     // unreadable; true when it existed and was read.
-    bool LoadSiteList();
+    bool loadSiteList();
     // Appends GBK text to the results area as lines.
     void appendLine(const std::string& gbk);
 
@@ -83,7 +83,7 @@ private:
     void setDropDown(const QStringList& items);
 
     Options m_options;
-    TUIHTMLParser& m_parser;
+    PageParser& m_parser;
     bool m_parsing = false; // "HEAD 分析" or "所有链接" waits for its parse
     std::unique_ptr<HeadProbe> m_headProbe;
 };

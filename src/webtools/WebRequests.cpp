@@ -8,7 +8,7 @@ std::string baiduSearchHost() { return hostFromEnvironment("QUILLMARK_BAIDU_HOST
 
 std::string googleSearchHost() { return hostFromEnvironment("QUILLMARK_GOOGLE_HOST", "www.google.com.hk"); }
 
-std::string ToolUserAgent() { return "Mozilla/4.0 " + makerHost(); }
+std::string toolUserAgent() { return "Mozilla/4.0 " + makerHost(); }
 
 const char* const BrowserUserAgent =
     "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; TencentTraveler 4.0; .NET CLR 1.1.4322; "
@@ -22,7 +22,7 @@ HttpOptions requestOptions(WebTool tool)
     case WebTool::PageHeadAndLinks:
         options.followRedirects = true;
         options.timeout = kToolTimeout;
-        options.userAgent = ToolUserAgent();
+        options.userAgent = toolUserAgent();
         break;
     case WebTool::PlainText:
     case WebTool::RelatedSearches:
@@ -41,13 +41,13 @@ HttpOptions requestOptions(WebTool tool)
     return options;
 }
 
-std::string FetchPage(const std::string& url, std::chrono::milliseconds timeout)
+std::string fetchPage(const std::string& url, std::chrono::milliseconds timeout)
 {
     HttpOptions options = requestOptions(WebTool::FetchPage);
     options.timeout = timeout;
     HttpClient client(std::move(options));
     HttpResponse response = client.get(url);
-    if (response.statusCode == 200 && response.isOk())
+    if (response.statusCode == 200 && response.ok())
         return std::move(response.body);
     if (response.statusCode == 304)
         return "location=" + response.location;

@@ -18,7 +18,7 @@ std::string baiduSearchHost();
 std::string googleSearchHost();
 
 // "Mozilla/4.0 " and the maker's site as a bare host name.
-std::string ToolUserAgent();
+std::string toolUserAgent();
 extern const char* const BrowserUserAgent;
 
 enum class WebTool {
@@ -34,6 +34,6 @@ HttpOptions requestOptions(WebTool tool);
 
 // GET of `url` with the FetchPage settings: the body for a 200, "location=" and the Location
 // header for a 304, and the empty text for anything else. Never fails.
-std::string FetchPage(const std::string& url, std::chrono::milliseconds timeout = kToolTimeout);
+std::string fetchPage(const std::string& url, std::chrono::milliseconds timeout = kToolTimeout);
 
 } // namespace quill

@@ -2,7 +2,7 @@
 #include "support/TempFolder.h"
 #include "text/DecodeActions.h"
 #include "text/UrlCoding.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -48,11 +48,11 @@ TEST(TextCommand, rawOutputIsTheCoreResult)
     const Case cases[] = {
         {"urldecode --raw", "%C4%E3+%00tail", urlToChinese("%C4%E3+%00tail").value()},
         {"--raw utf8-to-gb", "%E4%BD%A0%C4%E3", utf8ToGb("%E4%BD%A0%C4%E3").value()},
-        {"urlencode --raw", kPage, UrlEncode(kPage)},
-        {"html-to-text --raw", kPage, HtmlToText(kPage)},
-        {"split-phrases --raw", kPage, SplitPhrases(kPage)},
+        {"urlencode --raw", kPage, urlEncode(kPage)},
+        {"html-to-text --raw", kPage, htmlToText(kPage)},
+        {"split-phrases --raw", kPage, splitPhrases(kPage)},
         {"phrases --raw", "a b a\r\nc", "a\r\nb\r\nc"},
-        {"between '" + gbk("首页") + "' '</p>' --raw", kPage, TextBetween(kPage, gbk("首页"), "</p>")},
+        {"between '" + gbk("首页") + "' '</p>' --raw", kPage, textBetween(kPage, gbk("首页"), "</p>")},
         {"html-to-text --raw", "", "\r\n"},
     };
     for (const Case& c : cases) {

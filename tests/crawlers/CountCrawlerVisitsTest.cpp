@@ -15,7 +15,7 @@ namespace {
 std::optional<CrawlerFileStats> count(const std::string& path)
 {
     const std::atomic<bool> never{false};
-    return CountCrawlerVisits(path, never);
+    return countCrawlerVisits(path, never);
 }
 
 template <size_t N>
@@ -96,5 +96,5 @@ TEST(CountCrawlerVisits, anAbandonedCountGivesNoRow)
     TempFolder folder;
     const std::string path = folder.write("big.log", std::string(3'000'000, 'x'));
     const std::atomic<bool> abandon{true};
-    EXPECT_FALSE(CountCrawlerVisits(path, abandon));
+    EXPECT_FALSE(countCrawlerVisits(path, abandon));
 }

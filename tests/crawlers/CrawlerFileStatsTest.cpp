@@ -55,5 +55,5 @@ TEST(CrawlerFileStats, eachCountColumnCountsTheTableRowNamingIt)
     // Rows by token: Googlebot, Baiduspider, Yahoo, Sogou, Sosospider+, YoudaoBot, ..., msnbot.
     const int indexOfRow[kCrawlerRowCount] = {1, 0, 4, 5, 2, 3, -1, -1, -1, 6, -1, -1, -1};
     for (int row = 1; row <= kCrawlerRowCount; ++row)
-        EXPECT_EQ(statisticsCountIndex(row), indexOfRow[row - 1]) << CrawlerTable()[row - 1].token;
+        EXPECT_EQ(statisticsCountIndex(row), indexOfRow[row - 1]) << crawlerTable()[row - 1].token;
 }

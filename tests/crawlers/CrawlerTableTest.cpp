@@ -17,7 +17,7 @@ struct NamedLine {
 
 TEST(CrawlerTable, identifiesTheFirstMatchingRowOfTheWholeLine)
 {
-    const std::string cuil = CrawlerTable()[8].displayName;
+    const std::string cuil = crawlerTable()[8].displayName;
     const NamedLine cases[] = {
         // no token
         {"", ""},
@@ -50,8 +50,8 @@ TEST(CrawlerTable, identifiesTheFirstMatchingRowOfTheWholeLine)
         {"- \x81Googlebot Yahoo", "雅虎"},
     };
     for (const NamedLine& c : cases)
-        EXPECT_EQ(IdentifyCrawler(c.line), gbk(c.name)) << c.line;
-    EXPECT_EQ(IdentifyCrawler("- Twiceler-0.9"), cuil);
+        EXPECT_EQ(crawlerNameOf(c.line), gbk(c.name)) << c.line;
+    EXPECT_EQ(crawlerNameOf("- Twiceler-0.9"), cuil);
 }
 
 TEST(CrawlerTable, statisticsTryOnlyTheSevenCountedRows)

@@ -74,9 +74,9 @@ private:
         switch (pick(0, 9)) {
         case 0:
         case 1:
-            return anyCase(CrawlerTable()[pick(0, kCrawlerRowCount - 1)].token);
+            return anyCase(crawlerTable()[pick(0, kCrawlerRowCount - 1)].token);
         case 2:
-            return std::string(1, static_cast<char>(pick(0x81, 0xFE))) + anyCase(CrawlerTable()[pick(0, 9)].token);
+            return std::string(1, static_cast<char>(pick(0x81, 0xFE))) + anyCase(crawlerTable()[pick(0, 9)].token);
         case 3:
         case 4:
             return gbkChar();
@@ -105,7 +105,7 @@ TEST(CrawlerVisitCounter, equalsThePlainDefinitionOnGeneratedLines)
     // Read from a file, the text is cut into blocks after line ends.
     TempFolder folder;
     const std::atomic<bool> never{false};
-    auto stats = CountCrawlerVisits(folder.write("generated.log", all), never);
+    auto stats = countCrawlerVisits(folder.write("generated.log", all), never);
     ASSERT_TRUE(stats && stats->counts);
     EXPECT_EQ(*stats->counts, plainCounts(all));
 }

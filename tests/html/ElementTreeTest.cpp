@@ -69,45 +69,45 @@ TEST(ElementTree, recordsPositionsAndRawText)
     auto page = parseNow("<a href=x>y</a><pre id=p>\nz</pre><!-- c -->");
     const auto& elements = page->elements();
     ASSERT_EQ(elements.size(), 4u);
-    const TUITagElement& a = elements[0];
+    const Element& a = elements[0];
     EXPECT_EQ(a.rawText, "<a href=x>");
     EXPECT_TRUE(a.Closed);
     EXPECT_EQ(a.start, 1u);
     EXPECT_EQ(a.end, 15u);
     EXPECT_EQ(a.contentStart, 11u);
     EXPECT_EQ(a.contentEnd, 11u);
-    const TUITagElement& pre = elements[1];
+    const Element& pre = elements[1];
     EXPECT_EQ(pre.rawText, "<pre id=p>");
     EXPECT_EQ(pre.start, 16u);
     EXPECT_EQ(pre.contentStart, 26u);
     EXPECT_EQ(pre.contentEnd, 27u);
     EXPECT_EQ(pre.end, 33u);
-    const TUITagElement& comment = elements[2];
+    const Element& comment = elements[2];
     EXPECT_EQ(comment.name, "!--");
     EXPECT_EQ(comment.rawText, "<!-- c -->");
     EXPECT_EQ(comment.start, 34u);
     EXPECT_EQ(comment.end, 44u);
-    const TUITagElement& sentinel = elements[3];
+    const Element& sentinel = elements[3];
     EXPECT_EQ(sentinel.name, "@DOCUMENT");
     EXPECT_EQ(sentinel.start, page->document().size() + 1);
-    EXPECT_EQ(Attributes(a), std::vector<std::string>{"href=x"});
+    EXPECT_EQ(attributes(a), std::vector<std::string>{"href=x"});
 }
 
 TEST(ElementTree, nodesWalkWithFirstAndNext)
 {
     auto page = parseNow("<ul><li>a<li>b<li>c</ul>");
-    const TTreeListNode* list = page->root().First();
+    const ElementNode* list = page->root().first();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->name(), "UL");
     EXPECT_EQ(list->parent(), &page->root());
     EXPECT_EQ(list->owner(), &page->nodes());
     std::string names;
-    for (const TTreeListNode* item = list->First(); item; item = list->Next())
-        names += std::string(page->InnerText(*item));
+    for (const ElementNode* item = list->first(); item; item = list->next())
+        names += std::string(page->innerText(*item));
     EXPECT_EQ(names, "abc");
-    EXPECT_EQ(list->First()->name(), "LI");
-    EXPECT_EQ(page->root().Next()->name(), "@DOCUMENT");
-    EXPECT_EQ(page->root().Next(), nullptr);
+    EXPECT_EQ(list->first()->name(), "LI");
+    EXPECT_EQ(page->root().next()->name(), "@DOCUMENT");
+    EXPECT_EQ(page->root().next(), nullptr);
     EXPECT_EQ(page->root().name(), "TopParent");
     EXPECT_EQ(page->root().element(), nullptr);
 }

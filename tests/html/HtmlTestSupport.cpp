@@ -18,10 +18,10 @@ std::unique_ptr<ParsedPage> parseNow(std::string_view text)
 
 namespace {
 
-void appendShape(const ParsedPage& page, const TTreeListNode& node, std::string& out)
+void appendShape(const ParsedPage& page, const ElementNode& node, std::string& out)
 {
     out += node.name();
-    std::string_view text = page.InnerText(node);
+    std::string_view text = page.innerText(node);
     if (!text.empty())
         out += "[" + std::string(text) + "]";
     if (node.count() == 0)
@@ -50,25 +50,25 @@ std::string shape(const ParsedPage& page)
 
 void expectSoundTree(const ParsedPage& page)
 {
-    const TTreeListNode& root = page.root();
+    const ElementNode& root = page.root();
     ASSERT_GT(root.count(), 0u);
     EXPECT_EQ(root.item(root.count() - 1)->name(), "@DOCUMENT");
     const auto& elements = page.elements();
     ASSERT_EQ(page.nodes().size(), elements.size() + 1);
-    for (const TUITagElement& element : elements) {
+    for (const Element& element : elements) {
         ASSERT_NE(element.node, nullptr) << element.name;
         EXPECT_EQ(element.node->element(), &element);
         if (element.Closed && !element.empty && element.contentStart <= element.contentEnd) {
             EXPECT_GE(element.contentStart, 1u) << element.name;
             EXPECT_LE(element.contentEnd, page.document().size()) << element.name;
         }
-        Attributes(element);
+        attributes(element);
     }
     // Depth first, elements come in list order.
-    std::vector<const TTreeListNode*> stack{&root};
+    std::vector<const ElementNode*> stack{&root};
     std::size_t expected = 0;
     while (!stack.empty()) {
-        const TTreeListNode* node = stack.back();
+        const ElementNode* node = stack.back();
         stack.pop_back();
         if (node != &root) {
             ASSERT_EQ(node->element()->index, expected);
@@ -77,8 +77,8 @@ void expectSoundTree(const ParsedPage& page)
         for (std::size_t i = node->count(); i > 0; --i)
             stack.push_back(node->item(i - 1));
     }
-    PageHeaderLines(page);
-    PageLinkLines(page);
+    pageHeaderLines(page);
+    pageLinkLines(page);
 }
 
 } // namespace quill::test

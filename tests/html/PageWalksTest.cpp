@@ -12,8 +12,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines headerLines(std::string_view page) { return PageHeaderLines(*parseNow(page)); }
-Lines linkLines(std::string_view page) { return PageLinkLines(*parseNow(page)); }
+Lines headerLines(std::string_view page) { return pageHeaderLines(*parseNow(page)); }
+Lines linkLines(std::string_view page) { return pageLinkLines(*parseNow(page)); }
 
 const std::string kTitle = gbk("网页标题:   ");
 const std::string kDescription = gbk("网页描述:    ");

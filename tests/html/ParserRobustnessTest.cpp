@@ -89,13 +89,13 @@ TEST(ParserRobustness, deepNestingNeedsNoDeepStack)
         text += "</a></div>";
     auto page = parseNow(text);
     ASSERT_EQ(page->nodes().size(), 2u * depth + 2);
-    const TTreeListNode* node = &page->root();
+    const ElementNode* node = &page->root();
     int levels = 0;
     while (node->count() > 0 && node->item(0)->name() != "@DOCUMENT") {
         node = node->item(0);
         ++levels;
     }
     EXPECT_EQ(levels, 2 * depth);
-    EXPECT_EQ(PageLinkLines(*page).size(), 1u);
-    EXPECT_TRUE(PageHeaderLines(*page).empty());
+    EXPECT_EQ(pageLinkLines(*page).size(), 1u);
+    EXPECT_TRUE(pageHeaderLines(*page).empty());
 }

@@ -36,7 +36,7 @@ TEST(SplitTagText, namesAndAttributeEntries)
     };
     for (const Case& c : cases) {
         std::vector<std::string> entries{"old"};
-        EXPECT_EQ(SplitTagText(c.tag, &entries), c.name) << c.tag;
+        EXPECT_EQ(splitTagText(c.tag, &entries), c.name) << c.tag;
         EXPECT_EQ(entries, c.entries) << c.tag;
     }
 }
@@ -62,15 +62,15 @@ TEST(SplitTagText, tagNameOfStopsAtTheFirstBlankOnly)
         {"  </ p >  ", "p"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TagNameOf(c.tag), c.name) << c.tag;
+        EXPECT_EQ(tagNameOf(c.tag), c.name) << c.tag;
 }
 
 // Deliberate: element names fold a-z byte by byte, even the second byte of a double-byte character.
 TEST(SplitTagText, elementNamesFoldEveryLetterByte)
 {
-    EXPECT_EQ(ElementNameOf("<dIv class=x>"), "DIV");
-    EXPECT_EQ(ElementNameOf("</Td >"), "TD");
-    EXPECT_EQ(ElementNameOf("<x\x81z>"), "X\x81Z");
-    EXPECT_EQ(ElementNameOf("< b>"), "B");
-    EXPECT_EQ(ElementNameOf("<a\r\nhref=x>"), "A\r\nHREF=X");
+    EXPECT_EQ(elementNameOf("<dIv class=x>"), "DIV");
+    EXPECT_EQ(elementNameOf("</Td >"), "TD");
+    EXPECT_EQ(elementNameOf("<x\x81z>"), "X\x81Z");
+    EXPECT_EQ(elementNameOf("< b>"), "B");
+    EXPECT_EQ(elementNameOf("<a\r\nhref=x>"), "A\r\nHREF=X");
 }

@@ -1,5 +1,5 @@
 #include "logs/LogTestSupport.h"
-#include "logs/MyTStringsCustomSort.h"
+#include "logs/ColumnSort.h"
 
 #include <gtest/gtest.h>
 

@@ -22,9 +22,9 @@ std::vector<std::string> urlsAfterLoading(const std::string& bytes)
 {
     TempFolder folder;
     LogAnalysis mapped;
-    EXPECT_EQ(loadBytes(mapped, folder, bytes).outcome.kind, LoadOutcome::Kind::Loaded);
+    EXPECT_TRUE(loadBytes(mapped, folder, bytes).read());
     LogAnalysis piped;
-    EXPECT_EQ(loadThroughPipe(piped, folder, bytes).outcome.kind, LoadOutcome::Kind::Loaded);
+    EXPECT_TRUE(loadThroughPipe(piped, folder, bytes).read());
     const std::vector<std::string> urls = columnTexts(mapped, kColUriStem);
     EXPECT_EQ(columnTexts(piped, kColUriStem), urls);
     return urls;
@@ -141,7 +141,7 @@ TEST(LogReader, aFieldsLineOfSixFieldsKeepsNothing)
                             "#Software: Microsoft Internet Information Services 6.0\r\n"
                             "#Fields: date time c-ip cs-method cs-uri-stem sc-status\r\n"
                             "2026-12-01 00:00:01 1.2.3.4 GET /a.htm 200\r\n");
-    EXPECT_EQ(result.outcome.kind, LoadOutcome::Kind::Loaded);
+    EXPECT_TRUE(result.read());
     EXPECT_EQ(analysis.store().count(), 0u);
     EXPECT_EQ(summaryLine(0, analysis.store().count()), gbk("用时: 0.000秒   共有 0条记录"));
 }
@@ -240,9 +240,9 @@ TEST(LogReader, reportsMissingFilesAndFoldersAsNoFile)
     LogAnalysis analysis;
     loadBytes(analysis, folder, std::string(kIis6Header) + iis6Line("/a.htm"));
     ASSERT_EQ(analysis.store().count(), 1u);
-    EXPECT_EQ(analysis.load(folder.file("missing.log"), {}).outcome.kind, LoadOutcome::Kind::NoFile);
+    EXPECT_EQ(analysis.load(folder.file("missing.log"), {}).outcome.value(), LogFile::Missing);
     EXPECT_EQ(analysis.store().count(), 0u);
-    EXPECT_EQ(analysis.load(folder.path(), {}).outcome.kind, LoadOutcome::Kind::NoFile);
+    EXPECT_EQ(analysis.load(folder.path(), {}).outcome.value(), LogFile::Missing);
     EXPECT_EQ(analysis.store().count(), 0u);
     analysis.clickColumn(kColDate);
     EXPECT_TRUE(analysis.store().order().empty());
@@ -264,8 +264,8 @@ TEST(LogReader, refusesAFileWithoutReadPermission)
     chmod(path.c_str(), 0);
     LogAnalysis analysis;
     auto result = analysis.load(path, {});
-    EXPECT_EQ(result.outcome.kind, LoadOutcome::Kind::Failed);
-    EXPECT_EQ(result.outcome.error, "File access denied");
+    EXPECT_FALSE(result.outcome.ok());
+    EXPECT_EQ(result.outcome.status().message(), "File access denied");
     EXPECT_EQ(analysis.store().count(), 0u);
 }
 
@@ -293,7 +293,7 @@ TEST(LogReader, survivesLongLinesGarbageAndBlankRuns)
             TempFolder folder;
             LogAnalysis analysis;
             auto result = piped ? loadThroughPipe(analysis, folder, c.bytes) : loadBytes(analysis, folder, c.bytes);
-            EXPECT_EQ(result.outcome.kind, LoadOutcome::Kind::Loaded) << c.what;
+            EXPECT_TRUE(result.read()) << c.what;
             const RecordStore& store = analysis.store();
             for (std::uint32_t r = 0; r < store.count(); ++r) {
                 ASSERT_EQ(store.recordAt(r), r) << c.what;
@@ -376,7 +376,7 @@ TEST(LogReader, readsLinesBeyondTheFourGibMarkOfASparseFile)
         out << iis6Line("/after.htm") << iis6Line("/last.htm");
     }
     LogAnalysis analysis;
-    ASSERT_EQ(analysis.load(path, {}).outcome.kind, LoadOutcome::Kind::Loaded);
+    ASSERT_TRUE(analysis.load(path, {}).read());
     EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/before.htm", "/after.htm", "/last.htm"}));
 }
 
@@ -398,7 +398,7 @@ TEST(LogReader, staysConsistentWhenTheFileIsTruncatedOrDeletedWhileRead)
         auto result = analysis.load(path, {});
         other.join();
         const RecordStore& store = analysis.store();
-        if (result.outcome.kind == LoadOutcome::Kind::Loaded) {
+        if (result.read()) {
             for (std::uint32_t row = 0; row < store.count(); ++row)
                 ASSERT_EQ(cellText(store, row, kColUriStem), "/page.htm");
         } else {
@@ -415,7 +415,7 @@ TEST(LogReader, rowsOfAFileCutShortAfterTheLoadShowBlankInsteadOfCrashing)
     TempFolder folder;
     LogAnalysis analysis;
     const std::string path = folder.write("live.log", bytes);
-    ASSERT_EQ(analysis.load(path, {}).outcome.kind, LoadOutcome::Kind::Loaded);
+    ASSERT_TRUE(analysis.load(path, {}).read());
     const std::uint32_t count = analysis.store().count();
     ASSERT_EQ(truncate(path.c_str(), 1 << 20), 0);
 

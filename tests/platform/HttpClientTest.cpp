@@ -109,7 +109,7 @@ using HttpClientTest = Fixture;
 TEST_F(HttpClientTest, sendsTheChosenRequestHeaders)
 {
     const HttpResponse defaults = get("/headers");
-    ASSERT_TRUE(defaults.isOk()) << defaults.error.message();
+    ASSERT_TRUE(defaults.ok()) << defaults.status.message();
     EXPECT_EQ(defaults.body, "Accept=text/html, */*\nAccept-Language=<none>\nAccept-Encoding=<none>\n"
                              "Connection=<none>\nContent-Type=text/html\nCookie=<none>\n"
                              "Host=127.0.0.1:" + std::to_string(server.port()) +
@@ -156,7 +156,7 @@ TEST_F(HttpClientTest, followsRedirectsOnlyWhenAskedAndAtMostFifteen)
         HttpOptions options;
         options.followRedirects = c.follow;
         const HttpResponse response = get(c.path, options);
-        EXPECT_EQ(response.isOk(), c.ok) << c.path << " " << response.error.message();
+        EXPECT_EQ(response.ok(), c.ok) << c.path << " " << response.status.message();
         EXPECT_EQ(response.statusCode, c.status) << c.path;
         EXPECT_EQ(response.location, c.location) << c.path;
         EXPECT_EQ(response.body, c.body) << c.path;
@@ -174,7 +174,7 @@ TEST_F(HttpClientTest, errorStatusesFailWithTheStatusLine)
     for (const auto& [path, status, message] : cases) {
         const HttpResponse response = get(path);
         EXPECT_EQ(response.statusCode, status) << path;
-        EXPECT_EQ(response.error.message(), message) << path;
+        EXPECT_EQ(response.status.message(), message) << path;
     }
 }
 
@@ -194,7 +194,7 @@ TEST_F(HttpClientTest, deliversBinaryBodiesAndProgress)
         reports.emplace_back(maximum, position);
     };
     const HttpResponse response = get("/binary", options);
-    ASSERT_TRUE(response.isOk()) << response.error.message();
+    ASSERT_TRUE(response.ok()) << response.status.message();
     const auto size = static_cast<std::int64_t>(binaryBody().size());
     EXPECT_TRUE(response.body == binaryBody());
 
@@ -220,7 +220,7 @@ TEST_F(HttpClientTest, reportsProgressWhileWaitingAndStopsOnRequest)
     stoppable.stop = &stop;
     stoppable.progress = [&stop](std::int64_t, std::int64_t) { stop = true; };
     const std::string url = "http://127.0.0.1:" + std::to_string(stalled.port()) + "/";
-    EXPECT_EQ(HttpClient(stoppable).get(url).error.message(), "Request stopped");
+    EXPECT_EQ(HttpClient(stoppable).get(url).status.message(), "Request stopped");
 }
 
 TEST_F(HttpClientTest, failsOnRefusalAndTimesOutConnectingAndWaitingForData)
@@ -236,10 +236,10 @@ TEST_F(HttpClientTest, failsOnRefusalAndTimesOutConnectingAndWaitingForData)
         HttpOptions options;
         options.timeout = 500ms;
         const HttpResponse response = HttpClient(options).get(url);
-        EXPECT_FALSE(response.isOk() || response.error.message().empty()) << url;
+        EXPECT_FALSE(response.ok() || response.status.message().empty()) << url;
         EXPECT_EQ(response.statusCode, status) << url;
         if (message) {
-            EXPECT_EQ(response.error.message(), message) << url;
+            EXPECT_EQ(response.status.message(), message) << url;
         }
     }
 }
@@ -256,17 +256,17 @@ TEST_F(HttpClientTest, getToFileReplacesTheFileOnlyOnSuccess)
     for (const std::string& url : failures) {
         HttpOptions options;
         options.timeout = 500ms;
-        EXPECT_FALSE(HttpClient(options).getToFile(url, path).isOk()) << url;
+        EXPECT_FALSE(HttpClient(options).getToFile(url, path).ok()) << url;
         EXPECT_EQ(readFile(path), "old") << url;
     }
     const HttpResponse response = HttpClient().getToFile(server.url("/binary"), path);
-    ASSERT_TRUE(response.isOk()) << response.error.message();
+    ASSERT_TRUE(response.ok()) << response.status.message();
     EXPECT_TRUE(response.body.empty());
     EXPECT_TRUE(readFile(path) == binaryBody());
 
     const std::string intoFolder = folder.file("sub");
     std::filesystem::create_directory(intoFolder);
-    EXPECT_EQ(HttpClient().getToFile(server.url("/binary"), intoFolder).error.message(),
+    EXPECT_EQ(HttpClient().getToFile(server.url("/binary"), intoFolder).status.message(),
               "Unable to write to " + intoFolder);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),

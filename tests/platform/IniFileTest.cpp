@@ -158,7 +158,7 @@ TEST(IniFile, writeChangesOnlyItsOwnLine)
         if (!c.before.empty())
             folder.write("t.ini", c.before);
         IniFile ini(path);
-        ASSERT_TRUE(ini.writeString(c.section, c.key, c.value).isOk()) << c.what;
+        ASSERT_TRUE(ini.writeString(c.section, c.key, c.value).ok()) << c.what;
         EXPECT_EQ(readFile(path), c.after) << c.what;
         EXPECT_EQ(entryCount(folder.path()), 1u) << c.what << ": a temporary file was left";
     }
@@ -169,7 +169,7 @@ TEST(IniFile, keepsTheFilePermissions)
     TempFolder folder;
     const std::string path = folder.write("t.ini", "[a]\nk=1\n");
     chmod(path.c_str(), 0640);
-    ASSERT_TRUE(IniFile(path).writeString("a", "k", "2").isOk());
+    ASSERT_TRUE(IniFile(path).writeString("a", "k", "2").ok());
     struct stat info {};
     stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
@@ -202,7 +202,7 @@ TEST(IniFile, failedWriteNamesTheFileAndLosesNothing)
         const std::string before = std::filesystem::is_regular_file(path) ? readFile(path) : "";
         const size_t entries = entryCount(folder.path());
         const Status status = IniFile(path).writeString("a", "k", "2");
-        EXPECT_FALSE(status.isOk()) << c.what;
+        EXPECT_FALSE(status.ok()) << c.what;
         EXPECT_EQ(status.message(), "Unable to write to " + path) << c.what;
         if (!before.empty()) {
             EXPECT_EQ(readFile(path), before) << c.what;

@@ -6,7 +6,7 @@
 
 using namespace quill;
 
-TEST(UrlDecode, decodesEscapesAndKeepsEveryOtherByte)
+TEST(urlDecode, decodesEscapesAndKeepsEveryOtherByte)
 {
     struct Case {
         std::string input, expected;
@@ -30,13 +30,13 @@ TEST(UrlDecode, decodesEscapesAndKeepsEveryOtherByte)
         {"%%%41", "%A"},
     };
     for (const Case& c : cases) {
-        Result<std::string> decoded = UrlDecode(c.input);
+        Result<std::string> decoded = urlDecode(c.input);
         ASSERT_TRUE(decoded) << c.input << ": " << decoded.status().message();
         EXPECT_EQ(decoded.value(), c.expected) << c.input;
     }
 }
 
-TEST(UrlDecode, reportsTheFirstBadEscapeWithItsPosition)
+TEST(urlDecode, reportsTheFirstBadEscapeWithItsPosition)
 {
     struct Case {
         std::string input, message;
@@ -56,28 +56,28 @@ TEST(UrlDecode, reportsTheFirstBadEscapeWithItsPosition)
         {"%" + gbk("你"), "Invalid URL encoded character (%" + gbk("你") + ") at position 1"},
     };
     for (const Case& c : cases) {
-        Result<std::string> decoded = UrlDecode(c.input);
+        Result<std::string> decoded = urlDecode(c.input);
         ASSERT_FALSE(decoded) << c.input;
         EXPECT_EQ(decoded.status().message(), c.message) << c.input;
     }
 }
 
-TEST(UrlEncode, escapesEveryByte)
+TEST(urlEncode, escapesEveryByte)
 {
-    EXPECT_EQ(UrlEncode(""), "");
-    EXPECT_EQ(UrlEncode(gbk("百度")), "%B0%D9%B6%C8");
-    EXPECT_EQ(UrlEncode("a b\t~"), "%61%20%62%09%7E");
-    EXPECT_EQ(UrlEncode(std::string("\0\xFF", 2)), "%00%FF");
+    EXPECT_EQ(urlEncode(""), "");
+    EXPECT_EQ(urlEncode(gbk("百度")), "%B0%D9%B6%C8");
+    EXPECT_EQ(urlEncode("a b\t~"), "%61%20%62%09%7E");
+    EXPECT_EQ(urlEncode(std::string("\0\xFF", 2)), "%00%FF");
     const std::string everyByte = [] {
         std::string s;
         for (int b = 0; b < 256; ++b)
             s += static_cast<char>(b);
         return s;
     }();
-    EXPECT_EQ(UrlDecode(UrlEncode(everyByte)).value(), everyByte);
+    EXPECT_EQ(urlDecode(urlEncode(everyByte)).value(), everyByte);
 }
 
-TEST(Utf8ToCodePage, decodesWithoutValidation)
+TEST(utf8ToCodePage, decodesWithoutValidation)
 {
     struct Case {
         std::string bytes, expected;
@@ -114,5 +114,5 @@ TEST(Utf8ToCodePage, decodesWithoutValidation)
         {"\x80\x80\x80" "abc", ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Utf8ToCodePage(c.bytes), c.expected) << UrlEncode(c.bytes);
+        EXPECT_EQ(utf8ToCodePage(c.bytes), c.expected) << urlEncode(c.bytes);
 }

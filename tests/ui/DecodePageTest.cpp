@@ -1,6 +1,6 @@
 #include "UiTestSupport.h"
-#include "shell/ErrorBoxDialog.h"
-#include "shell/TForm1Window.h"
+#include "qt/ErrorBoxDialog.h"
+#include "app/MainWindow.h"
 #include "text/DecodePage.h"
 
 #include <QPlainTextEdit>
@@ -111,11 +111,11 @@ TEST(DecodePage, badEscapesShowTheErrorBoxAndLeaveMemo2)
 TEST(DecodePage, isTheDecodeTabOfTheMainWindow)
 {
     TempFolder folder;
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = folder.file("settings.ini");
     options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(folder.path());
-    TForm1 form(options);
+    MainWindow form(options);
     form.show();
     ASSERT_EQ(form.TabSheet1, form.decodePage);
     form.PageControl->setCurrentWidget(form.TabSheet1);

@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 #include "logs/LogPage.h"
 #include "platform/CodePage.h"
-#include "shell/TForm1Window.h"
+#include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
 
 #include <QAction>
@@ -32,7 +32,7 @@ struct LookupFixture {
     TempFolder folder;
     LoopbackServer service;
     std::vector<std::string> targets;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 
     explicit LookupFixture(const std::string& log)
     {
@@ -50,11 +50,11 @@ struct LookupFixture {
         service.start();
         qputenv("QUILLMARK_IPLOCATION_HOST", "127.0.0.1:" + QByteArray::number(service.port()));
         folder.write("u_ex1.log", log);
-        TForm1::Options options;
+        MainWindow::Options options;
         options.settingsPath = folder.file("settings.ini");
         options.siteListPath = folder.file("test.xml");
         options.logFolderForRun = QString::fromStdString(folder.path());
-        form = std::make_unique<TForm1>(options);
+        form = std::make_unique<MainWindow>(options);
         form->resize(900, 600);
         form->show();
         QTest::mouseClick(form->logPage->Button2, Qt::LeftButton);

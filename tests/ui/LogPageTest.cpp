@@ -1,8 +1,8 @@
 #include "UiTestSupport.h"
 #include "logs/LogPage.h"
 #include "logs/LogRecordModel.h"
-#include "shell/ColorBoxWidget.h"
-#include "shell/ErrorBoxDialog.h"
+#include "qt/ColorBoxWidget.h"
+#include "qt/ErrorBoxDialog.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>

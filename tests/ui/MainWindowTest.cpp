@@ -2,10 +2,10 @@
 #include "logs/LogPage.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
-#include "shell/ColorBoxWidget.h"
-#include "shell/ErrorBoxDialog.h"
-#include "shell/SettingsPage.h"
-#include "shell/TForm1Window.h"
+#include "qt/ColorBoxWidget.h"
+#include "qt/ErrorBoxDialog.h"
+#include "settings/SettingsPage.h"
+#include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
 
 #include <QCheckBox>
@@ -41,15 +41,15 @@ struct WindowFixture {
         TempFolder::writeFile(logs + "/ex2.log", kIis6Header + logLine("/c.htm", "7"));
     }
 
-    std::unique_ptr<TForm1> open(std::optional<QString> chosen = std::nullopt, bool logDirForRun = true)
+    std::unique_ptr<MainWindow> open(std::optional<QString> chosen = std::nullopt, bool logDirForRun = true)
     {
-        TForm1::Options options;
+        MainWindow::Options options;
         options.settingsPath = settings;
         options.siteListPath = folder.file("test.xml");
         if (logDirForRun)
             options.logFolderForRun = QString::fromStdString(logs);
         options.chooseFolder = [chosen](QWidget*) { return chosen; };
-        auto form = std::make_unique<TForm1>(options);
+        auto form = std::make_unique<MainWindow>(options);
         form->show();
         return form;
     }
@@ -229,11 +229,11 @@ TEST(MainWindow, aSettingsFileThatCannotBeWrittenIsReported)
 TEST(MainWindow, loadsTheBundledSamplesAndSorts)
 {
     TempFolder folder;
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = folder.file("settings.ini");
     options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QStringLiteral(QUILLMARK_SAMPLES_DIR);
-    TForm1 form(options);
+    MainWindow form(options);
     form.show();
     LogPage* page = form.logPage;
     page->cbb1->setCurrentIndex(page->cbb1->findText(QStringLiteral("ex261202.log")));
@@ -274,11 +274,11 @@ TEST(MainWindow, showsTheAdvertisementUnlessTheSettingsHideIt)
 TEST(MainWindow, aLogFolderThatDoesNotExistListsNothing)
 {
     WindowFixture f;
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = f.settings;
     options.siteListPath = f.folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(f.folder.file("no-such-folder"));
-    TForm1 form(options);
+    MainWindow form(options);
     EXPECT_EQ(form.logPage->cbb1->count(), 0);
     QTest::mouseClick(form.logPage->Button2, Qt::LeftButton);
     EXPECT_EQ(form.logPage->lv2->model()->rowCount(), 0);

@@ -1,10 +1,10 @@
 #include "UiTestSupport.h"
-#include "html/TUIHTMLParser.h"
+#include "html/PageParser.h"
 #include "platform/CodePage.h"
-#include "shell/QtGbk.h"
-#include "shell/QtUiDispatcher.h"
+#include "qt/QtGbk.h"
+#include "qt/QtUiDispatcher.h"
 #include "support/LoopbackServer.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 #include "webtools/ToolsPage.h"
 
 #include <QComboBox>
@@ -32,7 +32,7 @@ struct ButtonsFixture {
     TempFolder folder;
     QObject receiver;
     QtUiDispatcher dispatcher{&receiver};
-    TUIHTMLParser parser{dispatcher};
+    PageParser parser{dispatcher};
     ToolsPage page{{folder.file("test.xml")}, parser};
     LoopbackServer server;
     std::map<std::string, std::string> pages;
@@ -125,7 +125,7 @@ TEST(PageToolButtons, plainTextShowsThePageAsText)
     const std::string html = gbk("<html><head><title>标题</title><style>p{}</style></head><body><p>一 段</p></body>");
     f.pages["/text"] = html;
     f.open("/text");
-    const QString expected = fromGbk(HtmlToText(html)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString expected = fromGbk(htmlToText(html)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTest::mouseClick(f.page.Button16, Qt::LeftButton);
     EXPECT_TRUE(f.page.Memo1->toPlainText().endsWith(expected + QLatin1Char('\n')));
     // A failed fetch appends nothing.

@@ -2,10 +2,10 @@
 #include "crawlers/StatsChartWidget.h"
 #include "crawlers/StatsPage.h"
 #include "platform/FileSystem.h"
-#include "shell/QtGbk.h"
-#include "shell/QtUiDispatcher.h"
-#include "shell/SettingsPage.h"
-#include "shell/TForm1Window.h"
+#include "qt/QtGbk.h"
+#include "qt/QtUiDispatcher.h"
+#include "settings/SettingsPage.h"
+#include "app/MainWindow.h"
 #include "support/RunProcess.h"
 
 #include <QDir>
@@ -334,11 +334,11 @@ TEST(StatsPage, theWindowCountsTheFolderChosenWithLocateFolder)
     LogFolder started;
     TempFolder chosen;
     chosen.write("u_ex2.log", "msnbot\r\nmsnbot\r\n");
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = root.file("settings.ini");
     options.logFolderForRun = QString::fromStdString(started.path());
     options.chooseFolder = [&](QWidget*) { return std::optional<QString>(QString::fromStdString(chosen.path())); };
-    TForm1 form(options);
+    MainWindow form(options);
     form.show();
     ASSERT_EQ(form.ts1, form.statsPage);
     EXPECT_EQ(form.PageControl->tabText(form.PageControl->indexOf(form.ts1)), QString::fromUtf8("蜘蛛来访统计"));
@@ -363,10 +363,10 @@ TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
     constexpr int kFiles = 4;
     for (int i = 0; i < kFiles; ++i)
         logs.write("u_ex" + std::to_string(i) + ".log", day);
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = root.file("settings.ini");
     options.logFolderForRun = QString::fromStdString(logs.path());
-    auto form = std::make_unique<TForm1>(options);
+    auto form = std::make_unique<MainWindow>(options);
     form->show();
     form->PageControl->setCurrentWidget(form->ts1);
 
@@ -441,10 +441,10 @@ TEST(StatsPage, pictureOfThePageWithItsChart)
         logs.write("ex2612" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ".log", text);
     }
     std::filesystem::create_symlink(logs.file("missing"), logs.file("locked.log"));
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = root.file("settings.ini");
     options.logFolderForRun = QString::fromStdString(logs.path());
-    TForm1 form(options);
+    MainWindow form(options);
     form.show();
     form.PageControl->setCurrentWidget(form.ts1);
     QTest::mouseClick(form.statsPage->Button1, Qt::LeftButton);

@@ -1,10 +1,10 @@
 #include "UiTestSupport.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
-#include "html/TUIHTMLParser.h"
-#include "shell/ErrorBoxDialog.h"
-#include "shell/QtUiDispatcher.h"
-#include "shell/TForm1Window.h"
+#include "html/PageParser.h"
+#include "qt/ErrorBoxDialog.h"
+#include "qt/QtUiDispatcher.h"
+#include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
 #include "webtools/HeadProbe.h"
@@ -31,7 +31,7 @@ struct PageFixture {
     std::string siteList = folder.file("test.xml");
     QObject receiver;
     QtUiDispatcher dispatcher{&receiver};
-    TUIHTMLParser parser{dispatcher};
+    PageParser parser{dispatcher};
     ToolsPage page{{siteList}, parser};
     QStringList errors;
 
@@ -151,7 +151,7 @@ TEST(ToolsPage, pageHeadSendsTheRequestAndShowsTheReply)
     QTest::mouseClick(f.page.Button8, Qt::LeftButton);
     EXPECT_EQ(f.lines().mid(1, 3), (QStringList{u("域名: 127.0.0.1"), u("URL: /a?b=1"), u("端口: ") + port}));
     QTRY_VERIFY(f.page.Memo1->toPlainText().contains(QStringLiteral("Server: t")));
-    EXPECT_EQ(server.received(), HeadRequest("/a?b=1", "127.0.0.1"));
+    EXPECT_EQ(server.received(), headRequest("/a?b=1", "127.0.0.1"));
     EXPECT_FALSE(f.page.Memo1->toPlainText().contains(u("失败")));
     QTRY_VERIFY(!f.page.CS1->active());
     EXPECT_TRUE(f.errors.isEmpty());
@@ -232,12 +232,12 @@ TEST(ToolsPage, saveAndDeleteKeepTheFileAndTheDropDown)
 TEST(ToolsPage, windowLoadsTheSiteListWhenShownAndSavesTheAddressOnClose)
 {
     TempFolder folder;
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = folder.file("settings.ini");
     options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(folder.path());
     {
-        TForm1 first(options);
+        MainWindow first(options);
         EXPECT_EQ(first.siteUrl(), QStringLiteral("http://www.baidu.com"));
         first.show();
         EXPECT_FALSE(first.siteListWasRead());
@@ -247,7 +247,7 @@ TEST(ToolsPage, windowLoadsTheSiteListWhenShownAndSavesTheAddressOnClose)
         first.close();
     }
     EXPECT_EQ(IniFile(options.settingsPath).readString(gbk("user"), gbk("siteurl"), ""), "www.example.test");
-    TForm1 second(options);
+    MainWindow second(options);
     second.show();
     EXPECT_TRUE(second.siteListWasRead());
     EXPECT_EQ(second.toolsPage->ComboBox1->count(), 1);

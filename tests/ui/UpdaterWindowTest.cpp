@@ -1,8 +1,8 @@
 #include "UiTestSupport.h"
 #include "platform/CodePage.h"
-#include "shell/TForm1Window.h"
+#include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
-#include "update/TForm3Window.h"
+#include "update/UpdaterWindow.h"
 #include "update/UpdateTestSupport.h"
 
 #include <QLabel>
@@ -32,7 +32,7 @@ std::string zipBytes(const std::vector<ZipEntry>& entries)
     return readFile(scratch.file("z.zip"));
 }
 
-// A program folder, an update server and a TForm3 whose boxes are recorded and answered.
+// A program folder, an update server and a UpdaterWindow whose boxes are recorded and answered.
 struct UpdaterFixture {
     TempFolder folder;
     LoopbackServer server;
@@ -43,7 +43,7 @@ struct UpdaterFixture {
     QStringList opened;
     int quits = 0;
     QWidget mainWindow;
-    std::unique_ptr<TForm3> form;
+    std::unique_ptr<UpdaterWindow> form;
 
     UpdaterFixture()
     {
@@ -55,7 +55,7 @@ struct UpdaterFixture {
                 response.set_content(found->second, "application/octet-stream");
         });
         server.start();
-        TForm3::Options options;
+        UpdaterWindow::Options options;
         options.programFolder = folder.path();
         options.executableName = "quillmarkbox";
         options.manifestUrl = server.url("/Quillmarkkit/update.txt");
@@ -68,7 +68,7 @@ struct UpdaterFixture {
         };
         options.openFolder = [this](const QString& path) { opened << path; };
         options.quit = [this] { ++quits; };
-        form = std::make_unique<TForm3>(options);
+        form = std::make_unique<UpdaterWindow>(options);
         mainWindow.show();
         form->show();
     }
@@ -264,13 +264,13 @@ struct MessageCatcher : QObject {
     }
 };
 
-std::unique_ptr<TForm1> openMainWindow(const TempFolder& folder, TForm3* updater)
+std::unique_ptr<MainWindow> openMainWindow(const TempFolder& folder, UpdaterWindow* updater)
 {
-    TForm1::Options options;
+    MainWindow::Options options;
     options.settingsPath = folder.file("settings.ini");
     options.siteListPath = folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(folder.path());
-    auto form = std::make_unique<TForm1>(options);
+    auto form = std::make_unique<MainWindow>(options);
     form->setUpdateWindow(updater);
     form->Timer1->setInterval(10);
     form->show();
@@ -283,7 +283,7 @@ TEST(VersionNotice, aNewerVersionSwitchesToTheUpdatePageOnce)
 {
     VersionServer server("1.04");
     TempFolder folder;
-    TForm3 updater;
+    UpdaterWindow updater;
     auto form = openMainWindow(folder, &updater);
     EXPECT_TRUE(form->Timer1->isActive());
     MessageCatcher messages;

@@ -92,7 +92,7 @@ TEST(FetchToFile, reportsTheTransferAndKeepsTheOldFileOnFailure)
     const std::string target = folder.write("target.bin", "old bytes");
     Recorder recorder;
 
-    EXPECT_TRUE(FetchToFile(server.url("big.bin"), target, recorder.transfer()));
+    EXPECT_TRUE(fetchToFile(server.url("big.bin"), target, recorder.transfer()));
     EXPECT_EQ(readFile(target), server.files["big.bin"]);
     ASSERT_GE(recorder.events.size(), 3u);
     EXPECT_EQ(recorder.events.back(), "end");
@@ -104,7 +104,7 @@ TEST(FetchToFile, reportsTheTransferAndKeepsTheOldFileOnFailure)
                                    "http://127.0.0.1:" + std::to_string(refusingPort()) + "/x"}) {
         folder.write("target.bin", "old bytes");
         recorder.events.clear();
-        EXPECT_FALSE(FetchToFile(url, target, recorder.transfer())) << url;
+        EXPECT_FALSE(fetchToFile(url, target, recorder.transfer())) << url;
         EXPECT_EQ(readFile(target), "old bytes") << url;
         EXPECT_EQ(recorder.events.back(), "end") << url;
         EXPECT_EQ(std::filesystem::directory_iterator(folder.path())->path().filename(), "target.bin") << url;

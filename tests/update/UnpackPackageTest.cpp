@@ -42,7 +42,7 @@ TEST(UnpackPackage, writesEveryEntryUnderItsBareNameIntoTheFolder)
                                        {"./", ""},
                                    });
 
-    EXPECT_TRUE(UnpackPackage(program, "pkg.zip"));
+    EXPECT_TRUE(unpackPackage(program, "pkg.zip"));
 
     EXPECT_EQ(filesIn(program), (std::vector<std::string>{"absolute.txt", "back.txt", "empty.dat", "escaped.txt",
                                                           "old.txt", "pkg.zip", "readme.txt"}));
@@ -72,11 +72,11 @@ TEST(UnpackPackage, badArchivesChangeNothing)
     for (const Case& c : cases) {
         folder.write("a.txt", "kept");
         folder.write("bad.zip", c.bytes);
-        EXPECT_FALSE(UnpackPackage(folder.path(), "bad.zip")) << c.what;
+        EXPECT_FALSE(unpackPackage(folder.path(), "bad.zip")) << c.what;
         EXPECT_EQ(readFile(folder.file("a.txt")), "kept") << c.what;
         EXPECT_FALSE(fileExists(folder.file("b.txt"))) << c.what;
     }
-    EXPECT_FALSE(UnpackPackage(folder.path(), "missing.zip"));
+    EXPECT_FALSE(unpackPackage(folder.path(), "missing.zip"));
 }
 
 TEST(UnpackPackage, aDamagedEntryLeavesNoHalfWrittenFile)
@@ -91,7 +91,7 @@ TEST(UnpackPackage, aDamagedEntryLeavesNoHalfWrittenFile)
     folder.write("pkg.zip", bytes);
     folder.write("second.bin", "old second");
 
-    EXPECT_FALSE(UnpackPackage(folder.path(), "pkg.zip"));
+    EXPECT_FALSE(unpackPackage(folder.path(), "pkg.zip"));
 
     EXPECT_EQ(readFile(folder.file("first.txt")), "first");
     EXPECT_EQ(readFile(folder.file("second.bin")), "old second");
@@ -106,7 +106,7 @@ TEST(UnpackPackage, anEntryOverAReadOnlyFileEndsTheUnpacking)
     const std::string locked = folder.write("locked.txt", "old");
     std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
 
-    EXPECT_FALSE(UnpackPackage(folder.path(), "pkg.zip"));
+    EXPECT_FALSE(unpackPackage(folder.path(), "pkg.zip"));
     EXPECT_EQ(readFile(locked), "old");
     EXPECT_FALSE(fileExists(folder.file("later.txt")));
 }

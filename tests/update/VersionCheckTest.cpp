@@ -54,11 +54,11 @@ TEST(VersionCheckWorker, publishesTheServersVersion)
     VersionCheckWorker found(server.url("/Quillmarkkit/setxml.asp"), false);
     VersionCheckWorker failed(server.url("/broken"), false);
     VersionCheckWorker hidden(server.url("/Quillmarkkit/setxml.asp"), true);
-    EXPECT_TRUE(waitUntil([&] { return found.LatestVersion() != kNoVersionYet; }));
-    EXPECT_TRUE(waitUntil([&] { return failed.LatestVersion() != kNoVersionYet; }));
-    EXPECT_EQ(found.LatestVersion(), 1.04);
-    EXPECT_EQ(failed.LatestVersion(), kVersionUnknown);
-    EXPECT_EQ(hidden.LatestVersion(), kNoVersionYet);
+    EXPECT_TRUE(waitUntil([&] { return found.latestVersion() != kNoVersionYet; }));
+    EXPECT_TRUE(waitUntil([&] { return failed.latestVersion() != kNoVersionYet; }));
+    EXPECT_EQ(found.latestVersion(), 1.04);
+    EXPECT_EQ(failed.latestVersion(), kVersionUnknown);
+    EXPECT_EQ(hidden.latestVersion(), kNoVersionYet);
 }
 
 TEST(VersionCheckWorker, aServerThatNeverAnswersDoesNotHoldUpItsOwner)

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(FetchPageTest, sendsTheToolSettings)
 {
-    EXPECT_EQ(FetchPage(server.url("/page")), "User-Agent=Mozilla/4.0 " + makerHost() +
+    EXPECT_EQ(fetchPage(server.url("/page")), "User-Agent=Mozilla/4.0 " + makerHost() +
                                                   "\nAccept=text/html, */*\nContent-Type=text/html\n"
                                                   "Accept-Language=-\nConnection=-\n");
 }
@@ -94,12 +94,12 @@ TEST_F(FetchPageTest, givesTheBodyOnlyForA200AndTheLocationForA304)
         {"/not-modified", "location=/\xB1\xF0 \xFF?a=1"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FetchPage(server.url(c.path)), c.expected) << c.path;
+        EXPECT_EQ(fetchPage(server.url(c.path)), c.expected) << c.path;
 }
 
 TEST_F(FetchPageTest, aServerThatNeverAnswersOrIsNotThereGivesTheEmptyText)
 {
-    EXPECT_EQ(FetchPage(server.url("/silent"), 300ms), "");
+    EXPECT_EQ(fetchPage(server.url("/silent"), 300ms), "");
     server.release();
-    EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(test::refusingPort()) + "/"), "");
+    EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(test::refusingPort()) + "/"), "");
 }

@@ -44,12 +44,12 @@ TEST(HeadProbe, portTextGivesAPortNothingOrAnError)
     EXPECT_FALSE(headPort("80a").value().has_value());
     for (const char* bad : {"", "99999999999"})
         EXPECT_EQ(headPort(bad).status().message(), "'" + std::string(bad) + "' is not a valid integer value");
-    EXPECT_TRUE(IsAllDigits(""));
+    EXPECT_TRUE(isAllDigits(""));
 }
 
 TEST(HeadProbe, requestIsEightCrLfLinesWithoutAPortInHost)
 {
-    EXPECT_EQ(HeadRequest("/a?b=1", "example.test"),
+    EXPECT_EQ(headRequest("/a?b=1", "example.test"),
               "HEAD /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: close \r\nUser-Agent: Mozilla/4.0(" +
                   makerHost() + ")\r\nAccept-Encoding: gzip\r\nAccept-Language: zh-cn,zh-tw\r\nAccept: */*\r\n\r\n");
 }
@@ -117,7 +117,7 @@ TEST(HeadProbe, clickShowsTheAddressConnectsAndSends)
     EXPECT_EQ(p.lines, (std::vector<std::string>{gbk("域名: example.test"), "URL: /a?b=1", gbk("端口: 8080")}));
     EXPECT_EQ(p.socket.port(), 8080);
     ASSERT_EQ(p.socket.sent.size(), 1u);
-    EXPECT_EQ(p.socket.sent[0], HeadRequest("/a?b=1", "example.test"));
+    EXPECT_EQ(p.socket.sent[0], headRequest("/a?b=1", "example.test"));
 
     // A "200" anywhere in a piece closes; after that an address without a port goes to 80 again.
     p.socket.arrive("HTTP/1.1 404 Not Found\r\nContent-Length: 1200\r\n\r\n");

@@ -89,7 +89,7 @@ struct Engines {
     std::vector<std::string> lines(const IndexRun& run)
     {
         std::vector<std::string> out;
-        runIndexQueries(run, [](const std::string& url) { return FetchPage(url, 2s); },
+        runIndexQueries(run, [](const std::string& url) { return fetchPage(url, 2s); },
                         [&](const std::string& line) { out.push_back(line); });
         return out;
     }
@@ -138,7 +138,7 @@ TEST(IndexQueries, failedQueriesStillAppendTheirLine)
 {
     IndexRun run{"", true, false, "t", "127.0.0.1:" + std::to_string(test::refusingPort()), ""};
     std::vector<std::string> lines;
-    runIndexQueries(run, [](const std::string& url) { return FetchPage(url, 2s); },
+    runIndexQueries(run, [](const std::string& url) { return fetchPage(url, 2s); },
                     [&](const std::string& line) { lines.push_back(line); });
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[2], gbk("百度 收录:个页面"));

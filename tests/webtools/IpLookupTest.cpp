@@ -43,7 +43,7 @@ TEST(IpLookup, addressGoesOutUnescapedThroughFetchPage)
     });
     server.start();
     setenv("QUILLMARK_IPLOCATION_HOST", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
-    const auto fetch = [](const std::string& url) { return FetchPage(url); };
+    const auto fetch = [](const std::string& url) { return fetchPage(url); };
     for (const char* ip : {"1.2.3.4", "-", "", "::1%25"})
         EXPECT_EQ(IpLookup(ip, fetch), gbk("来源：X")) << ip;
     // Control bytes cannot go into a request line: the lookup reads as an empty answer.

@@ -2,7 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "support/LoopbackServer.h"
-#include "text/htmlTagValues.h"
+#include "text/HtmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -65,12 +65,12 @@ TEST_F(PageToolsServer, eachToolSendsItsOwnSettings)
     const std::string url = server.url("/moved");
     // "HEAD 分析" and "所有链接" follow the redirect to the page.
     EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, url), std::optional<std::string>(page));
-    EXPECT_EQ(seen.agent, ToolUserAgent());
+    EXPECT_EQ(seen.agent, toolUserAgent());
     EXPECT_EQ(seen.accept, "text/html, */*");
     EXPECT_EQ(seen.contentType, "text/html");
     // "纯文本" does not: it shows the redirect answer's own body.
-    EXPECT_EQ(PagePlainText(box("/moved")), HtmlToText("<p>moved</p>"));
-    EXPECT_EQ(PagePlainText(box("/page")), HtmlToText(page));
+    EXPECT_EQ(pagePlainText(box("/moved")), htmlToText("<p>moved</p>"));
+    EXPECT_EQ(pagePlainText(box("/page")), htmlToText(page));
     EXPECT_EQ(seen.agent, BrowserUserAgent);
 }
 
@@ -81,10 +81,10 @@ TEST_F(PageToolsServer, bodiesPassThroughAsBytesAndFailuresGiveNothing)
     page.assign(20 * 1024 * 1024, 'x');
     EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page")), std::optional<std::string>(page));
     page.clear();
-    EXPECT_EQ(PagePlainText(box("/page")), HtmlToText(""));
-    EXPECT_FALSE(PagePlainText(box("/gone")));
+    EXPECT_EQ(pagePlainText(box("/page")), htmlToText(""));
+    EXPECT_FALSE(pagePlainText(box("/gone")));
     EXPECT_FALSE(fetchForTool(WebTool::PageHeadAndLinks, server.url("/gone")));
-    EXPECT_FALSE(PagePlainText("127.0.0.1:" + std::to_string(test::refusingPort()) + "/"));
+    EXPECT_FALSE(pagePlainText("127.0.0.1:" + std::to_string(test::refusingPort()) + "/"));
     // A site box with a line break cannot form a request line and is never sent.
-    EXPECT_FALSE(PagePlainText(box("/page") + "\r\nX: y"));
+    EXPECT_FALSE(pagePlainText(box("/page") + "\r\nX: y"));
 }

@@ -29,7 +29,7 @@ struct SiteListFolder {
     TempFolder folder;
     std::string path = folder.file("test.xml");
 
-    std::vector<std::string> saved() { return LoadSiteList(path).urls; }
+    std::vector<std::string> saved() { return loadSiteList(path).urls; }
 };
 
 } // namespace
@@ -58,12 +58,12 @@ TEST(SiteList, loadReadsUrlChildrenOrWritesAnEmptyList)
         SiteListFolder f;
         if (c.file)
             TempFolder::writeFile(f.path, *c.file);
-        const SiteListLoad load = LoadSiteList(f.path);
+        const SiteListLoad load = loadSiteList(f.path);
         EXPECT_EQ(load.wasRead, c.read) << c.what;
         EXPECT_EQ(load.urls, c.urls) << c.what;
         EXPECT_TRUE(load.written) << c.what;
         if (!c.read) { // replaced by a list that reads back empty
-            EXPECT_TRUE(LoadSiteList(f.path).wasRead) << c.what;
+            EXPECT_TRUE(loadSiteList(f.path).wasRead) << c.what;
         }
     }
 }
@@ -96,7 +96,7 @@ TEST(SiteList, saveComparesForeignChildrenAndReplacesAnUnreadableFile)
     EXPECT_EQ(saveSiteAddress(f.path, "b.test").message, gbk("这个地址存在:  b.test"));
 
     TempFolder::writeFile(f.path, "garbage");
-    EXPECT_TRUE(saveSiteAddress(f.path, "c.test").error);
+    EXPECT_TRUE(saveSiteAddress(f.path, "c.test").status);
     EXPECT_EQ(f.saved(), std::vector<std::string>{"c.test"});
 }
 
@@ -132,12 +132,12 @@ TEST(SiteList, aFailedWriteKeepsTheOldFileWhole)
     std::filesystem::permissions(f.path, std::filesystem::perms::owner_read); // marked read-only
 
     const SiteListChange saved = saveSiteAddress(f.path, "c.test");
-    EXPECT_EQ(saved.error.message().rfind("Unable to write to ", 0), 0u);
+    EXPECT_EQ(saved.status.message().rfind("Unable to write to ", 0), 0u);
     EXPECT_FALSE(saved.message);
     EXPECT_TRUE(saved.dropDown.empty());
 
     const SiteListChange removed = deleteSiteAddress(f.path, "a.test");
-    EXPECT_FALSE(removed.error);
+    EXPECT_FALSE(removed.status);
     EXPECT_FALSE(removed.message);
     EXPECT_EQ(removed.dropDown, (std::vector<std::string>{"a.test", "b.test"})); // as the file still is
     EXPECT_EQ(readFile(f.path), old);
@@ -146,7 +146,7 @@ TEST(SiteList, aFailedWriteKeepsTheOldFileWhole)
     // A folder in the file's place can neither be read nor replaced.
     SiteListFolder g;
     std::filesystem::create_directory(g.path);
-    const SiteListLoad load = LoadSiteList(g.path);
+    const SiteListLoad load = loadSiteList(g.path);
     EXPECT_FALSE(load.wasRead);
     EXPECT_FALSE(load.written);
 }

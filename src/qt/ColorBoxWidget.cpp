@@ -1,0 +1,100 @@
+#include "qt/ColorBoxWidget.h"
+
+#include <QColorDialog>
+#include <QPixmap>
+
+namespace quill {
+namespace {
+
+constexpr TColor kSystemColour = 0xFF000000u;
+constexpr int kCustomIndex = 0;
+
+// Palette roles of the system colour indexes 0-30.
+QPalette::ColorRole systemRole(unsigned index)
+{
+    static const QPalette::ColorRole roles[] = {
+        QPalette::Button,      QPalette::Window,      QPalette::Highlight,       QPalette::Mid,
+        QPalette::Window,      QPalette::Base,        QPalette::Shadow,          QPalette::WindowText,
+        QPalette::Text,        QPalette::HighlightedText, QPalette::Mid,         QPalette::Midlight,
+        QPalette::Dark,        QPalette::Highlight,   QPalette::HighlightedText, QPalette::Button,
+        QPalette::Dark,        QPalette::PlaceholderText, QPalette::ButtonText,  QPalette::Text,
+        QPalette::Light,       QPalette::Shadow,      QPalette::Midlight,        QPalette::ToolTipText,
+        QPalette::ToolTipBase, QPalette::Window,      QPalette::Link,            QPalette::Highlight,
+        QPalette::Midlight,    QPalette::Highlight,   QPalette::Window,
+    };
+    return index < std::size(roles) ? roles[index] : QPalette::Base;
+}
+
+QIcon swatch(const QColor& colour)
+{
+    QPixmap pixmap(16, 12);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+QColor toQColor(TColor value, const QPalette& palette)
+{
+    if ((value & 0xFF000000u) == kSystemColour)
+        return palette.color(systemRole(value & 0xFFu));
+    if ((value & 0xFF000000u) != 0) // "none" and "default"
+        return palette.color(QPalette::Base);
+    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                  static_cast<int>((value >> 16) & 0xFF));
+}
+
+ColorBoxWidget::ColorBoxWidget(QWidget* parent) : QComboBox(parent)
+{
+    addItem(QString::fromUtf8("自定义..."), QVariant::fromValue(0u));
+    for (const ColourName& entry : colourNameTable()) {
+        QString name = QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+        addItem(swatch(toQColor(entry.value, palette())), name.mid(2), QVariant::fromValue(entry.value));
+    }
+    customColorPicker = [this](TColor current) -> std::optional<TColor> {
+        const QColor chosen = QColorDialog::getColor(toQColor(current, palette()), this);
+        if (!chosen.isValid())
+            return std::nullopt;
+        return static_cast<TColor>(chosen.red()) | (static_cast<TColor>(chosen.green()) << 8) |
+               (static_cast<TColor>(chosen.blue()) << 16);
+    };
+    connect(this, &QComboBox::activated, this, &ColorBoxWidget::onActivated);
+}
+
+TColor ColorBoxWidget::color() const { return currentData().value<TColor>(); }
+
+void ColorBoxWidget::setColor(TColor value)
+{
+    int named = -1;
+    for (int i = kCustomIndex + 1; i < count() && named < 0; ++i)
+        if (itemData(i).value<TColor>() == value)
+            named = i;
+    if (named > 0)
+        setCurrentIndex(named);
+    else
+        setCustomEntry(value);
+    m_lastIndex = currentIndex();
+}
+
+void ColorBoxWidget::setCustomEntry(TColor value)
+{
+    setItemData(kCustomIndex, QVariant::fromValue(value));
+    setItemIcon(kCustomIndex, swatch(toQColor(value, palette())));
+    setCurrentIndex(kCustomIndex);
+}
+
+void ColorBoxWidget::onActivated(int index)
+{
+    if (index == kCustomIndex) {
+        const std::optional<TColor> chosen = customColorPicker ? customColorPicker(color()) : std::nullopt;
+        if (!chosen) {
+            setCurrentIndex(m_lastIndex);
+            return;
+        }
+        setCustomEntry(*chosen);
+    }
+    m_lastIndex = currentIndex();
+    emit colorChanged(color());
+}
+
+} // namespace quill
