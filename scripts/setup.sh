@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev
-  libcurl4-openssl-dev libpugixml-dev libzip-dev libhyperscan-dev
+  libcurl4-openssl-dev libpugixml-dev libzip-dev libhyperscan-dev libc-ares-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libxml2-dev
   fonts-wqy-zenhei
 )

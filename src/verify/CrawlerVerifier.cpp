@@ -1,0 +1,204 @@
+#include "verify/CrawlerVerifier.h"
+
+#include "verify/CrawlerDomains.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+namespace quill {
+namespace {
+
+// A PTR set may name many hosts; a genuine crawler needs one, so only the first few in the
+// engine's domains are looked up.
+constexpr size_t kForwardLookupLimit = 4;
+// Time-outs or refusals before the first reply of any kind that mean no DNS is reachable.
+constexpr size_t kSilentFailuresBeforeGivingUp = 8;
+constexpr int kPollSliceMs = 50;
+
+bool noAnswer(DnsOutcome outcome)
+{
+    return outcome == DnsOutcome::TimedOut || outcome == DnsOutcome::Failed || outcome == DnsOutcome::Unreachable;
+}
+
+std::vector<std::string> inDomainNames(const DnsAnswer& ptr, int crawlerRow)
+{
+    std::vector<std::string> names;
+    for (const std::string& name : ptr.names)
+        if (names.size() < kForwardLookupLimit && hostInDomains(name, crawlerDomains(crawlerRow)))
+            names.push_back(name);
+    return names;
+}
+
+// One distinct check in flight: its PTR answer, then one forward answer per in-domain name.
+struct Check {
+    size_t index = 0; // into the distinct checks
+    IpAddress address;
+    int row = 0;
+    DnsAnswer ptr;
+    std::vector<DnsAnswer> forward;
+    size_t forwardLeft = 0;
+};
+
+} // namespace
+
+Verdict verdictOf(const DnsAnswer& ptr, int crawlerRow, const std::vector<DnsAnswer>& forward,
+                  const IpAddress& address)
+{
+    if (crawlerDomains(crawlerRow).empty())
+        return Verdict::NotVerifiable;
+    if (noAnswer(ptr.outcome))
+        return Verdict::Unknown;
+    // A missing PTR record or one outside the domains: the address owner did not claim the engine.
+    if (ptr.outcome != DnsOutcome::Answer || inDomainNames(ptr, crawlerRow).empty())
+        return Verdict::Fake;
+    bool unanswered = false;
+    for (const DnsAnswer& answer : forward) {
+        if (std::find(answer.addresses.begin(), answer.addresses.end(), address) != answer.addresses.end())
+            return Verdict::Verified;
+        unanswered = unanswered || noAnswer(answer.outcome);
+    }
+    return unanswered ? Verdict::Unknown : Verdict::Fake;
+}
+
+VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests, const VerifierOptions& options,
+                               VerdictCache& cache, const std::atomic<bool>& stop,
+                               const std::function<void(size_t, size_t)>& progress)
+{
+    VerificationRun run;
+    run.results.resize(requests.size());
+
+    // Distinct checks by canonical address and row; requests point at them.
+    struct Distinct {
+        std::string address; // canonical
+        IpAddress parsed;
+        int row;
+        VerificationResult result;
+        bool open = true;
+    };
+    std::vector<Distinct> distinct;
+    std::vector<size_t> checkOf(requests.size(), SIZE_MAX);
+    std::map<std::pair<std::string, int>, size_t> seen;
+    for (size_t i = 0; i < requests.size(); ++i) {
+        const VerificationRequest& request = requests[i];
+        if (crawlerDomains(request.crawlerRow).empty()) {
+            run.results[i].verdict = request.crawlerRow ? Verdict::NotVerifiable : Verdict::None;
+            continue;
+        }
+        const auto address = parseIpAddress(request.address);
+        if (!address) {
+            run.results[i].verdict = Verdict::Unknown; // nothing to ask about
+            continue;
+        }
+        const std::string text = ipAddressText(*address);
+        auto [it, added] = seen.try_emplace({text, request.crawlerRow}, distinct.size());
+        if (added)
+            distinct.push_back(Distinct{text, *address, request.crawlerRow, {}, true});
+        checkOf[i] = it->second;
+    }
+
+    const std::int64_t startedAt = options.now();
+    size_t done = 0;
+    std::vector<size_t> toAsk;
+    for (size_t i = 0; i < distinct.size(); ++i) {
+        if (auto known = cache.find(distinct[i].address, distinct[i].row, startedAt)) {
+            distinct[i].result.verdict = *known;
+            distinct[i].result.fromCache = true;
+            distinct[i].open = false;
+            ++done;
+        } else {
+            toAsk.push_back(i);
+        }
+    }
+    if (progress)
+        progress(done, distinct.size());
+
+    auto finish = [&](Distinct& check, Verdict verdict) {
+        check.result.verdict = verdict;
+        check.open = false;
+        cache.remember(check.address, check.row, verdict, options.now());
+        ++done;
+    };
+
+    if (!toAsk.empty()) {
+        auto resolver = DnsResolver::create(options.dns);
+        if (!resolver) {
+            run.status = resolver.status();
+            for (size_t i : toAsk)
+                finish(distinct[i], Verdict::Unknown);
+        } else {
+            DnsResolver& dns = *resolver.value();
+            size_t next = 0;
+            size_t inFlight = 0;
+            size_t silentFailures = 0;
+            auto noteOutcome = [&](DnsOutcome outcome) {
+                if (outcome == DnsOutcome::TimedOut || outcome == DnsOutcome::Unreachable)
+                    ++silentFailures;
+            };
+            auto complete = [&](const std::shared_ptr<Check>& check) {
+                Distinct& target = distinct[check->index];
+                target.result.names = check->ptr.names;
+                for (const DnsAnswer& answer : check->forward)
+                    for (const IpAddress& address : answer.addresses)
+                        target.result.addresses.push_back(ipAddressText(address));
+                finish(target, verdictOf(check->ptr, check->row, check->forward, check->address));
+                --inFlight;
+            };
+            auto start = [&](size_t index) {
+                auto check = std::make_shared<Check>();
+                check->index = index;
+                check->address = distinct[index].parsed;
+                check->row = distinct[index].row;
+                ++inFlight;
+                run.peakInFlight = std::max(run.peakInFlight, inFlight);
+                ++run.checked;
+                dns.lookupPtr(check->address, [&, check](const DnsAnswer& ptr) {
+                    noteOutcome(ptr.outcome);
+                    check->ptr = ptr;
+                    const auto names = ptr.outcome == DnsOutcome::Answer ? inDomainNames(ptr, check->row)
+                                                                         : std::vector<std::string>{};
+                    if (names.empty()) {
+                        complete(check);
+                        return;
+                    }
+                    check->forward.resize(names.size());
+                    check->forwardLeft = names.size();
+                    for (size_t n = 0; n < names.size(); ++n)
+                        dns.lookupAddresses(names[n], check->address.v6, [&, check, n](const DnsAnswer& answer) {
+                            noteOutcome(answer.outcome);
+                            check->forward[n] = answer;
+                            if (--check->forwardLeft == 0)
+                                complete(check);
+                        });
+                });
+            };
+            size_t lastReported = done;
+            while (!stop) {
+                const bool givenUp = !dns.anyReply() && silentFailures >= kSilentFailuresBeforeGivingUp;
+                while (!givenUp && inFlight < options.maxInFlight && next < toAsk.size() && !stop)
+                    start(toAsk[next++]);
+                if (inFlight == 0 && (givenUp || next == toAsk.size()))
+                    break;
+                dns.run(kPollSliceMs);
+                if (progress && done != lastReported) {
+                    lastReported = done;
+                    progress(done, distinct.size());
+                }
+            }
+            run.cancelled = stop;
+            if (!run.cancelled)
+                for (size_t i : toAsk)
+                    if (distinct[i].open)
+                        finish(distinct[i], Verdict::Unknown); // never asked: no DNS reachable
+        }
+    }
+    if (progress)
+        progress(done, distinct.size());
+
+    for (size_t i = 0; i < requests.size(); ++i)
+        if (checkOf[i] != SIZE_MAX && !distinct[checkOf[i]].open)
+            run.results[i] = distinct[checkOf[i]].result;
+    return run;
+}
+
+} // namespace quill

@@ -1,0 +1,145 @@
+#include "verify/LogVerification.h"
+
+#include "crawlers/CrawlerTable.h"
+#include "logs/HeaderStep.h"
+#include "logs/LogTokens.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <fstream>
+#include <unordered_map>
+
+namespace quill {
+namespace {
+
+constexpr size_t kBlockBytes = size_t(1) << 20;
+
+std::string pairKey(std::string_view address, int row)
+{
+    std::string key(address);
+    key += '\t';
+    key += std::to_string(row);
+    return key;
+}
+
+// Statistics lines of one file, gathered line by line.
+class VisitCollector {
+public:
+    explicit VisitCollector(FileVisits& visits) : m_visits(visits) {}
+
+    void addLine(std::string_view line)
+    {
+        const int row = statisticsRowOf(line);
+        if (line.starts_with('#'))
+            applyHeaderLine(line, m_format, m_map);
+        if (row == 0)
+            return;
+        const std::string_view address = line.starts_with('#') ? kMissingToken : tokenAt(line, m_map[kColClientIp]);
+        if (address == kMissingToken) {
+            ++m_visits.unaddressed[static_cast<size_t>(statisticsCountIndex(row))];
+            return;
+        }
+        auto [it, added] = m_index.try_emplace(pairKey(address, row), m_visits.requests.size());
+        if (added) {
+            m_visits.requests.push_back({std::string(address), row});
+            m_visits.visits.push_back(0);
+        }
+        ++m_visits.visits[it->second];
+    }
+
+private:
+    FileVisits& m_visits;
+    LogFormat m_format = LogFormat::None;
+    FieldMap m_map;
+    std::unordered_map<std::string, size_t> m_index;
+};
+
+} // namespace
+
+StoreRequests storeRequests(const RecordStore& store)
+{
+    StoreRequests result;
+    result.requestOfRecord.assign(store.count(), kNoRequest);
+    std::unordered_map<std::string, std::uint32_t> index;
+    const auto records = store.records();
+    for (std::uint32_t r = 0; r < records.size(); ++r) {
+        const LogRecord& record = records[r];
+        if (record.crawlerRow() == 0)
+            continue;
+        const std::string_view address = tokenAt(record.line(), store.mapOf(record)[kColClientIp]);
+        auto [it, added] = index.try_emplace(pairKey(address, record.crawlerRow()),
+                                             static_cast<std::uint32_t>(result.requests.size()));
+        if (added)
+            result.requests.push_back({std::string(address), record.crawlerRow()});
+        result.requestOfRecord[r] = it->second;
+    }
+    return result;
+}
+
+std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run)
+{
+    std::vector<Verdict> verdicts(requests.requestOfRecord.size(), Verdict::None);
+    for (size_t r = 0; r < verdicts.size(); ++r) {
+        const std::uint32_t request = requests.requestOfRecord[r];
+        if (request != kNoRequest && request < run.results.size())
+            verdicts[r] = run.results[request].verdict;
+    }
+    return verdicts;
+}
+
+std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon)
+{
+    FileVisits visits;
+    const size_t slash = path.rfind(kPathSeparator);
+    visits.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    visits.sizeText = statisticsSizeText(fileSize(path).value_or(0));
+
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        visits.readError = fileErrorText(errno);
+        return visits;
+    }
+    VisitCollector collector(visits);
+    std::string pending;
+    std::vector<char> block(kBlockBytes);
+    while (file) {
+        if (abandon)
+            return std::nullopt;
+        file.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const size_t got = static_cast<size_t>(file.gcount());
+        if (got == 0)
+            break;
+        pending.append(block.data(), got);
+        size_t start = 0;
+        for (size_t end; (end = pending.find_first_of("\r\n", start)) != std::string::npos; start = end + 1) {
+            collector.addLine(std::string_view(pending).substr(start, end - start));
+            if (pending[end] == '\r' && end + 1 < pending.size() && pending[end + 1] == '\n')
+                ++end;
+        }
+        // A CR at the block's end may still be followed by its LF; the empty line it would leave
+        // has no token and counts for nothing.
+        pending.erase(0, start);
+    }
+    if (file.bad()) {
+        visits.readError = fileErrorText(EIO);
+        return visits;
+    }
+    if (!pending.empty())
+        collector.addLine(pending);
+    return visits;
+}
+
+VerifiedCounts countVerdicts(const FileVisits& visits, const std::vector<VerificationResult>& results)
+{
+    VerifiedCounts counts;
+    for (size_t i = 0; i < visits.requests.size() && i < results.size(); ++i) {
+        const size_t column = static_cast<size_t>(statisticsCountIndex(visits.requests[i].crawlerRow));
+        if (results[i].verdict == Verdict::Verified)
+            counts.verified[column] += visits.visits[i];
+        else if (results[i].verdict == Verdict::Fake)
+            counts.fake[column] += visits.visits[i];
+    }
+    return counts;
+}
+
+} // namespace quill

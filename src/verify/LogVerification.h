@@ -1,0 +1,52 @@
+#pragma once
+// What a loaded log and a log file give the crawler checks: the distinct (address, crawler) pairs
+// of their crawler lines, and the verdicts mapped back to records or counted per engine.
+
+#include "crawlers/CrawlerFileStats.h"
+#include "logs/RecordStore.h"
+#include "verify/CrawlerVerifier.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quill {
+
+inline constexpr std::uint32_t kNoRequest = UINT32_MAX;
+
+struct StoreRequests {
+    std::vector<VerificationRequest> requests;  // distinct, in order of first appearance
+    std::vector<std::uint32_t> requestOfRecord; // per record (file order); kNoRequest for non-crawlers
+};
+
+// The client addresses of the store's crawler records, each distinct pair once.
+StoreRequests storeRequests(const RecordStore& store);
+
+// Per record (file order), its verdict; Verdict::None for records that are not crawlers.
+std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run);
+
+// A log file's statistics lines that carry a client address: the "#Fields:" lines give its
+// position, as in the log reader. One entry per distinct pair, with how often each engine came
+// from it.
+struct FileVisits {
+    std::string fileName;
+    std::string sizeText;
+    std::string readError;                      // set when the file could not be read
+    std::vector<VerificationRequest> requests;  // distinct pairs of statistics rows
+    std::vector<std::int64_t> visits;           // lines per request
+    StatisticsCounts unaddressed{};             // statistics lines without a usable address
+};
+
+// Reads the file at `path` once; nothing when `abandon` is set on the way.
+std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon);
+
+// Verified and fake visits per engine, in statistics column order.
+struct VerifiedCounts {
+    StatisticsCounts verified{};
+    StatisticsCounts fake{};
+};
+VerifiedCounts countVerdicts(const FileVisits& visits, const std::vector<VerificationResult>& results);
+
+} // namespace quill

@@ -1,0 +1,97 @@
+#include "verify/LogVerification.h"
+
+#include "logs/LogAnalysis.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace quill;
+using quill::test::TempFolder;
+
+namespace {
+
+constexpr int kGooglebot = 1, kBaiduspider = 2, kQihoo = 8;
+
+std::string logLine(const char* address, const char* agent, const char* path = "/")
+{
+    return std::string("2026-11-30 00:00:00 W3SVC1 192.168.1.10 GET ") + path + " - 80 - " + address + " " + agent +
+           " 200 0 0 100 50 15 -\r\n";
+}
+
+const std::string kHeader =
+    "#Software: Microsoft Internet Information Services 6.0\r\n"
+    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
+    "cs(User-Agent) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes time-taken cs(Referer)\r\n";
+
+std::string sampleLog()
+{
+    return kHeader + logLine("66.249.66.1", "Googlebot/2.1") + logLine("10.0.0.1", "Mozilla/5.0") +
+           logLine("66.249.66.1", "Googlebot/2.1", "/a") + logLine("10.0.0.2", "Baiduspider") +
+           logLine("66.249.66.1", "Baiduspider") + logLine("10.0.0.3", "qihoobot") +
+           "#Remark: Googlebot came by\r\n" + logLine("-", "Googlebot");
+}
+
+TEST(LogVerification, storeCrawlerRecordsBecomeDistinctRequests)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    FilterSnapshot filters;
+    ASSERT_TRUE(analysis.load(folder.write("ex.log", sampleLog()), filters).read());
+    const StoreRequests requests = storeRequests(analysis.store());
+    EXPECT_EQ(requests.requests, (std::vector<VerificationRequest>{{"66.249.66.1", kGooglebot},
+                                                                   {"10.0.0.2", kBaiduspider},
+                                                                   {"66.249.66.1", kBaiduspider},
+                                                                   {"10.0.0.3", kQihoo},
+                                                                   {"-", kGooglebot}}));
+    EXPECT_EQ(requests.requestOfRecord, (std::vector<std::uint32_t>{0, kNoRequest, 0, 1, 2, 3, 4}));
+
+    VerificationRun run;
+    run.results.resize(5);
+    run.results[0].verdict = Verdict::Verified;
+    run.results[1].verdict = Verdict::Fake;
+    run.results[3].verdict = Verdict::NotVerifiable;
+    EXPECT_EQ(recordVerdicts(requests, run),
+              (std::vector<Verdict>{Verdict::Verified, Verdict::None, Verdict::Verified, Verdict::Fake, Verdict::None,
+                                    Verdict::NotVerifiable, Verdict::None}));
+}
+
+TEST(LogVerification, fileVisitsCountStatisticsLinesByAddress)
+{
+    TempFolder folder;
+    // a second header block moves the address one field to the right; a bare CR ends a line too
+    const std::string moved = "#Software: Microsoft Internet Information Services 6.0\n"
+                              "#Fields: date time extra s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port "
+                              "cs-username c-ip cs(User-Agent)\n"
+                              "2026-11-30 00:00:00 x W3SVC1 192.168.1.10 GET / - 80 - 10.0.0.9 Baiduspider\r";
+    const auto visits = collectFileVisits(folder.write("ex.log", sampleLog() + moved), std::atomic<bool>(false));
+    ASSERT_TRUE(visits);
+    EXPECT_EQ(visits->fileName, "ex.log");
+    EXPECT_TRUE(visits->readError.empty());
+    // qihoobot has no statistics column, so its line is not a statistics visit
+    EXPECT_EQ(visits->requests, (std::vector<VerificationRequest>{{"66.249.66.1", kGooglebot},
+                                                                  {"10.0.0.2", kBaiduspider},
+                                                                  {"66.249.66.1", kBaiduspider},
+                                                                  {"10.0.0.9", kBaiduspider}}));
+    EXPECT_EQ(visits->visits, (std::vector<std::int64_t>{2, 1, 1, 1}));
+    EXPECT_EQ(visits->unaddressed[1], 2); // the remark line and the line without an address (Google column)
+
+    std::vector<VerificationResult> results(4);
+    results[0].verdict = Verdict::Verified;
+    results[1].verdict = Verdict::Fake;
+    results[2].verdict = Verdict::Verified;
+    results[3].verdict = Verdict::Unknown;
+    const VerifiedCounts counts = countVerdicts(*visits, results);
+    EXPECT_EQ(counts.verified, (StatisticsCounts{1, 2, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(counts.fake, (StatisticsCounts{1, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(LogVerification, unreadableFileGivesItsErrorAndAbandonGivesNothing)
+{
+    TempFolder folder;
+    const auto missing = collectFileVisits(folder.file("none.log"), std::atomic<bool>(false));
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing->readError.empty());
+    EXPECT_FALSE(collectFileVisits(folder.write("ex.log", sampleLog()), std::atomic<bool>(true)));
+}
+
+} // namespace
