@@ -18,6 +18,14 @@ struct Names {
     std::string basic = gbk("基本");
     std::string logFolder = gbk("日志目录");
     std::string filter = gbk("过滤");
+    std::string verification = gbk("验证");
+    std::string defaultCacheFile = gbk("蜘蛛验证.txt");
+    std::string cacheFile = gbk("缓存文件");
+    std::vector<std::pair<std::string, bool VerificationSettings::*>> verificationKeys = {
+        {gbk("验证蜘蛛"), &VerificationSettings::verifyCrawlers},
+        {gbk("只看伪装"), &VerificationSettings::onlyFakes},
+        {gbk("只计已验证"), &VerificationSettings::onlyVerified},
+    };
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -71,6 +79,10 @@ Settings SettingsFile::load(const Settings& current) const
     };
     settings.listBackground = readColour(kBackground, current.listBackground);
     settings.listText = readColour(kText, current.listText);
+    for (const auto& [key, box] : n.verificationKeys)
+        settings.verification.*box = m_ini.readBool(n.verification, key, current.verification.*box);
+    settings.verification.cacheFileName =
+        m_ini.readString(n.verification, n.cacheFile, current.verification.cacheFileName);
     return settings;
 }
 
@@ -91,6 +103,31 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
     if (Status status = m_ini.writeString(kUser, kBackground, colorToString(background)); !status)
         return status;
     return m_ini.writeString(kUser, kText, colorToString(text));
+}
+
+Status SettingsFile::saveVerification(const VerificationSettings& verification)
+{
+    const Names& n = names();
+    for (const auto& [key, box] : n.verificationKeys)
+        if (Status status = m_ini.writeBool(n.verification, key, verification.*box); !status)
+            return status;
+    const std::string& name =
+        verification.cacheFileName.empty() ? n.defaultCacheFile : verification.cacheFileName;
+    return m_ini.writeString(n.verification, n.cacheFile, name);
+}
+
+std::string SettingsFile::verdictCachePath(const VerificationSettings& verification) const
+{
+    std::string name = verification.cacheFileName.empty() ? names().defaultCacheFile : verification.cacheFileName;
+    // Beside the settings file, whatever folder the name tries to reach.
+    if (const size_t cut = name.find_last_of("/\\"); cut != std::string::npos)
+        name.erase(0, cut + 1);
+    if (name.empty() || name == "." || name == "..")
+        name = names().defaultCacheFile;
+    const std::string& settingsPath = path();
+    const size_t slash = settingsPath.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? "." : settingsPath.substr(0, slash);
+    return joinPath(folder, gbkToUtf8(name));
 }
 
 Status SettingsFile::writeSiteUrl(const std::string& siteUrl)

@@ -10,6 +10,15 @@
 
 namespace quill {
 
+// The crawler check's boxes and where its verdicts are kept; a file without these keys starts
+// with the check off.
+struct VerificationSettings {
+    bool verifyCrawlers = false; // 验证蜘蛛 on the log page
+    bool onlyFakes = false;      // 只看伪装 on the log page
+    bool onlyVerified = false;   // 只计已验证 on the statistics page
+    std::string cacheFileName;   // GBK, a name beside the settings file; empty: the default
+};
+
 struct Settings {
     std::string logFolder;          // GBK
     FilterSnapshot filters;         // the twelve saved boxes; audio and search are never saved
@@ -17,6 +26,7 @@ struct Settings {
     std::string siteUrl;            // GBK
     TColor listBackground = clSkyBlue;
     TColor listText = clBlack;
+    VerificationSettings verification;
 };
 
 class SettingsFile {
@@ -40,6 +50,13 @@ public:
                              TColor background, TColor text);
     // "user"/"siteurl", the one key saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);
+    // The three boxes of the crawler check and the cache file name, in that order; stops at the
+    // first failed write.
+    Status saveVerification(const VerificationSettings& verification);
+
+    // The crawler check's cache file: its name (only the name part; the default when empty)
+    // in the settings file's folder.
+    std::string verdictCachePath(const VerificationSettings& verification) const;
 
 private:
     IniFile m_ini;

@@ -126,3 +126,47 @@ TEST(SettingsFile, readOnlyFileStopsTheSaveWithItsPath)
     EXPECT_EQ(file.writeSiteUrl("y").message(), "Unable to write to " + path);
     EXPECT_EQ(readFile(path), "[user]\r\nsiteurl=x\r\n");
 }
+
+TEST(SettingsFile, olderFileStartsWithVerificationOffAndSavedBoxesReadBack)
+{
+    TempFolder folder;
+    const std::string older = folder.write("older.ini", "[user]\r\nsiteurl=www.example.test\r\n");
+    const Settings fresh = SettingsFile(older).load(Settings{});
+    EXPECT_FALSE(fresh.verification.verifyCrawlers);
+    EXPECT_FALSE(fresh.verification.onlyFakes);
+    EXPECT_FALSE(fresh.verification.onlyVerified);
+    EXPECT_EQ(fresh.siteUrl, "www.example.test");
+
+    SettingsFile file(older);
+    VerificationSettings saved{true, false, true, gbk("验证缓存.txt")};
+    ASSERT_TRUE(file.saveVerification(saved).ok());
+    const Settings again = file.load(Settings{});
+    EXPECT_TRUE(again.verification.verifyCrawlers);
+    EXPECT_FALSE(again.verification.onlyFakes);
+    EXPECT_TRUE(again.verification.onlyVerified);
+    EXPECT_EQ(again.verification.cacheFileName, gbk("验证缓存.txt"));
+    EXPECT_EQ(again.siteUrl, "www.example.test"); // the other keys stay
+    EXPECT_NE(readFile(older).find(gbk("验证蜘蛛") + "=1"), std::string::npos);
+}
+
+TEST(SettingsFile, verdictCacheLiesBesideTheSettingsFile)
+{
+    SettingsFile file("/opt/quill/settings.ini");
+    struct Case {
+        std::string name;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"", "/opt/quill/蜘蛛验证.txt"},
+        {gbk("缓存.txt"), "/opt/quill/缓存.txt"},
+        {"../../etc/passwd", "/opt/quill/passwd"}, // only the name counts
+        {"C:\\temp\\v.txt", "/opt/quill/v.txt"},
+        {"sub/", "/opt/quill/蜘蛛验证.txt"},
+        {"..", "/opt/quill/蜘蛛验证.txt"},
+    };
+    for (const Case& c : cases) {
+        VerificationSettings verification;
+        verification.cacheFileName = c.name;
+        EXPECT_EQ(file.verdictCachePath(verification), c.path) << c.name;
+    }
+}
