@@ -2,18 +2,22 @@
 
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
+#include "cli/CrawlerChecks.h"
 #include "logs/LogAnalysis.h"
 #include "logs/RowTexts.h"
+#include "verify/LogVerification.h"
 
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--raw] PATH [PATH...]";
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--verify [--cache FILE]] "
+    "[--raw] PATH [PATH...]";
 
 bool* filterBox(FilterSnapshot& filters, const std::string& name)
 {
@@ -41,9 +45,17 @@ int runLoad(CliArgs& args)
     FilterSnapshot filters;
     std::vector<int> clicks;
     std::vector<std::string> paths;
+    bool verify = false;
+    std::optional<std::string> cachePath;
     while (!args.atEnd()) {
         std::string arg = args.take();
-        if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--click") {
+        if (arg == "--verify") {
+            verify = true;
+        } else if (arg == "--cache") {
+            if (args.atEnd())
+                return usageError(kUsage);
+            cachePath = args.take();
+        } else if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--click") {
             if (args.atEnd())
                 return usageError(kUsage);
             std::string value = args.take();
@@ -65,7 +77,7 @@ int runLoad(CliArgs& args)
             paths.push_back(arg);
         }
     }
-    if (paths.empty())
+    if (paths.empty() || (cachePath && !verify))
         return usageError(kUsage);
 
     LogAnalysis analysis;
@@ -83,12 +95,23 @@ int runLoad(CliArgs& args)
         analysis.clickColumn(column);
 
     const RecordStore& store = analysis.store();
+    std::vector<Verdict> verdicts;
+    if (verify) {
+        const StoreRequests requests = storeRequests(store);
+        const VerificationRun run =
+            runCrawlerChecks(args, requests.requests, cachePath ? *cachePath : defaultVerdictCachePath());
+        verdicts = recordVerdicts(requests, run);
+    }
     CliOutput out(args.raw());
     for (std::uint32_t row = 0; row < store.count(); ++row) {
         out.plain(std::to_string(row));
         for (int column = 1; column < kColumnCount; ++column) {
             out.plain("\t");
             out.field(cellText(store, row, column));
+        }
+        if (verify) {
+            out.plain("\t");
+            out.field(verdictText(verdicts[store.recordAt(row)]));
         }
         out.plain("\n");
     }

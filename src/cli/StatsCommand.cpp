@@ -2,25 +2,96 @@
 
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
+#include "cli/CrawlerChecks.h"
 #include "crawlers/CrawlerStatistics.h"
+#include "crawlers/CrawlerStatsWorker.h"
+#include "platform/FileSystem.h"
 #include "platform/QueueDispatcher.h"
+#include "verify/LogVerification.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace quill::cli {
 namespace {
 
-constexpr std::string_view kUsage = "quillmarkbox-cli stats [--raw] FOLDER";
+constexpr std::string_view kUsage = "quillmarkbox-cli stats [--verify [--cache FILE]] [--raw] FOLDER";
+
+void printRow(CliOutput& out, const std::vector<std::string>& texts)
+{
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0)
+            out.plain("\t");
+        out.field(texts[i]);
+    }
+    out.plain("\n");
+}
+
+// Every log of the folder read once for its statistics lines' addresses, all addresses checked
+// in one run, then per file: name, size, the seven verified counts and the seven fake counts.
+int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath)
+{
+    const std::string statisticsFolder = quill::statisticsFolder(folder);
+    const std::atomic<bool> abandon{false};
+    std::vector<FileVisits> files;
+    std::vector<VerificationRequest> requests;
+    for (const DirectoryEntry& entry : findEntries(statisticsFolder, "*.log")) {
+        if (entry.isDirectory)
+            continue;
+        FileVisits visits = *collectFileVisits(joinPath(statisticsFolder, entry.name), abandon);
+        requests.insert(requests.end(), visits.requests.begin(), visits.requests.end());
+        files.push_back(std::move(visits));
+    }
+    const VerificationRun run = runCrawlerChecks(args, requests, cachePath);
+
+    CliOutput out(args.raw());
+    size_t offset = 0;
+    for (const FileVisits& visits : files) {
+        std::vector<std::string> texts = {visits.fileName, visits.sizeText};
+        if (visits.readError.empty()) {
+            const std::vector<VerificationResult> results(run.results.begin() + static_cast<std::ptrdiff_t>(offset),
+                                                          run.results.begin() +
+                                                              static_cast<std::ptrdiff_t>(offset + visits.requests.size()));
+            const VerifiedCounts counts = countVerdicts(visits, results);
+            for (auto count : counts.verified)
+                texts.push_back(std::to_string(count));
+            for (auto count : counts.fake)
+                texts.push_back(std::to_string(count));
+        } else {
+            texts.resize(2 + 2 * kStatisticsCountColumns);
+        }
+        offset += visits.requests.size();
+        printRow(out, texts);
+        if (!visits.readError.empty())
+            std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
+                         printableField(visits.readError, args.raw()).c_str());
+    }
+    return kExitOk;
+}
 
 } // namespace
 
 int runStats(CliArgs& args)
 {
-    if (args.atEnd() || args.peek().starts_with("--"))
+    bool verify = false;
+    std::optional<std::string> cachePath;
+    while (!args.atEnd() && args.peek().starts_with("--")) {
+        const std::string option = args.take();
+        if (option == "--verify") {
+            verify = true;
+        } else if (option == "--cache" && !args.atEnd()) {
+            cachePath = args.take();
+        } else {
+            return usageError(kUsage);
+        }
+    }
+    if (args.atEnd() || (cachePath && !verify))
         return usageError(kUsage);
     const std::string folder = args.take();
     if (!args.atEnd())
         return usageError(kUsage);
+    if (verify)
+        return printVerifiedStatistics(args, folder, cachePath ? *cachePath : defaultVerdictCachePath());
 
     // The same run the "统计" button starts, with this thread as the user-interface thread.
     QueueDispatcher ui;
@@ -28,12 +99,7 @@ int runStats(CliArgs& args)
     CrawlerStatsWorker::Handlers handlers{
         [&](const CrawlerFileStats& row) {
             const auto texts = statisticsRowTexts(row);
-            for (size_t i = 0; i < texts.size(); ++i) {
-                if (i > 0)
-                    out.plain("\t");
-                out.field(texts[i]);
-            }
-            out.plain("\n");
+            printRow(out, std::vector<std::string>(texts.begin(), texts.end()));
             out.flush();
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
