@@ -157,6 +157,12 @@ void MainWindow::applySettings()
     m_hideAdvert = settings.hideAdvert;
     m_toolsPage->setSiteAddress(fromGbk(settings.siteUrl));
     m_logPage->setListColours(settings.listBackground, settings.listText);
+    m_verdictCacheFileName = settings.verification.cacheFileName;
+    const std::string cachePath = SettingsFile(m_options.settingsPath).verdictCachePath(settings.verification);
+    m_logPage->setVerdictCachePath(cachePath);
+    m_statsPage->setVerdictCachePath(cachePath);
+    m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
+    m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
     m_settingsPage->setLogFolder(logFolder);
     m_logPage->setLogFolder(logFolder);
@@ -173,6 +179,8 @@ Settings MainWindow::pageSettings() const
     current.siteUrl = toGbk(m_toolsPage->siteAddress());
     current.listBackground = m_logPage->listBackground();
     current.listText = m_logPage->listText();
+    current.verification = {m_logPage->verifyCrawlers(), m_logPage->onlyFakes(), m_statsPage->onlyVerified(),
+                            m_verdictCacheFileName};
     return current;
 }
 

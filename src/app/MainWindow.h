@@ -83,6 +83,7 @@ private:
     SettingsPage* m_settingsPage;
     StatsPage* m_statsPage;
     LogPage* m_logPage;
+    std::string m_verdictCacheFileName; // as the settings file names it (GBK); empty: the default
     ToolsPage* m_toolsPage;
     DecodePage* m_decodePage;
     QWidget* m_updateTab;

@@ -30,6 +30,11 @@ std::int64_t gridStep(std::int64_t largest)
                 return factor * power;
 }
 
+QString fakesCaption()
+{
+    return QString::fromUtf8("伪装");
+}
+
 } // namespace
 
 StatsChartWidget::StatsChartWidget(QWidget* parent) : QWidget(parent)
@@ -42,13 +47,15 @@ void StatsChartWidget::clear()
 {
     m_rows.clear();
     m_largest = 0;
+    m_anyFakes = false;
     updateGeometry();
     update();
 }
 
-void StatsChartWidget::appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts)
+void StatsChartWidget::appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts, bool fakes)
 {
-    m_rows.push_back({fileName, counts});
+    m_rows.push_back({fileName, counts, fakes});
+    m_anyFakes = m_anyFakes || fakes;
     if (counts)
         m_largest = std::max(m_largest, *std::max_element(counts->begin(), counts->end()));
     updateGeometry(); // a scroll area around the chart learns its new minimum width
@@ -146,6 +153,16 @@ void StatsChartWidget::drawLegend(QPainter& painter, const QRect& area) const
                          Qt::AlignLeft | Qt::AlignVCenter, caption);
         x += metrics.horizontalAdvance(caption) + 3 * kGap;
     }
+    if (!m_anyFakes)
+        return;
+    const QString caption = fakesCaption();
+    const QRect swatch(x, area.center().y() - kSwatch / 2, kSwatch, kSwatch);
+    painter.fillRect(swatch, QBrush(palette().color(QPalette::Text), Qt::BDiagPattern));
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawRect(swatch.adjusted(0, 0, -1, -1));
+    painter.drawText(QRect(swatch.right() + 1 + kGap / 2, area.top(), metrics.horizontalAdvance(caption) + 1,
+                           area.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, caption);
 }
 
 void StatsChartWidget::drawAxis(QPainter& painter, const Layout& at) const
@@ -172,13 +189,22 @@ void StatsChartWidget::drawGroups(QPainter& painter, const Layout& at) const
     const QFontMetrics metrics = fontMetrics();
     for (int row = 0; row < rowCount(); ++row) {
         const QList<QRect> bars = barRects(row);
-        for (int engine = 0; engine < bars.size(); ++engine)
-            painter.fillRect(bars[engine], engineColor(engine));
+        for (int engine = 0; engine < bars.size(); ++engine) {
+            if (!m_rows[row].fakes) {
+                painter.fillRect(bars[engine], engineColor(engine));
+                continue;
+            }
+            if (bars[engine].height() < 2)
+                continue; // no fakes: nothing to draw, as a count of 0 draws nothing
+            painter.fillRect(bars[engine], QBrush(engineColor(engine), Qt::BDiagPattern));
+            painter.setPen(engineColor(engine));
+            painter.drawRect(bars[engine].adjusted(0, 0, -1, -1));
+        }
         // The file's name under its group; daily logs differ in their last digits, so a name that
         // does not fit loses its ".log" and then its beginning (the list and the tool tip have it whole).
         const int left = at.plot.left() + int(row * at.groupWidth);
         const QRect label(left + 1, at.plot.bottom() + 2, int(at.groupWidth) - 2, metrics.height());
-        QString name = m_rows[row].fileName;
+        QString name = m_rows[row].fakes ? fakesCaption() : m_rows[row].fileName;
         const bool fits = metrics.horizontalAdvance(name) <= label.width();
         if (!fits && name.endsWith(QStringLiteral(".log"), Qt::CaseInsensitive))
             name.chop(4);
@@ -191,7 +217,7 @@ void StatsChartWidget::drawGroups(QPainter& painter, const Layout& at) const
 QString StatsChartWidget::toolTipText(int row) const
 {
     const Row& shown = m_rows[row];
-    QString text = shown.fileName;
+    QString text = shown.fakes ? shown.fileName + QLatin1Char(' ') + fakesCaption() : shown.fileName;
     for (int engine = 0; engine < kStatisticsCountColumns; ++engine)
         text += QLatin1Char('\n') + engineCaption(engine) + QStringLiteral(": ") +
                 (shown.counts ? QString::number((*shown.counts)[engine]) : QString());

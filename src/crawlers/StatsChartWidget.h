@@ -20,8 +20,10 @@ public:
     explicit StatsChartWidget(QWidget* parent = nullptr);
 
     void clear();
-    // One group at the right end; a row without counts keeps its place but draws no bars.
-    void appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts);
+    // One group at the right end; a row without counts keeps its place but draws no bars. A
+    // group of `fakes` (visits whose crawler the DNS check found fake) is hatched and labelled so.
+    void appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts, bool fakes = false);
+    bool isFakes(int row) const { return m_rows[static_cast<size_t>(row)].fakes; }
     int rowCount() const { return static_cast<int>(m_rows.size()); }
 
     // Where the seven bars of `row` stand at the widget's present size, in count column order;
@@ -41,6 +43,7 @@ private:
     struct Row {
         QString fileName;
         std::optional<StatisticsCounts> counts;
+        bool fakes = false;
     };
     struct Layout {
         QRect legend;
@@ -60,6 +63,7 @@ private:
 
     std::vector<Row> m_rows;
     std::int64_t m_largest = 0;
+    bool m_anyFakes = false;
 };
 
 } // namespace quill

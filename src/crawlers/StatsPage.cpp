@@ -4,7 +4,10 @@
 #include "qt/QtGbk.h"
 #include "qt/QtUiDispatcher.h"
 #include "qt/WidgetSetup.h"
+#include "verify/Verdict.h"
+#include "verify/VerifiedStatsWorker.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -20,6 +23,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
 {
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
+    m_onlyVerifiedBox = makeCheckBox(this, "CheckBoxVerified", "只计已验证", false);
 
     const auto& columns = statisticsListColumns();
     m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
@@ -60,6 +64,8 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_countButton);
     buttons->addWidget(m_stopButton);
+    buttons->addSpacing(12);
+    buttons->addWidget(m_onlyVerifiedBox);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -71,6 +77,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
         m_ownDispatcher = std::make_unique<QtUiDispatcher>(this);
         ui = m_ownDispatcher.get();
     }
+    m_ui = ui;
     m_statistics = std::make_unique<CrawlerStatistics>(
         *ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
                                           [this] { finished(); }});
@@ -83,23 +90,57 @@ StatsPage::~StatsPage()
 {
     // D8: the worker is stopped and joined while the widgets its handlers fill still exist; rows
     // it posted but that have not run yet are dropped.
+    m_verifiedWorker.reset();
     m_statistics.reset();
 }
 
+void StatsPage::setOnlyVerified(bool onlyVerified) { m_onlyVerifiedBox->setChecked(onlyVerified); }
+
+bool StatsPage::onlyVerified() const { return m_onlyVerifiedBox->isChecked(); }
+
 void StatsPage::startCounting()
 {
-    if (m_statistics->isCounting())
+    if (isCounting())
         return;
     m_countButton->setEnabled(false);
     m_statsList->setRowCount(0);
     m_chart->clear();
+    if (m_onlyVerifiedBox->isChecked()) {
+        m_verifiedWorker.reset();
+        m_verifiedStopRequested = false;
+        m_verifiedCounting = true;
+        VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
+        if (!m_verifierOptions)
+            options.dns = dnsOptionsFromEnvironment();
+        m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
+            toPath(m_logFolder()), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
+            VerifiedStatsWorker::Handlers{
+                [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
+                    appendVerifiedRows(verified, fakes);
+                },
+                [this] { finished(); }});
+        return;
+    }
     // start() clears StatsStopRequested and hands the worker its own copy of the folder.
     m_statistics->start(toPath(m_logFolder()));
 }
 
-void StatsPage::stopCounting() { m_statistics->requestStop(); }
+void StatsPage::stopCounting()
+{
+    m_statistics->requestStop();
+    m_verifiedStopRequested = true;
+}
 
-void StatsPage::appendRow(const CrawlerFileStats& row)
+void StatsPage::appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)
+{
+    appendRow(verified);
+    // The second row of a file holds its fakes; its size cell says so.
+    CrawlerFileStats fakesRow = fakes;
+    fakesRow.sizeText = verdictText(Verdict::Fake);
+    appendRow(fakesRow, true);
+}
+
+void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
 {
     const auto texts = statisticsRowTexts(row);
     const int at = m_statsList->rowCount();
@@ -111,9 +152,13 @@ void StatsPage::appendRow(const CrawlerFileStats& row)
     }
     if (!row.counts)
         m_statsList->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
-    m_chart->appendRow(fromPath(row.fileName), row.counts);
+    m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
 }
 
-void StatsPage::finished() { m_countButton->setEnabled(true); }
+void StatsPage::finished()
+{
+    m_verifiedCounting = false;
+    m_countButton->setEnabled(true);
+}
 
 } // namespace quill

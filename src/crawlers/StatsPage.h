@@ -3,11 +3,16 @@
 // counts under the list.
 
 #include "crawlers/CrawlerStatistics.h"
+#include "verify/CrawlerVerifier.h"
 
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+class QCheckBox;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
@@ -16,6 +21,7 @@ class QTableWidget;
 namespace quill {
 
 class StatsChartWidget;
+class VerifiedStatsWorker;
 
 class StatsPage : public QWidget {
     Q_OBJECT
@@ -26,23 +32,39 @@ public:
     // Abandons a running count and waits for its thread, before the list and buttons go.
     ~StatsPage() override;
 
-    bool isCounting() const { return m_statistics->isCounting(); }
+    bool isCounting() const { return m_statistics->isCounting() || m_verifiedCounting; }
+
+    // "只计已验证": counts only visits whose crawler the DNS check verified, with a second row of
+    // fakes per file. Its verdicts are kept in the cache file at `path`.
+    void setOnlyVerified(bool onlyVerified);
+    bool onlyVerified() const;
+    void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
+    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
 
 private:
     void startCounting();
     void stopCounting();
-    void appendRow(const CrawlerFileStats& row);
+    void appendRow(const CrawlerFileStats& row, bool fakes = false);
+    void appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes);
     void finished();
 
     QPushButton* m_countButton;
     QPushButton* m_stopButton;
+    QCheckBox* m_onlyVerifiedBox;
     QSplitter* m_splitter;
     QTableWidget* m_statsList;
     QScrollArea* m_chartArea;
     StatsChartWidget* m_chart;
     std::function<QString()> m_logFolder;
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
+    UiDispatcher* m_ui;
+    std::string m_verdictCachePath;
+    std::optional<VerifierOptions> m_verifierOptions;
+    std::atomic<bool> m_verifiedStopRequested{false};
+    bool m_verifiedCounting = false;
     std::unique_ptr<CrawlerStatistics> m_statistics;
+    std::unique_ptr<VerifiedStatsWorker> m_verifiedWorker; // stopped before the members it uses go
 };
 
 } // namespace quill

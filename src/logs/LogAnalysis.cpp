@@ -3,7 +3,9 @@
 #include "logs/ColumnSort.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <chrono>
+#include <numeric>
 
 namespace quill {
 
@@ -44,6 +46,20 @@ void LogAnalysis::clickColumn(int column)
     }
     m_sortDescending = !m_sortDescending;
     m_store.setOrder(sortByColumn(m_store, column, m_sortDescending, sortKindOf(column)));
+}
+
+void LogAnalysis::clickKeyedColumn(const std::vector<std::string>& keys)
+{
+    if (keys.size() != m_store.count())
+        return;
+    m_sortDescending = !m_sortDescending;
+    std::vector<std::uint32_t> order(keys.size());
+    std::iota(order.begin(), order.end(), 0u);
+    const bool descending = m_sortDescending;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return descending ? keys[b] < keys[a] : keys[a] < keys[b];
+    });
+    m_store.setOrder(std::move(order));
 }
 
 } // namespace quill

@@ -34,6 +34,10 @@ public:
     // A click on the header of `column`: sorts by it, or restores file order for "序号" and for a
     // column that no kept record's map knows (the direction flag then stays as it is).
     void clickColumn(int column);
+    // A click on a column that is no field of the log (the crawler check's verdict): flips the
+    // direction flag and orders the records by `keys`, one text per record in file order,
+    // compared byte by byte like a text column; equal keys keep file order.
+    void clickKeyedColumn(const std::vector<std::string>& keys);
 
     const RecordStore& store() const { return m_store; }
     const FieldMap& fieldMap() const { return m_fieldMap; }

@@ -6,7 +6,9 @@
 #include "qt/ColorBoxWidget.h"
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtGbk.h"
+#include "qt/QtUiDispatcher.h"
 #include "qt/WidgetSetup.h"
+#include "verify/VerificationWorker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,6 +39,13 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_noSpidersBox = makeCheckBox(this, "CheckBox32", "过滤蜘蛛", design.noSpiders);
     m_status200Box = makeCheckBox(this, "CheckBox2", "过滤200", design.status200);
     m_ownXmlHttpBox = makeCheckBox(this, "CheckBox31", "过滤本站XMLhttp", design.ownXmlHttp);
+    m_verifyBox = makeCheckBox(this, "CheckBoxVerify", "验证蜘蛛", false);
+    m_onlyFakesBox = makeCheckBox(this, "CheckBoxFakes", "只看伪装", false);
+    m_onlyFakesBox->setEnabled(false);
+    m_verifyProgressLabel = named(new QLabel(this), "LabelVerify");
+    m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
+    m_cancelVerifyButton->hide();
+    m_dispatcher = std::make_unique<QtUiDispatcher>(this);
 
     m_logFileBox = named(new QComboBox(this), "cbb1");
     m_logFileBox->setEditable(true);
@@ -68,13 +77,19 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
-    for (int column = 0; column < kColumnCount; ++column)
+    for (int column = 0; column <= LogRecordModel::kVerdictColumn; ++column)
         header->resizeSection(column, LogRecordModel::width(column));
+    m_recordView->setColumnHidden(LogRecordModel::kVerdictColumn, true);
     connect(header, &QHeaderView::sectionClicked, m_model, &LogRecordModel::clickColumn);
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
         engines->addWidget(box);
+    engines->addSpacing(12);
+    engines->addWidget(m_verifyBox);
+    engines->addWidget(m_onlyFakesBox);
+    engines->addWidget(m_verifyProgressLabel);
+    engines->addWidget(m_cancelVerifyButton);
     engines->addStretch();
     auto* filters = new QHBoxLayout;
     for (QCheckBox* box : {m_imagesBox, m_audioBox, m_noSpidersBox, m_status200Box, m_ownXmlHttpBox})
@@ -99,7 +114,15 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(m_logFileBox, &QComboBox::activated, this, &LogPage::reload);
     connect(m_backgroundColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
     connect(m_textColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
+    connect(m_verifyBox, &QCheckBox::toggled, this, &LogPage::verifyBoxToggled);
+    connect(m_onlyFakesBox, &QCheckBox::toggled, m_model, &LogRecordModel::setOnlyFakes);
+    connect(m_cancelVerifyButton, &QPushButton::clicked, this, &LogPage::cancelVerification);
     applyListColours();
+}
+
+LogPage::~LogPage()
+{
+    m_verification.reset();
 }
 
 FilterSnapshot LogPage::filterSnapshot() const
@@ -173,7 +196,7 @@ std::optional<std::string> LogPage::selectedClientAddress() const
     int row = selected.front().row();
     for (const QModelIndex& index : selected)
         row = std::min(row, index.row());
-    return cellText(m_analysis.store(), static_cast<std::uint32_t>(row), kColClientIp);
+    return cellText(m_analysis.store(), m_model->storeRow(row), kColClientIp);
 }
 
 void LogPage::showSummary(const QString& text)
@@ -184,6 +207,9 @@ void LogPage::showSummary(const QString& text)
 
 void LogPage::reload()
 {
+    m_verification.reset();
+    m_verifyProgressLabel->clear();
+    m_cancelVerifyButton->hide();
     m_model->clear();
     const QString path = m_logFolder + QChar::fromLatin1(kPathSeparator) + m_logFileBox->currentText();
     const LogAnalysis::LoadResult result = m_model->load(toPath(path), filterSnapshot());
@@ -191,6 +217,74 @@ void LogPage::reload()
         showErrorBox(this, result.outcome.status().message());
     else if (result.read())
         m_summaryLabel->setText(fromGbk(summaryLine(result.elapsedMs, m_analysis.store().count())));
+    if (result.read() && m_verifyBox->isChecked())
+        startVerification();
+}
+
+void LogPage::setVerificationBoxes(bool verifyCrawlers, bool onlyFakes)
+{
+    m_onlyFakesBox->setChecked(onlyFakes);
+    m_verifyBox->setChecked(verifyCrawlers);
+}
+
+bool LogPage::verifyCrawlers() const { return m_verifyBox->isChecked(); }
+
+bool LogPage::onlyFakes() const { return m_onlyFakesBox->isChecked(); }
+
+void LogPage::verifyBoxToggled(bool on)
+{
+    m_onlyFakesBox->setEnabled(on);
+    m_recordView->setColumnHidden(LogRecordModel::kVerdictColumn, !on);
+    if (on) {
+        m_model->setOnlyFakes(m_onlyFakesBox->isChecked());
+        startVerification(); // the file already loaded
+        return;
+    }
+    // Off: nothing of the check is left, and no query goes out.
+    m_verification.reset();
+    m_verifyProgressLabel->clear();
+    m_cancelVerifyButton->hide();
+    m_model->setOnlyFakes(false);
+    m_model->setVerdicts({});
+}
+
+void LogPage::startVerification()
+{
+    m_verification.reset();
+    m_verifiedRequests = storeRequests(m_analysis.store());
+    if (m_verifiedRequests.requests.empty())
+        return;
+    VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
+    if (!m_verifierOptions)
+        options.dns = dnsOptionsFromEnvironment();
+    m_verifyProgressLabel->setText(fromGbk(verificationProgressText(0, m_verifiedRequests.requests.size())));
+    m_cancelVerifyButton->show();
+    m_verification = std::make_unique<VerificationWorker>(
+        m_verifiedRequests.requests, std::move(options), m_verdictCachePath, *m_dispatcher,
+        VerificationWorker::Handlers{[this](size_t done, size_t total) { verificationProgress(done, total); },
+                                     [this](const VerificationRun& run) { verificationFinished(run); }});
+}
+
+void LogPage::cancelVerification()
+{
+    if (m_verification)
+        m_verification->cancel(); // the verdicts found so far still arrive
+}
+
+void LogPage::verificationProgress(size_t done, size_t total)
+{
+    m_verifyProgressLabel->setText(fromGbk(verificationProgressText(done, total)));
+}
+
+void LogPage::verificationFinished(const VerificationRun& run)
+{
+    m_cancelVerifyButton->hide();
+    m_model->setVerdicts(recordVerdicts(m_verifiedRequests, run));
+    if (!run.status.ok())
+        m_verifyProgressLabel->setText(fromGbk(run.status.message()));
+    m_verification.reset(); // its thread has ended: this was its last word
 }
 
 } // namespace quill
+
+

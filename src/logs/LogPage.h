@@ -4,8 +4,11 @@
 
 #include "logs/LogAnalysis.h"
 #include "settings/ColourNames.h"
+#include "verify/CrawlerVerifier.h"
+#include "verify/LogVerification.h"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,11 +23,15 @@ namespace quill {
 
 class ColorBoxWidget;
 class LogRecordModel;
+class UiDispatcher;
+class VerificationWorker;
 
 class LogPage : public QWidget {
     Q_OBJECT
 public:
     LogPage(LogAnalysis& analysis, QWidget* parent = nullptr);
+    // Cancels a running crawler check and waits for its thread before the widgets go.
+    ~LogPage() override;
 
     // The filter boxes and the search text as they stand now.
     FilterSnapshot filterSnapshot() const;
@@ -45,6 +52,15 @@ public:
     // by the box's text.
     void reload();
 
+    // The crawler check: "验证蜘蛛" and "只看伪装" as the settings keep them, and the cache file.
+    void setVerificationBoxes(bool verifyCrawlers, bool onlyFakes);
+    bool verifyCrawlers() const;
+    bool onlyFakes() const;
+    void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
+    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
+    bool isVerifying() const { return m_verification != nullptr; }
+
     // The client address of the first selected row; nothing when no row is selected.
     std::optional<std::string> selectedClientAddress() const;
     // Replaces the summary line under the filters (the IP lookup shows its answer there).
@@ -55,6 +71,11 @@ public:
 
 private:
     void applyListColours();
+    void verifyBoxToggled(bool on);
+    void startVerification();
+    void cancelVerification();
+    void verificationProgress(size_t done, size_t total);
+    void verificationFinished(const VerificationRun& run);
 
     QCheckBox* m_imagesBox;
     QCheckBox* m_status200Box;
@@ -69,6 +90,10 @@ private:
     QCheckBox* m_audioBox;
     QCheckBox* m_ownXmlHttpBox;
     QCheckBox* m_noSpidersBox;
+    QCheckBox* m_verifyBox;
+    QCheckBox* m_onlyFakesBox;
+    QLabel* m_verifyProgressLabel;
+    QPushButton* m_cancelVerifyButton;
     QComboBox* m_logFileBox;
     QPushButton* m_reloadButton;
     QLineEdit* m_searchBox;
@@ -79,6 +104,11 @@ private:
     LogAnalysis& m_analysis;
     LogRecordModel* m_model;
     QString m_logFolder;
+    std::string m_verdictCachePath;
+    std::optional<VerifierOptions> m_verifierOptions;
+    std::unique_ptr<UiDispatcher> m_dispatcher;
+    StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back
+    std::unique_ptr<VerificationWorker> m_verification; // last: stopped before the members it uses go
 };
 
 } // namespace quill

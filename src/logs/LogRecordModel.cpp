@@ -2,6 +2,7 @@
 
 #include "logs/RowTexts.h"
 #include "qt/QtGbk.h"
+#include "verify/LogVerification.h"
 
 namespace quill {
 namespace {
@@ -11,10 +12,10 @@ struct ColumnLook {
     int width;
 };
 
-const ColumnLook kColumns[kColumnCount] = {
+const ColumnLook kColumns[kColumnCount + 1] = {
     {"序号", 30},   {"url", 150},    {"getURL", 200},  {"浏鉴器/蜘蛛", 200}, {"状态", 40},   {"子状态", 30},
     {"标记", 30},   {"访问IP", 90},  {"日期", 70},     {"时间", 60},         {"GET/post", 40}, {"服务器IP", 80},
-    {"端口", 25},   {"发送", 50},    {"接收", 50},     {"用时", 50},         {"来源页", 50},
+    {"端口", 25},   {"发送", 50},    {"接收", 50},     {"用时", 50},         {"来源页", 50},   {"验证", 60},
 };
 
 } // namespace
@@ -26,21 +27,35 @@ LogRecordModel::LogRecordModel(LogAnalysis& analysis, QObject* parent)
 
 int LogRecordModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_analysis.store().count());
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(m_onlyFakes ? m_fakeRows.size() : m_analysis.store().count());
 }
 
-int LogRecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+int LogRecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount + 1; }
+
+std::uint32_t LogRecordModel::storeRow(int row) const
+{
+    return m_onlyFakes ? m_fakeRows[static_cast<size_t>(row)] : static_cast<std::uint32_t>(row);
+}
 
 QVariant LogRecordModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() || index.column() >= kColumnCount)
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() || index.column() > kVerdictColumn)
         return {};
-    return fromGbk(cellText(m_analysis.store(), static_cast<std::uint32_t>(index.row()), index.column()));
+    if (index.column() == kColRow)
+        return QString::number(index.row()); // rows count from the top, also when only fakes show
+    const std::uint32_t row = storeRow(index.row());
+    if (index.column() == kVerdictColumn) {
+        const std::uint32_t record = m_analysis.store().recordAt(row);
+        return record < m_verdicts.size() ? fromGbk(verdictText(m_verdicts[record])) : QString();
+    }
+    return fromGbk(cellText(m_analysis.store(), row, index.column()));
 }
 
 QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > kVerdictColumn)
         return {};
     return caption(section);
 }
@@ -49,6 +64,8 @@ LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const Filt
 {
     beginResetModel();
     LogAnalysis::LoadResult result = m_analysis.load(path, filters);
+    m_verdicts.clear();
+    refilter();
     endResetModel();
     return result;
 }
@@ -57,14 +74,42 @@ void LogRecordModel::clear()
 {
     beginResetModel();
     m_analysis.clear();
+    m_verdicts.clear();
+    refilter();
     endResetModel();
 }
 
 void LogRecordModel::clickColumn(int column)
 {
     beginResetModel();
-    m_analysis.clickColumn(column);
+    if (column == kVerdictColumn)
+        m_analysis.clickKeyedColumn(verdictSortKeys(m_verdicts));
+    else
+        m_analysis.clickColumn(column);
+    refilter();
     endResetModel();
+}
+
+void LogRecordModel::setVerdicts(std::vector<Verdict> verdicts)
+{
+    beginResetModel();
+    m_verdicts = std::move(verdicts);
+    refilter();
+    endResetModel();
+}
+
+void LogRecordModel::setOnlyFakes(bool onlyFakes)
+{
+    beginResetModel();
+    m_onlyFakes = onlyFakes;
+    refilter();
+    endResetModel();
+}
+
+void LogRecordModel::refilter()
+{
+    m_fakeRows = m_onlyFakes ? rowsWithVerdict(m_analysis.store(), m_verdicts, Verdict::Fake)
+                             : std::vector<std::uint32_t>();
 }
 
 QString LogRecordModel::caption(int column) { return QString::fromUtf8(kColumns[column].caption); }

@@ -1,8 +1,10 @@
 #pragma once
 // The record list's model: a view of the log analysis' record store in display order. It holds
-// no rows; it formats only the cells the view asks for.
+// no rows; it formats only the cells the view asks for. An 18th column shows the crawler check's
+// verdicts (the page hides it while the check is off), and "只看伪装" narrows the rows to fakes.
 
 #include "logs/LogAnalysis.h"
+#include "verify/Verdict.h"
 
 #include <QAbstractTableModel>
 
@@ -25,12 +27,27 @@ public:
     // A click on a column header: the engine's sort, with one model reset.
     void clickColumn(int column);
 
+    // The verdicts of the loaded records (file order); empty: none. A load or clear drops them.
+    void setVerdicts(std::vector<Verdict> verdicts);
+    const std::vector<Verdict>& verdicts() const { return m_verdicts; }
+    // Show only the rows whose verdict is 伪装.
+    void setOnlyFakes(bool onlyFakes);
+    // The store's row (display order) shown in list row `row`.
+    std::uint32_t storeRow(int row) const;
+
+    static constexpr int kVerdictColumn = kColumnCount;
+
     // Caption and width in pixels of each column.
     static QString caption(int column);
     static int width(int column);
 
 private:
+    void refilter();
+
     LogAnalysis& m_analysis;
+    std::vector<Verdict> m_verdicts;
+    bool m_onlyFakes = false;
+    std::vector<std::uint32_t> m_fakeRows; // store rows shown while only fakes are shown
 };
 
 } // namespace quill

@@ -53,8 +53,10 @@ void SettingsPage::saveSettings()
 {
     const Settings current = m_options.currentSettings();
     SettingsFile file(m_options.settingsPath);
-    const Status written =
+    Status written =
         file.saveConfiguration(current.filters, current.siteUrl, current.listBackground, current.listText);
+    if (written)
+        written = file.saveVerification(current.verification);
     if (!written)
         showErrorBox(this, written.message());
 }

@@ -75,49 +75,54 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
         int row;
         VerificationResult result;
         bool open = true;
+        size_t requests = 0; // how many requests wait for this check
     };
     std::vector<Distinct> distinct;
     std::vector<size_t> checkOf(requests.size(), SIZE_MAX);
     std::map<std::pair<std::string, int>, size_t> seen;
+    size_t done = 0; // requests answered, which progress counts
     for (size_t i = 0; i < requests.size(); ++i) {
         const VerificationRequest& request = requests[i];
         if (crawlerDomains(request.crawlerRow).empty()) {
             run.results[i].verdict = request.crawlerRow ? Verdict::NotVerifiable : Verdict::None;
+            ++done;
             continue;
         }
         const auto address = parseIpAddress(request.address);
         if (!address) {
             run.results[i].verdict = Verdict::Unknown; // nothing to ask about
+            ++done;
             continue;
         }
         const std::string text = ipAddressText(*address);
         auto [it, added] = seen.try_emplace({text, request.crawlerRow}, distinct.size());
         if (added)
-            distinct.push_back(Distinct{text, *address, request.crawlerRow, {}, true});
+            distinct.push_back(Distinct{text, *address, request.crawlerRow, {}, true, 0});
+        ++distinct[it->second].requests;
         checkOf[i] = it->second;
     }
 
     const std::int64_t startedAt = options.now();
-    size_t done = 0;
+    const size_t total = requests.size();
     std::vector<size_t> toAsk;
     for (size_t i = 0; i < distinct.size(); ++i) {
         if (auto known = cache.find(distinct[i].address, distinct[i].row, startedAt)) {
             distinct[i].result.verdict = *known;
             distinct[i].result.fromCache = true;
             distinct[i].open = false;
-            ++done;
+            done += distinct[i].requests;
         } else {
             toAsk.push_back(i);
         }
     }
     if (progress)
-        progress(done, distinct.size());
+        progress(done, total);
 
     auto finish = [&](Distinct& check, Verdict verdict) {
         check.result.verdict = verdict;
         check.open = false;
         cache.remember(check.address, check.row, verdict, options.now());
-        ++done;
+        done += check.requests;
     };
 
     if (!toAsk.empty()) {
@@ -182,7 +187,7 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
                 dns.run(kPollSliceMs);
                 if (progress && done != lastReported) {
                     lastReported = done;
-                    progress(done, distinct.size());
+                    progress(done, total);
                 }
             }
             run.cancelled = stop;
@@ -193,7 +198,7 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
         }
     }
     if (progress)
-        progress(done, distinct.size());
+        progress(done, total);
 
     for (size_t i = 0; i < requests.size(); ++i)
         if (checkOf[i] != SIZE_MAX && !distinct[checkOf[i]].open)

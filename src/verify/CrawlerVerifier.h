@@ -44,7 +44,7 @@ struct VerificationRun {
 };
 
 // Verifies every request. Requests for the same address and crawler are checked once; known
-// verdicts come from `cache`, new ones go into it. `progress(done, total)` counts distinct checks
+// verdicts come from `cache`, new ones go into it. `progress(done, total)` counts requests answered
 // and runs on the calling thread. Once `stop` is set no new check starts, the running ones are
 // dropped and their requests stay at Verdict::None. A server that answers none of the first
 // checks at all ends the run: every request still open is 未知.

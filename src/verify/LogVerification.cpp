@@ -3,6 +3,7 @@
 #include "crawlers/CrawlerTable.h"
 #include "logs/HeaderStep.h"
 #include "logs/LogTokens.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -85,6 +86,39 @@ std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const Verific
             verdicts[r] = run.results[request].verdict;
     }
     return verdicts;
+}
+
+std::vector<std::uint32_t> rowsWithVerdict(const RecordStore& store, const std::vector<Verdict>& verdicts,
+                                           Verdict verdict)
+{
+    std::vector<std::uint32_t> rows;
+    if (verdicts.size() != store.count())
+        return rows;
+    for (std::uint32_t row = 0; row < store.count(); ++row)
+        if (verdicts[store.recordAt(row)] == verdict)
+            rows.push_back(row);
+    return rows;
+}
+
+std::vector<std::string> verdictSortKeys(const std::vector<Verdict>& verdicts)
+{
+    std::vector<std::string> keys;
+    keys.reserve(verdicts.size());
+    for (Verdict verdict : verdicts)
+        keys.push_back(verdictText(verdict));
+    return keys;
+}
+
+std::string verificationProgressText(size_t done, size_t total)
+{
+    auto grouped = [](size_t number) {
+        std::string digits = std::to_string(number);
+        for (size_t at = digits.size(); at > 3; at -= 3)
+            digits.insert(at - 3, ",");
+        return digits;
+    };
+    static const std::string verifying = gbk("验证 ");
+    return verifying + grouped(done) + "/" + grouped(total);
 }
 
 std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon)

@@ -27,6 +27,16 @@ StoreRequests storeRequests(const RecordStore& store);
 // Per record (file order), its verdict; Verdict::None for records that are not crawlers.
 std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run);
 
+// The list rows (display order) whose record has `verdict`: the rows "只看伪装" keeps.
+std::vector<std::uint32_t> rowsWithVerdict(const RecordStore& store, const std::vector<Verdict>& verdicts,
+                                           Verdict verdict);
+
+// The sort keys of the verdict column, one per record in file order: the verdict words.
+std::vector<std::string> verdictSortKeys(const std::vector<Verdict>& verdicts);
+
+// "验证 1,234/5,000" in GBK.
+std::string verificationProgressText(size_t done, size_t total);
+
 // A log file's statistics lines that carry a client address: the "#Fields:" lines give its
 // position, as in the log reader. One entry per distinct pair, with how often each engine came
 // from it.

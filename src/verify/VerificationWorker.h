@@ -16,7 +16,7 @@ namespace quill {
 class VerificationWorker {
 public:
     // Both must be set; they run on the user-interface thread: progress now and then while the
-    // checks run (done and total distinct checks), then finished once with the whole run.
+    // checks run (requests answered, and all requests), then finished once with the whole run.
     struct Handlers {
         std::function<void(size_t done, size_t total)> progress;
         std::function<void(const VerificationRun& run)> finished;

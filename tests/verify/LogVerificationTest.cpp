@@ -3,7 +3,12 @@
 #include "logs/LogAnalysis.h"
 #include "support/TempFolder.h"
 
+#include "platform/CodePage.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 using namespace quill;
 using quill::test::TempFolder;
@@ -92,6 +97,42 @@ TEST(LogVerification, unreadableFileGivesItsErrorAndAbandonGivesNothing)
     ASSERT_TRUE(missing);
     EXPECT_FALSE(missing->readError.empty());
     EXPECT_FALSE(collectFileVisits(folder.write("ex.log", sampleLog()), std::atomic<bool>(true)));
+}
+
+} // namespace
+
+namespace {
+
+TEST(LogVerification, onlyFakesKeepsDisplayRowsAndVerdictColumnSortsAsText)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    ASSERT_TRUE(analysis.load(folder.write("ex.log", sampleLog()), FilterSnapshot{}).read());
+    const std::vector<Verdict> verdicts = {Verdict::Fake,    Verdict::None, Verdict::Verified, Verdict::Fake,
+                                           Verdict::Unknown, Verdict::NotVerifiable, Verdict::Fake};
+    EXPECT_EQ(rowsWithVerdict(analysis.store(), verdicts, Verdict::Fake), (std::vector<std::uint32_t>{0, 3, 6}));
+    EXPECT_TRUE(rowsWithVerdict(analysis.store(), {Verdict::Fake}, Verdict::Fake).empty()); // stale verdicts
+
+    // the column sorts by the GBK words, byte by byte, and the fakes follow the new order
+    analysis.clickKeyedColumn(verdictSortKeys(verdicts));
+    std::vector<std::string> shown;
+    for (std::uint32_t row = 0; row < analysis.store().count(); ++row)
+        shown.push_back(verdictText(verdicts[analysis.store().recordAt(row)]));
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end(), std::greater<>())); // first click: descending
+    EXPECT_EQ(rowsWithVerdict(analysis.store(), verdicts, Verdict::Fake).size(), 3u);
+    analysis.clickKeyedColumn(verdictSortKeys(verdicts));
+    // ascending: the empty verdict first, then 伪装 (0xCE 0xB1) in file order, ..., 已验证 (0xD2) last
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t row = 0; row < analysis.store().count(); ++row)
+        order.push_back(analysis.store().recordAt(row));
+    EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 0, 3, 6, 4, 5, 2}));
+}
+
+TEST(LogVerification, progressTextGroupsThousands)
+{
+    EXPECT_EQ(verificationProgressText(1234, 5000), gbk("验证 1,234/5,000"));
+    EXPECT_EQ(verificationProgressText(0, 12), gbk("验证 0/12"));
+    EXPECT_EQ(verificationProgressText(999, 1000000), gbk("验证 999/1,000,000"));
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// The crawler statistics with the DNS check: every "*.log" file of the log folder is read for the
+// addresses of its statistics lines, they are checked, and each file gives two rows, the visits
+// whose crawler was verified and those that were fake.
+
+#include "crawlers/CrawlerFileStats.h"
+#include "platform/UiDispatcher.h"
+#include "verify/CrawlerVerifier.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace quill {
+
+class VerifiedStatsWorker {
+public:
+    // Both must be set; they run on the user-interface thread: appendRows once per file in listing
+    // order (the verified counts, then the fake counts; both without counts when the file could
+    // not be read), then finished.
+    struct Handlers {
+        std::function<void(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)> appendRows;
+        std::function<void()> finished;
+    };
+
+    // Counts the "*.log" entries of `logFolder` (cut as the statistics cut it). The caller's
+    // `stopRequested` is read after each file, as "停止" asks; the caller keeps it and `ui` alive
+    // longer than this worker. Verdicts are shared through the cache file at `cachePath`.
+    VerifiedStatsWorker(std::string logFolder, const std::atomic<bool>& stopRequested, VerifierOptions options,
+                        std::string cachePath, UiDispatcher& ui, Handlers handlers);
+    // Abandons the run, also within a file, and waits for the thread; nothing more is delivered.
+    ~VerifiedStatsWorker();
+
+    VerifiedStatsWorker(const VerifiedStatsWorker&) = delete;
+    VerifiedStatsWorker& operator=(const VerifiedStatsWorker&) = delete;
+
+private:
+    struct Delivery;
+    void run(std::string folder, VerifierOptions options, std::string cachePath);
+
+    const std::atomic<bool>& m_stopRequested;
+    UiDispatcher& m_ui;
+    std::shared_ptr<Delivery> m_delivery;
+    std::atomic<bool> m_abandon{false};
+    std::thread m_thread; // last, so that it starts after the members it uses
+};
+
+} // namespace quill
