@@ -3,6 +3,9 @@
 #include "crawlers/StatsPage.h"
 #include "logs/LogPage.h"
 #include "logs/LogRecordModel.h"
+#include "app/MainWindow.h"
+#include "platform/CodePage.h"
+#include "settings/SettingsPage.h"
 #include "support/DnsTestServer.h"
 
 #include <QAbstractItemModelTester>
@@ -231,4 +234,35 @@ TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
     EXPECT_FALSE(chart->isFakes(0));
     EXPECT_TRUE(chart->isFakes(1));
     screenshot(&page, "stats_page_real_and_fake");
+}
+
+TEST(VerificationPages, boxesComeFromTheSettingsFileAndAreSavedWithTheOthers)
+{
+    TempFolder folder;
+    const std::string settings = folder.write("settings.ini", "[" + gbk("验证") + "]\r\n" + gbk("验证蜘蛛") + "=1\r\n" +
+                                                                  gbk("只计已验证") + "=1\r\n");
+    MainWindow::Options options;
+    options.settingsPath = settings;
+    options.siteListPath = folder.file("test.xml");
+    options.logFolderForRun = QString::fromStdString(folder.path());
+    options.chooseFolder = [](QWidget*) { return std::optional<QString>(); };
+    {
+        MainWindow form(options);
+        form.show();
+        auto* logPage = child<LogPage>(&form, "ts2");
+        EXPECT_TRUE(child<QCheckBox>(logPage, "CheckBoxVerify")->isChecked());
+        EXPECT_TRUE(child<QCheckBox>(logPage, "CheckBoxFakes")->isEnabled());
+        EXPECT_FALSE(child<QCheckBox>(logPage, "CheckBoxFakes")->isChecked());
+        EXPECT_TRUE(child<QCheckBox>(&form, "CheckBoxVerified")->isChecked());
+        EXPECT_FALSE(logPage->isVerifying()); // nothing is loaded yet, so nothing is asked
+
+        child<QCheckBox>(logPage, "CheckBoxFakes")->click();
+        child<QCheckBox>(&form, "CheckBoxVerified")->click();
+        child<QPushButton>(child<SettingsPage>(&form, "ts3"), "Button3")->click(); // "保存配制"
+    }
+    const Settings saved = SettingsFile(settings).load(Settings{});
+    EXPECT_TRUE(saved.verification.verifyCrawlers);
+    EXPECT_TRUE(saved.verification.onlyFakes);
+    EXPECT_FALSE(saved.verification.onlyVerified);
+    EXPECT_EQ(saved.verification.cacheFileName, gbk("蜘蛛验证.txt"));
 }
