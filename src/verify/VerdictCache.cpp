@@ -93,13 +93,15 @@ std::optional<Verdict> VerdictCache::find(const std::string& address, int row, s
 void VerdictCache::remember(const std::string& address, int row, Verdict verdict, std::int64_t now)
 {
     // No answer is no verdict: the next look asks again.
-    if (keptInFile(verdict))
-        m_entries[key(address, row)] = Entry{verdict, now};
+    if (!keptInFile(verdict))
+        return;
+    m_entries[key(address, row)] = Entry{verdict, now};
+    m_changed = true;
 }
 
 Status VerdictCache::save(std::int64_t now) const
 {
-    if (m_path.empty())
+    if (m_path.empty() || !m_changed)
         return {};
     std::string text;
     for (const auto& [entryKey, entry] : m_entries) {

@@ -27,8 +27,8 @@ public:
     // Remembers 已验证 and 伪装, which save() also keeps in the file; other verdicts are dropped.
     void remember(const std::string& address, int row, Verdict verdict, std::int64_t now);
 
-    // Writes the fresh file entries beside the file and renames them over it. Without a path
-    // nothing is written.
+    // Writes the fresh file entries beside the file and renames them over it. Without a path, or
+    // when nothing new was remembered since the file was read, nothing is written.
     Status save(std::int64_t now) const;
 
     size_t size() const { return m_entries.size(); }
@@ -43,6 +43,7 @@ private:
 
     std::string m_path;
     std::unordered_map<std::string, Entry> m_entries;
+    bool m_changed = false;
 };
 
 // Seconds since 1970 now.
