@@ -2,14 +2,13 @@
 // Runs the crawler checks of a loaded log on their own thread and hands the progress and the
 // verdicts to the user-interface thread.
 
-#include "platform/UiDispatcher.h"
+#include "platform/Worker.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace quill {
 
@@ -27,23 +26,15 @@ public:
     VerificationWorker(std::vector<VerificationRequest> requests, VerifierOptions options, std::string cachePath,
                        UiDispatcher& ui, Handlers handlers);
 
-    // Abandons the run and waits for the thread; nothing more is delivered.
+    // Abandons the run and waits for it; nothing more is delivered.
     ~VerificationWorker();
 
-    VerificationWorker(const VerificationWorker&) = delete;
-    VerificationWorker& operator=(const VerificationWorker&) = delete;
-
     // Ends the run early: the checks done so far are delivered to finished, the rest stay unchecked.
-    void cancel() { m_cancel = true; }
+    void cancel() { *m_cancel = true; }
 
 private:
-    struct Delivery;
-    void run(std::vector<VerificationRequest> requests, VerifierOptions options, std::string cachePath);
-
-    UiDispatcher& m_ui;
-    std::shared_ptr<Delivery> m_delivery;
-    std::atomic<bool> m_cancel{false};
-    std::thread m_thread; // last, so that it starts after the members it uses
+    std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
+    Worker m_worker;
 };
 
 } // namespace quill

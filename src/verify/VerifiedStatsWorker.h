@@ -4,14 +4,12 @@
 // whose crawler was verified and those that were fake.
 
 #include "crawlers/CrawlerFileStats.h"
-#include "platform/UiDispatcher.h"
+#include "platform/Worker.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
-#include <thread>
 
 namespace quill {
 
@@ -30,21 +28,11 @@ public:
     // longer than this worker. Verdicts are shared through the cache file at `cachePath`.
     VerifiedStatsWorker(std::string logFolder, const std::atomic<bool>& stopRequested, VerifierOptions options,
                         std::string cachePath, UiDispatcher& ui, Handlers handlers);
-    // Abandons the run, also within a file, and waits for the thread; nothing more is delivered.
-    ~VerifiedStatsWorker();
-
-    VerifiedStatsWorker(const VerifiedStatsWorker&) = delete;
-    VerifiedStatsWorker& operator=(const VerifiedStatsWorker&) = delete;
+    // Abandons the run, also within a file, and waits for it; nothing more is delivered.
+    ~VerifiedStatsWorker() = default;
 
 private:
-    struct Delivery;
-    void run(std::string folder, VerifierOptions options, std::string cachePath);
-
-    const std::atomic<bool>& m_stopRequested;
-    UiDispatcher& m_ui;
-    std::shared_ptr<Delivery> m_delivery;
-    std::atomic<bool> m_abandon{false};
-    std::thread m_thread; // last, so that it starts after the members it uses
+    Worker m_worker;
 };
 
 } // namespace quill

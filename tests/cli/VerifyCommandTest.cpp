@@ -1,14 +1,14 @@
 #include "platform/CodePage.h"
 #include "support/DnsTestServer.h"
+#include "support/RunProcess.h"
+#include "support/LogFixtures.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sys/wait.h>
 
 using namespace quill;
 using quill::test::DnsTestServer;
@@ -16,31 +16,8 @@ using quill::test::TempFolder;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the command line with the DNS server of `dns`, in a folder of its own.
-CliRun runCli(const DnsTestServer& dns, const std::string& arguments)
-{
-    TempFolder errors;
-    const std::string command = "QUILLMARK_DNS_SERVER=" + dns.address() + " " + QUILLMARK_CLI_PATH + " " + arguments +
-                                " 2>'" + errors.file("err") + "'";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
-        run.out.append(buffer, got);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errors.file("err"), std::ios::binary);
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
-    return run;
-}
+using quill::test::ProcessResult;
+using quill::test::runCli;
 
 std::string logLine(const char* address, const char* agent)
 {
@@ -48,15 +25,12 @@ std::string logLine(const char* address, const char* agent)
            " 200 0 0 100 50 15 -\r\n";
 }
 
-const std::string kHeader =
-    "#Software: Microsoft Internet Information Services 6.0\r\n"
-    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
-    "cs(User-Agent) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes time-taken cs(Referer)\r\n";
-
 class VerifyCommands : public ::testing::Test {
 protected:
+    // The command line inherits the server setting.
     void SetUp() override
     {
+        setenv("QUILLMARK_DNS_SERVER", dns.address().c_str(), 1);
         dns.addPtr("66.249.66.1", {"crawl-66-249-66-1.googlebot.com"});
         dns.addAddresses("crawl-66-249-66-1.googlebot.com", {"66.249.66.1"});
         dns.addPtr("2001:4860:4801:1::1", {"crawl-v6.googlebot.com"});
@@ -66,6 +40,7 @@ protected:
         dns.addAddresses("baiduspider-123-125-71-12.crawl.baidu.com", {"123.125.71.12"});
         dns.setBehaviour("10.0.0.3", DnsTestServer::Behaviour::ServFail);
     }
+    void TearDown() override { unsetenv("QUILLMARK_DNS_SERVER"); }
 
     DnsTestServer dns;
     TempFolder folder;
@@ -74,39 +49,41 @@ protected:
 TEST_F(VerifyCommands, verifyPrintsVerdictAndTheNamesItSaw)
 {
     struct Case {
-        std::string arguments;
+        std::vector<std::string> arguments;
         int exitCode;
         std::string out;
     };
     const Case cases[] = {
-        {"verify 66.249.66.1 Googlebot", 0, "已验证\tcrawl-66-249-66-1.googlebot.com\t66.249.66.1\n"},
-        {"verify 66.249.66.1 google", 0, "已验证\tcrawl-66-249-66-1.googlebot.com\t66.249.66.1\n"},
-        {"verify 2001:4860:4801:1::1 GOOGLEBOT", 0, "已验证\tcrawl-v6.googlebot.com\t2001:4860:4801:1::1\n"},
-        {"verify 10.0.0.2 Googlebot", 0, "伪装\tcrawl.googlebot.com.evil.net\t\n"},
-        {"verify 66.249.66.1 百度", 0, "伪装\tcrawl-66-249-66-1.googlebot.com\t\n"},
-        {"verify 10.0.0.3 Baiduspider", 0, "未知\t\t\n"},
-        {"verify 66.249.66.1 qihoobot", 0, "无法验证\t\t\n"},
-        {"verify not-an-ip Googlebot", 1, ""},
-        {"verify 66.249.66.1 NoSuchBot", 2, ""},
-        {"verify 66.249.66.1", 2, ""},
-        {"verify 66.249.66.1 Googlebot extra", 2, ""},
+        {{"66.249.66.1", "Googlebot"}, 0, "已验证\tcrawl-66-249-66-1.googlebot.com\t66.249.66.1\n"},
+        {{"66.249.66.1", "google"}, 0, "已验证\tcrawl-66-249-66-1.googlebot.com\t66.249.66.1\n"},
+        {{"2001:4860:4801:1::1", "GOOGLEBOT"}, 0, "已验证\tcrawl-v6.googlebot.com\t2001:4860:4801:1::1\n"},
+        {{"10.0.0.2", "Googlebot"}, 0, "伪装\tcrawl.googlebot.com.evil.net\t\n"},
+        {{"66.249.66.1", "百度"}, 0, "伪装\tcrawl-66-249-66-1.googlebot.com\t\n"},
+        {{"10.0.0.3", "Baiduspider"}, 0, "未知\t\t\n"},
+        {{"66.249.66.1", "qihoobot"}, 0, "无法验证\t\t\n"},
+        {{"not-an-ip", "Googlebot"}, 1, ""},
+        {{"66.249.66.1", "NoSuchBot"}, 2, ""},
+        {{"66.249.66.1"}, 2, ""},
+        {{"66.249.66.1", "Googlebot", "extra"}, 2, ""},
     };
     for (const Case& c : cases) {
-        const CliRun run = runCli(dns, c.arguments);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << ": " << run.err;
-        EXPECT_EQ(run.out, c.out) << c.arguments;
+        std::vector<std::string> arguments = {"verify"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const ProcessResult run = runCli(arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.front() << ": " << run.err;
+        EXPECT_EQ(run.out, c.out) << c.arguments.front();
     }
 }
 
 TEST_F(VerifyCommands, loadAddsTheVerdictAsLastColumnAndReusesTheCache)
 {
-    const std::string log = folder.write("ex.log", kHeader + logLine("66.249.66.1", "Googlebot/2.1") +
+    const std::string log = folder.write("ex.log", std::string(test::kIis6Header) + logLine("66.249.66.1", "Googlebot/2.1") +
                                                        logLine("10.0.0.9", "Mozilla/5.0") +
                                                        logLine("10.0.0.2", "Googlebot/2.1") +
                                                        logLine("123.125.71.12", "Baiduspider"));
     const std::string cache = folder.file("cache.txt");
-    const std::string arguments = "load --verify --cache '" + cache + "' '" + log + "'";
-    const CliRun first = runCli(dns, arguments);
+    const std::vector<std::string> arguments = {"load", "--verify", "--cache", cache, log};
+    const ProcessResult first = runCli(arguments);
     ASSERT_EQ(first.exitCode, 0) << first.err;
     std::vector<std::string> lastColumns;
     for (size_t start = 0, end; (end = first.out.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -117,30 +94,30 @@ TEST_F(VerifyCommands, loadAddsTheVerdictAsLastColumnAndReusesTheCache)
     EXPECT_EQ(lastColumns, (std::vector<std::string>{"已验证", "", "伪装", "已验证"}));
     const size_t asked = dns.queriesReceived();
 
-    const CliRun second = runCli(dns, arguments);
+    const ProcessResult second = runCli(arguments);
     EXPECT_EQ(second.out, first.out);
     EXPECT_EQ(dns.queriesReceived(), asked); // every verdict came from the cache file
 
     // Without --verify the columns and the server stay as they were.
-    const CliRun plain = runCli(dns, "load '" + log + "'");
+    const ProcessResult plain = runCli({"load", log});
     EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\t'), 4 * 16);
     EXPECT_EQ(dns.queriesReceived(), asked);
-    EXPECT_EQ(runCli(dns, "load --cache x '" + log + "'").exitCode, 2);
+    EXPECT_EQ(runCli({"load", "--cache", "x", log}).exitCode, 2);
 }
 
 TEST_F(VerifyCommands, statsPrintsVerifiedAndFakeCountsPerEngine)
 {
     const std::string logs = folder.path() + "/logs";
     std::filesystem::create_directory(logs);
-    TempFolder::writeFile(logs + "/ex1.log", kHeader + logLine("66.249.66.1", "Googlebot/2.1") +
+    TempFolder::writeFile(logs + "/ex1.log", std::string(test::kIis6Header) + logLine("66.249.66.1", "Googlebot/2.1") +
                                                  logLine("66.249.66.1", "Googlebot/2.1") +
                                                  logLine("10.0.0.2", "Googlebot/2.1") +
                                                  logLine("123.125.71.12", "Baiduspider") +
                                                  logLine("10.0.0.3", "Baiduspider") + logLine("10.0.0.9", "Mozilla"));
-    const CliRun run = runCli(dns, "stats --verify --cache '" + folder.file("cache.txt") + "' '" + logs + "'");
+    const ProcessResult run = runCli({"stats", "--verify", "--cache", folder.file("cache.txt"), logs});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // verified: Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN; then the fakes in the same order
-    EXPECT_EQ(run.out, "ex1.log\t0.8K\t1\t2\t0\t0\t0\t0\t0\t0\t1\t0\t0\t0\t0\t0\n");
+    EXPECT_EQ(run.out, "ex1.log\t0.9K\t1\t2\t0\t0\t0\t0\t0\t0\t1\t0\t0\t0\t0\t0\n");
 }
 
 } // namespace

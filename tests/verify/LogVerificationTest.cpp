@@ -1,6 +1,7 @@
 #include "verify/LogVerification.h"
 
 #include "logs/LogAnalysis.h"
+#include "support/LogFixtures.h"
 #include "support/TempFolder.h"
 
 #include "platform/CodePage.h"
@@ -23,14 +24,9 @@ std::string logLine(const char* address, const char* agent, const char* path = "
            " 200 0 0 100 50 15 -\r\n";
 }
 
-const std::string kHeader =
-    "#Software: Microsoft Internet Information Services 6.0\r\n"
-    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
-    "cs(User-Agent) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes time-taken cs(Referer)\r\n";
-
 std::string sampleLog()
 {
-    return kHeader + logLine("66.249.66.1", "Googlebot/2.1") + logLine("10.0.0.1", "Mozilla/5.0") +
+    return std::string(test::kIis6Header) + logLine("66.249.66.1", "Googlebot/2.1") + logLine("10.0.0.1", "Mozilla/5.0") +
            logLine("66.249.66.1", "Googlebot/2.1", "/a") + logLine("10.0.0.2", "Baiduspider") +
            logLine("66.249.66.1", "Baiduspider") + logLine("10.0.0.3", "qihoobot") +
            "#Remark: Googlebot came by\r\n" + logLine("-", "Googlebot");
