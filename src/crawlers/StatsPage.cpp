@@ -121,7 +121,7 @@ void StatsPage::startCounting()
                 [this] { finished(); }});
         return;
     }
-    // start() clears StatsStopRequested and hands the worker its own copy of the folder.
+    // start() clears the stop request and hands the worker its own copy of the folder.
     m_statistics->start(toPath(m_logFolder()));
 }
 
