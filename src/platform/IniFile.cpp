@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -262,6 +263,7 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool defa
 std::vector<std::string> IniFile::sectionNames() const
 {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     const std::optional<std::string> content = readWholeFile(m_path);
     if (!content)
         return names;
@@ -273,12 +275,54 @@ std::vector<std::string> IniFile::sectionNames() const
         const LineInfo info = classify(text);
         if (info.kind != LineKind::Section)
             continue;
-        const bool seen = std::any_of(names.begin(), names.end(),
-                                      [&](const std::string& name) { return sameName(name, info.name); });
-        if (!seen)
+        if (seen.insert(upperAscii(info.name)).second)
             names.emplace_back(info.name);
     }
     return names;
+}
+
+namespace {
+
+std::string snapshotKey(std::string_view section, std::string_view key)
+{
+    std::string joined = upperAscii(section);
+    joined.push_back('\0');
+    joined.append(upperAscii(key));
+    return joined;
+}
+
+} // namespace
+
+IniSnapshot::IniSnapshot(const std::string& path)
+{
+    const std::optional<std::string> content = readWholeFile(path);
+    if (!content)
+        return;
+    const std::vector<Line> lines = splitLines(*content);
+    std::unordered_set<std::string> seenSections;
+    bool inFirstOfName = false; // keys count only in the first section of a name
+    std::string section;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view text = lines[i].text;
+        if (i == 0 && text.starts_with(kUtf8Bom))
+            text.remove_prefix(kUtf8Bom.size());
+        const LineInfo info = classify(text);
+        if (info.kind == LineKind::Section) {
+            section = upperAscii(info.name);
+            inFirstOfName = seenSections.insert(section).second;
+            if (inFirstOfName)
+                m_sectionNames.emplace_back(info.name);
+        } else if (info.kind == LineKind::Key && inFirstOfName) {
+            m_values.try_emplace(snapshotKey(section, info.name), cutToChars(info.value, kIniValueMaxChars));
+        }
+    }
+}
+
+std::string IniSnapshot::readString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const
+{
+    const auto found = m_values.find(snapshotKey(section, key));
+    return found != m_values.end() ? found->second : std::string(defaultValue);
 }
 
 Status IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quill {
@@ -50,6 +51,23 @@ private:
     std::optional<std::string> find(std::string_view section, std::string_view key) const;
 
     std::string m_path;
+};
+
+// An INI file read and parsed once, for reading many keys of many sections: the same answers as
+// IniFile's reads, without reading the file again for each.
+class IniSnapshot {
+public:
+    explicit IniSnapshot(const std::string& path);
+
+    // As IniFile::sectionNames.
+    const std::vector<std::string>& sectionNames() const { return m_sectionNames; }
+    // As IniFile::readString.
+    std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+private:
+    std::vector<std::string> m_sectionNames;
+    // Upper-cased "section" NUL "key" of the first section of a name and its first such key.
+    std::unordered_map<std::string, std::string> m_values;
 };
 
 } // namespace quill
