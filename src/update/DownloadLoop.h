@@ -45,6 +45,6 @@ ItemState downloadItem(const std::string& folder, std::string_view name, const s
 
 // Runs downloadItem for every ticked item of `list`, in order; a set stop flag ends the loop.
 void downloadTicked(DownloadList& list, const std::string& folder, const TransferEvents& events,
-                    std::string_view executableName = {});
+                    std::string_view executableName);
 
 } // namespace quill
