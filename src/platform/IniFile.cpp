@@ -283,12 +283,25 @@ std::vector<std::string> IniFile::sectionNames() const
 
 namespace {
 
-std::string snapshotKey(std::string_view section, std::string_view key)
+// sameName without building upper-cased copies: trail bytes of double-byte characters compare
+// exactly, single-byte letters ignoring case.
+bool sameNameInPlace(std::string_view a, std::string_view b)
 {
-    std::string joined = upperAscii(section);
-    joined.push_back('\0');
-    joined.append(upperAscii(key));
-    return joined;
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size();) {
+        const size_t length = gbkCharLength(a, i);
+        if (length == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1])
+                return false;
+        } else {
+            const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+            if (fold(a[i]) != fold(b[i]))
+                return false;
+        }
+        i += length;
+    }
+    return true;
 }
 
 } // namespace
@@ -299,21 +312,23 @@ IniSnapshot::IniSnapshot(const std::string& path)
     if (!content)
         return;
     const std::vector<Line> lines = splitLines(*content);
-    std::unordered_set<std::string> seenSections;
-    bool inFirstOfName = false; // keys count only in the first section of a name
-    std::string section;
+    std::vector<Key>* keys = nullptr; // keys count only in the first section of a name
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view text = lines[i].text;
         if (i == 0 && text.starts_with(kUtf8Bom))
             text.remove_prefix(kUtf8Bom.size());
         const LineInfo info = classify(text);
         if (info.kind == LineKind::Section) {
-            section = upperAscii(info.name);
-            inFirstOfName = seenSections.insert(section).second;
-            if (inFirstOfName)
+            keys = nullptr;
+            if (m_index.try_emplace(upperAscii(info.name), m_keys.size()).second) {
                 m_sectionNames.emplace_back(info.name);
-        } else if (info.kind == LineKind::Key && inFirstOfName) {
-            m_values.try_emplace(snapshotKey(section, info.name), cutToChars(info.value, kIniValueMaxChars));
+                keys = &m_keys.emplace_back();
+            }
+        } else if (info.kind == LineKind::Key && keys) {
+            const bool seen = std::any_of(keys->begin(), keys->end(),
+                                          [&](const Key& key) { return sameNameInPlace(key.name, info.name); });
+            if (!seen)
+                keys->push_back({std::string(info.name), std::string(cutToChars(info.value, kIniValueMaxChars))});
         }
     }
 }
@@ -321,8 +336,12 @@ IniSnapshot::IniSnapshot(const std::string& path)
 std::string IniSnapshot::readString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue) const
 {
-    const auto found = m_values.find(snapshotKey(section, key));
-    return found != m_values.end() ? found->second : std::string(defaultValue);
+    const auto found = m_index.find(upperAscii(section));
+    if (found != m_index.end())
+        for (const Key& candidate : m_keys[found->second])
+            if (sameNameInPlace(candidate.name, key))
+                return candidate.value;
+    return std::string(defaultValue);
 }
 
 Status IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)

@@ -65,9 +65,13 @@ public:
     std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
 private:
+    struct Key {
+        std::string name;
+        std::string value;
+    };
     std::vector<std::string> m_sectionNames;
-    // Upper-cased "section" NUL "key" of the first section of a name and its first such key.
-    std::unordered_map<std::string, std::string> m_values;
+    std::vector<std::vector<Key>> m_keys; // of each named section, in file order
+    std::unordered_map<std::string, size_t> m_index; // upper-cased section name -> its number
 };
 
 } // namespace quill
