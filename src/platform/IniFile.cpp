@@ -337,8 +337,13 @@ std::string IniSnapshot::readString(std::string_view section, std::string_view k
                                     std::string_view defaultValue) const
 {
     const auto found = m_index.find(upperAscii(section));
-    if (found != m_index.end())
-        for (const Key& candidate : m_keys[found->second])
+    return found != m_index.end() ? readString(found->second, key, defaultValue) : std::string(defaultValue);
+}
+
+std::string IniSnapshot::readString(size_t section, std::string_view key, std::string_view defaultValue) const
+{
+    if (section < m_keys.size())
+        for (const Key& candidate : m_keys[section])
             if (sameNameInPlace(candidate.name, key))
                 return candidate.value;
     return std::string(defaultValue);

@@ -63,6 +63,8 @@ public:
     const std::vector<std::string>& sectionNames() const { return m_sectionNames; }
     // As IniFile::readString.
     std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    // The same for the section sectionNames()[section], without looking its name up.
+    std::string readString(size_t section, std::string_view key, std::string_view defaultValue) const;
 
 private:
     struct Key {

@@ -90,7 +90,7 @@ std::vector<UpdateEntry> newerEntries(const std::string& manifestPath, const std
     const IniSnapshot manifest(manifestPath);
     const IniSnapshot installed(installedPath);
     std::vector<UpdateEntry> newer;
-    for (const std::string& section : manifest.sectionNames()) {
+    for (size_t section = 0; section < manifest.sectionNames().size(); ++section) {
         UpdateEntry entry;
         entry.name = manifest.readString(section, "Name", "");
         entry.dateText = manifest.readString(section, "Date", "");

@@ -335,9 +335,8 @@ TEST(UpdaterWindow, theLastBoxIsSeenBeforeTheProgramEnds)
         runProcess({"/usr/bin/timeout", "60", QUILLMARK_UPDATER_PROBE, "update", folder.path(), server.url("/update.txt")});
 
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(QString::fromStdString(run.out),
-              u("shown 下载升级文件完成\nclosed 下载升级文件完成\nshown 是否现在运行升级文件?\n"
-                "closed 是否现在运行升级文件?\nshown 升级完成\nclosed 升级完成\nexited\n"));
+    EXPECT_EQ(run.out, "shown 下载升级文件完成\nclosed 下载升级文件完成\nshown 是否现在运行升级文件?\n"
+                       "closed 是否现在运行升级文件?\nshown 升级完成\nclosed 升级完成\nexited\n");
     // The new program started once the old one had ended.
     EXPECT_TRUE(waitUntil([&] { return fileExists(folder.file("started.txt")); }));
     EXPECT_EQ(readFile(folder.file("quillmarkbox")), "#!/bin/sh\necho new > started.txt\n");
