@@ -4,7 +4,7 @@
 #include "support/LoopbackServer.h"
 #include "support/RunProcess.h"
 #include "update/UpdaterWindow.h"
-#include "update/UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 
 #include <QLabel>
 #include <QMessageBox>

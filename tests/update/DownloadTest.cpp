@@ -3,7 +3,7 @@
 #include "settings/SettingsFile.h"
 #include "webtools/SiteList.h"
 
-#include "UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 #include "support/LoopbackServer.h"
 #include "support/RunProcess.h"
 #include "support/TempFolder.h"

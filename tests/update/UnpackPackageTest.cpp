@@ -1,7 +1,7 @@
 #include "update/UnpackPackage.h"
 
-#include "UpdateTestSupport.h"
 #include "platform/CodePage.h"
+#include "support/UpdateTestSupport.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
