@@ -12,7 +12,7 @@ packages=(
   fonts-wqy-zenhei
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(goaccess time)
+  packages+=(goaccess time unzip)
 fi
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)

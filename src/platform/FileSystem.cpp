@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace quill {
@@ -71,6 +72,14 @@ std::optional<std::uint64_t> fileSize(const std::string& path)
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<std::uint64_t> freeBytes(const std::string& path)
+{
+    struct statvfs info {};
+    if (statvfs(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
 std::string executableFolder()

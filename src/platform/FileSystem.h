@@ -33,6 +33,10 @@ std::string joinPath(const std::string& folder, std::string_view name);
 // Size of the regular file at `path`, or nothing when it cannot be read.
 std::optional<std::uint64_t> fileSize(const std::string& path);
 
+// Bytes an unprivileged writer may still put on the file system holding `path`; nothing when
+// that cannot be told.
+std::optional<std::uint64_t> freeBytes(const std::string& path);
+
 // The folder holding the running executable.
 std::string executableFolder();
 

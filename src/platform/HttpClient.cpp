@@ -298,7 +298,8 @@ struct HttpClient::Impl {
                 break;
             }
         }
-        if (response.status.ok() && exchange.statusCode >= 400)
+        const bool success = exchange.statusCode >= 200 && exchange.statusCode <= 299;
+        if (response.status.ok() && (exchange.statusCode >= 400 || (options.onlySuccessStatus && !success)))
             response.status = Status::failure(exchange.statusLine);
         if (exchange.fileFailed)
             response.status = file->commit(); // the file's own message

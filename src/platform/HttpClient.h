@@ -30,6 +30,8 @@ struct HttpOptions {
     std::vector<std::string> extraHeaderLines; // "Name: value", sent after the others
 
     bool followRedirects = false;
+    // Every final status outside 2xx fails the request, an unfollowed redirect included.
+    bool onlySuccessStatus = false;
     // Limit for establishing the connection and for every wait for data. None: reads wait as long
     // as the server keeps the connection open, and a connection attempt ends when the system's does.
     std::optional<std::chrono::milliseconds> timeout;
@@ -43,8 +45,8 @@ struct HttpOptions {
 };
 
 struct HttpResponse {
-    // A failed connection, a time-out, an error status (4xx, 5xx), a stop, too many redirects or a
-    // failed file write.
+    // A failed connection, a time-out, an error status (4xx, 5xx; any but 2xx with
+    // onlySuccessStatus), a stop, too many redirects or a failed file write.
     Status status;
     int statusCode = 0;   // of the last answer; 0 when none came
     std::string location; // the last answer's Location header as sent

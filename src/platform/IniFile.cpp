@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -262,6 +263,7 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool defa
 std::vector<std::string> IniFile::sectionNames() const
 {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     const std::optional<std::string> content = readWholeFile(m_path);
     if (!content)
         return names;
@@ -273,12 +275,78 @@ std::vector<std::string> IniFile::sectionNames() const
         const LineInfo info = classify(text);
         if (info.kind != LineKind::Section)
             continue;
-        const bool seen = std::any_of(names.begin(), names.end(),
-                                      [&](const std::string& name) { return sameName(name, info.name); });
-        if (!seen)
+        if (seen.insert(upperAscii(info.name)).second)
             names.emplace_back(info.name);
     }
     return names;
+}
+
+namespace {
+
+// sameName without building upper-cased copies: trail bytes of double-byte characters compare
+// exactly, single-byte letters ignoring case.
+bool sameNameInPlace(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size();) {
+        const size_t length = gbkCharLength(a, i);
+        if (length == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1])
+                return false;
+        } else {
+            const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+            if (fold(a[i]) != fold(b[i]))
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+} // namespace
+
+IniSnapshot::IniSnapshot(const std::string& path)
+{
+    const std::optional<std::string> content = readWholeFile(path);
+    if (!content)
+        return;
+    const std::vector<Line> lines = splitLines(*content);
+    std::vector<Key>* keys = nullptr; // keys count only in the first section of a name
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view text = lines[i].text;
+        if (i == 0 && text.starts_with(kUtf8Bom))
+            text.remove_prefix(kUtf8Bom.size());
+        const LineInfo info = classify(text);
+        if (info.kind == LineKind::Section) {
+            keys = nullptr;
+            if (m_index.try_emplace(upperAscii(info.name), m_keys.size()).second) {
+                m_sectionNames.emplace_back(info.name);
+                keys = &m_keys.emplace_back();
+            }
+        } else if (info.kind == LineKind::Key && keys) {
+            const bool seen = std::any_of(keys->begin(), keys->end(),
+                                          [&](const Key& key) { return sameNameInPlace(key.name, info.name); });
+            if (!seen)
+                keys->push_back({std::string(info.name), std::string(cutToChars(info.value, kIniValueMaxChars))});
+        }
+    }
+}
+
+std::string IniSnapshot::readString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const
+{
+    const auto found = m_index.find(upperAscii(section));
+    return found != m_index.end() ? readString(found->second, key, defaultValue) : std::string(defaultValue);
+}
+
+std::string IniSnapshot::readString(size_t section, std::string_view key, std::string_view defaultValue) const
+{
+    if (section < m_keys.size())
+        for (const Key& candidate : m_keys[section])
+            if (sameNameInPlace(candidate.name, key))
+                return candidate.value;
+    return std::string(defaultValue);
 }
 
 Status IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)

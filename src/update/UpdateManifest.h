@@ -42,8 +42,8 @@ std::string installedSection(std::string_view name);
 std::vector<UpdateEntry> newerEntries(const std::string& manifestPath, const std::string& installedPath,
                                       int today);
 
-// The last component of `name` after a "/" or "\" byte; empty when that is empty, "." or "..", so a name
-// can never reach outside the folder it is joined to.
+// The last component of the file-system name `name` after a "/" or "\" byte; empty when that is
+// empty, "." or "..", so a name can never reach outside the folder it is joined to.
 std::string bareFileName(std::string_view name);
 
 } // namespace quill

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Hosts.h"
+#include "platform/ReplacementFile.h"
 #include "qt/QtGbk.h"
 #include "qt/WidgetSetup.h"
 #include "update/DownloadLoop.h"
@@ -9,6 +10,7 @@
 #include "update/UpdateManifest.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -100,6 +102,8 @@ UpdaterWindow::UpdaterWindow(Options options, QWidget* parent) : QWidget(parent,
         m_options.openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     if (!m_options.quit)
         m_options.quit = [] { QCoreApplication::quit(); };
+    // Transfers of an earlier run that was killed left their temporary files here.
+    removeLeftoverTemporaryFiles(m_options.programFolder);
 
     m_fileListLabel = named(new QLabel(QString::fromUtf8("升级文件列表："), this), "Label1");
     m_fileProgressLabel = named(new QLabel(QString::fromUtf8("当前下载进度："), this), "Label2");
@@ -174,11 +178,20 @@ TransferEvents UpdaterWindow::transferEvents()
                 m_fileProgress->setValue(barValue(position));
                 QApplication::processEvents();
             },
-            [this] { m_fileProgress->setValue(0); }};
+            [this] { m_fileProgress->setValue(0); },
+            &m_closed,
+            m_options.noProgressLimit};
+}
+
+void UpdaterWindow::closeEvent(QCloseEvent* event)
+{
+    m_closed = true;
+    QWidget::closeEvent(event);
 }
 
 void UpdaterWindow::checkForUpdates()
 {
+    m_closed = false;
     setStatus("检测升级文件...");
     m_checkButton->setEnabled(false);
     const std::string manifest = joinPath(m_options.programFolder, "tmp.ini");
@@ -208,12 +221,21 @@ void UpdaterWindow::checkForUpdates()
 
 void UpdaterWindow::downloadChecked()
 {
+    m_closed = false;
     setStatus("正在下载升级文件...");
     m_checkButton->setEnabled(false);
     m_downloadButton->setEnabled(false);
     m_totalProgress->setMaximum(std::max(m_fileList->topLevelItemCount(), 1));
     ListViewItems items(m_fileList, m_totalProgress);
-    downloadTicked(items, m_options.programFolder, transferEvents());
+    downloadTicked(items, m_options.programFolder, transferEvents(), m_options.executableName);
+    if (m_closed) {
+        // Closed during the downloads: no boxes for a window the user has dismissed.
+        m_totalProgress->setValue(0);
+        setStatus("就绪...");
+        m_checkButton->setEnabled(true);
+        m_downloadButton->setEnabled(true);
+        return;
+    }
     m_options.inform(QString::fromUtf8("下载升级文件完成"));
     if (!m_options.confirm(QString::fromUtf8("是否现在运行升级文件?")))
         return;
@@ -226,15 +248,20 @@ void UpdaterWindow::downloadChecked()
 
 void UpdaterWindow::replaceProgram()
 {
-    if (replaceExecutable(m_options.programFolder, m_options.executableName) != ReplaceOutcome::Started)
+    ReplaceOptions replace;
+    replace.programPid = m_options.programPid;
+    if (replaceExecutable(m_options.programFolder, m_options.executableName, replace) != ReplaceOutcome::Started)
         return;
     std::this_thread::sleep_for(m_options.replaceWait);
-    m_options.quit();
     m_options.openFolder(fromPath(m_options.programFolder));
+    // The message loop ends only after the user has closed the last box: once asked to end, Qt
+    // closes every box at once, and the user would never read it. The new program waits for this
+    // process to end.
     m_options.inform(QString::fromUtf8("升级完成"));
     if (m_options.mainWindow)
         m_options.mainWindow->close();
     close();
+    m_options.quit();
 }
 
 } // namespace quill

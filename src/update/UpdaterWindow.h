@@ -5,7 +5,9 @@
 #include "update/FetchToFile.h"
 
 #include <QWidget>
+#include <atomic>
 #include <chrono>
+#include <sys/types.h>
 #include <functional>
 #include <string>
 
@@ -25,7 +27,9 @@ public:
         std::string executableName;  // the running program's file there; empty: this process's
         std::string manifestUrl;     // empty: the manifest on the maker's server
         std::chrono::milliseconds replaceWait{3000}; // lets the clean-up start before the program ends
-        QWidget* mainWindow = nullptr;               // closed when a replacement has started
+        std::chrono::milliseconds noProgressLimit = kNoProgressLimit; // a transfer silent this long fails
+        pid_t programPid = 0;          // the process the clean-up waits for; 0: this one
+        QWidget* mainWindow = nullptr; // closed when a replacement has started
         // Offscreen tests replace the boxes, the folder view and the end of the message loop.
         std::function<void(const QString& text)> inform;
         std::function<bool(const QString& question)> confirm;
@@ -35,6 +39,10 @@ public:
 
     UpdaterWindow();
     explicit UpdaterWindow(Options options, QWidget* parent = nullptr);
+
+protected:
+    // Ends a running transfer, so that closing the window never leaves the program hanging in it.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void checkForUpdates();
@@ -54,6 +62,7 @@ private:
     QPushButton* m_closeButton;
     QStatusBar* m_statusBar;
     Options m_options;
+    std::atomic<bool> m_closed{false};
 };
 
 } // namespace quill

@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -21,7 +22,9 @@ std::optional<double> parseDecimal(std::string_view text)
         text.remove_prefix(1);
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    // "nan" and "inf" parse as numbers but are no version: nan would keep the timer polling for
+    // ever and inf would announce a version that does not exist.
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

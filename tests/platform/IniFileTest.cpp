@@ -64,9 +64,15 @@ TEST(IniFile, readsValuesAsTheProfileFunctionsDo)
         TempFolder folder;
         IniFile ini(folder.write("t.ini", c.content));
         EXPECT_EQ(ini.readString(c.section, c.key, "D"), c.expected) << c.what;
+        // The file read once answers the same.
+        const IniSnapshot snapshot(ini.path());
+        EXPECT_EQ(snapshot.readString(c.section, c.key, "D"), c.expected) << c.what;
+        EXPECT_EQ(snapshot.sectionNames(), ini.sectionNames()) << c.what;
     }
     TempFolder folder;
     EXPECT_EQ(IniFile(folder.file("missing.ini")).readString("a", "k", "D"), "D");
+    EXPECT_EQ(IniSnapshot(folder.file("missing.ini")).readString("a", "k", "D"), "D");
+    EXPECT_TRUE(IniSnapshot(folder.file("missing.ini")).sectionNames().empty());
 }
 
 TEST(IniFile, cutsLongValuesAfter2047Characters)
@@ -90,6 +96,7 @@ TEST(IniFile, cutsLongValuesAfter2047Characters)
         TempFolder folder;
         IniFile ini(folder.write("t.ini", "[a]\nk=" + c.value + "\n"));
         EXPECT_EQ(ini.readString("a", "k", ""), c.expected) << c.what;
+        EXPECT_EQ(IniSnapshot(ini.path()).readString("a", "k", ""), c.expected) << c.what;
     }
 }
 

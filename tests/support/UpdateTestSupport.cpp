@@ -6,7 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace quill::test {
 
@@ -30,6 +32,42 @@ void writeZip(const std::string& path, const std::vector<ZipEntry>& entries)
     }
     if (zip_close(archive) != 0)
         throw std::runtime_error("cannot write " + path);
+}
+
+void setDeclaredSize(const std::string& path, std::size_t entry, std::uint32_t size, bool onlyLocalHeader)
+{
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        bytes = all.str();
+    }
+    const auto patch = [&](const std::string& signature, size_t offset) {
+        size_t at = 0;
+        for (std::size_t i = 0; i <= entry; ++i) {
+            at = bytes.find(signature, i == 0 ? 0 : at + 4);
+            if (at == std::string::npos)
+                throw std::runtime_error("no such entry in " + path);
+        }
+        for (int b = 0; b < 4; ++b)
+            bytes[at + offset + static_cast<size_t>(b)] = static_cast<char>((size >> (8 * b)) & 0xFF);
+    };
+    patch(std::string("PK\x03\x04", 4), 22);
+    if (!onlyLocalHeader)
+        patch(std::string("PK\x01\x02", 4), 24);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+int runInChild(const std::function<int()>& body)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }
 
 bool fileExists(const std::string& path)

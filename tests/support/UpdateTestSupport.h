@@ -2,6 +2,8 @@
 // Archives, file checks and deadline waits for the updater's tests.
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,8 +20,16 @@ struct ZipEntry {
 // Writes a ZIP archive of `entries` to `path`.
 void writeZip(const std::string& path, const std::vector<ZipEntry>& entries);
 
-// The bytes of the file at `path`; empty when it cannot be read.
+// Writes `size` as the uncompressed size of entry number `entry` into its local header and,
+// unless `onlyLocalHeader`, into the central directory: an archive that lies about its content.
+void setDeclaredSize(const std::string& path, std::size_t entry, std::uint32_t size, bool onlyLocalHeader);
+
+// True when something exists at `path` (a dangling link too).
 bool fileExists(const std::string& path);
+
+// Runs `body` in a forked child process and returns its exit code (-1 when it did not exit).
+// The child ends with `body`'s result, or wherever `body` calls _exit, as a killed program would.
+int runInChild(const std::function<int()>& body);
 
 // Polls `done` until it holds or `limit` has passed; its last answer.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));

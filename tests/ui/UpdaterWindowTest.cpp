@@ -2,6 +2,7 @@
 #include "platform/CodePage.h"
 #include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
+#include "support/RunProcess.h"
 #include "update/UpdaterWindow.h"
 #include "support/UpdateTestSupport.h"
 
@@ -16,7 +17,11 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -24,6 +29,16 @@ using namespace quill::test;
 namespace {
 
 QString u(const char* text) { return QString::fromUtf8(text); }
+
+// The id of a process that has ended: the clean-up need not wait for this test to end.
+pid_t endedProcess()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
 
 std::string zipBytes(const std::vector<ZipEntry>& entries)
 {
@@ -37,17 +52,29 @@ struct UpdaterFixture {
     TempFolder folder;
     LoopbackServer server;
     std::map<std::string, std::string> files; // by path
+    std::set<std::string> moved;              // paths answered with a redirect
     QStringList informed;
     QStringList asked;
     bool answerYes = false;
     QStringList opened;
     int quits = 0;
+    qsizetype boxesBeforeQuit = -1;
     QWidget mainWindow;
     std::unique_ptr<UpdaterWindow> form;
 
-    UpdaterFixture()
+    explicit UpdaterFixture(UpdaterWindow::Options options = {})
     {
         server->Get(R"(/.+)", [this](const httplib::Request& request, httplib::Response& response) {
+            if (request.path == "/moved" || moved.count(request.path)) {
+                response.status = 302;
+                response.set_header("Location", "/elsewhere");
+                response.set_content("<html><body>Object moved</body></html>", "text/html");
+                return;
+            }
+            if (request.path == "/stalled") {
+                server.holdUntilReleased(std::chrono::seconds(60));
+                return;
+            }
             const auto found = files.find(request.path);
             if (found == files.end())
                 response.status = 404;
@@ -55,7 +82,6 @@ struct UpdaterFixture {
                 response.set_content(found->second, "application/octet-stream");
         });
         server.start();
-        UpdaterWindow::Options options;
         options.programFolder = folder.path();
         options.executableName = "quillmarkbox";
         options.manifestUrl = server.url("/Quillmarkkit/update.txt");
@@ -67,7 +93,11 @@ struct UpdaterFixture {
             return answerYes;
         };
         options.openFolder = [this](const QString& path) { opened << path; };
-        options.quit = [this] { ++quits; };
+        options.quit = [this] {
+            ++quits;
+            boxesBeforeQuit = informed.size();
+        };
+        options.programPid = endedProcess();
         form = std::make_unique<UpdaterWindow>(options);
         mainWindow.show();
         form->show();
@@ -186,8 +216,9 @@ TEST(UpdaterWindow, downloadMarksEachItemAndAnsweringNoKeepsTheButtonsOff)
 TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
 {
     UpdaterFixture f;
-    f.folder.write("quillmarkbox", "the running program");
-    f.files["/files/package"] = zipBytes({{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
+    chmod(f.folder.write("quillmarkbox", "the running program").c_str(), 0755);
+    const std::string newProgram = "#!/bin/sh\necho started > started.txt\n";
+    f.files["/files/package"] = zipBytes({{"Quillmarkbox.exe", newProgram}});
     f.publish("[p]\nName=Quillmarkbox\nDate=2010-1-1\nURL=" + f.server.url("/files/package") + "\n");
     QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
     f.answerYes = true;
@@ -197,6 +228,7 @@ TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
     EXPECT_EQ(f.column(4), QStringList{u("完成")});
     EXPECT_EQ(f.informed, (QStringList{u("下载升级文件完成"), u("升级完成")}));
     EXPECT_EQ(f.quits, 1);
+    EXPECT_EQ(f.boxesBeforeQuit, 2); // the message loop ends after the last box, never under it
     EXPECT_EQ(f.opened, QStringList{QString::fromStdString(f.folder.path())});
     EXPECT_FALSE(f.mainWindow.isVisible());
     EXPECT_FALSE(f.form->isVisible());
@@ -206,8 +238,126 @@ TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
     EXPECT_TRUE(waitUntil([&] {
         return fileExists(f.folder.file("started.txt")) && !fileExists(f.folder.file("$del$.bat"));
     }));
-    EXPECT_FALSE(fileExists(f.folder.file("quillmarkbox")));
+    // The new program has the running program's name.
+    EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), newProgram);
     EXPECT_FALSE(fileExists(f.folder.file("Quillmarkbox")));
+    EXPECT_FALSE(fileExists(f.folder.file("Quillmarkbox.exe")));
+}
+
+TEST(UpdaterWindow, failedDownloadsSayFailed)
+{
+    UpdaterFixture f;
+    f.folder.write("quillmarkbox", "the running program");
+    f.files["/files/data"] = zipBytes({{"data.txt", "data"}});
+    const std::string files = f.server.url("/files/");
+    f.publish("[1]\nName=moved.zip\nDate=2010-1-1\nURL=" + f.server.url("/moved") + "\n"
+              "[2]\nName=quillmarkbox\nDate=2010-1-1\nURL=" + files + "data\n"
+              "[3]\nName=data.zip\nDate=2010-1-1\nURL=" + files + "data\n");
+    // A redirected manifest is a failed check, not a manifest without files.
+    f.moved.insert("/Quillmarkkit/update.txt");
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("检测升级文件失败!"));
+    EXPECT_TRUE(f.informed.isEmpty());
+    f.moved.clear();
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+
+    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
+
+    // A redirect is no download, and no download may replace the running program.
+    EXPECT_EQ(f.column(4), (QStringList{u("失败"), u("失败"), u("完成")}));
+    EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), "the running program");
+    EXPECT_EQ(readFile(f.folder.file("data.txt")), "data");
+    screenshot(f.form.get(), "updater-failed-items");
+}
+
+TEST(UpdaterWindow, closingTheWindowEndsAStalledDownload)
+{
+    UpdaterFixture f;
+    f.files["/files/data"] = zipBytes({{"data.txt", "data"}});
+    f.publish("[1]\nName=stalled.zip\nDate=2010-1-1\nURL=" + f.server.url("/stalled") + "\n"
+              "[2]\nName=data.zip\nDate=2010-1-1\nURL=" + f.server.url("/files/data") + "\n");
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    QTimer::singleShot(300, f.form.get(), [&] {
+        screenshot(f.form.get(), "updater-stalled-download");
+        child<QPushButton>(f.form, "Button3")->click();
+    });
+
+    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
+
+    EXPECT_FALSE(f.form->isVisible());
+    EXPECT_EQ(f.column(4), (QStringList{u("失败"), u("未下载")}));
+    EXPECT_TRUE(f.informed.isEmpty()); // no boxes for a window the user closed
+    EXPECT_TRUE(f.asked.isEmpty());
+    EXPECT_FALSE(fileExists(f.folder.file("data.txt")));
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
+}
+
+TEST(UpdaterWindow, aStalledDownloadFailsAfterTheNoProgressLimit)
+{
+    UpdaterWindow::Options options;
+    options.noProgressLimit = std::chrono::milliseconds(300);
+    UpdaterFixture f(options);
+    f.publish("[1]\nName=stalled.zip\nDate=2010-1-1\nURL=" + f.server.url("/stalled") + "\n");
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+
+    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
+
+    EXPECT_EQ(f.column(4), QStringList{u("失败")});
+    EXPECT_EQ(f.informed, QStringList{u("下载升级文件完成")});
+}
+
+TEST(UpdaterWindow, leftoverTemporaryFilesGoAtTheNextStart)
+{
+    TempFolder folder;
+    const std::string leftover = folder.write("words.txt." + std::to_string(endedProcess()) + "-0-42.tmp", "part");
+    const std::string kept = folder.write("words.txt", "words");
+    UpdaterWindow::Options options;
+    options.programFolder = folder.path();
+    UpdaterWindow form(options);
+    EXPECT_FALSE(fileExists(leftover));
+    EXPECT_EQ(readFile(kept), "words");
+}
+
+TEST(UpdaterWindow, theLastBoxIsSeenBeforeTheProgramEnds)
+{
+    // A whole program: only a real end of the message loop shows whether it closes the box.
+    LoopbackServer server;
+    TempFolder folder;
+    chmod(folder.write("quillmarkbox", "#!/bin/sh\necho old\n").c_str(), 0755);
+    const std::string package = zipBytes({{"Quillmarkbox.exe", "#!/bin/sh\necho new > started.txt\n"}});
+    const std::string manifest = "[p]\nName=Quillmarkbox\nDate=2010-1-1\nURL=" + server.url("/package") + "\n";
+    server->Get("/update.txt", [&](const httplib::Request&, httplib::Response& r) { r.set_content(manifest, "text/plain"); });
+    server->Get("/package", [&](const httplib::Request&, httplib::Response& r) { r.set_content(package, "application/zip"); });
+    server.start();
+
+    const ProcessResult run =
+        runProcess({"/usr/bin/timeout", "60", QUILLMARK_UPDATER_PROBE, "update", folder.path(), server.url("/update.txt")});
+
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "shown 下载升级文件完成\nclosed 下载升级文件完成\nshown 是否现在运行升级文件?\n"
+                       "closed 是否现在运行升级文件?\nshown 升级完成\nclosed 升级完成\nexited\n");
+    // The new program started once the old one had ended.
+    EXPECT_TRUE(waitUntil([&] { return fileExists(folder.file("started.txt")); }));
+    EXPECT_EQ(readFile(folder.file("quillmarkbox")), "#!/bin/sh\necho new > started.txt\n");
+}
+
+TEST(UpdaterWindow, closingTheWindowDuringADownloadEndsTheProgram)
+{
+    LoopbackServer server;
+    TempFolder folder;
+    const std::string manifest = "[p]\nName=a.zip\nDate=2010-1-1\nURL=" + server.url("/stalled") + "\n";
+    server->Get("/update.txt", [&](const httplib::Request&, httplib::Response& r) { r.set_content(manifest, "text/plain"); });
+    server->Get("/stalled", [&](const httplib::Request&, httplib::Response&) {
+        server.holdUntilReleased(std::chrono::seconds(60));
+    });
+    server.start();
+
+    const ProcessResult run =
+        runProcess({"/usr/bin/timeout", "20", QUILLMARK_UPDATER_PROBE, "close", folder.path(), server.url("/update.txt")});
+
+    EXPECT_EQ(run.exitCode, 0) << run.err; // 124: the program was still in its download
+    EXPECT_EQ(run.out, "closing the window\nexited\n");
 }
 
 TEST(UpdaterWindow, answeringYesWithoutAPackageOnlyReenablesTheButtons)

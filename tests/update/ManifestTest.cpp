@@ -129,7 +129,8 @@ TEST(UpdateManifest, bareFileNamesNeverLeaveTheFolder)
         {"", ""},
         {"a/" + gbk("文件.zip"), gbk("文件.zip")},
         {"中/../../x", "x"},
-        // Deliberate: a 0x5C byte always separates, even as the second byte of a GBK character.
+        // Deliberate: these are file-system names, where a 0x5C byte always separates; GBK names
+        // from archives are cut on whole characters instead.
         {gbk("乗.zip"), ".zip"},
     };
     for (const auto& [name, bare] : cases)

@@ -22,6 +22,11 @@ TEST(VersionCheck, readsTheLastBanbenOfTheDocument)
         {"<r><banben></banben></r>", kVersionUnknown},
         {"<r><banben>0</banben></r>", kVersionUnknown},
         {"<r><banben>1.2.3</banben></r>", kVersionUnknown},
+        // Numbers that are no version: never polled for ever, never announced.
+        {"<r><banben>nan</banben></r>", kVersionUnknown},
+        {"<r><banben>inf</banben></r>", kVersionUnknown},
+        {"<r><banben>-Infinity</banben></r>", kVersionUnknown},
+        {"<r><banben>1e999</banben></r>", kVersionUnknown},
         {"<r></r>", kVersionUnknown},
         {"not xml at all", kVersionUnknown},
         {"<r><banben>1.04</banben>", kVersionUnknown},

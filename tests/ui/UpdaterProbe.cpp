@@ -1,0 +1,74 @@
+// Runs the updater window with its real message boxes and the real end of the message loop, for
+// tests that need a whole program. A stand-in user answers every box (Yes where it may) once it
+// has been on screen for a moment, and the program reports what the user saw on its output.
+//   updater_probe update FOLDER MANIFEST-URL   check, download, answer Yes, let the program end
+//   updater_probe close FOLDER MANIFEST-URL    check, download, close the window during the transfer
+
+#include "update/UpdaterWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void report(const QString& line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 4)
+        return 2;
+    const bool closeDuringTransfer = std::strcmp(argv[1], "close") == 0;
+
+    quill::UpdaterWindow::Options options;
+    options.programFolder = argv[2];
+    options.executableName = "quillmarkbox";
+    options.manifestUrl = argv[3];
+    options.replaceWait = std::chrono::milliseconds(0);
+    options.openFolder = [](const QString&) {};
+    quill::UpdaterWindow window(options);
+    window.show();
+
+    QPointer<QMessageBox> current;
+    QElapsedTimer shown;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box != current) {
+            current = box;
+            shown.start();
+            report(QStringLiteral("shown ") + box->text());
+        } else if (box && shown.elapsed() >= 200) {
+            report(QStringLiteral("closed ") + box->text());
+            QAbstractButton* answer = box->button(QMessageBox::Yes);
+            (answer ? answer : box->button(QMessageBox::Ok))->click();
+        }
+        const auto* status = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+        if (closeDuringTransfer && window.isVisible() &&
+            status->currentMessage() == QString::fromUtf8("正在下载升级文件...")) {
+            report(QStringLiteral("closing the window"));
+            window.close();
+        }
+    });
+    user.start(20);
+    QTimer::singleShot(0, [&] {
+        window.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        window.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+    });
+    const int code = app.exec();
+    report(QStringLiteral("exited"));
+    return code;
+}
