@@ -9,5 +9,6 @@ int runLoad(CliArgs& args);
 int runStats(CliArgs& args);
 int runText(CliArgs& args);
 int runHtml(CliArgs& args);
+int runWeb(CliArgs& args);
 
 } // namespace quill::cli

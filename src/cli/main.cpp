@@ -15,9 +15,10 @@ int main(int argc, char** argv)
         {"stats", runStats},
         {"text", runText},
         {"html", runHtml},
+        {"web", runWeb},
     };
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html ...\n", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|web ...\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));
