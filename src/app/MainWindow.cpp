@@ -17,6 +17,7 @@
 #include "webtools/IpLookup.h"
 #include "webtools/ToolsPage.h"
 #include "webtools/WebRequests.h"
+#include "webtools/WebToolWorker.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -145,6 +146,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    m_ipLookup.reset();
     m_advert.reset(); // before the widgets it shows the page in
     m_versionCheck.reset();
 }
@@ -181,8 +183,21 @@ void MainWindow::lookUpSelectedAddress()
     const std::optional<std::string> address = m_logPage->selectedClientAddress();
     if (!address)
         return;
-    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup blocks the window
-    m_logPage->showSummary(fromGbk(ipLookup(*address, [](const std::string& url) { return fetchPage(url); })));
+    if (m_ipLookupRunning)
+        return; // one lookup at a time
+    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup runs
+    m_logPage->setCursor(Qt::BusyCursor);
+    m_ipLookupRunning = true;
+    m_ipLookup.reset(); // the last lookup's thread has ended; this only joins it
+    m_ipLookup = std::make_unique<WebToolWorker>(
+        *m_dispatcher, webLimitsFromEnvironment(), [this, ip = *address](const WebContext& context, const auto& post) {
+            const IpLookupResult result = lookUpIp(ip, context);
+            post([this, result] {
+                m_logPage->showSummary(fromGbk(result.label));
+                m_logPage->unsetCursor();
+                m_ipLookupRunning = false;
+            });
+        });
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -204,6 +219,9 @@ void MainWindow::firstShow()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Requests under way end now, so the program exits at once.
+    m_toolsPage->cancelRun();
+    m_ipLookup.reset();
     saveOnClose();
     event->accept();
 }

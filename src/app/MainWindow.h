@@ -31,6 +31,7 @@ class ToolsPage;
 class UiDispatcher;
 class UpdaterWindow;
 class VersionCheckWorker;
+class WebToolWorker;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -93,6 +94,8 @@ private:
     QTimer* m_versionTimer;
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
+    std::unique_ptr<WebToolWorker> m_ipLookup;
+    bool m_ipLookupRunning = false;
     UpdaterWindow* m_updater = nullptr;
     bool m_hideAdvert = false;
     bool m_shown = false;

@@ -40,7 +40,7 @@ IpLookupResult lookUpIp(const std::string& ip, const WebContext& context)
 {
     IpLookupResult result;
     std::optional<std::string> failure = gbk("地址无效"); // stays when nothing is sent
-    result.label = IpLookup(ip, [&](const std::string& url) {
+    result.label = ipLookup(ip, [&](const std::string& url) {
         PageFetch answer = fetchPageReporting(url, context);
         failure = answer.failure;
         return std::move(answer.text);
