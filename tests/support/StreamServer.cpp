@@ -101,9 +101,9 @@ void StreamServer::answer(int client)
         }
         return;
     case Mode::Trickle: {
-        const std::string text = "HTTP/1.1 200 OK\r\nX-Slow: ";
+        const std::string status = "HTTP/1.1 200 OK\r\n", header = "X: 1\r\n";
         for (std::size_t i = 0; !m_stop; ++i) {
-            const char byte = i < text.size() ? text[i] : 'a';
+            const char byte = i < status.size() ? status[i] : header[(i - status.size()) % header.size()];
             if (!sendAll(client, &byte, 1))
                 return;
             const auto until = std::chrono::steady_clock::now() + m_interval;

@@ -14,7 +14,7 @@ class StreamServer {
 public:
     enum class Mode {
         Silent,  // reads the request and never answers
-        Trickle, // a status line and header lines, one byte every `interval`, for ever
+        Trickle, // a status line, then header lines without end, one byte every `interval`
         Endless, // a 200 whose body never ends
         Sized,   // a 200 with a Content-Length of `size` bytes
     };
