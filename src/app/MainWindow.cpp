@@ -17,7 +17,6 @@
 #include "webtools/IpLookup.h"
 #include "webtools/ToolsPage.h"
 #include "webtools/WebRequests.h"
-#include "webtools/WebToolWorker.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -146,7 +145,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
-    m_ipLookup.reset();
+    m_ipLookup.stop();
     m_advert.reset(); // before the widgets it shows the page in
     m_versionCheck.reset();
 }
@@ -188,10 +187,9 @@ void MainWindow::lookUpSelectedAddress()
     m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup runs
     m_logPage->setCursor(Qt::BusyCursor);
     m_ipLookupRunning = true;
-    m_ipLookup.reset(); // the last lookup's thread has ended; this only joins it
-    m_ipLookup = std::make_unique<WebToolWorker>(
-        *m_dispatcher, webLimitsFromEnvironment(), [this, ip = *address](const WebContext& context, const auto& post) {
-            const IpLookupResult result = lookUpIp(ip, context);
+    m_ipLookup.start(
+        [this, ip = *address, limits = webLimitsFromEnvironment()](const std::atomic<bool>& stop, const Worker::Post& post) {
+            const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
             post([this, result] {
                 m_logPage->showSummary(fromGbk(result.label));
                 m_logPage->unsetCursor();
@@ -221,7 +219,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Requests under way end now, so the program exits at once.
     m_toolsPage->cancelRun();
-    m_ipLookup.reset();
+    m_ipLookup.stop();
     saveOnClose();
     event->accept();
 }

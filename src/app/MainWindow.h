@@ -6,6 +6,8 @@
 #include "logs/LogAnalysis.h"
 #include "settings/SettingsFile.h"
 
+#include "platform/Worker.h"
+
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -31,7 +33,6 @@ class ToolsPage;
 class UiDispatcher;
 class UpdaterWindow;
 class VersionCheckWorker;
-class WebToolWorker;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -94,7 +95,7 @@ private:
     QTimer* m_versionTimer;
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
-    std::unique_ptr<WebToolWorker> m_ipLookup;
+    Worker m_ipLookup{m_dispatcher.get()}; // "查看IP"
     bool m_ipLookupRunning = false;
     UpdaterWindow* m_updater = nullptr;
     bool m_hideAdvert = false;

@@ -6,6 +6,7 @@
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/MappedFile.h"
+#include "platform/Worker.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -34,8 +35,12 @@ public:
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
         for (unsigned i = 0; i < count; ++i)
             m_arenas.push_back(std::make_unique<TextArena>(cache));
-        for (unsigned i = 0; i < count; ++i)
-            m_threads.emplace_back([this, &matcher, i] { run(matcher, *m_arenas[i]); });
+        for (unsigned i = 0; i < count; ++i) {
+            m_workers.push_back(std::make_unique<Worker>());
+            m_workers.back()->start([this, &matcher, i](const std::atomic<bool>&, const Worker::Post&) {
+                run(matcher, *m_arenas[i]);
+            });
+        }
     }
 
     ~BlockPool() { finish(); }
@@ -68,9 +73,9 @@ public:
             m_closing = true;
         }
         m_changed.notify_all();
-        for (std::thread& thread : m_threads)
-            thread.join();
-        m_threads.clear();
+        for (const std::unique_ptr<Worker>& worker : m_workers)
+            worker->stop(); // they end once the queue is empty
+        m_workers.clear();
         return !m_outOfMemory;
     }
 
@@ -120,7 +125,7 @@ private:
     bool m_closing = false;
     bool m_outOfMemory = false;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
-    std::vector<std::thread> m_threads;
+    std::vector<std::unique_ptr<Worker>> m_workers;
 };
 
 
@@ -157,12 +162,9 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
             block->data = block->input.get();
             block->capacity = capacity;
         }
-        const ssize_t got = read(fd, block->input.get() + used, block->capacity - used);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = readSome(fd, block->input.get() + used, block->capacity - used);
+        if (got < 0)
             return errno;
-        }
         used += static_cast<size_t>(got);
         atEnd = got == 0;
         if (!atEnd && used < block->capacity)

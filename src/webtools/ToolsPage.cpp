@@ -14,7 +14,6 @@
 #include "webtools/QtClientSocket.h"
 #include "webtools/SiteList.h"
 #include "webtools/WebRequests.h"
-#include "webtools/WebToolWorker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,7 +57,11 @@ QStringList fromGbkList(const std::vector<std::string>& texts)
 } // namespace
 
 ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
-    : QWidget(parent), m_options(std::move(options)), m_parser(pageParser), m_ui(std::make_unique<QtUiDispatcher>(this))
+    : QWidget(parent),
+      m_options(std::move(options)),
+      m_parser(pageParser),
+      m_ui(std::make_unique<QtUiDispatcher>(this)),
+      m_worker(m_ui.get())
 {
     if (m_options.siteListPath.empty())
         m_options.siteListPath = kSiteListFile;
@@ -131,13 +134,13 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
 
 ToolsPage::~ToolsPage()
 {
-    m_worker.reset();
+    m_worker.stop();
     m_headProbe.reset(); // the socket, a child object, goes later and closes as it goes
 }
 
 void ToolsPage::cancelRun()
 {
-    m_worker.reset(); // stops its request and waits for it; its queued results are dropped
+    m_worker.stop(); // ends its request and waits for it; its queued results are dropped
     if (m_headSocket->active())
         m_headSocket->close();
     if (m_busy)
@@ -168,12 +171,12 @@ void ToolsPage::endRun(const std::string& status)
     setStatus(status);
 }
 
-void ToolsPage::startRun(const std::string& status,
-                         std::function<void(const WebContext&, const std::function<void(std::function<void()>)>&)> job)
+void ToolsPage::startRun(const std::string& status, std::function<void(const WebContext&, const Worker::Post&)> job)
 {
     beginRun(status);
-    m_worker.reset(); // the last run's thread has ended; this only joins it
-    m_worker = std::make_unique<WebToolWorker>(*m_ui, m_options.limits, std::move(job));
+    m_worker.start([limits = m_options.limits, job = std::move(job)](const std::atomic<bool>& stop, const Worker::Post& post) {
+        job(WebContext{limits, &stop}, post);
+    });
 }
 
 QString ToolsPage::siteAddress() const { return m_siteBox->currentText(); }

@@ -1,6 +1,7 @@
 #pragma once
 // The "体验" page: the site and keyword boxes, the web tools' buttons and the results area.
 
+#include "platform/Worker.h"
 #include "webtools/WebRequests.h"
 
 #include <QWidget>
@@ -23,7 +24,6 @@ class ParsedPage;
 class QtClientSocket;
 class QtUiDispatcher;
 class PageParser;
-class WebToolWorker;
 
 class ToolsPage : public QWidget {
     Q_OBJECT
@@ -69,7 +69,7 @@ private:
     // Walks the parsed page once the parser is idle, polling without blocking the window.
     void listWhenParsed(unsigned run, std::string tool, std::vector<std::string> (*walk)(const ParsedPage& page));
     // Starts `job` on a worker: the page shows it busy until endRun.
-    void startRun(const std::string& status, std::function<void(const WebContext&, const std::function<void(std::function<void()>)>&)> job);
+    void startRun(const std::string& status, std::function<void(const WebContext&, const Worker::Post&)> job);
     // Shows the page busy (busy cursor, request buttons off) with `status` in the status line.
     void beginRun(const std::string& status);
     void endRun(const std::string& status);
@@ -108,7 +108,7 @@ private:
     bool m_busy = false; // one tool at a time: a press while one runs is ignored
     unsigned m_run = 0;  // counts runs, so a late step of a cancelled one does nothing
     std::unique_ptr<HeadProbe> m_headProbe;
-    std::unique_ptr<WebToolWorker> m_worker; // last, so it stops before the members its tasks use
+    Worker m_worker; // the tools' requests; stopped before the members its tasks use go
 };
 
 } // namespace quill

@@ -23,8 +23,8 @@ struct ScopedEnv {
 
 ProcessResult web(std::vector<std::string> arguments)
 {
-    arguments.insert(arguments.begin(), {QUILLMARK_CLI_PATH, "web"});
-    return test::runProcess(arguments);
+    arguments.insert(arguments.begin(), "web");
+    return test::runCli(arguments);
 }
 
 std::string hostOf(int port) { return "127.0.0.1:" + std::to_string(port); }
