@@ -232,8 +232,9 @@ TEST(HeadProbe, everyBoundClosesAppendsFailedAndFreesTheHost)
         EXPECT_FALSE(p.socket.active()) << c.what;
         EXPECT_EQ(p.lines.back(), gbk("失败")) << c.what;
         EXPECT_EQ(p.statuses, std::vector<std::string>{gbk(c.status)}) << c.what;
-        if (c.arrival.size() == 100)
+        if (c.arrival.size() == 100) {
             EXPECT_EQ(p.lines[3], std::string(64, 'x')); // cut at the cap
+        }
         // The host is free again, and a late timer of the old connection does nothing.
         ASSERT_TRUE(p.click("other.test")) << c.what;
         EXPECT_TRUE(p.socket.active()) << c.what;
