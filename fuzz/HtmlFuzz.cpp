@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(page.nodes().size() == page.elements().size() + 1);
     for (const quill::Element& element : page.elements()) {
         require(element.node && element.node->element() == &element);
-        if (element.Closed && !element.empty && element.contentStart <= element.contentEnd)
+        if (element.closed && !element.empty && element.contentStart <= element.contentEnd)
             require(element.contentStart >= 1 && element.contentEnd <= size);
         quill::attributes(element);
     }

@@ -17,12 +17,12 @@ public:
     // Abandons a run first: its job reads the stop request and its handlers reach this object.
     ~CrawlerStatistics() { m_worker.reset(); }
 
-    // "统计": clears StatsStopRequested and starts counting `logFolder`. Refused (false) while a
+    // "统计": clears the stop request and starts counting `logFolder`. Refused (false) while a
     // run lasts, which the page also shows by disabling the button.
     bool start(const std::string& logFolder);
 
     // "停止": the run ends after the file being counted; without a run it has no lasting effect.
-    void requestStop() { StatsStopRequested = true; }
+    void requestStop() { m_stopRequested = true; }
 
     // From start until the run's finished handler has run.
     bool isCounting() const { return m_counting; }
@@ -31,7 +31,7 @@ private:
     UiDispatcher& m_ui;
     CrawlerStatsWorker::Handlers m_handlers;
     bool m_counting = false;
-    std::atomic<bool> StatsStopRequested{false};
+    std::atomic<bool> m_stopRequested{false};
     std::unique_ptr<CrawlerStatsWorker> m_worker;
 };
 

@@ -16,13 +16,13 @@ std::string statisticsFolder(const std::string& logFolder)
     return logFolder.substr(0, length);
 }
 
-CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& StatsStopRequested,
+CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& stopRequested,
                                        UiDispatcher& ui, Handlers handlers)
     : m_worker(&ui)
 {
     // Posted tasks may run after the job has ended, so they share the handlers.
     auto shared = std::make_shared<const Handlers>(std::move(handlers));
-    m_worker.start([folder = statisticsFolder(logFolder), &StatsStopRequested,
+    m_worker.start([folder = statisticsFolder(logFolder), &stopRequested,
                     handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
         for (const DirectoryEntry& entry : findEntries(folder, "*.log")) {
             if (abandon)
@@ -33,7 +33,7 @@ CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<
             if (!row)
                 return;
             post([handlers, row = std::move(*row)] { handlers->appendRow(row); });
-            if (StatsStopRequested)
+            if (stopRequested)
                 break;
         }
         post([handlers] { handlers->finished(); });

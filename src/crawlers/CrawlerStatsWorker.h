@@ -24,9 +24,9 @@ public:
 
     // Starts counting the "*.log" entries of `logFolder`, cut to its first 200 bytes, in the
     // order the directory lists them; folders among them and sub-folders are not counted. After
-    // each file the worker reads `StatsStopRequested` (owned by the caller, who clears it before a
+    // each file the worker reads `stopRequested` (owned by the caller, who clears it before a
     // run and must keep it and `ui` alive longer than this worker) and ends when it is set.
-    CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& StatsStopRequested, UiDispatcher& ui,
+    CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& stopRequested, UiDispatcher& ui,
                        Handlers handlers);
 
     // Abandons the run, also between blocks of the file being counted, and waits for it. Rows

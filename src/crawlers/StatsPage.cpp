@@ -93,7 +93,7 @@ void StatsPage::startCounting()
     m_countButton->setEnabled(false);
     m_statsList->setRowCount(0);
     m_chart->clear();
-    // start() clears StatsStopRequested and hands the worker its own copy of the folder.
+    // start() clears the stop request and hands the worker its own copy of the folder.
     m_statistics->start(toPath(m_logFolder()));
 }
 

@@ -13,7 +13,7 @@ class ElementNode;
 struct Element {
     // The extent is known: an end tag was found, a nesting rule closed it, or it is a declaration
     // or a raw-text block.
-    bool Closed = false;
+    bool closed = false;
     // The start tag; a raw-text block's start tag alone; a declaration whole.
     std::string rawText;
     // Upper-case name; also the key of the element in the list.

@@ -104,12 +104,12 @@ Element& ListBuilder::append(std::string name, std::string rawText, bool closed)
 {
     Element& element = m_elements.emplace_back();
     const ElementTables& tables = elementTables();
-    element.empty = tables.EmptyElements.contains(name);
-    if (auto row = tables.ContentRows.find(name); row != tables.ContentRows.end())
+    element.empty = tables.emptyElements.contains(name);
+    if (auto row = tables.contentRows.find(name); row != tables.contentRows.end())
         element.contentRow = row->second;
     element.name = std::move(name);
     element.rawText = std::move(rawText);
-    element.Closed = closed;
+    element.closed = closed;
     element.index = m_elements.size() - 1;
     if (!closed)
         m_open.add(element);
@@ -134,7 +134,7 @@ void ListBuilder::closeByEndTag(const TagTokenizer& parser)
     Element& element = m_elements[index];
     element.end = parser.tokenEndPos();
     element.contentEnd = parser.tokenPos() - 1;
-    element.Closed = true;
+    element.closed = true;
 }
 
 void ListBuilder::addBlock(TagTokenizer& parser)

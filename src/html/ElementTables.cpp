@@ -36,12 +36,12 @@ struct Groups {
 ElementTables buildTables(const Groups& groups)
 {
     ElementTables tables;
-    tables.EmptyElements = {"!--",      "!",    "IMG",  "HR",    "INPUT", "COL",     "BR",
+    tables.emptyElements = {"!--",      "!",    "IMG",  "HR",    "INPUT", "COL",     "BR",
                             "WBR",      "BGSOUND", "BASEFONT", "AREA", "LINK", "PARAM", "FRAME",
                             "ISINDEX",  "BASE", "META", "BINDEVENT", "!DOCTYPE"};
-    tables.OptionalEndElements = {"P",  "DT",       "DD", "LI", "OPTION", "THEAD",
+    tables.optionalEndElements = {"P",  "DT",       "DD", "LI", "OPTION", "THEAD",
                                   "TFOOT", "COLGROUP", "TR", "TH", "TD",     "@DOCUMENT"};
-    tables.ContentRows = {
+    tables.contentRows = {
         {"P", &groups.inlineGroup}, {"DT", &groups.inlineGroup}, {"DD", &groups.flowGroup},
         {"LI", &groups.flowGroup},  {"THEAD", &groups.tr},       {"TFOOT", &groups.tr},
         {"COLGROUP", &groups.col},  {"TR", &groups.cells},       {"TH", &groups.flowGroup},

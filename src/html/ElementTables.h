@@ -10,12 +10,12 @@ namespace quill {
 
 using NameSet = std::unordered_set<std::string_view>;
 // Parent name -> the names it may contain.
-using TCoupleStList = std::unordered_map<std::string_view, const NameSet*>;
+using ContentTable = std::unordered_map<std::string_view, const NameSet*>;
 
 struct ElementTables {
-    NameSet EmptyElements;
-    NameSet OptionalEndElements;
-    TCoupleStList ContentRows;
+    NameSet emptyElements;
+    NameSet optionalEndElements;
+    ContentTable contentRows;
 };
 
 const ElementTables& elementTables();

@@ -32,7 +32,7 @@ public:
     const ElementNode* parent() const { return m_parent; }
     const ElementTree* owner() const { return m_owner; }
 
-    // The walk cursor, one per node: First rewinds it, Next steps it; null past the last child.
+    // The walk cursor, one per node: first() rewinds it, next() steps it; null past the last child.
     const ElementNode* first() const
     {
         m_cursor = 0;

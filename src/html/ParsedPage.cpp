@@ -16,16 +16,16 @@ struct Level {
 bool leavesLevel(const Level& parent, const Element& next)
 {
     Element& p = *parent.element;
-    if (p.empty || (!p.Closed && !p.contentRow) || (p.Closed && p.end <= next.start))
+    if (p.empty || (!p.closed && !p.contentRow) || (p.closed && p.end <= next.start))
         return true;
     const Element* grandparent = parent.node->parent()->element();
     if (grandparent && grandparent->end < next.start) {
-        p.Closed = true;
+        p.closed = true;
         p.end = p.contentEnd = grandparent->contentEnd;
         return true;
     }
     if (p.contentRow && !p.contentRow->contains(next.name)) {
-        p.Closed = true;
+        p.closed = true;
         p.end = p.contentEnd = next.start - 1;
         return true;
     }
@@ -46,11 +46,11 @@ void buildTree(std::vector<Element>& elements, ElementTree& nodes)
             continue;
         }
         ElementNode& parent = levels.empty() ? nodes.root() : *levels.back().node;
-        const bool openOptional = !element.Closed && element.contentRow;
+        const bool openOptional = !element.closed && element.contentRow;
         if (openOptional && !levels.empty()) {
             element.end = element.contentEnd = levels.back().element->contentEnd;
             levels.push_back({&nodes.add(parent, element), &element});
-        } else if (element.Closed || element.empty) {
+        } else if (element.closed || element.empty) {
             levels.push_back({&nodes.add(parent, element), &element});
         } else {
             // Unclosed ordinary elements, and optional ones at the top level, take no children.
@@ -71,7 +71,7 @@ void ParsedPage::build(const std::atomic<bool>& stop)
 std::string_view ParsedPage::innerText(const ElementNode& node) const
 {
     const Element* element = node.element();
-    if (!element || !element->Closed || element->empty)
+    if (!element || !element->closed || element->empty)
         return {};
     if (element->contentEnd < element->contentStart || element->contentEnd > m_document.size())
         return {};

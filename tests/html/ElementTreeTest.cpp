@@ -71,7 +71,7 @@ TEST(ElementTree, recordsPositionsAndRawText)
     ASSERT_EQ(elements.size(), 4u);
     const Element& a = elements[0];
     EXPECT_EQ(a.rawText, "<a href=x>");
-    EXPECT_TRUE(a.Closed);
+    EXPECT_TRUE(a.closed);
     EXPECT_EQ(a.start, 1u);
     EXPECT_EQ(a.end, 15u);
     EXPECT_EQ(a.contentStart, 11u);

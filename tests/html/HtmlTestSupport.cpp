@@ -58,7 +58,7 @@ void expectSoundTree(const ParsedPage& page)
     for (const Element& element : elements) {
         ASSERT_NE(element.node, nullptr) << element.name;
         EXPECT_EQ(element.node->element(), &element);
-        if (element.Closed && !element.empty && element.contentStart <= element.contentEnd) {
+        if (element.closed && !element.empty && element.contentStart <= element.contentEnd) {
             EXPECT_GE(element.contentStart, 1u) << element.name;
             EXPECT_LE(element.contentEnd, page.document().size()) << element.name;
         }
