@@ -8,7 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev
   libcurl4-openssl-dev libpugixml-dev libzip-dev libhyperscan-dev libc-ares-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libxml2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libxml2-dev libxml2-utils
   fonts-wqy-zenhei
 )
 if [[ "${1:-}" == "--bench" ]]; then

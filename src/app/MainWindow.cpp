@@ -145,6 +145,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    m_ipLookup.stop();
     m_advert.reset(); // before the widgets it shows the page in
     m_versionCheck.reset();
 }
@@ -189,8 +190,20 @@ void MainWindow::lookUpSelectedAddress()
     const std::optional<std::string> address = m_logPage->selectedClientAddress();
     if (!address)
         return;
-    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup blocks the window
-    m_logPage->showSummary(fromGbk(ipLookup(*address, [](const std::string& url) { return fetchPage(url); })));
+    if (m_ipLookupRunning)
+        return; // one lookup at a time
+    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup runs
+    m_logPage->setCursor(Qt::BusyCursor);
+    m_ipLookupRunning = true;
+    m_ipLookup.start(
+        [this, ip = *address, limits = webLimitsFromEnvironment()](const std::atomic<bool>& stop, const Worker::Post& post) {
+            const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
+            post([this, result] {
+                m_logPage->showSummary(fromGbk(result.label));
+                m_logPage->unsetCursor();
+                m_ipLookupRunning = false;
+            });
+        });
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -212,6 +225,9 @@ void MainWindow::firstShow()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Requests under way end now, so the program exits at once.
+    m_toolsPage->cancelRun();
+    m_ipLookup.stop();
     saveOnClose();
     event->accept();
 }

@@ -6,6 +6,8 @@
 #include "logs/LogAnalysis.h"
 #include "settings/SettingsFile.h"
 
+#include "platform/Worker.h"
+
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -94,6 +96,8 @@ private:
     QTimer* m_versionTimer;
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
+    Worker m_ipLookup{m_dispatcher.get()}; // "查看IP"
+    bool m_ipLookupRunning = false;
     UpdaterWindow* m_updater = nullptr;
     bool m_hideAdvert = false;
     bool m_shown = false;

@@ -10,5 +10,6 @@ int runStats(CliArgs& args);
 int runText(CliArgs& args);
 int runHtml(CliArgs& args);
 int runVerify(CliArgs& args);
+int runWeb(CliArgs& args);
 
 } // namespace quill::cli

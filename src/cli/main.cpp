@@ -16,9 +16,10 @@ int main(int argc, char** argv)
         {"text", runText},
         {"html", runHtml},
         {"verify", runVerify},
+        {"web", runWeb},
     };
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify ...\n", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web ...\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));

@@ -46,6 +46,7 @@ std::string convert(const char* to, const char* from, std::string_view input,
 
 size_t oneByte(const char*, size_t) { return 1; }
 size_t twoBytes(const char*, size_t) { return 2; }
+size_t fourBytes(const char*, size_t) { return 4; }
 
 // Length of the UTF-8 sequence at p when it is well formed, else 1.
 size_t utf8SequenceLength(const char* p, size_t left)
@@ -119,6 +120,55 @@ std::string gbkToUtf8(std::string_view gbk)
 std::string utf8ToGbk(std::string_view utf8)
 {
     return convert("CP936", "UTF-8", utf8, utf8SequenceLength, "?");
+}
+
+std::optional<std::string> charsetToUtf8(std::string_view bytes, const std::string& charset)
+{
+    iconv_t probe = iconv_open("UTF-8", charset.c_str());
+    if (probe == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    iconv_close(probe);
+    std::string lower;
+    for (char c : charset)
+        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    // A bad unit of a wide encoding is skipped whole, so the rest stays aligned.
+    const bool wide16 = lower.starts_with("utf-16") || lower.starts_with("utf16") || lower.starts_with("ucs-2");
+    const bool wide32 = lower.starts_with("utf-32") || lower.starts_with("utf32") || lower.starts_with("ucs-4");
+    size_t (*unit)(const char*, size_t) = wide32 ? fourBytes : wide16 ? twoBytes : oneByte;
+    if (lower == "utf-8" || lower == "utf8")
+        unit = utf8SequenceLength;
+    return convert("UTF-8", charset.c_str(), bytes, unit, "?");
+}
+
+std::optional<std::string> charsetToGbk(std::string_view bytes, const std::string& charset)
+{
+    std::optional<std::string> utf8 = charsetToUtf8(bytes, charset);
+    if (!utf8)
+        return std::nullopt;
+    return utf8ToGbk(*utf8);
+}
+
+bool isValidUtf8(std::string_view bytes)
+{
+    for (size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead < 0xC2 || lead > 0xF4)
+            return false;
+        const size_t length = utf8SequenceLength(bytes.data() + i, bytes.size() - i);
+        if (length == 1)
+            return false;
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        // Over-long forms, surrogates and code points beyond U+10FFFF.
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+            (lead == 0xF4 && second > 0x8F))
+            return false;
+        i += length;
+    }
+    return true;
 }
 
 std::string utf16ToGbk(std::u16string_view utf16)

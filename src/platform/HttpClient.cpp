@@ -54,11 +54,15 @@ struct Exchange {
     int statusCode = 0;
     std::string statusLine;
     std::string location;
+    std::string contentType;
     std::string body;
     std::int64_t expected = 0;
     std::int64_t received = 0;
     bool bodyBegun = false;
     bool fileFailed = false;
+    bool cut = false;
+    // Set by the whole request's time limit, if any.
+    std::optional<Clock::time_point> deadline;
 
     // The read time-out runs from the request's sending or its last data, never while connecting,
     // which the connect time-out covers.
@@ -92,11 +96,14 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
         }
         exchange.statusCode = code;
         exchange.location.clear();
+        exchange.contentType.clear();
         exchange.body.clear();
         exchange.expected = exchange.received = 0;
         exchange.bodyBegun = false;
     } else if (startsWithIgnoreCase(line, "location:")) {
         exchange.location = trimBlanks(line.substr(9));
+    } else if (startsWithIgnoreCase(line, "content-type:")) {
+        exchange.contentType = trimBlanks(line.substr(13));
     } else if (startsWithIgnoreCase(line, "content-length:")) {
         const std::string_view digits = trimBlanks(line.substr(15));
         std::int64_t length = 0;
@@ -118,6 +125,12 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
         exchange.progress();
     }
     if (!exchange.file) {
+        const std::optional<size_t>& limit = exchange.options.maxBodyBytes;
+        if (limit && exchange.body.size() + bytes.size() > *limit) {
+            exchange.body.append(bytes.substr(0, *limit - exchange.body.size()));
+            exchange.cut = true;
+            return 0; // ends the transfer; the kept part counts as the answer
+        }
         exchange.body.append(bytes);
     } else if (exchange.statusCode < 400 && !exchange.file->write(bytes)) {
         exchange.fileFailed = true;
@@ -161,6 +174,14 @@ Ending runTransfer(CURL* easy, Exchange& exchange, CURLcode& result)
             break;
         }
         auto wait = kPollInterval;
+        if (exchange.deadline) {
+            const auto now = Clock::now();
+            if (now >= *exchange.deadline) {
+                ending = Ending::TimedOut;
+                break;
+            }
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*exchange.deadline - now));
+        }
         if (exchange.options.timeout && !exchange.connecting) {
             const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
                 Clock::now() - exchange.lastActivity);
@@ -243,7 +264,9 @@ struct HttpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
         // 0 is libcurl's "no limit of ours".
-        const long connectMs = options.timeout ? std::max(1L, static_cast<long>(options.timeout->count())) : 0L;
+        const std::optional<std::chrono::milliseconds> connect =
+            options.connectTimeout ? options.connectTimeout : options.timeout;
+        const long connectMs = connect ? std::max(1L, static_cast<long>(connect->count())) : 0L;
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, &exchange);
@@ -256,7 +279,7 @@ struct HttpClient::Impl {
     }
 
     // One answer; fills `exchange` and returns the failure, if any, of the transfer itself.
-    Status requestOnce(Exchange& exchange, const std::string& url, bool firstRequest)
+    Status requestOnce(Exchange& exchange, const std::string& url, bool firstRequest, HttpFailure& failure)
     {
         curl_slist* headers = headerList(firstRequest);
         setUp(exchange, url, headers);
@@ -265,13 +288,20 @@ struct HttpClient::Impl {
         const Ending ending = runTransfer(easy, exchange, result);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
         curl_slist_free_all(headers);
-        if (ending == Ending::Stopped)
+        if (ending == Ending::Stopped) {
+            failure = HttpFailure::Stopped;
             return Status::failure("Request stopped");
-        if (ending == Ending::TimedOut)
+        }
+        if (ending == Ending::TimedOut) {
+            failure = HttpFailure::TimedOut;
             return Status::failure("Read timed out");
-        if (result != CURLE_OK)
-            return Status::failure(errorText[0] ? errorText : curl_easy_strerror(result));
-        return Status();
+        }
+        if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && exchange.cut))
+            return Status();
+        failure = result == CURLE_OPERATION_TIMEDOUT                                 ? HttpFailure::TimedOut
+                  : result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_HOST ? HttpFailure::Connect
+                                                                                       : HttpFailure::Other;
+        return Status::failure(errorText[0] ? errorText : curl_easy_strerror(result));
     }
 
     HttpResponse perform(const std::string& url, ReplacementFile* file)
@@ -282,29 +312,39 @@ struct HttpClient::Impl {
             return response;
         }
         Exchange exchange(options, file);
+        if (options.totalTimeout)
+            exchange.deadline = Clock::now() + *options.totalTimeout;
         std::string address = url;
         for (int redirects = 0;; ++redirects) {
-            response.status = requestOnce(exchange, address, redirects == 0);
+            response.status = requestOnce(exchange, address, redirects == 0, response.failure);
             if (!response.status.ok() || !exchange.isFollowed())
                 break;
             if (redirects == kMaxRedirects) {
+                response.failure = HttpFailure::Redirects;
                 response.status = Status::failure("Too many redirects (more than " +
                                                std::to_string(kMaxRedirects) + ")");
                 break;
             }
             address = resolveAddress(address, exchange.location);
             if (address.empty()) {
+                response.failure = HttpFailure::Other;
                 response.status = Status::failure("Invalid redirect address: " + exchange.location);
                 break;
             }
         }
         const bool success = exchange.statusCode >= 200 && exchange.statusCode <= 299;
-        if (response.status.ok() && (exchange.statusCode >= 400 || (options.onlySuccessStatus && !success)))
+        if (response.status.ok() && (exchange.statusCode >= 400 || (options.onlySuccessStatus && !success))) {
+            response.failure = HttpFailure::ErrorStatus;
             response.status = Status::failure(exchange.statusLine);
-        if (exchange.fileFailed)
+        }
+        if (exchange.fileFailed) {
+            response.failure = HttpFailure::Other;
             response.status = file->commit(); // the file's own message
+        }
+        response.cut = exchange.cut;
         response.statusCode = exchange.statusCode;
         response.location = std::move(exchange.location);
+        response.contentType = std::move(exchange.contentType);
         response.body = std::move(exchange.body);
         return response;
     }

@@ -35,6 +35,12 @@ struct HttpOptions {
     // Limit for establishing the connection and for every wait for data. None: reads wait as long
     // as the server keeps the connection open, and a connection attempt ends when the system's does.
     std::optional<std::chrono::milliseconds> timeout;
+    // Limit for establishing the connection alone, in place of `timeout`.
+    std::optional<std::chrono::milliseconds> connectTimeout;
+    // Limit for the whole request, redirects included, however steadily data arrives.
+    std::optional<std::chrono::milliseconds> totalTimeout;
+    // Body bytes kept in memory: a longer body is cut there and the request ends as complete.
+    std::optional<std::size_t> maxBodyBytes;
 
     // Called on the requesting thread with the bytes the answer announced (0 when unknown) and the
     // bytes received: when an answer's body begins, after each piece of it, and at least every
@@ -44,13 +50,19 @@ struct HttpOptions {
     const std::atomic<bool>* stop = nullptr;
 };
 
+// Why a request failed, for texts that tell the user what happened.
+enum class HttpFailure { None, Connect, TimedOut, ErrorStatus, Redirects, Stopped, Other };
+
 struct HttpResponse {
     // A failed connection, a time-out, an error status (4xx, 5xx; any but 2xx with
     // onlySuccessStatus), a stop, too many redirects or a failed file write.
     Status status;
+    HttpFailure failure = HttpFailure::None;
     int statusCode = 0;   // of the last answer; 0 when none came
     std::string location; // the last answer's Location header as sent
+    std::string contentType; // the last answer's Content-Type header as sent
     std::string body;     // raw bytes of the last answer (get only)
+    bool cut = false;     // the body was longer than maxBodyBytes
 
     bool ok() const { return status.ok(); }
 };

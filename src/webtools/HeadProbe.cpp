@@ -2,6 +2,9 @@
 
 #include "platform/CodePage.h"
 #include "platform/Hosts.h"
+#include "webtools/PageTools.h"
+
+#include <algorithm>
 
 #include <climits>
 
@@ -66,25 +69,40 @@ std::string headRequest(const std::string& path, const std::string& host)
            "\r\n";
 }
 
-HeadProbe::HeadProbe(ClientSocket& socket, AppendLine appendLine, KeepDispatchingUntil wait)
-    : m_socket(socket), m_appendLine(std::move(appendLine)), m_wait(std::move(wait))
+HeadProbe::HeadProbe(ClientSocket& socket, Handlers handlers, Schedule schedule, WebLimits limits)
+    : m_socket(socket), m_handlers(std::move(handlers)), m_schedule(std::move(schedule)), m_limits(limits)
 {
     ClientSocket::Events events;
-    events.connected = [this] { m_connected = true; };
+    events.connected = [this] {
+        m_connected = true;
+        ++m_activity;
+        watchIdle();
+        m_socket.send(m_request);
+    };
     events.readable = [this] { readHandler(); };
-    events.disconnected = [this] { m_connected = false; };
+    events.disconnected = [this] {
+        m_connected = false;
+        if (!m_givingUp)
+            finish(toolStatus(gbk("页面头"), {}));
+    };
     events.failed = [this](const std::string& message) {
         m_connected = false;
-        m_failure = message;
+        if (m_handlers.connectFailed)
+            m_handlers.connectFailed(message);
+        finish(toolStatus(gbk("页面头"), gbk("连接失败")));
     };
     m_socket.setEvents(std::move(events));
 }
 
-HeadProbe::~HeadProbe() { m_socket.setEvents({}); }
+HeadProbe::~HeadProbe()
+{
+    *m_alive = false;
+    m_socket.setEvents({});
+}
 
 Status HeadProbe::click(const std::string& siteBox)
 {
-    const HeadAddress address = splitHeadAddress(siteBox);
+    const HeadAddress address = splitHeadAddress(requestSiteText(siteBox));
     const Result<std::optional<int>> port = headPort(address.portText);
     if (!port)
         return port.status();
@@ -95,29 +113,74 @@ Status HeadProbe::click(const std::string& siteBox)
     }
     if (Status changed = m_socket.setHost(address.host); !changed)
         return changed;
-    m_appendLine(gbk("域名: ") + address.host);
-    m_appendLine("URL: " + address.path);
-    m_appendLine(gbk("端口: ") + address.portText);
-    const std::string request = headRequest(address.path, address.host);
-
-    m_failure.reset();
+    m_handlers.appendLine(gbk("域名: ") + address.host);
+    m_handlers.appendLine("URL: " + address.path);
+    m_handlers.appendLine(gbk("端口: ") + address.portText);
+    m_request = headRequest(address.path, address.host);
+    if (m_socket.active()) {
+        if (m_connected)
+            m_socket.send(m_request);
+        return Status();
+    }
+    ++m_connection;
+    m_received = 0;
+    after(m_limits.connect, [this] {
+        if (!m_connected)
+            giveUp(gbk("连接超时"));
+    });
+    after(m_limits.total, [this] { giveUp(gbk("连接超时")); });
     m_socket.open();
-    m_wait([this] { return m_connected || m_failure || !m_socket.active(); });
-    if (m_failure)
-        return Status::failure(*m_failure);
-    if (m_connected)
-        m_socket.send(request);
     return Status();
+}
+
+void HeadProbe::after(std::chrono::milliseconds delay, std::function<void()> task)
+{
+    m_schedule(delay, [alive = std::weak_ptr<bool>(m_alive), this, connection = m_connection,
+                       task = std::move(task)] {
+        if (alive.lock() && connection == m_connection && m_socket.active())
+            task();
+    });
+}
+
+void HeadProbe::watchIdle()
+{
+    after(m_limits.idle, [this, activity = m_activity] {
+        if (activity == m_activity)
+            giveUp(gbk("连接超时"));
+    });
 }
 
 void HeadProbe::readHandler()
 {
-    const std::string text = m_socket.receiveText();
-    m_appendLine(text);
-    if (text.find("200") != std::string::npos)
+    std::string text = m_socket.receiveText();
+    ++m_activity;
+    watchIdle();
+    const bool tooLong = text.size() > m_limits.maxBody - std::min(m_received, m_limits.maxBody);
+    if (tooLong)
+        text.resize(m_limits.maxBody - m_received);
+    m_received += text.size();
+    m_handlers.appendLine(text);
+    if (tooLong)
+        giveUp(gbk("回应过长"));
+    else if (text.find("200") != std::string::npos)
         m_socket.close();
     else
-        m_appendLine(gbk("失败"));
+        m_handlers.appendLine(gbk("失败"));
+}
+
+void HeadProbe::giveUp(const std::string& reason)
+{
+    m_givingUp = true; // the disconnection this reports is no normal end
+    m_socket.close();
+    m_givingUp = false;
+    m_handlers.appendLine(gbk("失败"));
+    finish(toolStatus(gbk("页面头"), reason));
+}
+
+void HeadProbe::finish(const std::string& status)
+{
+    if (m_handlers.finished)
+        m_handlers.finished(status);
 }
 
 } // namespace quill

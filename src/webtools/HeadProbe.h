@@ -4,8 +4,11 @@
 
 #include "platform/Status.h"
 #include "webtools/ClientSocket.h"
+#include "webtools/WebRequests.h"
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,26 +37,50 @@ std::string headRequest(const std::string& path, const std::string& host);
 class HeadProbe {
 public:
     using AppendLine = std::function<void(const std::string& line)>;
-    // Keeps handling the window's events until the predicate holds.
-    using KeepDispatchingUntil = std::function<void(const std::function<bool()>& done)>;
+    // Runs `task` once, `delay` from now, on the thread the socket's events arrive on.
+    using Schedule = std::function<void(std::chrono::milliseconds delay, std::function<void()> task)>;
 
-    // Takes over the socket's events for as long as it lives.
-    HeadProbe(ClientSocket& socket, AppendLine appendLine, KeepDispatchingUntil wait);
+    struct Handlers {
+        AppendLine appendLine;
+        // Connecting failed: the message for the error box.
+        std::function<void(const std::string& message)> connectFailed;
+        // The socket closed or was given up; the status line (GBK).
+        std::function<void(const std::string& status)> finished;
+    };
+
+    // Takes over the socket's events for as long as it lives. The socket is given up (closed,
+    // "失败" appended) when connecting, a wait for data or the whole exchange exceeds `limits`,
+    // or the reply outgrows limits.maxBody.
+    HeadProbe(ClientSocket& socket, Handlers handlers, Schedule schedule, WebLimits limits = {});
     ~HeadProbe();
     HeadProbe(const HeadProbe&) = delete;
     HeadProbe& operator=(const HeadProbe&) = delete;
 
-    // The click: shows the address lines, connects, waits and sends. The error is for the box.
+    // The click: shows the address lines and connects; the request goes out once connected, at
+    // once when the socket is already connected. The error is for the box.
     Status click(const std::string& siteBox);
+    // A connection is open or being made.
+    bool busy() const { return m_socket.active(); }
 
 private:
     void readHandler();
+    void giveUp(const std::string& reason);
+    void finish(const std::string& status);
+    // `task` after `delay`, unless this probe is gone or a later connection began by then.
+    void after(std::chrono::milliseconds delay, std::function<void()> task);
+    void watchIdle();
 
     ClientSocket& m_socket;
-    AppendLine m_appendLine;
-    KeepDispatchingUntil m_wait;
+    Handlers m_handlers;
+    Schedule m_schedule;
+    WebLimits m_limits;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::string m_request; // sent once connected
     bool m_connected = false;
-    std::optional<std::string> m_failure;
+    bool m_givingUp = false;
+    unsigned m_connection = 0; // counts connections, so timers of an earlier one do nothing
+    unsigned m_activity = 0;   // counts arrivals, so an idle check sees whether data came
+    std::size_t m_received = 0;
 };
 
 } // namespace quill

@@ -31,7 +31,7 @@ const std::vector<IndexQuery>& indexQueries()
 
 std::string indexSiteText(const std::string& siteBox)
 {
-    return std::string(trim(replaceAllIgnoreCase(siteBox, "http://", "")));
+    return std::string(trim(replaceAllIgnoreCase(requestSiteText(siteBox), "http://", "")));
 }
 
 std::string indexLine(const IndexQuery& query, const std::string& answer)
@@ -39,19 +39,51 @@ std::string indexLine(const IndexQuery& query, const std::string& answer)
     return query.label + textBetween(answer, query.startMarker, query.endMarker) + query.unit;
 }
 
-void runIndexQueries(const IndexRun& run, const std::function<std::string(const std::string& url)>& fetch,
-                     const std::function<void(const std::string& line)>& appendLine)
+int indexQueryCount(const IndexRun& run)
+{
+    int count = 0;
+    for (const IndexQuery& query : indexQueries())
+        if (query.google ? run.google : run.baidu)
+            ++count;
+    return count;
+}
+
+std::string indexProgress(int done, int total)
+{
+    return gbk("批量查询 ") + std::to_string(done) + "/" + std::to_string(total) + gbk(" …");
+}
+
+IndexEnd runIndexQueries(const IndexRun& run, const std::function<PageFetch(const std::string& url)>& fetch,
+                         const std::function<void(const std::string& line)>& appendLine,
+                         const std::function<void(int done, int total)>& progress, const std::atomic<bool>* stop)
 {
     appendLine(std::string(71, '-'));
     appendLine(gbk("查询时间：") + run.dateTime);
     const std::string site = indexSiteText(run.siteBox);
+    const int total = indexQueryCount(run);
+    IndexEnd end;
+    std::string firstFailure;
+    int done = 0;
     for (const IndexQuery& query : indexQueries()) {
         if (!(query.google ? run.google : run.baidu))
             continue;
+        if (stop && stop->load()) {
+            end.status = gbk("批量查询: 已取消");
+            return end;
+        }
         const std::string& host = query.google ? run.googleHost : run.baiduHost;
         // The site text goes into the address unescaped.
-        appendLine(indexLine(query, fetch("http://" + host + query.before + site + query.after)));
+        const PageFetch answer = fetch("http://" + host + query.before + site + query.after);
+        if (!answer.failure.empty() && end.failed++ == 0)
+            firstFailure = answer.failure;
+        appendLine(indexLine(query, answer.text));
+        if (progress)
+            progress(++done, total);
     }
+    end.status = end.failed == 0 ? gbk("批量查询: 完成")
+                                 : gbk("批量查询: ") + std::to_string(end.failed) + "/" + std::to_string(total) +
+                                       gbk(" 个查询失败（") + firstFailure + gbk("）");
+    return end;
 }
 
 } // namespace quill

@@ -4,8 +4,10 @@
 #include "platform/Hosts.h"
 #include "platform/GbkText.h"
 #include "text/HtmlText.h"
+#include "webtools/PageTools.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace quill {
 
@@ -32,6 +34,20 @@ std::string ipLookup(const std::string& ip, const std::function<std::string(cons
         return byte <= 0x20 || byte == 0x7F;
     });
     return ipLocationText(sendable ? fetch(ipLookupUrl(ipLocationHost(), ip)) : std::string());
+}
+
+IpLookupResult lookUpIp(const std::string& ip, const WebContext& context)
+{
+    IpLookupResult result;
+    std::optional<std::string> failure = gbk("地址无效"); // stays when nothing is sent
+    result.label = ipLookup(ip, [&](const std::string& url) {
+        PageFetch answer = fetchPageReporting(url, context);
+        failure = answer.failure;
+        return std::move(answer.text);
+    });
+    result.failed = !failure->empty();
+    result.status = toolStatus(gbk("查看IP"), *failure);
+    return result;
 }
 
 } // namespace quill

@@ -1,6 +1,8 @@
 #pragma once
 // "查看IP": where a visitor's address is, cut from the IP-location service's answer page.
 
+#include "webtools/WebRequests.h"
+
 #include <functional>
 #include <string>
 
@@ -19,5 +21,14 @@ std::string ipLocationText(const std::string& page);
 // Fetches the lookup with `fetch` and gives the label text. An address that cannot form a valid
 // request line (a control byte or a blank in it) is not sent, so it reads as an empty answer.
 std::string ipLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch);
+
+struct IpLookupResult {
+    std::string label;  // what Label4 shows
+    std::string status; // GBK, for the status line
+    bool failed = false; // the fetch failed, or the address was not sent
+};
+
+// "查看IP" with FetchPage bounded by `context`.
+IpLookupResult lookUpIp(const std::string& ip, const WebContext& context = {});
 
 } // namespace quill

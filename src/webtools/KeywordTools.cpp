@@ -22,9 +22,9 @@ std::string suggestionUrl(const std::string& host, const std::string& keyword)
     return "http://" + host + "/su?wd=" + urlEncode(gbkToUtf8(keyword));
 }
 
-HttpOptions suggestionOptions(const std::string& host)
+HttpOptions suggestionOptions(const std::string& host, const WebContext& context)
 {
-    HttpOptions options = requestOptions(WebTool::KeywordSuggestions);
+    HttpOptions options = requestOptions(WebTool::KeywordSuggestions, context);
     options.host = host;
     options.extraHeaderLines = {kSuggestionCookie};
     return options;
@@ -55,22 +55,22 @@ std::string relatedSearchLines(const std::string& page)
     return splitPhrases(htmlToText(textBetween(page, start, "<form name=\"f2\"")));
 }
 
-std::optional<std::string> keywordSuggestions(const std::string& keyword)
+ToolAnswer keywordSuggestions(const std::string& keyword, const WebContext& context)
 {
     const std::string host = suggestionHost();
-    HttpClient client(suggestionOptions(host));
+    HttpClient client(suggestionOptions(host, context));
     HttpResponse response = client.get(suggestionUrl(host, keyword));
     if (!response.ok())
-        return std::nullopt;
-    return suggestionLines(response.body);
+        return {std::nullopt, failureText(response)};
+    return {suggestionLines(response.body), {}};
 }
 
-std::optional<std::string> relatedSearches(const std::string& keyword)
+ToolAnswer relatedSearches(const std::string& keyword, const WebContext& context)
 {
-    std::optional<std::string> page = fetchForTool(WebTool::RelatedSearches, relatedSearchUrl(baiduSearchHost(), keyword));
-    if (!page)
-        return std::nullopt;
-    return relatedSearchLines(*page);
+    ToolAnswer page = fetchForTool(WebTool::RelatedSearches, relatedSearchUrl(baiduSearchHost(), keyword), context);
+    if (page.value)
+        page.value = relatedSearchLines(*page.value);
+    return page;
 }
 
 } // namespace quill

@@ -1,7 +1,7 @@
 #pragma once
 // "相关词补充" and "相关搜索": the keyword box turned into lists of related keywords, one per line.
 
-#include "platform/HttpClient.h"
+#include "webtools/PageTools.h"
 
 #include <optional>
 #include <string>
@@ -14,7 +14,7 @@ std::string suggestionHost();
 // The suggestion request for a GBK keyword: sent as UTF-8, every byte escaped.
 std::string suggestionUrl(const std::string& host, const std::string& keyword);
 // The client settings of that request, its headers in the order they are sent.
-HttpOptions suggestionOptions(const std::string& host);
+HttpOptions suggestionOptions(const std::string& host, const WebContext& context = {});
 // The bracketed list of a suggestion answer, quotes removed, one suggestion per CR LF line.
 std::string suggestionLines(const std::string& answer);
 
@@ -24,7 +24,7 @@ std::string relatedSearchUrl(const std::string& host, const std::string& keyword
 std::string relatedSearchLines(const std::string& page);
 
 // The value each button appends; nothing when the request fails.
-std::optional<std::string> keywordSuggestions(const std::string& keyword);
-std::optional<std::string> relatedSearches(const std::string& keyword);
+ToolAnswer keywordSuggestions(const std::string& keyword, const WebContext& context = {});
+ToolAnswer relatedSearches(const std::string& keyword, const WebContext& context = {});
 
 } // namespace quill

@@ -1,33 +1,54 @@
 #include "webtools/PageTools.h"
 
+#include "platform/CodePage.h"
 #include "text/HtmlText.h"
+#include "webtools/PageCharset.h"
 
 namespace quill {
+namespace {
+
+ToolAnswer answerOf(HttpResponse&& response, bool toGbk)
+{
+    if (!response.ok())
+        return {std::nullopt, failureText(response)};
+    if (toGbk)
+        return {pageToGbk(response.contentType, std::move(response.body)), {}};
+    return {std::move(response.body), {}};
+}
+
+} // namespace
 
 std::string pageAddress(const std::string& siteBox)
 {
-    std::string scheme = siteBox.substr(0, 7);
+    const std::string site = requestSiteText(siteBox);
+    std::string scheme = site.substr(0, 7);
     for (char& c : scheme)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + 32);
-    return scheme == "http://" ? siteBox : "http://" + siteBox;
+    return scheme == "http://" ? site : "http://" + site;
 }
 
-std::optional<std::string> fetchForTool(WebTool tool, const std::string& url)
+ToolAnswer fetchForTool(WebTool tool, const std::string& url, const WebContext& context)
 {
-    HttpClient client(requestOptions(tool));
-    HttpResponse response = client.get(url);
-    if (!response.ok())
-        return std::nullopt;
-    return std::move(response.body);
+    return answerOf(HttpClient(requestOptions(tool, context)).get(url), false);
 }
 
-std::optional<std::string> pagePlainText(const std::string& siteBox)
+ToolAnswer fetchPageAsGbk(WebTool tool, const std::string& url, const WebContext& context)
 {
-    std::optional<std::string> body = fetchForTool(WebTool::PlainText, pageAddress(siteBox));
-    if (!body)
-        return std::nullopt;
-    return htmlToText(*body);
+    return answerOf(HttpClient(requestOptions(tool, context)).get(url), true);
+}
+
+ToolAnswer pagePlainText(const std::string& siteBox, const WebContext& context)
+{
+    ToolAnswer answer = fetchPageAsGbk(WebTool::PlainText, pageAddress(siteBox), context);
+    if (answer.value)
+        answer.value = htmlToText(*answer.value);
+    return answer;
+}
+
+std::string toolStatus(const std::string& tool, const std::string& failure)
+{
+    return tool + ": " + (failure.empty() ? gbk("完成") : failure);
 }
 
 } // namespace quill

@@ -9,15 +9,28 @@
 
 namespace quill {
 
-// The site box's text with "http://" put in front, unless its first seven characters, lower-cased,
-// already are "http://".
+// One tool request's outcome: the value when it succeeded, else what went wrong (GBK, for the
+// status line).
+struct ToolAnswer {
+    std::optional<std::string> value;
+    std::string failure;
+};
+
+// The site box's text, control bytes taken out, with "http://" put in front unless its first
+// seven characters, lower-cased, already are "http://".
 std::string pageAddress(const std::string& siteBox);
 
 // The raw body of a GET of `url` sent with `tool`'s settings; nothing when the request fails
 // (unreachable, timed out, an error status).
-std::optional<std::string> fetchForTool(WebTool tool, const std::string& url);
+ToolAnswer fetchForTool(WebTool tool, const std::string& url, const WebContext& context = {});
+
+// The same, the body converted to GBK from the charset the page declares.
+ToolAnswer fetchPageAsGbk(WebTool tool, const std::string& url, const WebContext& context = {});
 
 // "纯文本": the page of the site box as htmlToText gives it; nothing when the fetch fails.
-std::optional<std::string> pagePlainText(const std::string& siteBox);
+ToolAnswer pagePlainText(const std::string& siteBox, const WebContext& context = {});
+
+// The status line after `tool` ran: its name, then what went wrong or "完成" (GBK).
+std::string toolStatus(const std::string& tool, const std::string& failure);
 
 } // namespace quill

@@ -5,7 +5,9 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace quill {
@@ -19,14 +21,57 @@ void emptyList(pugi::xml_document& document)
     document.append_child("XMLPacage");
 }
 
-// Loads the file; a missing or unreadable one gives an empty list and false.
-bool openList(const std::string& path, pugi::xml_document& document)
+std::string lowerAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return text;
+}
+
+// The encoding named by the XML declaration at the start of `bytes`, lower-cased; empty when none.
+std::string declaredEncoding(std::string_view bytes)
+{
+    if (!bytes.starts_with("<?xml"))
+        return {};
+    const std::string declaration = lowerAscii(std::string(bytes.substr(0, bytes.find("?>"))));
+    const size_t key = declaration.find("encoding");
+    if (key == std::string::npos)
+        return {};
+    const size_t open = declaration.find_first_of("\"'", key);
+    if (open == std::string::npos)
+        return {};
+    const size_t close = declaration.find(declaration[open], open + 1);
+    if (close == std::string::npos)
+        return {};
+    return declaration.substr(open + 1, close - open - 1);
+}
+
+// Whatever can be read of `path`; nothing when it is no regular file or cannot be read.
+std::optional<std::string> readBytes(const std::string& path)
 {
     std::error_code ignored;
     // A folder opens like a file but has no size to read, so only regular files are loaded.
-    if (std::filesystem::is_regular_file(path, ignored) && document.load_file(path.c_str()) &&
-        document.document_element())
-        return true;
+    if (!std::filesystem::is_regular_file(path, ignored))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in && !in.eof())
+        return std::nullopt;
+    return bytes.str();
+}
+
+// Loads the file; a missing or unreadable one gives an empty list and false.
+bool openList(const std::string& path, pugi::xml_document& document)
+{
+    const std::optional<std::string> bytes = readBytes(path);
+    if (bytes) {
+        const std::string utf8 = siteListAsUtf8(*bytes);
+        if (document.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, pugi::encoding_utf8) &&
+            document.document_element())
+            return true;
+    }
     emptyList(document);
     return false;
 }
@@ -47,14 +92,52 @@ std::string nodeText(const pugi::xml_node& node)
 // Written beside the file and renamed over it, so a failed write leaves the old list whole.
 Status saveList(const pugi::xml_document& document, const std::string& path)
 {
+    // Whatever declaration the file had, it is written as UTF-8 and says so.
+    pugi::xml_document copy;
+    copy.reset(document);
+    while (copy.first_child().type() == pugi::node_declaration)
+        copy.remove_child(copy.first_child());
+    pugi::xml_node declaration = copy.prepend_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
     std::ostringstream bytes;
-    document.save(bytes, "  ", pugi::format_default, pugi::encoding_utf8);
+    copy.save(bytes, "  ", pugi::format_default | pugi::format_no_declaration, pugi::encoding_utf8);
     ReplacementFile file(path);
     file.write(bytes.str());
     return file.commit();
 }
 
+bool hasControlByte(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
 } // namespace
+
+std::string siteListAsUtf8(std::string bytes)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return bytes.substr(3);
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        const char* charset = bytes[0] == '\xFF' ? "UTF-16LE" : "UTF-16BE";
+        return charsetToUtf8(std::string_view(bytes).substr(2), charset).value_or(std::string());
+    }
+    std::string encoding = declaredEncoding(bytes);
+    // Files that say gb2312 are written by programs that mean GBK, its superset.
+    if (encoding == "gb2312" || encoding == "x-gbk" || encoding == "cp936")
+        encoding = "gbk";
+    if (!encoding.empty() && encoding != "utf-8" && encoding != "utf8") {
+        if (std::optional<std::string> converted = charsetToUtf8(bytes, encoding))
+            return std::move(*converted);
+    }
+    if (isValidUtf8(bytes))
+        return bytes;
+    // Earlier versions wrote the program's GBK bytes as they were, without a declaration.
+    return charsetToUtf8(bytes, "GBK").value_or(std::string());
+}
 
 SiteListLoad loadSiteList(const std::string& path)
 {
@@ -84,6 +167,11 @@ SiteListChange saveSiteAddress(const std::string& path, const std::string& addre
             change.message = gbk("这个地址存在:  ") + address;
             return change;
         }
+    }
+    // XML 1.0 cannot hold them, and a request could never use them.
+    if (hasControlByte(address)) {
+        change.status = Status::failure(gbk("地址中有控制字符（如换行或制表符），不能保存"));
+        return change;
     }
     root.append_child("url").append_child(pugi::node_pcdata).set_value(gbkToUtf8(address).c_str());
     change.status = saveList(document, path);

@@ -18,6 +18,11 @@ struct SiteListLoad {
     Status written; // writing the empty list in its place, when it had to
 };
 
+// The bytes of a site list file as UTF-8 for the XML parser: after a UTF-8 or UTF-16 byte-order
+// mark, from the encoding its declaration names (gb2312, gbk, gb18030, ...), as they are when valid
+// UTF-8, and as GBK otherwise (how earlier versions wrote the list).
+std::string siteListAsUtf8(std::string bytes);
+
 // Reads the list, or writes an empty one in place of a missing or unreadable file.
 SiteListLoad loadSiteList(const std::string& path);
 
@@ -27,7 +32,8 @@ struct SiteListChange {
     std::vector<std::string> dropDown;  // "保存": the item to append; "删除": the whole new list
 };
 
-// "保存": adds `address` unless a child of the root already holds exactly that text.
+// "保存": adds `address` unless a child of the root already holds exactly that text. An address
+// with a control byte is refused with a message for the error box.
 SiteListChange saveSiteAddress(const std::string& path, const std::string& address);
 
 // "删除": removes the first child holding exactly `address`.

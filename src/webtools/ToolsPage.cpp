@@ -4,6 +4,8 @@
 #include "html/PageParser.h"
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtGbk.h"
+#include "qt/QtUiDispatcher.h"
+#include "platform/CodePage.h"
 #include "qt/WidgetSetup.h"
 #include "webtools/HeadProbe.h"
 #include "webtools/IndexQueries.h"
@@ -15,9 +17,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,7 +57,11 @@ QStringList fromGbkList(const std::vector<std::string>& texts)
 } // namespace
 
 ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
-    : QWidget(parent), m_options(std::move(options)), m_parser(pageParser)
+    : QWidget(parent),
+      m_options(std::move(options)),
+      m_parser(pageParser),
+      m_ui(std::make_unique<QtUiDispatcher>(this)),
+      m_worker(m_ui.get())
 {
     if (m_options.siteListPath.empty())
         m_options.siteListPath = kSiteListFile;
@@ -87,6 +91,9 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     m_keywordBox = placed(new QLineEdit(QString::fromUtf8("兴安盟"), m_toolBar), "Edit1", {520, 120, 97, 21});
     m_suggestKeywordsButton = button(m_toolBar, "Button17", "相关词补充", {616, 120, 81, 25});
     m_relatedSearchButton = button(m_toolBar, "Button20", "相关搜索", {704, 120, 81, 25});
+    // What runs and how far it got, or how the last run ended.
+    m_statusLine = placed(new QLabel(m_toolBar), "StatusLine", {8, 76, 777, 28});
+    m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_results = named(new QPlainTextEdit(this), "Memo1");
     m_results->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -102,12 +109,16 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     layout->addWidget(m_results, 1);
 
     m_headSocket = named(new QtClientSocket(this), "CS1");
+    HeadProbe::Handlers probeHandlers;
+    probeHandlers.appendLine = [this](const std::string& line) { appendLine(line); };
+    probeHandlers.connectFailed = [this](const std::string& message) { showErrorBox(this, message); };
+    probeHandlers.finished = [this](const std::string& status) { endRun(status); };
     m_headProbe = std::make_unique<HeadProbe>(
-        *m_headSocket, [this](const std::string& line) { appendLine(line); },
-        [](const std::function<bool()>& done) {
-            while (!done())
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        });
+        *m_headSocket, std::move(probeHandlers),
+        [this](std::chrono::milliseconds delay, std::function<void()> task) {
+            QTimer::singleShot(delay, this, std::move(task));
+        },
+        m_options.limits);
 
     connect(m_indexQueryButton, &QPushButton::clicked, this, &ToolsPage::queryIndexCounts);
     connect(m_headAnalysisButton, &QPushButton::clicked, this, &ToolsPage::analyseHead);
@@ -121,7 +132,52 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     connect(m_relatedSearchButton, &QPushButton::clicked, this, &ToolsPage::searchRelated);
 }
 
-ToolsPage::~ToolsPage() = default;
+ToolsPage::~ToolsPage()
+{
+    m_worker.stop();
+    m_headProbe.reset(); // the socket, a child object, goes later and closes as it goes
+}
+
+void ToolsPage::cancelRun()
+{
+    m_worker.stop(); // ends its request and waits for it; its queued results are dropped
+    if (m_headSocket->active())
+        m_headSocket->close();
+    if (m_busy)
+        endRun(gbk("已取消"));
+    ++m_run; // a parse still under way lists nothing
+}
+
+void ToolsPage::setStatus(const std::string& gbk) { m_statusLine->setText(fromGbk(gbk)); }
+
+void ToolsPage::beginRun(const std::string& status)
+{
+    ++m_run;
+    m_busy = true;
+    for (QPushButton* button : {m_indexQueryButton, m_headAnalysisButton, m_pageHeaderButton, m_allLinksButton,
+                                m_plainTextButton, m_suggestKeywordsButton, m_relatedSearchButton})
+        button->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    setStatus(status);
+}
+
+void ToolsPage::endRun(const std::string& status)
+{
+    m_busy = false;
+    for (QPushButton* button : {m_indexQueryButton, m_headAnalysisButton, m_pageHeaderButton, m_allLinksButton,
+                                m_plainTextButton, m_suggestKeywordsButton, m_relatedSearchButton})
+        button->setEnabled(true);
+    unsetCursor();
+    setStatus(status);
+}
+
+void ToolsPage::startRun(const std::string& status, std::function<void(const WebContext&, const Worker::Post&)> job)
+{
+    beginRun(status);
+    m_worker.start([limits = m_options.limits, job = std::move(job)](const std::atomic<bool>& stop, const Worker::Post& post) {
+        job(WebContext{limits, &stop}, post);
+    });
+}
 
 QString ToolsPage::siteAddress() const { return m_siteBox->currentText(); }
 
@@ -155,6 +211,8 @@ void ToolsPage::clearResults() { m_results->clear(); }
 
 void ToolsPage::queryIndexCounts()
 {
+    if (m_busy)
+        return;
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     IndexRun run;
@@ -165,74 +223,107 @@ void ToolsPage::queryIndexCounts()
                          locale.toString(now.time(), QLocale::LongFormat));
     run.baiduHost = baiduSearchHost();
     run.googleHost = googleSearchHost();
-    runIndexQueries(
-        run, [](const std::string& url) { return fetchPage(url); },
-        [this](const std::string& line) {
-            appendLine(line);
-            // Shows each line as it comes; clicks wait until the queries are done.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+    startRun(indexProgress(0, indexQueryCount(run)), [this, run](const WebContext& context, const auto& post) {
+        const IndexEnd end = runIndexQueries(
+            run, [&context](const std::string& url) { return fetchPageReporting(url, context); },
+            [this, &post](const std::string& line) { post([this, line] { appendLine(line); }); },
+            [this, &post](int done, int total) { post([this, done, total] { setStatus(indexProgress(done, total)); }); },
+            context.stop);
+        post([this, status = end.status] { endRun(status); });
+    });
 }
 
 void ToolsPage::requestPageHeader()
 {
-    if (Status done = m_headProbe->click(toGbk(m_siteBox->currentText())); !done)
-        showErrorBox(this, done.message());
+    if (m_busy)
+        return;
+    beginRun(gbk("页面头 …"));
+    if (Status started = m_headProbe->click(toGbk(m_siteBox->currentText())); !started) {
+        endRun(gbk("页面头: ") + started.message());
+        showErrorBox(this, started.message());
+    }
 }
 
-void ToolsPage::analyseHead() { parseAndList(&pageHeaderLines); }
+void ToolsPage::analyseHead() { parseAndList("HEAD 分析", &pageHeaderLines); }
 
-void ToolsPage::listAllLinks() { parseAndList(&pageLinkLines); }
+void ToolsPage::listAllLinks() { parseAndList("所有链接", &pageLinkLines); }
 
-void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page))
+void ToolsPage::parseAndList(const char* tool, std::vector<std::string> (*walk)(const ParsedPage& page))
 {
-    // Both buttons share the one parser: a second click while a parse is awaited is ignored.
-    if (m_parsing)
+    // Both buttons share the one parser: a press while either runs is ignored.
+    if (m_busy)
         return;
-    std::optional<std::string> body =
-        fetchForTool(WebTool::PageHeadAndLinks, pageAddress(toGbk(m_siteBox->currentText())));
-    if (!body)
-        return;
-    m_parsing = true;
-    m_parser.parseText(std::move(*body));
-    waitForParser();
-    for (const std::string& line : walk(m_parser.page()))
-        appendLine(line);
-    waitForParser();
-    m_parsing = false;
+    const std::string address = pageAddress(toGbk(m_siteBox->currentText()));
+    startRun(gbk(tool) + gbk(" …"), [this, address, name = gbk(tool), walk](const WebContext& context, const auto& post) {
+        ToolAnswer page = fetchPageAsGbk(WebTool::PageHeadAndLinks, address, context);
+        post([this, name, walk, page = std::move(page)]() mutable {
+            if (!page.value) {
+                endRun(toolStatus(name, page.failure));
+                return;
+            }
+            m_parser.parseText(std::move(*page.value));
+            listWhenParsed(m_run, name, walk);
+        });
+    });
 }
 
-void ToolsPage::waitForParser()
+void ToolsPage::listWhenParsed(unsigned run, std::string tool, std::vector<std::string> (*walk)(const ParsedPage& page))
 {
-    if (m_parser.parseState() == ParserState::Idle)
+    if (run != m_run)
         return;
     // The parse ends on its own thread without posting anything, so the state is polled.
-    QEventLoop loop;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        if (m_parser.parseState() == ParserState::Idle)
-            loop.quit();
-    });
-    poll.start(5);
-    loop.exec();
+    if (m_parser.parseState() != ParserState::Idle) {
+        QTimer::singleShot(5, this, [this, run, tool = std::move(tool), walk] { listWhenParsed(run, tool, walk); });
+        return;
+    }
+    for (const std::string& line : walk(m_parser.page()))
+        appendLine(line);
+    endRun(toolStatus(tool, {}));
 }
 
 void ToolsPage::showPlainText()
 {
-    if (std::optional<std::string> text = pagePlainText(toGbk(m_siteBox->currentText())))
-        appendLine(*text);
+    if (m_busy)
+        return;
+    const std::string site = toGbk(m_siteBox->currentText());
+    startRun(gbk("纯文本 …"), [this, site](const WebContext& context, const auto& post) {
+        ToolAnswer text = pagePlainText(site, context);
+        post([this, text = std::move(text)] {
+            if (text.value)
+                appendLine(*text.value);
+            endRun(toolStatus(gbk("纯文本"), text.failure));
+        });
+    });
 }
 
 void ToolsPage::suggestKeywords()
 {
-    if (std::optional<std::string> lines = keywordSuggestions(toGbk(m_keywordBox->text())))
-        appendLine(*lines);
+    if (m_busy)
+        return;
+    const std::string keyword = toGbk(m_keywordBox->text());
+    startRun(gbk("相关词补充 …"), [this, keyword](const WebContext& context, const auto& post) {
+        ToolAnswer lines = keywordSuggestions(keyword, context);
+        post([this, lines = std::move(lines)] {
+            if (lines.value)
+                appendLine(*lines.value);
+            endRun(toolStatus(gbk("相关词补充"), lines.failure));
+        });
+    });
 }
 
 void ToolsPage::searchRelated()
 {
-    if (std::optional<std::string> lines = relatedSearches(toGbk(m_keywordBox->text())))
-        appendLine(*lines);
+    if (m_busy)
+        return;
+    const std::string keyword = toGbk(m_keywordBox->text());
+    startRun(gbk("相关搜索 …"), [this, keyword](const WebContext& context, const auto& post) {
+        ToolAnswer lines = relatedSearches(keyword, context);
+        post([this, lines = std::move(lines)] {
+            if (lines.value)
+                appendLine(*lines.value);
+            endRun(toolStatus(gbk("相关搜索"), lines.failure));
+        });
+    });
 }
 
 void ToolsPage::setDropDown(const QStringList& items)

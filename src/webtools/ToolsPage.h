@@ -1,6 +1,9 @@
 #pragma once
 // The "体验" page: the site and keyword boxes, the web tools' buttons and the results area.
 
+#include "platform/Worker.h"
+#include "webtools/WebRequests.h"
+
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -19,6 +22,7 @@ namespace quill {
 class HeadProbe;
 class ParsedPage;
 class QtClientSocket;
+class QtUiDispatcher;
 class PageParser;
 
 class ToolsPage : public QWidget {
@@ -26,6 +30,7 @@ class ToolsPage : public QWidget {
 public:
     struct Options {
         std::string siteListPath; // the saved site list; empty: "test.xml" in the current folder
+        WebLimits limits = webLimitsFromEnvironment(); // of every request the tools send
     };
 
     // "HEAD 分析" and "所有链接" parse pages with the window's parser.
@@ -40,6 +45,10 @@ public:
     void setSiteAddress(const QString& address);
     // Appends GBK text to the results area as lines.
     void appendLine(const std::string& gbk);
+    // A tool is running: its requests, its parse or its socket.
+    bool busy() const { return m_busy; }
+    // Ends what runs at once: requests are stopped, the socket closed, nothing more is appended.
+    void cancelRun();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,10 +64,16 @@ private:
     void showPlainText();
     void suggestKeywords();
     void searchRelated();
-    // Fetches the site box's page, parses it and appends the lines `walk` finds in the tree.
-    void parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page));
-    // Keeps dispatching events until the parser is idle.
-    void waitForParser();
+    // Fetches the site box's page on a worker, parses it and appends the lines `walk` finds.
+    void parseAndList(const char* tool, std::vector<std::string> (*walk)(const ParsedPage& page));
+    // Walks the parsed page once the parser is idle, polling without blocking the window.
+    void listWhenParsed(unsigned run, std::string tool, std::vector<std::string> (*walk)(const ParsedPage& page));
+    // Starts `job` on a worker: the page shows it busy until endRun.
+    void startRun(const std::string& status, std::function<void(const WebContext&, const Worker::Post&)> job);
+    // Shows the page busy (busy cursor, request buttons off) with `status` in the status line.
+    void beginRun(const std::string& status);
+    void endRun(const std::string& status);
+    void setStatus(const std::string& gbk);
     // A click into the results area shows their size in GBK bytes.
     void showResultSize();
     void setDropDown(const QStringList& items);
@@ -83,13 +98,17 @@ private:
     QLineEdit* m_keywordBox;
     QPushButton* m_suggestKeywordsButton;
     QPushButton* m_relatedSearchButton;
+    QLabel* m_statusLine;
     QPlainTextEdit* m_results;
     QtClientSocket* m_headSocket;
 
     Options m_options;
     PageParser& m_parser;
-    bool m_parsing = false; // "HEAD 分析" or "所有链接" waits for its parse
+    std::unique_ptr<QtUiDispatcher> m_ui;
+    bool m_busy = false; // one tool at a time: a press while one runs is ignored
+    unsigned m_run = 0;  // counts runs, so a late step of a cancelled one does nothing
     std::unique_ptr<HeadProbe> m_headProbe;
+    Worker m_worker; // the tools' requests; stopped before the members its tasks use go
 };
 
 } // namespace quill

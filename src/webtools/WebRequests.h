@@ -1,16 +1,33 @@
 #pragma once
-// How the web tools of the "体验" page talk HTTP: the hosts they ask, their user agents and the
-// settings each tool gives its client, and the shared page fetch.
+// How the web tools of the "体验" page talk HTTP: the hosts they ask, their user agents, the
+// settings each tool gives its client, the bounds every request keeps, and the shared page fetch.
 
 #include "platform/HttpClient.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 namespace quill {
 
-// Limit for connecting and for every wait for data, where a tool sets one.
-inline constexpr std::chrono::milliseconds kToolTimeout{10000};
+// How long one request of a tool may take and how much of an answer it keeps.
+struct WebLimits {
+    std::chrono::milliseconds connect{10000};
+    std::chrono::milliseconds idle{10000}; // without any data
+    std::chrono::milliseconds total{30000};
+    std::size_t maxBody = std::size_t(32) << 20; // longer bodies are cut here
+};
+
+// The standard limits, or the three times "connect,idle,total" in milliseconds that
+// QUILLMARK_WEB_TIMEOUTS_MS gives (tests shorten them); a malformed value is ignored.
+WebLimits webLimitsFromEnvironment();
+
+// What the requests of one tool run share: their bounds and the flag that ends them early.
+struct WebContext {
+    WebLimits limits;
+    const std::atomic<bool>* stop = nullptr;
+};
 
 // The Baidu web-search host of the index counts (QUILLMARK_BAIDU_HOST).
 std::string baiduSearchHost();
@@ -29,11 +46,27 @@ enum class WebTool {
     RelatedSearches,    // "相关搜索"
 };
 
-// The client settings `tool` sends its one request with.
-HttpOptions requestOptions(WebTool tool);
+// The client settings `tool` sends its one request with, bounded by `context`.
+HttpOptions requestOptions(WebTool tool, const WebContext& context = {});
+
+// The site box's text with every control byte (CR and LF among them) taken out, so it can never
+// add a line to a request. GBK never uses such a byte inside a character.
+std::string requestSiteText(const std::string& siteBox);
+
+// What went wrong with a request, in words for the status line (GBK): "连接超时", "HTTP 404", ...
+std::string failureText(const HttpResponse& response);
+
+struct PageFetch {
+    std::string text;    // what FetchPage gives
+    std::string failure; // GBK, empty when the answer was a 200 or a 304
+};
 
 // GET of `url` with the FetchPage settings: the body for a 200, "location=" and the Location
 // header for a 304, and the empty text for anything else. Never fails.
-std::string fetchPage(const std::string& url, std::chrono::milliseconds timeout = kToolTimeout);
+PageFetch fetchPageReporting(const std::string& url, const WebContext& context = {});
+inline std::string fetchPage(const std::string& url, const WebContext& context = {})
+{
+    return fetchPageReporting(url, context).text;
+}
 
 } // namespace quill

@@ -91,11 +91,14 @@ TEST(IpLookupMenu, showsWhereTheFirstSelectedVisitorIs)
     // Several rows: the first in list order, whatever order they were picked in.
     f.select({1, 0});
     f.chooseViewIp();
+    EXPECT_EQ(f.label(), QStringLiteral("10.0.0.5")); // the address shows while the lookup runs
+    ASSERT_TRUE(waitUntil([&] { return f.label().startsWith(u("来源")); }));
     EXPECT_EQ(f.label(), u("来源：内蒙古 10.0.0.5  |参考一：兴安盟  |参考二：电信"));
     screenshot(f.form.get(), "log-page-ip-lookup");
 
     f.select({2});
     f.chooseViewIp();
+    ASSERT_TRUE(waitUntil([&] { return f.label().startsWith(u("来源")); }));
     EXPECT_EQ(f.label(), u("来源"));
     EXPECT_EQ(f.targets, (std::vector<std::string>{"/ips.asp?ip=10.0.0.5", "/ips.asp?ip=9.9.9.9"}));
 }

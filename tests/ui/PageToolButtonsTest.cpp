@@ -61,6 +61,7 @@ struct ButtonsFixture {
     {
         child<QPlainTextEdit>(&page, "Memo1")->clear();
         QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(waitUntil([this] { return !page.busy(); }));
         return child<QPlainTextEdit>(&page, "Memo1")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 };
@@ -109,7 +110,7 @@ TEST(PageToolButtons, aSecondParseClickWhileOneWaitsIsIgnored)
         body += "<div><a href=/l>l</a></div>";
     f.pages["/big"] = body + "</body></html>";
     f.open("/big");
-    // Runs inside the first click's wait for its parse.
+    // Runs while the first click's fetch or parse is under way.
     QTimer::singleShot(0, &f.page, [&] {
         QTest::mouseClick(child<QPushButton>(&f.page, "Button14"), Qt::LeftButton);
         QTest::mouseClick(child<QPushButton>(&f.page, "Button7"), Qt::LeftButton);
@@ -127,6 +128,7 @@ TEST(PageToolButtons, plainTextShowsThePageAsText)
     f.open("/text");
     const QString expected = fromGbk(htmlToText(html)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTest::mouseClick(child<QPushButton>(&f.page, "Button16"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !f.page.busy(); }));
     EXPECT_TRUE(child<QPlainTextEdit>(&f.page, "Memo1")->toPlainText().endsWith(expected + QLatin1Char('\n')));
     // A failed fetch appends nothing.
     f.open("/missing");

@@ -5,6 +5,7 @@
 #include "support/TempFolder.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QString>
@@ -45,6 +46,19 @@ inline void clickHeader(QHeaderView* header, int column)
 {
     const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Handles events until `done` holds; false when `limitMs` passed first.
+template <typename Done>
+bool waitUntil(Done done, int limitMs = 15000)
+{
+    QDeadlineTimer deadline(limitMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
 }
 
 // Saves a picture of `widget` when QUILLMARK_SCREENSHOTS names a folder (for looking at pages).

@@ -99,7 +99,9 @@ TEST_F(FetchPageTest, givesTheBodyOnlyForA200AndTheLocationForA304)
 
 TEST_F(FetchPageTest, aServerThatNeverAnswersOrIsNotThereGivesTheEmptyText)
 {
-    EXPECT_EQ(fetchPage(server.url("/silent"), 300ms), "");
+    WebContext quick;
+    quick.limits = {300ms, 300ms, 900ms};
+    EXPECT_EQ(fetchPage(server.url("/silent"), quick), "");
     server.release();
     EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(test::refusingPort()) + "/"), "");
 }

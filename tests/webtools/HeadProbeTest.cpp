@@ -98,14 +98,48 @@ private:
 };
 
 struct Probe {
+    struct Timer {
+        std::chrono::milliseconds delay;
+        std::function<void()> task;
+    };
     FakeSocket socket;
     std::vector<std::string> lines;
-    HeadProbe probe{socket, [this](const std::string& line) { lines.push_back(line); },
-                    [this](const std::function<bool()>& done) {
-                        if (!done())
-                            socket.deliver();
-                        ASSERT_TRUE(done());
-                    }};
+    std::vector<std::string> errors;
+    std::vector<std::string> statuses;
+    std::vector<Timer> timers;
+    HeadProbe probe{socket,
+                    {[this](const std::string& line) { lines.push_back(line); },
+                     [this](const std::string& message) { errors.push_back(message); },
+                     [this](const std::string& status) { statuses.push_back(status); }},
+                    [this](std::chrono::milliseconds delay, std::function<void()> task) {
+                        timers.push_back({delay, std::move(task)});
+                    },
+                    WebLimits{std::chrono::milliseconds(1), std::chrono::milliseconds(2), std::chrono::milliseconds(3), 64}};
+
+    // The click as the window sees it: the connection outcome arrives after the click returns.
+    Status click(const std::string& box)
+    {
+        const bool wasActive = socket.active();
+        Status status = probe.click(box);
+        if (status && !wasActive)
+            socket.deliver();
+        return status;
+    }
+    // Fires every timer of `delay` set so far.
+    void elapse(std::chrono::milliseconds delay)
+    {
+        std::vector<Timer> due;
+        for (auto it = timers.begin(); it != timers.end();) {
+            if (it->delay == delay) {
+                due.push_back(std::move(*it));
+                it = timers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (Timer& timer : due)
+            timer.task();
+    }
 };
 
 } // namespace
@@ -113,7 +147,7 @@ struct Probe {
 TEST(HeadProbe, clickShowsTheAddressConnectsAndSends)
 {
     Probe p;
-    ASSERT_TRUE(p.probe.click("example.test:8080/a?b=1"));
+    ASSERT_TRUE(p.click("example.test:8080/a?b=1"));
     EXPECT_EQ(p.lines, (std::vector<std::string>{gbk("域名: example.test"), "URL: /a?b=1", gbk("端口: 8080")}));
     EXPECT_EQ(p.socket.port(), 8080);
     ASSERT_EQ(p.socket.sent.size(), 1u);
@@ -123,12 +157,12 @@ TEST(HeadProbe, clickShowsTheAddressConnectsAndSends)
     p.socket.arrive("HTTP/1.1 404 Not Found\r\nContent-Length: 1200\r\n\r\n");
     EXPECT_FALSE(p.socket.active());
     EXPECT_EQ(p.lines.back(), "HTTP/1.1 404 Not Found\r\nContent-Length: 1200\r\n\r\n");
-    ASSERT_TRUE(p.probe.click("example.test"));
+    ASSERT_TRUE(p.click("example.test"));
     EXPECT_EQ(p.socket.port(), 80);
     // A port text that is not all digits leaves the port as it was.
     p.socket.close();
     ASSERT_TRUE(p.socket.setPort(8081));
-    ASSERT_TRUE(p.probe.click("example.test:abc/"));
+    ASSERT_TRUE(p.click("example.test:abc/"));
     EXPECT_EQ(p.socket.port(), 8081);
     EXPECT_EQ(p.lines.back(), gbk("端口: abc"));
 }
@@ -136,7 +170,7 @@ TEST(HeadProbe, clickShowsTheAddressConnectsAndSends)
 TEST(HeadProbe, piecesWithout200AddFailedAndKeepTheConnection)
 {
     Probe p;
-    ASSERT_TRUE(p.probe.click("example.test"));
+    ASSERT_TRUE(p.click("example.test"));
     p.socket.arrive("HTTP/1.1 302 Found\r\n");
     p.socket.arrive("Server: x\r\n\r\n");
     EXPECT_EQ(p.lines, (std::vector<std::string>{gbk("域名: example.test"), "URL: /", gbk("端口: 80"),
@@ -144,12 +178,12 @@ TEST(HeadProbe, piecesWithout200AddFailedAndKeepTheConnection)
     EXPECT_TRUE(p.socket.active());
 
     // Open: the same host in another case sends again at once, a different one is refused.
-    ASSERT_TRUE(p.probe.click("EXAMPLE.test/again"));
+    ASSERT_TRUE(p.click("EXAMPLE.test/again"));
     EXPECT_EQ(p.socket.connects, 1);
     EXPECT_EQ(p.socket.sent.size(), 2u);
     const size_t shown = p.lines.size();
     for (const char* changed : {"other.test/", "example.test:81/"})
-        EXPECT_EQ(p.probe.click(changed).message(), "Can't change value while socket is active") << changed;
+        EXPECT_EQ(p.click(changed).message(), "Can't change value while socket is active") << changed;
     EXPECT_EQ(p.lines.size(), shown);
     EXPECT_EQ(p.socket.sent.size(), 2u);
 }
@@ -157,11 +191,75 @@ TEST(HeadProbe, piecesWithout200AddFailedAndKeepTheConnection)
 TEST(HeadProbe, failuresSendNothing)
 {
     Probe p;
-    EXPECT_EQ(p.probe.click("example.test:/").message(), "'' is not a valid integer value");
+    EXPECT_EQ(p.click("example.test:/").message(), "'' is not a valid integer value");
     EXPECT_TRUE(p.lines.empty());
     p.socket.refuse = true;
-    EXPECT_EQ(p.probe.click("example.test").message(), "Asynchronous socket error 10061");
+    EXPECT_TRUE(p.click("example.test"));
+    EXPECT_EQ(p.errors, std::vector<std::string>{"Asynchronous socket error 10061"});
+    EXPECT_EQ(p.statuses, std::vector<std::string>{gbk("页面头: 连接失败")});
     EXPECT_EQ(p.lines.size(), 3u); // the address lines come first
     EXPECT_TRUE(p.socket.sent.empty());
     EXPECT_FALSE(p.socket.active());
+}
+
+TEST(HeadProbe, everyBoundClosesAppendsFailedAndFreesTheHost)
+{
+    struct Case {
+        const char* what;
+        bool connect;              // the connection opens
+        std::string arrival;       // arrives once connected
+        std::chrono::milliseconds fire; // the timer that then runs out
+        const char* status;
+    };
+    const Case cases[] = {
+        {"connect", false, "", std::chrono::milliseconds(1), "页面头: 连接超时"},
+        {"idle after connecting", true, "", std::chrono::milliseconds(2), "页面头: 连接超时"},
+        {"idle after a piece", true, "HTTP/1.1 302 Found\r\n", std::chrono::milliseconds(2), "页面头: 连接超时"},
+        {"whole exchange", true, "X", std::chrono::milliseconds(3), "页面头: 连接超时"},
+        {"too long", true, std::string(100, 'x'), std::chrono::milliseconds(0), "页面头: 回应过长"},
+    };
+    for (const Case& c : cases) {
+        Probe p;
+        ASSERT_TRUE(p.probe.click("example.test")) << c.what;
+        if (c.connect)
+            p.socket.deliver();
+        if (!c.arrival.empty())
+            p.socket.arrive(c.arrival);
+        if (c.fire.count() > 0) {
+            // Timers of the idle watch set before the last arrival do nothing.
+            p.elapse(c.fire);
+        }
+        EXPECT_FALSE(p.socket.active()) << c.what;
+        EXPECT_EQ(p.lines.back(), gbk("失败")) << c.what;
+        EXPECT_EQ(p.statuses, std::vector<std::string>{gbk(c.status)}) << c.what;
+        if (c.arrival.size() == 100) {
+            EXPECT_EQ(p.lines[3], std::string(64, 'x')); // cut at the cap
+        }
+        // The host is free again, and a late timer of the old connection does nothing.
+        ASSERT_TRUE(p.click("other.test")) << c.what;
+        EXPECT_TRUE(p.socket.active()) << c.what;
+        for (auto delay : {1, 2, 3})
+            p.elapse(std::chrono::milliseconds(delay));
+        EXPECT_EQ(p.statuses.size(), 2u) << c.what; // only the new connection's own bounds
+    }
+}
+
+TEST(HeadProbe, aCompleteReplyEndsNormallyAndItsTimersStayQuiet)
+{
+    Probe p;
+    ASSERT_TRUE(p.click("example.test"));
+    p.socket.arrive("HTTP/1.1 200 OK\r\n\r\n");
+    EXPECT_EQ(p.statuses, std::vector<std::string>{gbk("页面头: 完成")});
+    for (auto delay : {1, 2, 3})
+        p.elapse(std::chrono::milliseconds(delay));
+    EXPECT_EQ(p.statuses.size(), 1u);
+    EXPECT_NE(p.lines.back(), gbk("失败"));
+}
+
+TEST(HeadProbe, lineBreaksInTheSiteBoxNeverReachTheRequest)
+{
+    Probe p;
+    ASSERT_TRUE(p.click("example.test/a\r\nX-Injected: 1"));
+    ASSERT_EQ(p.socket.sent.size(), 1u);
+    EXPECT_EQ(p.socket.sent[0], headRequest("/aX-Injected: 1", "example.test"));
 }

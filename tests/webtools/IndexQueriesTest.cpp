@@ -62,6 +62,8 @@ struct Engines {
     LoopbackServer baidu, google;
     std::mutex mutex;
     std::vector<std::string> targets;
+    std::vector<std::string> progress;
+    IndexEnd end;
 
     Engines()
     {
@@ -89,8 +91,10 @@ struct Engines {
     std::vector<std::string> lines(const IndexRun& run)
     {
         std::vector<std::string> out;
-        runIndexQueries(run, [](const std::string& url) { return fetchPage(url, 2s); },
-                        [&](const std::string& line) { out.push_back(line); });
+        progress.clear();
+        end = runIndexQueries(run, [](const std::string& url) { return fetchPageReporting(url); },
+                              [&](const std::string& line) { out.push_back(line); },
+                              [&](int done, int total) { progress.push_back(indexProgress(done, total)); });
         return out;
     }
 };
@@ -127,6 +131,9 @@ TEST(IndexQueries, runsTheCheckedEnginesInOrderOverHttp)
         "/search?q=site%3Aexample.test/&hl=zh-CN&tbo=s&newwindow=1&tbs=qdr:y",
     };
     EXPECT_EQ(engines.targets, targets);
+    EXPECT_EQ(engines.end.status, gbk("批量查询: 完成"));
+    EXPECT_EQ(engines.progress.front(), gbk("批量查询 1/9 …"));
+    EXPECT_EQ(engines.progress.back(), gbk("批量查询 9/9 …"));
 
     engines.targets.clear();
     EXPECT_EQ(engines.lines(engines.run("a.test", false, false)).size(), 2u);
@@ -138,8 +145,10 @@ TEST(IndexQueries, failedQueriesStillAppendTheirLine)
 {
     IndexRun run{"", true, false, "t", "127.0.0.1:" + std::to_string(test::refusingPort()), ""};
     std::vector<std::string> lines;
-    runIndexQueries(run, [](const std::string& url) { return fetchPage(url, 2s); },
-                    [&](const std::string& line) { lines.push_back(line); });
+    const IndexEnd end = runIndexQueries(run, [](const std::string& url) { return fetchPageReporting(url); },
+                                         [&](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(end.failed, 4);
+    EXPECT_EQ(end.status, gbk("批量查询: 4/4 个查询失败（连接失败）"));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[2], gbk("百度 收录:个页面"));
     EXPECT_EQ(lines[5], gbk("百度 反向链接:个页面"));

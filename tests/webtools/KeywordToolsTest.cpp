@@ -41,7 +41,7 @@ TEST(KeywordTools, suggestionRequestCarriesItsHeadersInOrder)
 {
     RawTcpServer server({answer("window.bdsug.sug({q:\"k\",s:[\"a\",\"b\"]});")}, true);
     ScopedEnv host("QUILLMARK_SUGGESTION_HOST", "127.0.0.1:" + std::to_string(server.port()));
-    const std::optional<std::string> value = keywordSuggestions(gbk("兴安盟"));
+    const std::optional<std::string> value = keywordSuggestions(gbk("兴安盟")).value;
     ASSERT_TRUE(value);
     EXPECT_EQ(*value, "a\r\nb");
     // The chosen Host leads, where HTTP clients put it; the rest leave in the order they are set.
@@ -100,7 +100,7 @@ TEST(KeywordTools, relatedSearchesSendsTheBrowserAgentAndFollowsNoRedirect)
     });
     server.start();
     ScopedEnv host("QUILLMARK_BAIDU_HOST", "127.0.0.1:" + std::to_string(server.port()));
-    EXPECT_EQ(relatedSearches(gbk("兴安盟")), std::optional<std::string>(""));
+    EXPECT_EQ(relatedSearches(gbk("兴安盟")).value, std::optional<std::string>(""));
     EXPECT_EQ(target, "/baidu?wd=%D0%CB%B0%B2%C3%CB");
     EXPECT_EQ(agent, BrowserUserAgent);
     EXPECT_EQ(accept, "text/html, */*");
@@ -115,12 +115,12 @@ TEST(KeywordTools, failedRequestsGiveNothing)
     {
         ScopedEnv s("QUILLMARK_SUGGESTION_HOST", "127.0.0.1:" + std::to_string(server.port()));
         ScopedEnv b("QUILLMARK_BAIDU_HOST", "127.0.0.1:" + std::to_string(server.port()));
-        EXPECT_FALSE(keywordSuggestions("k"));
-        EXPECT_FALSE(relatedSearches("k"));
+        EXPECT_EQ(keywordSuggestions("k").failure, "HTTP 500");
+        EXPECT_EQ(relatedSearches("k").failure, "HTTP 404");
     }
     const std::string refused = "127.0.0.1:" + std::to_string(test::refusingPort());
     ScopedEnv s("QUILLMARK_SUGGESTION_HOST", refused);
     ScopedEnv b("QUILLMARK_BAIDU_HOST", refused);
-    EXPECT_FALSE(keywordSuggestions("k"));
-    EXPECT_FALSE(relatedSearches("k"));
+    EXPECT_FALSE(keywordSuggestions("k").value);
+    EXPECT_FALSE(relatedSearches("k").value);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -149,4 +150,110 @@ TEST(SiteList, aFailedWriteKeepsTheOldFileWhole)
     const SiteListLoad load = loadSiteList(g.path);
     EXPECT_FALSE(load.wasRead);
     EXPECT_FALSE(load.written);
+}
+
+namespace {
+
+// True when an independent parser finds the file well-formed.
+bool wellFormed(const std::string& path)
+{
+    const std::string command = "xmllint --noout '" + path + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+std::string utf16le(const std::string& utf8)
+{
+    std::string out = "\xFF\xFE";
+    const std::u16string units = [&] {
+        std::u16string u;
+        for (size_t i = 0; i < utf8.size();) {
+            const auto b = static_cast<unsigned char>(utf8[i]);
+            char32_t c = b;
+            size_t n = 1;
+            if (b >= 0xE0) {
+                c = ((b & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
+                n = 3;
+            } else if (b >= 0xC0) {
+                c = ((b & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
+                n = 2;
+            }
+            u.push_back(static_cast<char16_t>(c));
+            i += n;
+        }
+        return u;
+    }();
+    for (char16_t unit : units) {
+        out.push_back(static_cast<char>(unit & 0xFF));
+        out.push_back(static_cast<char>(unit >> 8));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SiteList, chineseAddressesSurviveEveryEncodingAndAreRewrittenAsUtf8)
+{
+    const std::string chinese = "http://\xE4\xB8\xAD\xE6\x96\x87.test/\xE9\xA6\x96\xE9\xA1\xB5"; // 中文 ... 首页
+    const std::string gbkChinese = gbk(chinese);
+    const std::string body = listFile({url("http://a.test/"), url(chinese)});
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"utf-8 declared", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + body},
+        {"utf-8 undeclared", body},
+        {"gb2312 declared", "<?xml version=\"1.0\" encoding=\"gb2312\"?>" + gbk(body)},
+        {"gbk declared", "<?xml version='1.0' encoding='GBK'?>\r\n" + gbk(body)},
+        {"gb18030 declared", "<?xml version=\"1.0\" encoding=\"gb18030\"?>" + gbk(body)},
+        {"utf-16 with BOM", utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + body)},
+        // What earlier versions left after a save: GBK bytes and no declaration.
+        {"raw gbk", gbk(body)},
+    };
+    for (const Case& c : cases) {
+        SiteListFolder f;
+        TempFolder::writeFile(f.path, c.bytes);
+        const SiteListLoad load = loadSiteList(f.path);
+        EXPECT_TRUE(load.wasRead) << c.what;
+        EXPECT_EQ(load.urls, (std::vector<std::string>{"http://a.test/", gbkChinese})) << c.what;
+        // Found, so it can be deleted; the rewrite is UTF-8, declared, and loses nothing else.
+        EXPECT_EQ(saveSiteAddress(f.path, gbkChinese).message, gbk("这个地址存在:  ") + gbkChinese) << c.what;
+        EXPECT_EQ(deleteSiteAddress(f.path, gbkChinese).message, gbk("删除成功:  ") + gbkChinese) << c.what;
+        EXPECT_TRUE(readFile(f.path).starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")) << c.what;
+        EXPECT_TRUE(wellFormed(f.path)) << c.what;
+        EXPECT_EQ(f.saved(), std::vector<std::string>{"http://a.test/"}) << c.what;
+        ASSERT_TRUE(saveSiteAddress(f.path, gbkChinese).status) << c.what;
+        EXPECT_TRUE(wellFormed(f.path)) << c.what;
+        EXPECT_EQ(f.saved(), (std::vector<std::string>{"http://a.test/", gbkChinese})) << c.what;
+    }
+}
+
+TEST(SiteList, addressesWithControlCharactersAreRefused)
+{
+    for (const std::string& address : {std::string("http://a.test/\r\nb"), std::string("http://a\tb.test/"), std::string("http://a\x01.test"),
+                                      std::string("http://a.test/\x7F")}) {
+        SiteListFolder f;
+        ASSERT_TRUE(saveSiteAddress(f.path, "http://ok.test/").status);
+        const std::string before = readFile(f.path);
+        const SiteListChange change = saveSiteAddress(f.path, address);
+        EXPECT_FALSE(change.status) << address;
+        EXPECT_EQ(change.status.message(), gbk("地址中有控制字符（如换行或制表符），不能保存"));
+        EXPECT_FALSE(change.message);
+        EXPECT_TRUE(change.dropDown.empty());
+        EXPECT_EQ(readFile(f.path), before);
+        EXPECT_TRUE(wellFormed(f.path));
+    }
+}
+
+TEST(SiteList, everySavedFileIsWellFormed)
+{
+    SiteListFolder f;
+    loadSiteList(f.path); // the empty list written at first start
+    EXPECT_TRUE(wellFormed(f.path));
+    for (const std::string& address : {std::string("http://a.test/?x=1&y=<2>"), gbk("http://站点.test/\"'"),
+                                      std::string("http://b.test/]]>")}) {
+        ASSERT_TRUE(saveSiteAddress(f.path, address).status);
+        EXPECT_TRUE(wellFormed(f.path)) << address;
+    }
+    EXPECT_EQ(f.saved().size(), 3u);
 }
