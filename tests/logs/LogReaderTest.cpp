@@ -406,24 +406,3 @@ TEST(LogReader, staysConsistentWhenTheFileIsTruncatedOrDeletedWhileRead)
         }
     }
 }
-
-TEST(LogReader, rowsOfAFileCutShortAfterTheLoadShowBlankInsteadOfCrashing)
-{
-    std::string bytes = kIis6Header;
-    while (bytes.size() < (4u << 20))
-        bytes += iis6Line("/page.htm");
-    TempFolder folder;
-    LogAnalysis analysis;
-    const std::string path = folder.write("live.log", bytes);
-    ASSERT_TRUE(analysis.load(path, {}).read());
-    const std::uint32_t count = analysis.store().count();
-    ASSERT_EQ(truncate(path.c_str(), 1 << 20), 0);
-
-    // Rows of the first, untouched mebibyte still read as before; those of the cut part are zero bytes.
-    const RecordStore& store = analysis.store();
-    ASSERT_EQ(store.count(), count);
-    EXPECT_EQ(cellText(store, 0, kColUriStem), "/page.htm");
-    EXPECT_EQ(rowTexts(store, count - 1)[kColUriStem], "-");
-    analysis.clickColumn(kColUriStem);
-    EXPECT_EQ(store.order().size(), count);
-}
