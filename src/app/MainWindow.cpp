@@ -8,6 +8,7 @@
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtUiDispatcher.h"
 #include "qt/QtGbk.h"
+#include "qt/WidgetSetup.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsPage.h"
 #include "text/DecodePage.h"
@@ -41,12 +42,9 @@ constexpr int kBrowserHeight = 68;
 constexpr int kBrowserFloor = 80;   // the splitter never leaves the strip lower than this
 constexpr int kBrowserSnap = 68;    // ... and snaps back to the floor below this after a move
 
-QWidget* makePage(QTabWidget* pages, const char* name, const char* caption, QWidget* page = nullptr)
+QWidget* addPage(QTabWidget* pages, const char* name, const char* caption, QWidget* page)
 {
-    if (!page)
-        page = new QWidget(pages);
-    page->setObjectName(QString::fromLatin1(name));
-    pages->addTab(page, QString::fromUtf8(caption));
+    pages->addTab(named(page, name), QString::fromUtf8(caption));
     return page;
 }
 
@@ -68,83 +66,80 @@ MainWindow::MainWindow(Options options, QWidget* parent)
             return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
         };
 
-    Panel1 = new QLabel(QString::fromUtf8("未开发的新功能"), this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setFrameShape(QFrame::Panel);
-    Panel1->setFrameShadow(QFrame::Raised);
-    Panel1->setFixedHeight(17);
+    m_headerStrip = named(new QLabel(QString::fromUtf8("未开发的新功能"), this), "Panel1");
+    m_headerStrip->setAlignment(Qt::AlignCenter);
+    m_headerStrip->setFrameShape(QFrame::Panel);
+    m_headerStrip->setFrameShadow(QFrame::Raised);
+    m_headerStrip->setFixedHeight(17);
 
-    spl2 = new QFrame(this);
-    spl2->setObjectName(QStringLiteral("spl2"));
-    spl2->setFixedHeight(3);
-    spl2->setAutoFillBackground(true);
-    QPalette highlight = spl2->palette();
+    m_headerRule = named(new QFrame(this), "spl2");
+    m_headerRule->setFixedHeight(3);
+    m_headerRule->setAutoFillBackground(true);
+    QPalette highlight = m_headerRule->palette();
     highlight.setColor(QPalette::Window, palette().color(QPalette::Highlight));
-    spl2->setPalette(highlight);
+    m_headerRule->setPalette(highlight);
 
-    PageControl = new QTabWidget(this);
-    PageControl->setObjectName(QStringLiteral("PageControl"));
-    PageControl->setDocumentMode(true); // flat tabs
-    settingsPage = new SettingsPage(PageControl);
-    logPage = new LogPage(m_analysis, PageControl);
-    toolsPage = new ToolsPage({m_options.siteListPath}, UIHTMLParser1, PageControl);
-    ts3 = makePage(PageControl, "ts3", "设置", settingsPage);
-    ts1 = makePage(PageControl, "ts1", "蜘蛛来访统计", statsPage = new StatsPage([this] { return m_logFolder; }, PageControl));
-    ts2 = makePage(PageControl, "ts2", "日志分析", logPage);
-    ts4 = makePage(PageControl, "ts4", "体验", toolsPage);
-    TabSheet1 = makePage(PageControl, "TabSheet1", "解码", decodePage = new DecodePage(PageControl));
-    ts5 = makePage(PageControl, "ts5", "更新");
-    Button9 = new QPushButton(QString::fromUtf8("更新"), ts5);
-    Button9->setObjectName(QStringLiteral("Button9"));
-    Button9->move(16, 16);
+    m_pages = named(new QTabWidget(this), "PageControl");
+    m_pages->setDocumentMode(true); // flat tabs
+    m_settingsPage =
+        new SettingsPage({m_options.settingsPath, m_options.chooseFolder, [this] { return pageSettings(); }}, m_pages);
+    m_statsPage = new StatsPage([this] { return m_settingsPage->logFolder(); }, m_pages);
+    m_logPage = new LogPage(m_analysis, m_pages);
+    m_toolsPage = new ToolsPage({m_options.siteListPath}, m_pageParser, m_pages);
+    m_decodePage = new DecodePage(m_pages);
+    addPage(m_pages, "ts3", "设置", m_settingsPage);
+    addPage(m_pages, "ts1", "蜘蛛来访统计", m_statsPage);
+    addPage(m_pages, "ts2", "日志分析", m_logPage);
+    addPage(m_pages, "ts4", "体验", m_toolsPage);
+    addPage(m_pages, "TabSheet1", "解码", m_decodePage);
+    m_updateTab = addPage(m_pages, "ts5", "更新", new QWidget(m_pages));
+    m_showUpdaterButton = makeButton(m_updateTab, "Button9", "更新");
+    m_showUpdaterButton->move(16, 16);
 
-    WebBrowser1 = new QTextBrowser(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    WebBrowser1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    WebBrowser1->setFrameShape(QFrame::NoFrame);
-    WebBrowser1->document()->setDocumentMargin(0);
-    WebBrowser1->setMinimumHeight(1); // the splitter guard, not the widget, decides how low it may go
+    m_advertView = named(new QTextBrowser(this), "WebBrowser1");
+    m_advertView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_advertView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_advertView->setFrameShape(QFrame::NoFrame);
+    m_advertView->document()->setDocumentMargin(0);
+    m_advertView->setMinimumHeight(1); // the splitter guard, not the widget, decides how low it may go
 
-    Splitter1 = new QSplitter(Qt::Vertical, this);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(5);
-    Splitter1->setChildrenCollapsible(false);
-    Splitter1->addWidget(PageControl);
-    Splitter1->addWidget(WebBrowser1);
-    Splitter1->setStretchFactor(0, 1);
-    Splitter1->setStretchFactor(1, 0);
-    connect(Splitter1, &QSplitter::splitterMoved, this, &MainWindow::Splitter1Moved);
+    m_splitter = named(new QSplitter(Qt::Vertical, this), "Splitter1");
+    m_splitter->setHandleWidth(5);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_pages);
+    m_splitter->addWidget(m_advertView);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    connect(m_splitter, &QSplitter::splitterMoved, this, &MainWindow::snapAdvertToFloor);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel1);
-    layout->addWidget(spl2);
-    layout->addWidget(Splitter1, 1);
+    layout->addWidget(m_headerStrip);
+    layout->addWidget(m_headerRule);
+    layout->addWidget(m_splitter, 1);
     setBrowserHeight(kBrowserHeight);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* ip1 = PopupMenu1->addAction(QString::fromUtf8("查看IP"));
-    ip1->setObjectName(QStringLiteral("IP1"));
-    connect(ip1, &QAction::triggered, this, &MainWindow::IP1Click);
-    logPage->lv2->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(logPage->lv2, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(logPage->lv2->viewport()->mapToGlobal(at)); });
+    m_recordMenu = named(new QMenu(this), "PopupMenu1");
+    QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
+    connect(lookUp, &QAction::triggered, this, &MainWindow::lookUpSelectedAddress);
+    QTableView* records = m_logPage->recordView();
+    records->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(records, &QWidget::customContextMenuRequested, this,
+            [this, records](const QPoint& at) { m_recordMenu->popup(records->viewport()->mapToGlobal(at)); });
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer);
-    Timer1->start();
+    m_versionTimer = named(new QTimer(this), "Timer1");
+    m_versionTimer->setInterval(1000);
+    connect(m_versionTimer, &QTimer::timeout, this, &MainWindow::announceNewVersion);
+    m_versionTimer->start();
 
-    connect(settingsPage->Button4, &QPushButton::clicked, this, &MainWindow::Button4Click);
-    connect(settingsPage->Button3, &QPushButton::clicked, this, &MainWindow::Button3Click);
-    connect(Button9, &QPushButton::clicked, this, &MainWindow::Button9Click);
+    connect(m_settingsPage, &SettingsPage::logFolderSaved, this, [this](const QString& folder) {
+        m_logPage->setLogFolder(folder);
+        m_logPage->listLogFiles(false);
+    });
+    connect(m_showUpdaterButton, &QPushButton::clicked, this, &MainWindow::showUpdater);
     qApp->installEventFilter(this);
-    FormCreate();
+    applySettings();
 }
 
 MainWindow::~MainWindow()
@@ -154,60 +149,54 @@ MainWindow::~MainWindow()
     m_versionCheck.reset();
 }
 
-void MainWindow::FormCreate()
+void MainWindow::applySettings()
 {
-    const SettingsFile file(m_options.settingsPath);
-    Settings current;
-    current.logFolder = toGbk(m_logFolder);
-    current.filters = logPage->filterSnapshot();
-    current.siteUrl = toGbk(siteUrl());
-    current.listBackground = logPage->listBackground();
-    current.listText = logPage->listText();
-    const Settings settings = file.load(current);
+    const Settings settings = SettingsFile(m_options.settingsPath).load(pageSettings());
 
-    m_logFolder = fromGbk(settings.logFolder);
-    logPage->setSavedBoxes(settings.filters);
+    m_logPage->setSavedBoxes(settings.filters);
     m_hideAdvert = settings.hideAdvert;
-    toolsPage->ComboBox1->setEditText(fromGbk(settings.siteUrl));
-    logPage->setListColours(settings.listBackground, settings.listText);
-    if (m_options.logFolderForRun)
-        m_logFolder = *m_options.logFolderForRun;
-    settingsPage->edt1->setText(m_logFolder);
-    logPage->setLogFolder(m_logFolder);
-    logPage->listLogFiles(true);
+    m_toolsPage->setSiteAddress(fromGbk(settings.siteUrl));
+    m_logPage->setListColours(settings.listBackground, settings.listText);
+    const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
+    m_settingsPage->setLogFolder(logFolder);
+    m_logPage->setLogFolder(logFolder);
+    m_logPage->listLogFiles(true);
     if (!m_hideAdvert)
         showAdvert();
-    PageControl->setCurrentWidget(ts2);
+    m_pages->setCurrentWidget(m_logPage);
 }
 
-void MainWindow::IP1Click()
+Settings MainWindow::pageSettings() const
 {
-    const QModelIndexList selected = logPage->lv2->selectionModel()->selectedIndexes();
-    if (m_analysis.store().count() == 0 || selected.isEmpty())
-        return;
-    int row = selected.front().row();
-    for (const QModelIndex& index : selected)
-        row = std::min(row, index.row());
-    const std::string ip = cellText(m_analysis.store(), static_cast<std::uint32_t>(row), kColClientIp);
-    logPage->Label4->setText(fromGbk(ip));
-    logPage->Label4->repaint(); // the address shows while the lookup blocks the window
-    logPage->Label4->setText(fromGbk(IpLookup(ip, [](const std::string& url) { return fetchPage(url); })));
+    Settings current;
+    current.filters = m_logPage->filterSnapshot();
+    current.siteUrl = toGbk(m_toolsPage->siteAddress());
+    current.listBackground = m_logPage->listBackground();
+    current.listText = m_logPage->listText();
+    return current;
 }
 
-QString MainWindow::siteUrl() const { return toolsPage->ComboBox1->currentText(); }
+void MainWindow::lookUpSelectedAddress()
+{
+    const std::optional<std::string> address = m_logPage->selectedClientAddress();
+    if (!address)
+        return;
+    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup blocks the window
+    m_logPage->showSummary(fromGbk(ipLookup(*address, [](const std::string& url) { return fetchPage(url); })));
+}
 
 void MainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
+        firstShow();
     }
 }
 
-void MainWindow::FormShow()
+void MainWindow::firstShow()
 {
-    m_siteListWasRead = toolsPage->loadSiteList();
+    m_siteListWasRead = m_toolsPage->loadSiteList();
     // Only a program whose site list was there and readable learns of new versions this run.
     if (m_siteListWasRead)
         startVersionCheck();
@@ -215,42 +204,18 @@ void MainWindow::FormShow()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    saveOnClose();
     event->accept();
 }
 
-void MainWindow::FormClose()
+void MainWindow::saveOnClose()
 {
     SettingsFile file(m_options.settingsPath);
-    if (Status written = file.writeSiteUrl(toGbk(siteUrl())); !written)
+    if (Status written = file.writeSiteUrl(toGbk(m_toolsPage->siteAddress())); !written)
         showErrorBox(this, written.message());
 }
 
-void MainWindow::Button4Click()
-{
-    if (std::optional<QString> folder = m_options.chooseFolder(this)) {
-        m_logFolder = *folder;
-        settingsPage->edt1->setText(m_logFolder);
-    }
-    SettingsFile file(m_options.settingsPath);
-    if (Status written = file.writeLogFolder(toGbk(m_logFolder)); !written) {
-        showErrorBox(this, written.message());
-        return;
-    }
-    logPage->setLogFolder(m_logFolder);
-    logPage->listLogFiles(false);
-}
-
-void MainWindow::Button3Click()
-{
-    SettingsFile file(m_options.settingsPath);
-    const Status written = file.saveConfiguration(logPage->filterSnapshot(), toGbk(siteUrl()),
-                                                  logPage->listBackground(), logPage->listText());
-    if (!written)
-        showErrorBox(this, written.message());
-}
-
-void MainWindow::Button9Click()
+void MainWindow::showUpdater()
 {
     if (!m_updater)
         return;
@@ -265,42 +230,42 @@ void MainWindow::startVersionCheck()
         m_versionCheck = std::make_unique<VersionCheckWorker>(versionDocumentUrl(), m_hideAdvert);
 }
 
-void MainWindow::Timer1Timer()
+void MainWindow::announceNewVersion()
 {
     const double latest = m_versionCheck ? m_versionCheck->latestVersion() : kNoVersionYet;
     switch (versionNotice(latest)) {
     case VersionNotice::KeepWaiting:
         return;
     case VersionNotice::Stop:
-        Timer1->stop();
+        m_versionTimer->stop();
         return;
     case VersionNotice::Announce:
-        Timer1->stop();
-        PageControl->setCurrentWidget(ts5);
+        m_versionTimer->stop();
+        m_pages->setCurrentWidget(m_updateTab);
         QMessageBox::information(this, QApplication::applicationDisplayName(), QString::fromUtf8("有新版本"));
         return;
     }
 }
 
-void MainWindow::Panel1MouseDown() { Panel1->setFixedHeight(Panel1->height() <= 50 ? 300 : 4); }
+void MainWindow::toggleHeaderStrip() { m_headerStrip->setFixedHeight(m_headerStrip->height() <= 50 ? 300 : 4); }
 
 void MainWindow::setBrowserHeight(int height)
 {
-    const QList<int> sizes = Splitter1->sizes();
+    const QList<int> sizes = m_splitter->sizes();
     const int total = sizes.value(0) + sizes.value(1);
-    Splitter1->setSizes({total > height ? total - height : 1, height});
-    WebBrowser1->resize(WebBrowser1->width(), height);
+    m_splitter->setSizes({total > height ? total - height : 1, height});
+    m_advertView->resize(m_advertView->width(), height);
 }
 
-void MainWindow::Splitter1CanResize()
+void MainWindow::keepAdvertAboveFloor()
 {
-    if (WebBrowser1->height() < kBrowserFloor)
+    if (m_advertView->height() < kBrowserFloor)
         setBrowserHeight(kBrowserFloor);
 }
 
-void MainWindow::Splitter1Moved()
+void MainWindow::snapAdvertToFloor()
 {
-    if (WebBrowser1->height() < kBrowserSnap)
+    if (m_advertView->height() < kBrowserSnap)
         setBrowserHeight(kBrowserFloor);
 }
 
@@ -311,12 +276,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         auto* widget = qobject_cast<QWidget*>(watched);
         const bool right = type == QEvent::ContextMenu || static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
         // The advertisement strip never gets a context menu.
-        if (right && widget && (widget == WebBrowser1 || WebBrowser1->isAncestorOf(widget)))
+        if (right && widget && (widget == m_advertView || m_advertView->isAncestorOf(widget)))
             return true;
-        if (type == QEvent::MouseButtonPress && watched == Panel1)
-            Panel1MouseDown();
-        else if (type == QEvent::MouseButtonPress && watched == Splitter1->handle(1))
-            Splitter1CanResize();
+        if (type == QEvent::MouseButtonPress && watched == m_headerStrip)
+            toggleHeaderStrip();
+        else if (type == QEvent::MouseButtonPress && watched == m_splitter->handle(1))
+            keepAdvertAboveFloor();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -324,7 +289,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::showAdvert()
 {
     m_advert = std::make_unique<AdvertFetch>(advertUrl(), *m_dispatcher, [this](const std::string& page) {
-        WebBrowser1->setHtml(fromGbk(page));
+        m_advertView->setHtml(fromGbk(page));
     });
 }
 

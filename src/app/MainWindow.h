@@ -1,9 +1,10 @@
 #pragma once
-// The main window: header strip, the six tool pages, the advertisement strip, and the start-up
-// and shut-down steps that belong to no page.
+// The main window: composes the six tool pages under the header strip, the advertisement strip
+// below them, and the start-up and shut-down steps that belong to no page.
 
 #include "html/PageParser.h"
 #include "logs/LogAnalysis.h"
+#include "settings/SettingsFile.h"
 
 #include <QWidget>
 #include <functional>
@@ -24,12 +25,12 @@ namespace quill {
 class AdvertFetch;
 class DecodePage;
 class LogPage;
-class UiDispatcher;
 class SettingsPage;
+class StatsPage;
+class ToolsPage;
+class UiDispatcher;
 class UpdaterWindow;
 class VersionCheckWorker;
-class ToolsPage;
-class StatsPage;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -45,34 +46,10 @@ public:
     explicit MainWindow(Options options, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    QLabel* Panel1;
-    QFrame* spl2;
-    QTabWidget* PageControl;
-    QWidget* ts3;       // 设置
-    QWidget* ts1;       // 蜘蛛来访统计
-    QWidget* ts2;       // 日志分析
-    QWidget* ts4;       // 体验
-    QWidget* TabSheet1; // 解码
-    QWidget* ts5;       // 更新
-    QPushButton* Button9; // 更新: shows the updater window
-    QSplitter* Splitter1;
-    QTextBrowser* WebBrowser1;
-    QMenu* PopupMenu1;
-    QTimer* Timer1;
-    LogPage* logPage;
-    SettingsPage* settingsPage;
-    DecodePage* decodePage;
-
-    // The updater window Button9 shows; created after this window.
+    // The updater window that "更新" shows; created after this window.
     void setUpdateWindow(UpdaterWindow* updater) { m_updater = updater; }
-    // Starts the worker that learns the latest published version; Timer1 announces a newer one.
+    // Starts the worker that learns the latest published version; a timer announces a newer one.
     void startVersionCheck();
-    ToolsPage* toolsPage;
-    StatsPage* statsPage;
-
-    const QString& logFolder() const { return m_logFolder; }
-    // The site address the "体验" page shows and the settings keep.
-    QString siteUrl() const;
     // Whether the first show found the saved site list and read it.
     bool siteListWasRead() const { return m_siteListWasRead; }
 
@@ -82,28 +59,41 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void Button4Click(); // 定位目录
-    void Button3Click(); // 保存配制
-    void Button9Click();
-    void IP1Click(); // 查看IP
-    void Timer1Timer();
-    void Panel1MouseDown();
-    void Splitter1CanResize();
-    void Splitter1Moved();
+    void applySettings();
+    // The settings the pages show now (the log folder aside).
+    Settings pageSettings() const;
+    void firstShow();
+    void saveOnClose();
+    void showUpdater();
+    void lookUpSelectedAddress();
+    void announceNewVersion();
+    void toggleHeaderStrip();
+    void keepAdvertAboveFloor();
+    void snapAdvertToFloor();
     void showAdvert();
     void setBrowserHeight(int height);
 
     Options m_options;
     std::unique_ptr<UiDispatcher> m_dispatcher;
-    PageParser UIHTMLParser1{*m_dispatcher};
+    PageParser m_pageParser{*m_dispatcher};
+    LogAnalysis m_analysis;
+    QLabel* m_headerStrip;
+    QFrame* m_headerRule;
+    QTabWidget* m_pages;
+    SettingsPage* m_settingsPage;
+    StatsPage* m_statsPage;
+    LogPage* m_logPage;
+    ToolsPage* m_toolsPage;
+    DecodePage* m_decodePage;
+    QWidget* m_updateTab;
+    QPushButton* m_showUpdaterButton;
+    QSplitter* m_splitter;
+    QTextBrowser* m_advertView;
+    QMenu* m_recordMenu;
+    QTimer* m_versionTimer;
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
     UpdaterWindow* m_updater = nullptr;
-    LogAnalysis m_analysis;
-    QString m_logFolder;
     bool m_hideAdvert = false;
     bool m_shown = false;
     bool m_siteListWasRead = false;

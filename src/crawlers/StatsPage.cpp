@@ -3,6 +3,7 @@
 #include "crawlers/StatsChartWidget.h"
 #include "qt/QtGbk.h"
 #include "qt/QtUiDispatcher.h"
+#include "qt/WidgetSetup.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,28 +18,25 @@ namespace quill {
 StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDispatcher* ui)
     : QWidget(parent), m_logFolder(std::move(logFolder))
 {
-    Button1 = new QPushButton(QString::fromUtf8("统计"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button5 = new QPushButton(QString::fromUtf8("停止"), this);
-    Button5->setObjectName(QStringLiteral("Button5"));
+    m_countButton = makeButton(this, "Button1", "统计");
+    m_stopButton = makeButton(this, "Button5", "停止");
 
     const auto& columns = statisticsListColumns();
-    lv1 = new QTableWidget(0, kStatisticsListColumnCount, this);
-    lv1->setObjectName(QStringLiteral("lv1"));
+    m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
     QStringList captions;
     for (const StatisticsListColumn& column : columns)
         captions << fromGbk(column.caption);
-    lv1->setHorizontalHeaderLabels(captions);
-    lv1->setShowGrid(true);
-    lv1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lv1->setSortingEnabled(false);
-    lv1->setWordWrap(false);
-    lv1->verticalHeader()->hide();
-    lv1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    lv1->verticalHeader()->setDefaultSectionSize(lv1->fontMetrics().height() + 4);
-    QHeaderView* header = lv1->horizontalHeader();
+    m_statsList->setHorizontalHeaderLabels(captions);
+    m_statsList->setShowGrid(true);
+    m_statsList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_statsList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_statsList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_statsList->setSortingEnabled(false);
+    m_statsList->setWordWrap(false);
+    m_statsList->verticalHeader()->hide();
+    m_statsList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_statsList->verticalHeader()->setDefaultSectionSize(m_statsList->fontMetrics().height() + 4);
+    QHeaderView* header = m_statsList->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
@@ -46,29 +44,28 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     for (int column = 0; column < kStatisticsListColumnCount; ++column)
         header->resizeSection(column, columns[column].width);
 
-    chart = new StatsChartWidget;
-    chart->setObjectName(QStringLiteral("chart"));
-    chartArea = new QScrollArea;
-    chartArea->setWidget(chart);
-    chartArea->setWidgetResizable(true); // fills the area; scrolls sideways once groups get too narrow
-    chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chart = named(new StatsChartWidget, "chart");
+    m_chartArea = named(new QScrollArea, "chartArea");
+    m_chartArea->setWidget(m_chart);
+    m_chartArea->setWidgetResizable(true); // fills the area; scrolls sideways once groups get too narrow
+    m_chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    splitter = new QSplitter(Qt::Vertical, this);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(lv1);
-    splitter->addWidget(chartArea);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
+    m_splitter = named(new QSplitter(Qt::Vertical, this), "splitter");
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_statsList);
+    m_splitter->addWidget(m_chartArea);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button5);
+    buttons->addWidget(m_countButton);
+    buttons->addWidget(m_stopButton);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(3);
     layout->addLayout(buttons);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(m_splitter, 1);
 
     if (!ui) {
         m_ownDispatcher = std::make_unique<QtUiDispatcher>(this);
@@ -78,8 +75,8 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
         *ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
                                           [this] { finished(); }});
 
-    connect(Button1, &QPushButton::clicked, this, &StatsPage::Button1Click);
-    connect(Button5, &QPushButton::clicked, this, &StatsPage::Button5Click);
+    connect(m_countButton, &QPushButton::clicked, this, &StatsPage::startCounting);
+    connect(m_stopButton, &QPushButton::clicked, this, &StatsPage::stopCounting);
 }
 
 StatsPage::~StatsPage()
@@ -89,34 +86,34 @@ StatsPage::~StatsPage()
     m_statistics.reset();
 }
 
-void StatsPage::Button1Click()
+void StatsPage::startCounting()
 {
     if (m_statistics->isCounting())
         return;
-    Button1->setEnabled(false);
-    lv1->setRowCount(0);
-    chart->clear();
+    m_countButton->setEnabled(false);
+    m_statsList->setRowCount(0);
+    m_chart->clear();
     // start() clears StatsStopRequested and hands the worker its own copy of the folder.
     m_statistics->start(toPath(m_logFolder()));
 }
 
-void StatsPage::Button5Click() { m_statistics->requestStop(); }
+void StatsPage::stopCounting() { m_statistics->requestStop(); }
 
 void StatsPage::appendRow(const CrawlerFileStats& row)
 {
     const auto texts = statisticsRowTexts(row);
-    const int at = lv1->rowCount();
-    lv1->insertRow(at);
+    const int at = m_statsList->rowCount();
+    m_statsList->insertRow(at);
     for (int column = 0; column < kStatisticsListColumnCount; ++column) {
         // The name is a file-system name, shown as the log page's file box shows it.
         const QString text = column == 0 ? fromPath(texts[column]) : fromGbk(texts[column]);
-        lv1->setItem(at, column, new QTableWidgetItem(text));
+        m_statsList->setItem(at, column, new QTableWidgetItem(text));
     }
     if (!row.counts)
-        lv1->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
-    chart->appendRow(fromPath(row.fileName), row.counts);
+        m_statsList->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
+    m_chart->appendRow(fromPath(row.fileName), row.counts);
 }
 
-void StatsPage::finished() { Button1->setEnabled(true); }
+void StatsPage::finished() { m_countButton->setEnabled(true); }
 
 } // namespace quill

@@ -1,5 +1,5 @@
 #pragma once
-// The "蜘蛛来访统计" page: the statistics list `lv1`, "统计" and "停止", and the bar chart of the
+// The "蜘蛛来访统计" page: the statistics list, "统计" and "停止", and the bar chart of the
 // counts under the list.
 
 #include "crawlers/CrawlerStatistics.h"
@@ -28,19 +28,18 @@ public:
 
     bool isCounting() const { return m_statistics->isCounting(); }
 
-    QPushButton* Button1; // 统计
-    QPushButton* Button5; // 停止
-    QSplitter* splitter;
-    QTableWidget* lv1;
-    QScrollArea* chartArea;
-    StatsChartWidget* chart;
-
 private:
-    void Button1Click();
-    void Button5Click();
+    void startCounting();
+    void stopCounting();
     void appendRow(const CrawlerFileStats& row);
     void finished();
 
+    QPushButton* m_countButton;
+    QPushButton* m_stopButton;
+    QSplitter* m_splitter;
+    QTableWidget* m_statsList;
+    QScrollArea* m_chartArea;
+    StatsChartWidget* m_chart;
     std::function<QString()> m_logFolder;
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
     std::unique_ptr<CrawlerStatistics> m_statistics;

@@ -6,11 +6,13 @@
 #include "qt/ColorBoxWidget.h"
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtGbk.h"
+#include "qt/WidgetSetup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,54 +24,47 @@ namespace quill {
 LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_analysis(analysis)
 {
     const FilterSnapshot design;
-    CheckBox4 = makeBox("CheckBox4", "百度", design.baidu);
-    CheckBox5 = makeBox("CheckBox5", "google", design.google);
-    CheckBox6 = makeBox("CheckBox6", "SOSO", design.soso);
-    CheckBox7 = makeBox("CheckBox7", "雅虎", design.yahoo);
-    CheckBox8 = makeBox("CheckBox8", "搜狗", design.sogou);
-    CheckBox9 = makeBox("CheckBox9", "MSN", design.msn);
-    CheckBox10 = makeBox("CheckBox10", "有道", design.youdao);
-    CheckBox3 = makeBox("CheckBox3", "蜘蛛", design.spiders);
-    CheckBox1 = makeBox("CheckBox1", "过滤图片", design.images);
-    CheckBox17 = makeBox("CheckBox17", "过滤音频", design.audio);
-    CheckBox32 = makeBox("CheckBox32", "过滤蜘蛛", design.noSpiders);
-    CheckBox2 = makeBox("CheckBox2", "过滤200", design.status200);
-    CheckBox31 = makeBox("CheckBox31", "过滤本站XMLhttp", design.ownXmlHttp);
+    m_baiduBox = makeCheckBox(this, "CheckBox4", "百度", design.baidu);
+    m_googleBox = makeCheckBox(this, "CheckBox5", "google", design.google);
+    m_sosoBox = makeCheckBox(this, "CheckBox6", "SOSO", design.soso);
+    m_yahooBox = makeCheckBox(this, "CheckBox7", "雅虎", design.yahoo);
+    m_sogouBox = makeCheckBox(this, "CheckBox8", "搜狗", design.sogou);
+    m_msnBox = makeCheckBox(this, "CheckBox9", "MSN", design.msn);
+    m_youdaoBox = makeCheckBox(this, "CheckBox10", "有道", design.youdao);
+    m_spidersBox = makeCheckBox(this, "CheckBox3", "蜘蛛", design.spiders);
+    m_imagesBox = makeCheckBox(this, "CheckBox1", "过滤图片", design.images);
+    m_audioBox = makeCheckBox(this, "CheckBox17", "过滤音频", design.audio);
+    m_noSpidersBox = makeCheckBox(this, "CheckBox32", "过滤蜘蛛", design.noSpiders);
+    m_status200Box = makeCheckBox(this, "CheckBox2", "过滤200", design.status200);
+    m_ownXmlHttpBox = makeCheckBox(this, "CheckBox31", "过滤本站XMLhttp", design.ownXmlHttp);
 
-    cbb1 = new QComboBox(this);
-    cbb1->setObjectName(QStringLiteral("cbb1"));
-    cbb1->setEditable(true);
-    cbb1->setInsertPolicy(QComboBox::NoInsert);
-    cbb1->setMinimumWidth(180);
-    Button2 = new QPushButton(QString::fromUtf8("刷新日志"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setMaximumWidth(180);
-    Label4 = new QLabel(this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    ColorBox1 = new ColorBoxWidget(this);
-    ColorBox1->setObjectName(QStringLiteral("ColorBox1"));
-    ColorBox1->setColor(0x00F0CAA6); // clSkyBlue
-    ColorBox2 = new ColorBoxWidget(this);
-    ColorBox2->setObjectName(QStringLiteral("ColorBox2"));
-    ColorBox2->setColor(0x00000000); // clBlack
+    m_logFileBox = named(new QComboBox(this), "cbb1");
+    m_logFileBox->setEditable(true);
+    m_logFileBox->setInsertPolicy(QComboBox::NoInsert);
+    m_logFileBox->setMinimumWidth(180);
+    m_reloadButton = makeButton(this, "Button2", "刷新日志");
+    m_searchBox = named(new QLineEdit(this), "Edit2");
+    m_searchBox->setMaximumWidth(180);
+    m_summaryLabel = named(new QLabel(this), "Label4");
+    m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
+    m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
+    m_textColourBox = named(new ColorBoxWidget(this), "ColorBox2");
+    m_textColourBox->setColor(0x00000000); // clBlack
 
     m_model = new LogRecordModel(analysis, this);
-    lv2 = new QTableView(this);
-    lv2->setObjectName(QStringLiteral("lv2"));
-    lv2->setModel(m_model);
-    lv2->setShowGrid(true);
-    lv2->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lv2->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lv2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lv2->setWordWrap(false);
-    lv2->setSortingEnabled(false);
-    lv2->verticalHeader()->hide();
+    m_recordView = named(new QTableView(this), "lv2");
+    m_recordView->setModel(m_model);
+    m_recordView->setShowGrid(true);
+    m_recordView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_recordView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_recordView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_recordView->setWordWrap(false);
+    m_recordView->setSortingEnabled(false);
+    m_recordView->verticalHeader()->hide();
     // Fixed row heights: the view never measures rows, so millions of them cost nothing.
-    lv2->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    lv2->verticalHeader()->setDefaultSectionSize(lv2->fontMetrics().height() + 4);
-    QHeaderView* header = lv2->horizontalHeader();
+    m_recordView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_recordView->verticalHeader()->setDefaultSectionSize(m_recordView->fontMetrics().height() + 4);
+    QHeaderView* header = m_recordView->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
@@ -78,115 +73,124 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(header, &QHeaderView::sectionClicked, m_model, &LogRecordModel::clickColumn);
 
     auto* engines = new QHBoxLayout;
-    for (QCheckBox* box : {CheckBox4, CheckBox5, CheckBox6, CheckBox7, CheckBox8, CheckBox9, CheckBox10, CheckBox3})
+    for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
         engines->addWidget(box);
     engines->addStretch();
     auto* filters = new QHBoxLayout;
-    for (QCheckBox* box : {CheckBox1, CheckBox17, CheckBox32, CheckBox2, CheckBox31})
+    for (QCheckBox* box : {m_imagesBox, m_audioBox, m_noSpidersBox, m_status200Box, m_ownXmlHttpBox})
         filters->addWidget(box);
     filters->addStretch();
-    filters->addWidget(cbb1);
-    filters->addWidget(Button2);
+    filters->addWidget(m_logFileBox);
+    filters->addWidget(m_reloadButton);
     auto* third = new QHBoxLayout;
-    third->addWidget(Edit2);
-    third->addWidget(Label4, 1);
-    third->addWidget(ColorBox1);
-    third->addWidget(ColorBox2);
+    third->addWidget(m_searchBox);
+    third->addWidget(m_summaryLabel, 1);
+    third->addWidget(m_backgroundColourBox);
+    third->addWidget(m_textColourBox);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(3);
     layout->addLayout(engines);
     layout->addLayout(filters);
     layout->addLayout(third);
-    layout->addWidget(lv2, 1);
+    layout->addWidget(m_recordView, 1);
 
-    connect(Button2, &QPushButton::clicked, this, &LogPage::reload);
-    connect(cbb1, &QComboBox::activated, this, &LogPage::reload);
-    connect(ColorBox1, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
-    connect(ColorBox2, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
+    connect(m_reloadButton, &QPushButton::clicked, this, &LogPage::reload);
+    connect(m_logFileBox, &QComboBox::activated, this, &LogPage::reload);
+    connect(m_backgroundColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
+    connect(m_textColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
     applyListColours();
-}
-
-QCheckBox* LogPage::makeBox(const char* name, const char* caption, bool checked)
-{
-    auto* box = new QCheckBox(QString::fromUtf8(caption), this);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setChecked(checked);
-    return box;
 }
 
 FilterSnapshot LogPage::filterSnapshot() const
 {
     FilterSnapshot filters;
-    filters.images = CheckBox1->isChecked();
-    filters.status200 = CheckBox2->isChecked();
-    filters.spiders = CheckBox3->isChecked();
-    filters.baidu = CheckBox4->isChecked();
-    filters.google = CheckBox5->isChecked();
-    filters.soso = CheckBox6->isChecked();
-    filters.yahoo = CheckBox7->isChecked();
-    filters.sogou = CheckBox8->isChecked();
-    filters.msn = CheckBox9->isChecked();
-    filters.youdao = CheckBox10->isChecked();
-    filters.audio = CheckBox17->isChecked();
-    filters.ownXmlHttp = CheckBox31->isChecked();
-    filters.noSpiders = CheckBox32->isChecked();
-    filters.search = toGbk(Edit2->text());
+    filters.images = m_imagesBox->isChecked();
+    filters.status200 = m_status200Box->isChecked();
+    filters.spiders = m_spidersBox->isChecked();
+    filters.baidu = m_baiduBox->isChecked();
+    filters.google = m_googleBox->isChecked();
+    filters.soso = m_sosoBox->isChecked();
+    filters.yahoo = m_yahooBox->isChecked();
+    filters.sogou = m_sogouBox->isChecked();
+    filters.msn = m_msnBox->isChecked();
+    filters.youdao = m_youdaoBox->isChecked();
+    filters.audio = m_audioBox->isChecked();
+    filters.ownXmlHttp = m_ownXmlHttpBox->isChecked();
+    filters.noSpiders = m_noSpidersBox->isChecked();
+    filters.search = toGbk(m_searchBox->text());
     return filters;
 }
 
 void LogPage::setSavedBoxes(const FilterSnapshot& boxes)
 {
-    CheckBox1->setChecked(boxes.images);
-    CheckBox2->setChecked(boxes.status200);
-    CheckBox3->setChecked(boxes.spiders);
-    CheckBox4->setChecked(boxes.baidu);
-    CheckBox5->setChecked(boxes.google);
-    CheckBox6->setChecked(boxes.soso);
-    CheckBox7->setChecked(boxes.yahoo);
-    CheckBox8->setChecked(boxes.sogou);
-    CheckBox9->setChecked(boxes.msn);
-    CheckBox10->setChecked(boxes.youdao);
-    CheckBox31->setChecked(boxes.ownXmlHttp);
-    CheckBox32->setChecked(boxes.noSpiders);
+    m_imagesBox->setChecked(boxes.images);
+    m_status200Box->setChecked(boxes.status200);
+    m_spidersBox->setChecked(boxes.spiders);
+    m_baiduBox->setChecked(boxes.baidu);
+    m_googleBox->setChecked(boxes.google);
+    m_sosoBox->setChecked(boxes.soso);
+    m_yahooBox->setChecked(boxes.yahoo);
+    m_sogouBox->setChecked(boxes.sogou);
+    m_msnBox->setChecked(boxes.msn);
+    m_youdaoBox->setChecked(boxes.youdao);
+    m_ownXmlHttpBox->setChecked(boxes.ownXmlHttp);
+    m_noSpidersBox->setChecked(boxes.noSpiders);
 }
 
 void LogPage::listLogFiles(bool selectLast)
 {
-    cbb1->clear();
+    m_logFileBox->clear();
     for (const std::string& name : quill::listLogFiles(toPath(m_logFolder)))
-        cbb1->addItem(fromPath(name));
-    cbb1->setCurrentIndex(selectLast ? cbb1->count() - 1 : -1);
+        m_logFileBox->addItem(fromPath(name));
+    m_logFileBox->setCurrentIndex(selectLast ? m_logFileBox->count() - 1 : -1);
 }
 
 void LogPage::setListColours(TColor background, TColor text)
 {
-    ColorBox1->setColor(background);
-    ColorBox2->setColor(text);
+    m_backgroundColourBox->setColor(background);
+    m_textColourBox->setColor(text);
     applyListColours();
 }
 
-TColor LogPage::listBackground() const { return ColorBox1->color(); }
+TColor LogPage::listBackground() const { return m_backgroundColourBox->color(); }
 
-TColor LogPage::listText() const { return ColorBox2->color(); }
+TColor LogPage::listText() const { return m_textColourBox->color(); }
 
 void LogPage::applyListColours()
 {
-    QPalette colours = lv2->palette();
-    colours.setColor(QPalette::Base, toQColor(ColorBox1->color(), palette()));
-    colours.setColor(QPalette::Text, toQColor(ColorBox2->color(), palette()));
-    lv2->setPalette(colours);
+    QPalette colours = m_recordView->palette();
+    colours.setColor(QPalette::Base, toQColor(m_backgroundColourBox->color(), palette()));
+    colours.setColor(QPalette::Text, toQColor(m_textColourBox->color(), palette()));
+    m_recordView->setPalette(colours);
+}
+
+std::optional<std::string> LogPage::selectedClientAddress() const
+{
+    const QModelIndexList selected = m_recordView->selectionModel()->selectedIndexes();
+    if (m_analysis.store().count() == 0 || selected.isEmpty())
+        return std::nullopt;
+    int row = selected.front().row();
+    for (const QModelIndex& index : selected)
+        row = std::min(row, index.row());
+    return cellText(m_analysis.store(), static_cast<std::uint32_t>(row), kColClientIp);
+}
+
+void LogPage::showSummary(const QString& text)
+{
+    m_summaryLabel->setText(text);
+    m_summaryLabel->repaint(); // shown at once, also when a blocking step follows
 }
 
 void LogPage::reload()
 {
     m_model->clear();
-    const QString path = m_logFolder + QChar::fromLatin1(kPathSeparator) + cbb1->currentText();
+    const QString path = m_logFolder + QChar::fromLatin1(kPathSeparator) + m_logFileBox->currentText();
     const LogAnalysis::LoadResult result = m_model->load(toPath(path), filterSnapshot());
     if (!result.outcome.ok())
         showErrorBox(this, result.outcome.status().message());
     else if (result.read())
-        Label4->setText(fromGbk(summaryLine(result.elapsedMs, m_analysis.store().count())));
+        m_summaryLabel->setText(fromGbk(summaryLine(result.elapsedMs, m_analysis.store().count())));
 }
 
 } // namespace quill

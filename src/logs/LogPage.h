@@ -6,6 +6,8 @@
 #include "settings/ColourNames.h"
 
 #include <QWidget>
+#include <optional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -43,32 +45,37 @@ public:
     // by the box's text.
     void reload();
 
-    QCheckBox* CheckBox1;  // 过滤图片
-    QCheckBox* CheckBox2;  // 过滤200
-    QCheckBox* CheckBox3;  // 蜘蛛
-    QCheckBox* CheckBox4;  // 百度
-    QCheckBox* CheckBox5;  // google
-    QCheckBox* CheckBox6;  // SOSO
-    QCheckBox* CheckBox7;  // 雅虎
-    QCheckBox* CheckBox8;  // 搜狗
-    QCheckBox* CheckBox9;  // MSN
-    QCheckBox* CheckBox10; // 有道
-    QCheckBox* CheckBox17; // 过滤音频
-    QCheckBox* CheckBox31; // 过滤本站XMLhttp
-    QCheckBox* CheckBox32; // 过滤蜘蛛
-    QComboBox* cbb1;
-    QPushButton* Button2;
-    QLineEdit* Edit2;
-    QLabel* Label4;
-    ColorBoxWidget* ColorBox1;
-    ColorBoxWidget* ColorBox2;
-    QTableView* lv2;
+    // The client address of the first selected row; nothing when no row is selected.
+    std::optional<std::string> selectedClientAddress() const;
+    // Replaces the summary line under the filters (the IP lookup shows its answer there).
+    void showSummary(const QString& text);
+    // The record list, where the window hangs its context menu.
+    QTableView* recordView() const { return m_recordView; }
     LogRecordModel* model() const { return m_model; }
 
 private:
-    QCheckBox* makeBox(const char* name, const char* caption, bool checked);
     void applyListColours();
 
+    QCheckBox* m_imagesBox;
+    QCheckBox* m_status200Box;
+    QCheckBox* m_spidersBox;
+    QCheckBox* m_baiduBox;
+    QCheckBox* m_googleBox;
+    QCheckBox* m_sosoBox;
+    QCheckBox* m_yahooBox;
+    QCheckBox* m_sogouBox;
+    QCheckBox* m_msnBox;
+    QCheckBox* m_youdaoBox;
+    QCheckBox* m_audioBox;
+    QCheckBox* m_ownXmlHttpBox;
+    QCheckBox* m_noSpidersBox;
+    QComboBox* m_logFileBox;
+    QPushButton* m_reloadButton;
+    QLineEdit* m_searchBox;
+    QLabel* m_summaryLabel;
+    ColorBoxWidget* m_backgroundColourBox;
+    ColorBoxWidget* m_textColourBox;
+    QTableView* m_recordView;
     LogAnalysis& m_analysis;
     LogRecordModel* m_model;
     QString m_logFolder;

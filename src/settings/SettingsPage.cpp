@@ -1,5 +1,9 @@
 #include "settings/SettingsPage.h"
 
+#include "qt/ErrorBoxDialog.h"
+#include "qt/QtGbk.h"
+#include "qt/WidgetSetup.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,24 +11,52 @@
 
 namespace quill {
 
-SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent)
+SettingsPage::SettingsPage(Options options, QWidget* parent) : QWidget(parent), m_options(std::move(options))
 {
     auto* label = new QLabel(QString::fromUtf8("日志目录"), this);
-    edt1 = new QLineEdit(this);
-    edt1->setObjectName(QStringLiteral("edt1"));
-    Button4 = new QPushButton(QString::fromUtf8("定位目录"), this);
-    Button4->setObjectName(QStringLiteral("Button4"));
-    Button3 = new QPushButton(QString::fromUtf8("保存配制"), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
+    m_logFolderBox = named(new QLineEdit(this), "edt1");
+    m_chooseFolderButton = makeButton(this, "Button4", "定位目录");
+    m_saveSettingsButton = makeButton(this, "Button3", "保存配制");
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->addWidget(label, 0, 0);
-    layout->addWidget(edt1, 0, 1);
-    layout->addWidget(Button4, 0, 2);
-    layout->addWidget(Button3, 1, 2);
+    layout->addWidget(m_logFolderBox, 0, 1);
+    layout->addWidget(m_chooseFolderButton, 0, 2);
+    layout->addWidget(m_saveSettingsButton, 1, 2);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(2, 1);
+
+    connect(m_chooseFolderButton, &QPushButton::clicked, this, &SettingsPage::chooseLogFolder);
+    connect(m_saveSettingsButton, &QPushButton::clicked, this, &SettingsPage::saveSettings);
+}
+
+void SettingsPage::setLogFolder(const QString& folder)
+{
+    m_logFolder = folder;
+    m_logFolderBox->setText(folder);
+}
+
+void SettingsPage::chooseLogFolder()
+{
+    if (std::optional<QString> folder = m_options.chooseFolder(this))
+        setLogFolder(*folder);
+    SettingsFile file(m_options.settingsPath);
+    if (Status written = file.writeLogFolder(toGbk(m_logFolder)); !written) {
+        showErrorBox(this, written.message());
+        return;
+    }
+    emit logFolderSaved(m_logFolder);
+}
+
+void SettingsPage::saveSettings()
+{
+    const Settings current = m_options.currentSettings();
+    SettingsFile file(m_options.settingsPath);
+    const Status written =
+        file.saveConfiguration(current.filters, current.siteUrl, current.listBackground, current.listText);
+    if (!written)
+        showErrorBox(this, written.message());
 }
 
 } // namespace quill

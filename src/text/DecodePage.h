@@ -1,5 +1,5 @@
 #pragma once
-// The "解码" page: the input Memo3, the output Memo2 and the buttons that decode and split text.
+// The "解码" page: the input and output boxes and the buttons that decode and split text.
 
 #include "platform/Status.h"
 
@@ -16,20 +16,20 @@ class DecodePage : public QWidget {
 public:
     explicit DecodePage(QWidget* parent = nullptr);
 
-    QPlainTextEdit* Memo3;  // input
-    QPlainTextEdit* Memo2;  // output
-    QPushButton* Button10;  // URL转汉字
-    QPushButton* Button11;  // UTF8码转GB
-    QPushButton* Button18;  // 分词
-
 private:
-    void Button10Click();
-    void Button11Click();
-    void Button18Click();
-    // Memo3 as GBK text with its lines joined by CR LF.
+    void convertUrlToChinese();
+    void convertUtf8ToGb();
+    void splitIntoPhrases();
+    // m_input as GBK text with its lines joined by CR LF.
     std::string inputText() const;
-    // A result as one new line at the end of Memo2; a failure in the error box, Memo2 unchanged.
+    // A result as one new line at the end of m_output; a failure in the error box, m_output unchanged.
     void appendResult(const Result<std::string>& result);
+
+    QPlainTextEdit* m_input;
+    QPlainTextEdit* m_output;
+    QPushButton* m_urlToChineseButton;
+    QPushButton* m_utf8ToGbButton;
+    QPushButton* m_splitPhrasesButton;
 };
 
 } // namespace quill

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Hosts.h"
 #include "qt/QtGbk.h"
+#include "qt/WidgetSetup.h"
 #include "update/DownloadLoop.h"
 #include "update/SelfReplacement.h"
 #include "update/UpdateManifest.h"
@@ -48,7 +49,7 @@ QString stateText(ItemState state)
     return QString::fromUtf8("失败");
 }
 
-// The download loop's view of ListView1 and ProgressBar2.
+// The download loop's view of m_fileList and m_totalProgress.
 class ListViewItems : public DownloadList {
 public:
     ListViewItems(QTreeWidget* list, QProgressBar* overall) : m_list(list), m_overall(overall) {}
@@ -70,13 +71,6 @@ private:
     QTreeWidget* m_list;
     QProgressBar* m_overall;
 };
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 
@@ -107,126 +101,126 @@ UpdaterWindow::UpdaterWindow(Options options, QWidget* parent) : QWidget(parent,
     if (!m_options.quit)
         m_options.quit = [] { QCoreApplication::quit(); };
 
-    Label1 = named(new QLabel(QString::fromUtf8("升级文件列表："), this), "Label1");
-    Label2 = named(new QLabel(QString::fromUtf8("当前下载进度："), this), "Label2");
-    Label3 = named(new QLabel(QString::fromUtf8("总体下载进度："), this), "Label3");
+    m_fileListLabel = named(new QLabel(QString::fromUtf8("升级文件列表："), this), "Label1");
+    m_fileProgressLabel = named(new QLabel(QString::fromUtf8("当前下载进度："), this), "Label2");
+    m_totalProgressLabel = named(new QLabel(QString::fromUtf8("总体下载进度："), this), "Label3");
 
-    ListView1 = named(new QTreeWidget(this), "ListView1");
-    ListView1->setRootIsDecorated(false);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setHeaderLabels({QString::fromUtf8("文件名"), QString::fromUtf8("大小"), QString::fromUtf8("日期"),
+    m_fileList = named(new QTreeWidget(this), "ListView1");
+    m_fileList->setRootIsDecorated(false);
+    m_fileList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_fileList->setHeaderLabels({QString::fromUtf8("文件名"), QString::fromUtf8("大小"), QString::fromUtf8("日期"),
                                 QString::fromUtf8("说明"), QString::fromUtf8("状态"), QString::fromUtf8("地址")});
-    ListView1->header()->setSectionResizeMode(QHeaderView::Interactive);
-    ListView1->setColumnWidth(NameColumn, 110);
-    ListView1->setColumnWidth(SizeColumn, 60);
-    ListView1->setColumnWidth(DateColumn, 80);
-    ListView1->setColumnWidth(NoteColumn, 130);
-    ListView1->setColumnWidth(StateColumn, 60);
+    m_fileList->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_fileList->setColumnWidth(NameColumn, 110);
+    m_fileList->setColumnWidth(SizeColumn, 60);
+    m_fileList->setColumnWidth(DateColumn, 80);
+    m_fileList->setColumnWidth(NoteColumn, 130);
+    m_fileList->setColumnWidth(StateColumn, 60);
 
-    ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
-    ProgressBar2 = named(new QProgressBar(this), "ProgressBar2");
-    for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
+    m_fileProgress = named(new QProgressBar(this), "ProgressBar1");
+    m_totalProgress = named(new QProgressBar(this), "ProgressBar2");
+    for (QProgressBar* bar : {m_fileProgress, m_totalProgress}) {
         bar->setRange(0, 100);
         bar->setValue(0);
         bar->setTextVisible(false);
     }
 
-    Button1 = named(new QPushButton(QString::fromUtf8("检测(&C)"), this), "Button1");
-    Button2 = named(new QPushButton(QString::fromUtf8("下载(&D)"), this), "Button2");
-    Button3 = named(new QPushButton(QString::fromUtf8("关闭(&X)"), this), "Button3");
-    Button2->setEnabled(false);
+    m_checkButton = makeButton(this, "Button1", "检测(&C)");
+    m_downloadButton = makeButton(this, "Button2", "下载(&D)");
+    m_closeButton = makeButton(this, "Button3", "关闭(&X)");
+    m_downloadButton->setEnabled(false);
 
-    StatusBar1 = named(new QStatusBar(this), "StatusBar1");
-    StatusBar1->setSizeGripEnabled(false);
+    m_statusBar = named(new QStatusBar(this), "StatusBar1");
+    m_statusBar->setSizeGripEnabled(false);
     setStatus("就绪...");
 
     auto* bars = new QGridLayout;
-    bars->addWidget(Label2, 0, 0);
-    bars->addWidget(ProgressBar1, 0, 1);
-    bars->addWidget(Label3, 1, 0);
-    bars->addWidget(ProgressBar2, 1, 1);
+    bars->addWidget(m_fileProgressLabel, 0, 0);
+    bars->addWidget(m_fileProgress, 0, 1);
+    bars->addWidget(m_totalProgressLabel, 1, 0);
+    bars->addWidget(m_totalProgress, 1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button3);
+    buttons->addWidget(m_checkButton);
+    buttons->addWidget(m_downloadButton);
+    buttons->addWidget(m_closeButton);
     auto* content = new QVBoxLayout;
     content->setContentsMargins(8, 8, 8, 4);
-    content->addWidget(Label1);
-    content->addWidget(ListView1, 1);
+    content->addWidget(m_fileListLabel);
+    content->addWidget(m_fileList, 1);
     content->addLayout(bars);
     content->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(content, 1);
-    layout->addWidget(StatusBar1);
+    layout->addWidget(m_statusBar);
 
-    connect(Button1, &QPushButton::clicked, this, &UpdaterWindow::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &UpdaterWindow::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_checkButton, &QPushButton::clicked, this, &UpdaterWindow::checkForUpdates);
+    connect(m_downloadButton, &QPushButton::clicked, this, &UpdaterWindow::downloadChecked);
+    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void UpdaterWindow::setStatus(const char* text) { StatusBar1->showMessage(QString::fromUtf8(text)); }
+void UpdaterWindow::setStatus(const char* text) { m_statusBar->showMessage(QString::fromUtf8(text)); }
 
 TransferEvents UpdaterWindow::transferEvents()
 {
     // A bar with no range would show Qt's busy animation; an unknown size shows an empty bar.
     return {[this](std::int64_t maximum) {
-                ProgressBar1->setMaximum(std::max(barValue(maximum), 1));
-                ProgressBar1->setValue(0);
+                m_fileProgress->setMaximum(std::max(barValue(maximum), 1));
+                m_fileProgress->setValue(0);
             },
             [this](std::int64_t position) {
-                ProgressBar1->setValue(barValue(position));
+                m_fileProgress->setValue(barValue(position));
                 QApplication::processEvents();
             },
-            [this] { ProgressBar1->setValue(0); }};
+            [this] { m_fileProgress->setValue(0); }};
 }
 
-void UpdaterWindow::Button1Click()
+void UpdaterWindow::checkForUpdates()
 {
     setStatus("检测升级文件...");
-    Button1->setEnabled(false);
+    m_checkButton->setEnabled(false);
     const std::string manifest = joinPath(m_options.programFolder, "tmp.ini");
     if (!fetchToFile(m_options.manifestUrl, manifest, transferEvents())) {
         setStatus("检测升级文件失败!");
-        Button1->setEnabled(true);
+        m_checkButton->setEnabled(true);
         return;
     }
     setStatus("分析升级文件...");
-    ListView1->clear();
+    m_fileList->clear();
     setStatus("5分析升级文件...");
     for (const UpdateEntry& entry :
          newerEntries(manifest, joinPath(m_options.programFolder, "update.ini"), todayDayNumber())) {
-        auto* item = new QTreeWidgetItem(ListView1, {fromGbk(entry.name), fromGbk(entry.size), fromGbk(entry.dateText),
+        auto* item = new QTreeWidgetItem(m_fileList, {fromGbk(entry.name), fromGbk(entry.size), fromGbk(entry.dateText),
                                                      fromGbk(entry.note), QString::fromUtf8("未下载"),
                                                      fromGbk(entry.url)});
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(NameColumn, Qt::Checked);
     }
-    if (ListView1->topLevelItemCount() > 0)
-        Button2->setEnabled(true);
+    if (m_fileList->topLevelItemCount() > 0)
+        m_downloadButton->setEnabled(true);
     else
         m_options.inform(QString::fromUtf8("没有升级文件列表"));
     setStatus("就绪...");
-    Button1->setEnabled(true);
+    m_checkButton->setEnabled(true);
 }
 
-void UpdaterWindow::Button2Click()
+void UpdaterWindow::downloadChecked()
 {
     setStatus("正在下载升级文件...");
-    Button1->setEnabled(false);
-    Button2->setEnabled(false);
-    ProgressBar2->setMaximum(std::max(ListView1->topLevelItemCount(), 1));
-    ListViewItems items(ListView1, ProgressBar2);
+    m_checkButton->setEnabled(false);
+    m_downloadButton->setEnabled(false);
+    m_totalProgress->setMaximum(std::max(m_fileList->topLevelItemCount(), 1));
+    ListViewItems items(m_fileList, m_totalProgress);
     downloadTicked(items, m_options.programFolder, transferEvents());
     m_options.inform(QString::fromUtf8("下载升级文件完成"));
     if (!m_options.confirm(QString::fromUtf8("是否现在运行升级文件?")))
         return;
-    ProgressBar2->setValue(0);
+    m_totalProgress->setValue(0);
     setStatus("就绪...");
-    Button1->setEnabled(true);
-    Button2->setEnabled(true);
+    m_checkButton->setEnabled(true);
+    m_downloadButton->setEnabled(true);
     replaceProgram();
 }
 

@@ -36,24 +36,23 @@ public:
     UpdaterWindow();
     explicit UpdaterWindow(Options options, QWidget* parent = nullptr);
 
-    QLabel* Label1; // 升级文件列表：
-    QLabel* Label2; // 当前下载进度：
-    QLabel* Label3; // 总体下载进度：
-    QTreeWidget* ListView1;
-    QProgressBar* ProgressBar1;
-    QProgressBar* ProgressBar2;
-    QPushButton* Button1; // 检测(&C)
-    QPushButton* Button2; // 下载(&D)
-    QPushButton* Button3; // 关闭(&X)
-    QStatusBar* StatusBar1;
-
 private:
-    void Button1Click();
-    void Button2Click();
+    void checkForUpdates();
+    void downloadChecked();
     void replaceProgram();
     void setStatus(const char* text);
     TransferEvents transferEvents();
 
+    QLabel* m_fileListLabel;
+    QLabel* m_fileProgressLabel;
+    QLabel* m_totalProgressLabel;
+    QTreeWidget* m_fileList;
+    QProgressBar* m_fileProgress;
+    QProgressBar* m_totalProgress;
+    QPushButton* m_checkButton;
+    QPushButton* m_downloadButton;
+    QPushButton* m_closeButton;
+    QStatusBar* m_statusBar;
     Options m_options;
 };
 

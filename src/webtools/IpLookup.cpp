@@ -25,7 +25,7 @@ std::string ipLocationText(const std::string& page)
     return gbk("来源") + replaceAllIgnoreCase(piece, reference, shown);
 }
 
-std::string IpLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch)
+std::string ipLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch)
 {
     const bool sendable = std::none_of(ip.begin(), ip.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);

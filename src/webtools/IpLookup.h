@@ -18,6 +18,6 @@ std::string ipLocationText(const std::string& page);
 
 // Fetches the lookup with `fetch` and gives the label text. An address that cannot form a valid
 // request line (a control byte or a blank in it) is not sent, so it reads as an empty answer.
-std::string IpLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch);
+std::string ipLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch);
 
 } // namespace quill

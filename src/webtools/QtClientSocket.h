@@ -1,5 +1,5 @@
 #pragma once
-// The window's client socket CS1: the core's ClientSocket on a QTcpSocket, whose events arrive
+// The window's client socket: the core's ClientSocket on a QTcpSocket, whose events arrive
 // on the thread that owns it.
 
 #include "webtools/ClientSocket.h"

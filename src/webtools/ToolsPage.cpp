@@ -4,6 +4,7 @@
 #include "html/PageParser.h"
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtGbk.h"
+#include "qt/WidgetSetup.h"
 #include "webtools/HeadProbe.h"
 #include "webtools/IndexQueries.h"
 #include "webtools/KeywordTools.h"
@@ -30,25 +31,19 @@
 namespace quill {
 namespace {
 
-template <typename T>
-T* place(T* control, const char* name, int left, int top, int width, int height)
+QCheckBox* engineBox(QWidget* parent, const char* name, const char* caption, int left, bool visible)
 {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left, top, width, height);
-    return control;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top, int width, int height)
-{
-    return place(new QPushButton(QString::fromUtf8(caption), parent), name, left, top, width, height);
-}
-
-QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, int left, bool visible)
-{
-    auto* box = place(new QCheckBox(QString::fromUtf8(caption), parent), name, left, 8, 65, 33);
-    box->setChecked(visible);
+    QCheckBox* box = makeCheckBox(parent, name, caption, visible);
+    box->setGeometry(left, 8, 65, 33);
     box->setVisible(visible);
     return box;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption, const QRect& geometry)
+{
+    QPushButton* button = makeButton(parent, name, caption);
+    button->setGeometry(geometry);
+    return button;
 }
 
 QStringList fromGbkList(const std::vector<std::string>& texts)
@@ -61,110 +56,111 @@ QStringList fromGbkList(const std::vector<std::string>& texts)
 
 } // namespace
 
-ToolsPage::ToolsPage(Options options, PageParser& UIHTMLParser1, QWidget* parent)
-    : QWidget(parent), m_options(std::move(options)), m_parser(UIHTMLParser1)
+ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
+    : QWidget(parent), m_options(std::move(options)), m_parser(pageParser)
 {
     if (m_options.siteListPath.empty())
         m_options.siteListPath = kSiteListFile;
 
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFixedHeight(153);
-    CheckBox11 = checkBox(Panel2, "CheckBox11", "百度", 8, true);
-    CheckBox12 = checkBox(Panel2, "CheckBox12", "Google", 72, true);
-    CheckBox13 = checkBox(Panel2, "CheckBox13", "SOSO", 136, false);
-    CheckBox14 = checkBox(Panel2, "CheckBox14", "Yahoo", 200, false);
-    CheckBox15 = checkBox(Panel2, "CheckBox15", "有道", 264, false);
-    CheckBox16 = checkBox(Panel2, "CheckBox16", "Sogou", 336, false);
-    Button12 = button(Panel2, "Button12", "保存", 504, 8, 41, 25);
-    Button13 = button(Panel2, "Button13", "删除", 544, 8, 49, 25);
-    ComboBox1 = place(new QComboBox(Panel2), "ComboBox1", 8, 44, 409, 21);
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert); // only "保存" adds to the list
-    ComboBox1->setEditText(QStringLiteral("http://www.baidu.com"));
-    Button6 = button(Panel2, "Button6", "批量查询", 416, 40, 97, 25);
-    Button7 = button(Panel2, "Button7", "HEAD 分析", 8, 112, 89, 33);
-    Button8 = button(Panel2, "Button8", "页面头", 104, 112, 81, 33);
-    Button14 = button(Panel2, "Button14", "所有链接", 192, 112, 81, 33);
-    Button16 = button(Panel2, "Button16", "纯文本", 288, 112, 81, 33);
-    Label3 = place(new QLabel(Panel2), "Label3", 368, 120, 49, 25);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Button15 = button(Panel2, "Button15", "清空", 424, 120, 73, 25);
-    Edit1 = place(new QLineEdit(QString::fromUtf8("兴安盟"), Panel2), "Edit1", 520, 120, 97, 21);
-    Button17 = button(Panel2, "Button17", "相关词补充", 616, 120, 81, 25);
-    Button20 = button(Panel2, "Button20", "相关搜索", 704, 120, 81, 25);
+    m_toolBar = named(new QFrame(this), "Panel2");
+    m_toolBar->setFixedHeight(153);
+    m_baiduBox = engineBox(m_toolBar, "CheckBox11", "百度", 8, true);
+    m_googleBox = engineBox(m_toolBar, "CheckBox12", "Google", 72, true);
+    m_sosoBox = engineBox(m_toolBar, "CheckBox13", "SOSO", 136, false);
+    m_yahooBox = engineBox(m_toolBar, "CheckBox14", "Yahoo", 200, false);
+    m_youdaoBox = engineBox(m_toolBar, "CheckBox15", "有道", 264, false);
+    m_sogouBox = engineBox(m_toolBar, "CheckBox16", "Sogou", 336, false);
+    m_saveSiteButton = button(m_toolBar, "Button12", "保存", {504, 8, 41, 25});
+    m_deleteSiteButton = button(m_toolBar, "Button13", "删除", {544, 8, 49, 25});
+    m_siteBox = placed(new QComboBox(m_toolBar), "ComboBox1", {8, 44, 409, 21});
+    m_siteBox->setEditable(true);
+    m_siteBox->setInsertPolicy(QComboBox::NoInsert); // only "保存" adds to the list
+    m_siteBox->setEditText(QStringLiteral("http://www.baidu.com"));
+    m_indexQueryButton = button(m_toolBar, "Button6", "批量查询", {416, 40, 97, 25});
+    m_headAnalysisButton = button(m_toolBar, "Button7", "HEAD 分析", {8, 112, 89, 33});
+    m_pageHeaderButton = button(m_toolBar, "Button8", "页面头", {104, 112, 81, 33});
+    m_allLinksButton = button(m_toolBar, "Button14", "所有链接", {192, 112, 81, 33});
+    m_plainTextButton = button(m_toolBar, "Button16", "纯文本", {288, 112, 81, 33});
+    m_resultSizeLabel = placed(new QLabel(m_toolBar), "Label3", {368, 120, 49, 25});
+    m_resultSizeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_clearButton = button(m_toolBar, "Button15", "清空", {424, 120, 73, 25});
+    m_keywordBox = placed(new QLineEdit(QString::fromUtf8("兴安盟"), m_toolBar), "Edit1", {520, 120, 97, 21});
+    m_suggestKeywordsButton = button(m_toolBar, "Button17", "相关词补充", {616, 120, 81, 25});
+    m_relatedSearchButton = button(m_toolBar, "Button20", "相关搜索", {704, 120, 81, 25});
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setPlainText(QStringLiteral("\n")); // one empty line; output goes below it
-    Memo1->viewport()->installEventFilter(this);
+    m_results = named(new QPlainTextEdit(this), "Memo1");
+    m_results->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_results->setPlainText(QStringLiteral("\n")); // one empty line; output goes below it
+    m_results->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel2);
-    layout->addWidget(Memo1, 1);
+    layout->addWidget(m_toolBar);
+    layout->addWidget(m_results, 1);
 
-    CS1 = new QtClientSocket(this);
-    CS1->setObjectName(QStringLiteral("CS1"));
+    m_headSocket = named(new QtClientSocket(this), "CS1");
     m_headProbe = std::make_unique<HeadProbe>(
-        *CS1, [this](const std::string& line) { appendLine(line); },
+        *m_headSocket, [this](const std::string& line) { appendLine(line); },
         [](const std::function<bool()>& done) {
             while (!done())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         });
 
-    connect(Button6, &QPushButton::clicked, this, &ToolsPage::Button6Click);
-    connect(Button7, &QPushButton::clicked, this, &ToolsPage::Button7Click);
-    connect(Button8, &QPushButton::clicked, this, &ToolsPage::Button8Click);
-    connect(Button12, &QPushButton::clicked, this, &ToolsPage::Button12Click);
-    connect(Button13, &QPushButton::clicked, this, &ToolsPage::Button13Click);
-    connect(Button14, &QPushButton::clicked, this, &ToolsPage::Button14Click);
-    connect(Button15, &QPushButton::clicked, this, &ToolsPage::Button15Click);
-    connect(Button16, &QPushButton::clicked, this, &ToolsPage::Button16Click);
-    connect(Button17, &QPushButton::clicked, this, &ToolsPage::Button17Click);
-    connect(Button20, &QPushButton::clicked, this, &ToolsPage::Button20Click);
+    connect(m_indexQueryButton, &QPushButton::clicked, this, &ToolsPage::queryIndexCounts);
+    connect(m_headAnalysisButton, &QPushButton::clicked, this, &ToolsPage::analyseHead);
+    connect(m_pageHeaderButton, &QPushButton::clicked, this, &ToolsPage::requestPageHeader);
+    connect(m_saveSiteButton, &QPushButton::clicked, this, &ToolsPage::saveSite);
+    connect(m_deleteSiteButton, &QPushButton::clicked, this, &ToolsPage::deleteSite);
+    connect(m_allLinksButton, &QPushButton::clicked, this, &ToolsPage::listAllLinks);
+    connect(m_clearButton, &QPushButton::clicked, this, &ToolsPage::clearResults);
+    connect(m_plainTextButton, &QPushButton::clicked, this, &ToolsPage::showPlainText);
+    connect(m_suggestKeywordsButton, &QPushButton::clicked, this, &ToolsPage::suggestKeywords);
+    connect(m_relatedSearchButton, &QPushButton::clicked, this, &ToolsPage::searchRelated);
 }
 
 ToolsPage::~ToolsPage() = default;
+
+QString ToolsPage::siteAddress() const { return m_siteBox->currentText(); }
+
+void ToolsPage::setSiteAddress(const QString& address) { m_siteBox->setEditText(address); }
 
 void ToolsPage::appendLine(const std::string& gbk)
 {
     QString text = fromGbk(gbk);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QTextCursor end(Memo1->document());
+    QTextCursor end(m_results->document());
     end.movePosition(QTextCursor::End);
     end.insertText(text + QLatin1Char('\n'));
-    Memo1->setTextCursor(end);
+    m_results->setTextCursor(end);
 }
 
 bool ToolsPage::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonPress)
-        Memo1MouseDown();
+    if (watched == m_results->viewport() && event->type() == QEvent::MouseButtonPress)
+        showResultSize();
     return QWidget::eventFilter(watched, event);
 }
 
-void ToolsPage::Memo1MouseDown()
+void ToolsPage::showResultSize()
 {
-    QString text = Memo1->toPlainText();
+    QString text = m_results->toPlainText();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    Label3->setText(QString::number(toGbk(text).size()));
+    m_resultSizeLabel->setText(QString::number(toGbk(text).size()));
 }
 
-void ToolsPage::Button15Click() { Memo1->clear(); }
+void ToolsPage::clearResults() { m_results->clear(); }
 
-void ToolsPage::Button6Click()
+void ToolsPage::queryIndexCounts()
 {
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     IndexRun run;
-    run.siteBox = toGbk(ComboBox1->currentText());
-    run.baidu = CheckBox11->isChecked();
-    run.google = CheckBox12->isChecked();
+    run.siteBox = toGbk(m_siteBox->currentText());
+    run.baidu = m_baiduBox->isChecked();
+    run.google = m_googleBox->isChecked();
     run.dateTime = toGbk(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                          locale.toString(now.time(), QLocale::LongFormat));
     run.baiduHost = baiduSearchHost();
@@ -178,15 +174,15 @@ void ToolsPage::Button6Click()
         });
 }
 
-void ToolsPage::Button8Click()
+void ToolsPage::requestPageHeader()
 {
-    if (Status done = m_headProbe->click(toGbk(ComboBox1->currentText())); !done)
+    if (Status done = m_headProbe->click(toGbk(m_siteBox->currentText())); !done)
         showErrorBox(this, done.message());
 }
 
-void ToolsPage::Button7Click() { parseAndList(&pageHeaderLines); }
+void ToolsPage::analyseHead() { parseAndList(&pageHeaderLines); }
 
-void ToolsPage::Button14Click() { parseAndList(&pageLinkLines); }
+void ToolsPage::listAllLinks() { parseAndList(&pageLinkLines); }
 
 void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page))
 {
@@ -194,7 +190,7 @@ void ToolsPage::parseAndList(std::vector<std::string> (*walk)(const ParsedPage& 
     if (m_parsing)
         return;
     std::optional<std::string> body =
-        fetchForTool(WebTool::PageHeadAndLinks, pageAddress(toGbk(ComboBox1->currentText())));
+        fetchForTool(WebTool::PageHeadAndLinks, pageAddress(toGbk(m_siteBox->currentText())));
     if (!body)
         return;
     m_parsing = true;
@@ -221,30 +217,30 @@ void ToolsPage::waitForParser()
     loop.exec();
 }
 
-void ToolsPage::Button16Click()
+void ToolsPage::showPlainText()
 {
-    if (std::optional<std::string> text = pagePlainText(toGbk(ComboBox1->currentText())))
+    if (std::optional<std::string> text = pagePlainText(toGbk(m_siteBox->currentText())))
         appendLine(*text);
 }
 
-void ToolsPage::Button17Click()
+void ToolsPage::suggestKeywords()
 {
-    if (std::optional<std::string> lines = keywordSuggestions(toGbk(Edit1->text())))
+    if (std::optional<std::string> lines = keywordSuggestions(toGbk(m_keywordBox->text())))
         appendLine(*lines);
 }
 
-void ToolsPage::Button20Click()
+void ToolsPage::searchRelated()
 {
-    if (std::optional<std::string> lines = relatedSearches(toGbk(Edit1->text())))
+    if (std::optional<std::string> lines = relatedSearches(toGbk(m_keywordBox->text())))
         appendLine(*lines);
 }
 
 void ToolsPage::setDropDown(const QStringList& items)
 {
-    const QString typed = ComboBox1->currentText(); // the list never changes the typed text
-    ComboBox1->clear();
-    ComboBox1->addItems(items);
-    ComboBox1->setEditText(typed);
+    const QString typed = m_siteBox->currentText(); // the list never changes the typed text
+    m_siteBox->clear();
+    m_siteBox->addItems(items);
+    m_siteBox->setEditText(typed);
 }
 
 bool ToolsPage::loadSiteList()
@@ -256,9 +252,9 @@ bool ToolsPage::loadSiteList()
     return load.wasRead;
 }
 
-void ToolsPage::Button12Click()
+void ToolsPage::saveSite()
 {
-    const SiteListChange change = saveSiteAddress(m_options.siteListPath, toGbk(ComboBox1->currentText()));
+    const SiteListChange change = saveSiteAddress(m_options.siteListPath, toGbk(m_siteBox->currentText()));
     if (!change.status) {
         showErrorBox(this, change.status.message());
         return;
@@ -266,15 +262,15 @@ void ToolsPage::Button12Click()
     if (change.message)
         appendLine(*change.message);
     if (!change.dropDown.empty()) {
-        const QString typed = ComboBox1->currentText();
-        ComboBox1->addItems(fromGbkList(change.dropDown));
-        ComboBox1->setEditText(typed);
+        const QString typed = m_siteBox->currentText();
+        m_siteBox->addItems(fromGbkList(change.dropDown));
+        m_siteBox->setEditText(typed);
     }
 }
 
-void ToolsPage::Button13Click()
+void ToolsPage::deleteSite()
 {
-    const SiteListChange change = deleteSiteAddress(m_options.siteListPath, toGbk(ComboBox1->currentText()));
+    const SiteListChange change = deleteSiteAddress(m_options.siteListPath, toGbk(m_siteBox->currentText()));
     setDropDown(fromGbkList(change.dropDown));
     if (!change.status) {
         showErrorBox(this, change.status.message());

@@ -29,35 +29,15 @@ public:
     };
 
     // "HEAD 分析" and "所有链接" parse pages with the window's parser.
-    ToolsPage(Options options, PageParser& UIHTMLParser1, QWidget* parent = nullptr);
+    ToolsPage(Options options, PageParser& pageParser, QWidget* parent = nullptr);
     ~ToolsPage() override;
-
-    QFrame* Panel2;
-    QCheckBox* CheckBox11; // 百度
-    QCheckBox* CheckBox12; // Google
-    QCheckBox* CheckBox13; // the four hidden boxes have no effect
-    QCheckBox* CheckBox14;
-    QCheckBox* CheckBox15;
-    QCheckBox* CheckBox16;
-    QPushButton* Button12; // 保存
-    QPushButton* Button13; // 删除
-    QComboBox* ComboBox1;  // the site address
-    QPushButton* Button6;  // 批量查询
-    QPushButton* Button7;  // HEAD 分析
-    QPushButton* Button8;  // 页面头
-    QPushButton* Button14; // 所有链接
-    QPushButton* Button16; // 纯文本
-    QLabel* Label3;
-    QPushButton* Button15; // 清空
-    QLineEdit* Edit1;      // the keyword
-    QPushButton* Button17; // 相关词补充
-    QPushButton* Button20; // 相关搜索
-    QPlainTextEdit* Memo1;
-    QtClientSocket* CS1;
 
     // Fills the drop-down from the saved site list, creating the file when it is missing or
     // unreadable; true when it existed and was read.
     bool loadSiteList();
+    // The site address in the site box, as typed or chosen.
+    QString siteAddress() const;
+    void setSiteAddress(const QString& address);
     // Appends GBK text to the results area as lines.
     void appendLine(const std::string& gbk);
 
@@ -65,22 +45,46 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Button6Click();
-    void Button7Click();
-    void Button8Click();
-    void Button12Click();
-    void Button13Click();
-    void Button14Click();
-    void Button15Click();
-    void Button16Click();
-    void Button17Click();
-    void Button20Click();
+    void queryIndexCounts();
+    void analyseHead();
+    void requestPageHeader();
+    void saveSite();
+    void deleteSite();
+    void listAllLinks();
+    void clearResults();
+    void showPlainText();
+    void suggestKeywords();
+    void searchRelated();
     // Fetches the site box's page, parses it and appends the lines `walk` finds in the tree.
     void parseAndList(std::vector<std::string> (*walk)(const ParsedPage& page));
     // Keeps dispatching events until the parser is idle.
     void waitForParser();
-    void Memo1MouseDown();
+    // A click into the results area shows their size in GBK bytes.
+    void showResultSize();
     void setDropDown(const QStringList& items);
+
+    QFrame* m_toolBar;
+    QCheckBox* m_baiduBox;
+    QCheckBox* m_googleBox;
+    QCheckBox* m_sosoBox; // the four hidden boxes have no effect
+    QCheckBox* m_yahooBox;
+    QCheckBox* m_youdaoBox;
+    QCheckBox* m_sogouBox;
+    QPushButton* m_saveSiteButton;
+    QPushButton* m_deleteSiteButton;
+    QComboBox* m_siteBox;
+    QPushButton* m_indexQueryButton;
+    QPushButton* m_headAnalysisButton;
+    QPushButton* m_pageHeaderButton;
+    QPushButton* m_allLinksButton;
+    QPushButton* m_plainTextButton;
+    QLabel* m_resultSizeLabel;
+    QPushButton* m_clearButton;
+    QLineEdit* m_keywordBox;
+    QPushButton* m_suggestKeywordsButton;
+    QPushButton* m_relatedSearchButton;
+    QPlainTextEdit* m_results;
+    QtClientSocket* m_headSocket;
 
     Options m_options;
     PageParser& m_parser;

@@ -13,14 +13,13 @@ using namespace quill::test;
 
 namespace {
 
-using Button = QPushButton* DecodePage::*;
 
-// Types `input` into Memo3 of `page`, whose Memo2 holds `before`, and presses `button`.
-void press(DecodePage& page, Button button, const char* input, const char* before = "")
+// Types `input` into the input box of `page`, whose output box holds `before`, and presses `button`.
+void press(DecodePage& page, const char* button, const char* input, const char* before = "")
 {
-    page.Memo3->setPlainText(QString::fromUtf8(input));
-    page.Memo2->setPlainText(QString::fromUtf8(before));
-    QTest::mouseClick(page.*button, Qt::LeftButton);
+    child<QPlainTextEdit>(&page, "Memo3")->setPlainText(QString::fromUtf8(input));
+    child<QPlainTextEdit>(&page, "Memo2")->setPlainText(QString::fromUtf8(before));
+    QTest::mouseClick(child<QPushButton>(&page, button), Qt::LeftButton);
 }
 
 // Collects what the error box would show while it lives.
@@ -35,38 +34,38 @@ struct ErrorBoxSpy {
 TEST(DecodePage, buttonsShowTheirResultsInMemo2)
 {
     struct Case {
-        Button button;
+        const char* button;
         const char* input;
         const char* before;
         const char* after;
     };
     const Case cases[] = {
         // GBK escapes from a search address; "+" is a space
-        {&DecodePage::Button10, "wd=%C4%E3%BA%C3+%B0%D9%B6%C8&ie=gb2312", "", "wd=你好 百度&ie=gb2312"},
+        {"Button10", "wd=%C4%E3%BA%C3+%B0%D9%B6%C8&ie=gb2312", "", "wd=你好 百度&ie=gb2312"},
         // UTF-8 escapes read as GBK bytes give unrelated characters
-        {&DecodePage::Button10, "%E4%BD%A0", "", "浣\xEF\xBF\xBD"},
-        {&DecodePage::Button11, "q=%E4%BD%A0%E5%A5%BD+world", "", "q=你好 world"},
-        {&DecodePage::Button11, "%C4%E3", "", "?"},
-        // results go below what Memo2 holds; a multi-line input keeps its lines
-        {&DecodePage::Button10, "a%20b\nc+d", "earlier", "earlier\na b\nc d"},
-        {&DecodePage::Button11, "%E4%BD%A0\n%E5%A5%BD", "earlier", "earlier\n你\n好"},
-        {&DecodePage::Button10, "%%41", "", "%41"},
+        {"Button10", "%E4%BD%A0", "", "浣\xEF\xBF\xBD"},
+        {"Button11", "q=%E4%BD%A0%E5%A5%BD+world", "", "q=你好 world"},
+        {"Button11", "%C4%E3", "", "?"},
+        // results go below what the output box holds; a multi-line input keeps its lines
+        {"Button10", "a%20b\nc+d", "earlier", "earlier\na b\nc d"},
+        {"Button11", "%E4%BD%A0\n%E5%A5%BD", "earlier", "earlier\n你\n好"},
+        {"Button10", "%%41", "", "%41"},
         // a decoded NUL ends the appended text
-        {&DecodePage::Button10, "ab%00cd", "", "ab"},
-        {&DecodePage::Button11, "ab%00cd", "x", "x\nab"},
+        {"Button10", "ab%00cd", "", "ab"},
+        {"Button11", "ab%00cd", "x", "x\nab"},
         // a character GBK lacks reaches the decoder as "?"
-        {&DecodePage::Button10, "😀%41", "", "?A"},
-        // "分词" replaces Memo2 with the distinct phrases
-        {&DecodePage::Button18, "百度，谷歌、百度 搜狗\n谷歌", "old", "百度\n谷歌\n搜狗"},
-        {&DecodePage::Button18, "a b a", "", "a\nb"},
-        {&DecodePage::Button18, "", "old", ""},
+        {"Button10", "😀%41", "", "?A"},
+        // "分词" replaces the output with the distinct phrases
+        {"Button18", "百度，谷歌、百度 搜狗\n谷歌", "old", "百度\n谷歌\n搜狗"},
+        {"Button18", "a b a", "", "a\nb"},
+        {"Button18", "", "old", ""},
     };
     DecodePage page;
     page.show();
     for (const Case& c : cases) {
         press(page, c.button, c.input, c.before);
-        EXPECT_EQ(page.Memo2->toPlainText(), QString::fromUtf8(c.after)) << c.input;
-        EXPECT_EQ(page.Memo3->toPlainText(), QString::fromUtf8(c.input));
+        EXPECT_EQ(child<QPlainTextEdit>(&page, "Memo2")->toPlainText(), QString::fromUtf8(c.after)) << c.input;
+        EXPECT_EQ(child<QPlainTextEdit>(&page, "Memo3")->toPlainText(), QString::fromUtf8(c.input));
     }
 }
 
@@ -74,29 +73,29 @@ TEST(DecodePage, resultsGatherUntilPhrasesReplaceThem)
 {
     DecodePage page;
     page.show();
-    page.Memo3->setPlainText(QStringLiteral("%C4%E3+a"));
-    QTest::mouseClick(page.Button10, Qt::LeftButton);
-    QTest::mouseClick(page.Button10, Qt::LeftButton);
-    page.Memo3->setPlainText(QStringLiteral("%E5%A5%BD"));
-    QTest::mouseClick(page.Button11, Qt::LeftButton);
-    EXPECT_EQ(page.Memo2->toPlainText(), QString::fromUtf8("你 a\n你 a\n好"));
-    QTest::mouseClick(page.Button18, Qt::LeftButton);
-    EXPECT_EQ(page.Memo2->toPlainText(), QStringLiteral("%E5%A5%BD"));
+    child<QPlainTextEdit>(&page, "Memo3")->setPlainText(QStringLiteral("%C4%E3+a"));
+    QTest::mouseClick(child<QPushButton>(&page, "Button10"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&page, "Button10"), Qt::LeftButton);
+    child<QPlainTextEdit>(&page, "Memo3")->setPlainText(QStringLiteral("%E5%A5%BD"));
+    QTest::mouseClick(child<QPushButton>(&page, "Button11"), Qt::LeftButton);
+    EXPECT_EQ(child<QPlainTextEdit>(&page, "Memo2")->toPlainText(), QString::fromUtf8("你 a\n你 a\n好"));
+    QTest::mouseClick(child<QPushButton>(&page, "Button18"), Qt::LeftButton);
+    EXPECT_EQ(child<QPlainTextEdit>(&page, "Memo2")->toPlainText(), QStringLiteral("%E5%A5%BD"));
 }
 
 TEST(DecodePage, badEscapesShowTheErrorBoxAndLeaveMemo2)
 {
     struct Case {
-        Button button;
+        const char* button;
         const char* input;
         const char* message;
     };
     const Case cases[] = {
-        {&DecodePage::Button10, "abc%4", "Error decoding URL style (%XX) encoded string at position 4."},
-        {&DecodePage::Button11, "%E4%BD%", "Error decoding URL style (%XX) encoded string at position 7."},
+        {"Button10", "abc%4", "Error decoding URL style (%XX) encoded string at position 4."},
+        {"Button11", "%E4%BD%", "Error decoding URL style (%XX) encoded string at position 7."},
         // the line break counts as CR LF in the position
-        {&DecodePage::Button11, "x\n%G1", "Invalid URL encoded character (%G1) at position 4."},
-        {&DecodePage::Button10, "%C4%E3%%%zz", "Invalid URL encoded character (%zz) at position 9."},
+        {"Button11", "x\n%G1", "Invalid URL encoded character (%G1) at position 4."},
+        {"Button10", "%C4%E3%%%zz", "Invalid URL encoded character (%zz) at position 9."},
     };
     DecodePage page;
     page.show();
@@ -104,7 +103,7 @@ TEST(DecodePage, badEscapesShowTheErrorBoxAndLeaveMemo2)
         ErrorBoxSpy spy;
         press(page, c.button, c.input, "kept\nlines");
         EXPECT_EQ(spy.shown, QStringList{QString::fromUtf8(c.message)}) << c.input;
-        EXPECT_EQ(page.Memo2->toPlainText(), QStringLiteral("kept\nlines"));
+        EXPECT_EQ(child<QPlainTextEdit>(&page, "Memo2")->toPlainText(), QStringLiteral("kept\nlines"));
     }
 }
 
@@ -117,14 +116,14 @@ TEST(DecodePage, isTheDecodeTabOfTheMainWindow)
     options.logFolderForRun = QString::fromStdString(folder.path());
     MainWindow form(options);
     form.show();
-    ASSERT_EQ(form.TabSheet1, form.decodePage);
-    form.PageControl->setCurrentWidget(form.TabSheet1);
-    DecodePage* page = form.decodePage;
-    page->Memo3->setPlainText(QString::fromUtf8("http://www.baidu.com/s?wd=%C4%E3%BA%C3+%CA%C0%BD%E7"));
-    QTest::mouseClick(page->Button10, Qt::LeftButton);
-    page->Memo3->setPlainText(QString::fromUtf8("q=%E4%BD%A0%E5%A5%BD%EF%BC%8C%E4%B8%96%E7%95%8C\nie=utf-8"));
-    QTest::mouseClick(page->Button11, Qt::LeftButton);
-    EXPECT_EQ(page->Memo2->toPlainText(),
+    ASSERT_EQ(child<QWidget>(&form, "TabSheet1"), child<DecodePage>(&form, "TabSheet1"));
+    child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "TabSheet1"));
+    DecodePage* page = child<DecodePage>(&form, "TabSheet1");
+    child<QPlainTextEdit>(page, "Memo3")->setPlainText(QString::fromUtf8("http://www.baidu.com/s?wd=%C4%E3%BA%C3+%CA%C0%BD%E7"));
+    QTest::mouseClick(child<QPushButton>(page, "Button10"), Qt::LeftButton);
+    child<QPlainTextEdit>(page, "Memo3")->setPlainText(QString::fromUtf8("q=%E4%BD%A0%E5%A5%BD%EF%BC%8C%E4%B8%96%E7%95%8C\nie=utf-8"));
+    QTest::mouseClick(child<QPushButton>(page, "Button11"), Qt::LeftButton);
+    EXPECT_EQ(child<QPlainTextEdit>(page, "Memo2")->toPlainText(),
               QString::fromUtf8("http://www.baidu.com/s?wd=你好 世界\nq=你好，世界\nie=utf-8"));
     screenshot(&form, "decode-page");
 }

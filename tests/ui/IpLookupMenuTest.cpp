@@ -57,20 +57,20 @@ struct LookupFixture {
         form = std::make_unique<MainWindow>(options);
         form->resize(900, 600);
         form->show();
-        QTest::mouseClick(form->logPage->Button2, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(child<LogPage>(form, "ts2"), "Button2"), Qt::LeftButton);
     }
     ~LookupFixture() { qunsetenv("QUILLMARK_IPLOCATION_HOST"); }
 
-    QTableView* lv2() const { return form->logPage->lv2; }
-    QString label() const { return form->logPage->Label4->text(); }
+    QTableView* recordView() const { return child<QTableView>(child<LogPage>(form, "ts2"), "lv2"); }
+    QString label() const { return child<QLabel>(child<LogPage>(form, "ts2"), "Label4")->text(); }
     void select(std::initializer_list<int> rows)
     {
-        lv2()->clearSelection();
+        recordView()->clearSelection();
         for (int row : rows)
-            lv2()->selectionModel()->select(lv2()->model()->index(row, 0),
+            recordView()->selectionModel()->select(recordView()->model()->index(row, 0),
                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    void chooseViewIp() { form->PopupMenu1->findChild<QAction*>(QStringLiteral("IP1"))->trigger(); }
+    void chooseViewIp() { child<QMenu>(form, "PopupMenu1")->findChild<QAction*>(QStringLiteral("IP1"))->trigger(); }
 };
 
 } // namespace
@@ -79,11 +79,11 @@ TEST(IpLookupMenu, showsWhereTheFirstSelectedVisitorIs)
 {
     LookupFixture f(kIis6Header + lineFrom("10.0.0.5", "/a.htm") + lineFrom("10.0.0.6", "/b.htm") +
                     lineFrom("9.9.9.9", "/c.htm"));
-    ASSERT_EQ(f.lv2()->model()->rowCount(), 3);
+    ASSERT_EQ(f.recordView()->model()->rowCount(), 3);
     const QString summary = f.label();
 
     // No selection: nothing is asked and the summary stays.
-    f.lv2()->clearSelection();
+    f.recordView()->clearSelection();
     f.chooseViewIp();
     EXPECT_EQ(f.label(), summary);
     EXPECT_TRUE(f.targets.empty());
@@ -103,7 +103,7 @@ TEST(IpLookupMenu, showsWhereTheFirstSelectedVisitorIs)
 TEST(IpLookupMenu, anEmptyListChangesNothing)
 {
     LookupFixture f(kIis6Header);
-    ASSERT_EQ(f.lv2()->model()->rowCount(), 0);
+    ASSERT_EQ(f.recordView()->model()->rowCount(), 0);
     const QString summary = f.label();
     f.chooseViewIp();
     EXPECT_EQ(f.label(), summary);

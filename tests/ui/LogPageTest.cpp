@@ -62,23 +62,23 @@ TEST(LogPage, loadsTheChosenFileAndSortsOnHeaderClicks)
 {
     PageFixture f(kIis6Header + logLine("/a.htm", "15") + logLine("/b.gif", "9") + logLine("/c.htm", "1500") +
                   logLine("/d.htm", "200"));
-    QAbstractItemModelTester tester(f.page.model(), QAbstractItemModelTester::FailureReportingMode::Warning);
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 0); // listing selects the file but loads nothing
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    EXPECT_EQ(columnTexts(f.page.lv2, 1), (QStringList{QStringLiteral("/a.htm"), QStringLiteral("/c.htm"), QStringLiteral("/d.htm")}));
-    EXPECT_TRUE(f.page.Label4->text().startsWith(QString::fromUtf8("用时: ")));
-    EXPECT_TRUE(f.page.Label4->text().endsWith(QString::fromUtf8("共有 3条记录")));
+    QAbstractItemModelTester tester(f.page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0); // listing selects the file but loads nothing
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 1), (QStringList{QStringLiteral("/a.htm"), QStringLiteral("/c.htm"), QStringLiteral("/d.htm")}));
+    EXPECT_TRUE(child<QLabel>(&f.page, "Label4")->text().startsWith(QString::fromUtf8("用时: ")));
+    EXPECT_TRUE(child<QLabel>(&f.page, "Label4")->text().endsWith(QString::fromUtf8("共有 3条记录")));
 
-    QHeaderView* header = f.page.lv2->horizontalHeader();
+    QHeaderView* header = child<QTableView>(&f.page, "lv2")->horizontalHeader();
     EXPECT_EQ(f.page.model()->headerData(15, Qt::Horizontal).toString(), QString::fromUtf8("用时"));
     clickHeader(header, 15);
-    EXPECT_EQ(columnTexts(f.page.lv2, 15), (QStringList{QStringLiteral("1500"), QStringLiteral("200"), QStringLiteral("15")}));
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 15), (QStringList{QStringLiteral("1500"), QStringLiteral("200"), QStringLiteral("15")}));
     clickHeader(header, 15);
-    EXPECT_EQ(columnTexts(f.page.lv2, 15), (QStringList{QStringLiteral("15"), QStringLiteral("200"), QStringLiteral("1500")}));
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 15), (QStringList{QStringLiteral("15"), QStringLiteral("200"), QStringLiteral("1500")}));
     clickHeader(header, 16);
     clickHeader(header, 0);
-    EXPECT_EQ(columnTexts(f.page.lv2, 1), (QStringList{QStringLiteral("/a.htm"), QStringLiteral("/c.htm"), QStringLiteral("/d.htm")}));
-    EXPECT_EQ(columnTexts(f.page.lv2, 0), (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")}));
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 1), (QStringList{QStringLiteral("/a.htm"), QStringLiteral("/c.htm"), QStringLiteral("/d.htm")}));
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 0), (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")}));
     screenshot(&f.page, "log-page-sorted");
 }
 
@@ -86,19 +86,19 @@ TEST(LogPage, filterBoxesApplyAtTheNextLoad)
 {
     PageFixture f(kIis6Header + logLine("/a.htm", "1") + logLine("/b.gif", "2") +
                   logLine("/c.htm", "3", "Baiduspider+(+http://x/)"));
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 2);
-    f.page.CheckBox1->setChecked(false);
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 2);
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 3);
-    f.page.CheckBox3->setChecked(true); // only crawlers of the checked engines
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    EXPECT_EQ(columnTexts(f.page.lv2, 3), QStringList{QString::fromUtf8("百度")});
-    f.page.CheckBox3->setChecked(false);
-    f.page.Edit2->setText(QStringLiteral("/a."));
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    EXPECT_EQ(columnTexts(f.page.lv2, 1), QStringList{QStringLiteral("/a.htm")});
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 2);
+    child<QCheckBox>(&f.page, "CheckBox1")->setChecked(false);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 2);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 3);
+    child<QCheckBox>(&f.page, "CheckBox3")->setChecked(true); // only crawlers of the checked engines
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 3), QStringList{QString::fromUtf8("百度")});
+    child<QCheckBox>(&f.page, "CheckBox3")->setChecked(false);
+    child<QLineEdit>(&f.page, "Edit2")->setText(QStringLiteral("/a."));
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 1), QStringList{QStringLiteral("/a.htm")});
 }
 
 TEST(LogPage, choosingAnEntryOfTheLogFileBoxLoadsIt)
@@ -106,44 +106,44 @@ TEST(LogPage, choosingAnEntryOfTheLogFileBoxLoadsIt)
     PageFixture f(kIis6Header + logLine("/a.htm", "1"));
     f.folder.write("u_ex2.log", kIis6Header + logLine("/x.htm", "1") + logLine("/y.htm", "1"));
     f.page.listLogFiles(true);
-    const int second = f.page.cbb1->findText(QStringLiteral("u_ex2.log"));
+    const int second = child<QComboBox>(&f.page, "cbb1")->findText(QStringLiteral("u_ex2.log"));
     ASSERT_GE(second, 0);
-    f.page.cbb1->setCurrentIndex(second);
-    emit f.page.cbb1->activated(second);
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 2);
+    child<QComboBox>(&f.page, "cbb1")->setCurrentIndex(second);
+    emit child<QComboBox>(&f.page, "cbb1")->activated(second);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 2);
 }
 
 TEST(LogPage, aFailedLoadShowsTheErrorBoxAndEmptiesTheList)
 {
     PageFixture f(kIis6Header + logLine("/a.htm", "1"));
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    ASSERT_EQ(f.page.lv2->model()->rowCount(), 1);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    ASSERT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 1);
     QStringList shown;
     setErrorBoxHandler([&](const QString& text) { shown << text; });
-    f.page.cbb1->setEditText(QString(5000, QLatin1Char('n'))); // a name longer than any path may be
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
+    child<QComboBox>(&f.page, "cbb1")->setEditText(QString(5000, QLatin1Char('n'))); // a name longer than any path may be
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
     setErrorBoxHandler({});
     EXPECT_EQ(shown, QStringList{QStringLiteral("I/O error 36.")});
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 0);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0);
 
-    f.page.cbb1->setEditText(QString()); // the folder itself: no file, nothing shown
-    QTest::mouseClick(f.page.Button2, Qt::LeftButton);
-    EXPECT_EQ(f.page.lv2->model()->rowCount(), 0);
+    child<QComboBox>(&f.page, "cbb1")->setEditText(QString()); // the folder itself: no file, nothing shown
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0);
 }
 
 TEST(LogPage, colourBoxesRecolourTheListAtOnce)
 {
     PageFixture f(kIis6Header);
-    EXPECT_EQ(f.page.lv2->palette().color(QPalette::Base), QColor(0xA6, 0xCA, 0xF0)); // sky blue
-    const int red = f.page.ColorBox1->findText(QStringLiteral("Red"));
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Base), QColor(0xA6, 0xCA, 0xF0)); // sky blue
+    const int red = child<ColorBoxWidget>(&f.page, "ColorBox1")->findText(QStringLiteral("Red"));
     ASSERT_GT(red, 0);
-    f.page.ColorBox1->setCurrentIndex(red);
-    emit f.page.ColorBox1->activated(red);
-    EXPECT_EQ(f.page.lv2->palette().color(QPalette::Base), QColor(Qt::red));
-    f.page.ColorBox2->customColorPicker = [](TColor) { return std::optional<TColor>(0x00123456); };
-    emit f.page.ColorBox2->activated(0);
+    child<ColorBoxWidget>(&f.page, "ColorBox1")->setCurrentIndex(red);
+    emit child<ColorBoxWidget>(&f.page, "ColorBox1")->activated(red);
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Base), QColor(Qt::red));
+    child<ColorBoxWidget>(&f.page, "ColorBox2")->customColorPicker = [](TColor) { return std::optional<TColor>(0x00123456); };
+    emit child<ColorBoxWidget>(&f.page, "ColorBox2")->activated(0);
     EXPECT_EQ(f.page.listText(), 0x00123456u);
-    EXPECT_EQ(f.page.lv2->palette().color(QPalette::Text), QColor(0x56, 0x34, 0x12));
+    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Text), QColor(0x56, 0x34, 0x12));
 }
 
 TEST(LogPage, scrollingAsksOnlyForVisibleRows)

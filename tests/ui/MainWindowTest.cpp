@@ -76,18 +76,18 @@ TEST(MainWindow, firstStartShowsTheLogPageWithDesignStates)
     EXPECT_TRUE(form->windowTitle().startsWith(QString::fromUtf8("Quillmark-IISWEB日志分析 V1.03-Brenhollow出品.-")));
     EXPECT_EQ(form->size(), QSize(800, 600));
     QStringList captions;
-    for (int i = 0; i < form->PageControl->count(); ++i)
-        captions << form->PageControl->tabText(i);
+    for (int i = 0; i < child<QTabWidget>(form, "PageControl")->count(); ++i)
+        captions << child<QTabWidget>(form, "PageControl")->tabText(i);
     EXPECT_EQ(captions.join(QLatin1Char(',')), QString::fromUtf8("设置,蜘蛛来访统计,日志分析,体验,解码,更新"));
-    EXPECT_EQ(form->PageControl->currentWidget(), form->ts2);
-    EXPECT_EQ(form->logPage->cbb1->count(), 2);
-    EXPECT_EQ(form->logPage->cbb1->currentIndex(), 1); // the last entry, not loaded
-    EXPECT_EQ(form->logPage->lv2->model()->rowCount(), 0);
-    EXPECT_TRUE(form->logPage->CheckBox1->isChecked());
-    EXPECT_TRUE(form->logPage->CheckBox4->isChecked());
-    EXPECT_FALSE(form->logPage->CheckBox3->isChecked());
-    EXPECT_EQ(form->logPage->listBackground(), 0x00F0CAA6u);
-    EXPECT_EQ(form->settingsPage->edt1->text(), QString::fromStdString(f.logs));
+    EXPECT_EQ(child<QTabWidget>(form, "PageControl")->currentWidget(), child<QWidget>(form, "ts2"));
+    EXPECT_EQ(child<QComboBox>(child<LogPage>(form, "ts2"), "cbb1")->count(), 2);
+    EXPECT_EQ(child<QComboBox>(child<LogPage>(form, "ts2"), "cbb1")->currentIndex(), 1); // the last entry, not loaded
+    EXPECT_EQ(child<QTableView>(child<LogPage>(form, "ts2"), "lv2")->model()->rowCount(), 0);
+    EXPECT_TRUE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox4")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox3")->isChecked());
+    EXPECT_EQ(child<LogPage>(form, "ts2")->listBackground(), 0x00F0CAA6u);
+    EXPECT_EQ(child<QLineEdit>(child<SettingsPage>(form, "ts3"), "edt1")->text(), QString::fromStdString(f.logs));
     screenshot(form.get(), "main-window-first-start");
 }
 
@@ -96,16 +96,16 @@ TEST(MainWindow, savedConfigurationSurvivesARestart)
     WindowFixture f;
     {
         auto form = f.open();
-        form->logPage->CheckBox1->setChecked(false);
-        form->logPage->CheckBox7->setChecked(true);
-        form->logPage->CheckBox32->setChecked(true);
-        form->logPage->ColorBox1->customColorPicker = [](TColor) { return std::optional<TColor>(0x00ABCDEF); };
-        emit form->logPage->ColorBox1->activated(0);
-        const int navy = form->logPage->ColorBox2->findText(QStringLiteral("Navy"));
-        form->logPage->ColorBox2->setCurrentIndex(navy);
-        emit form->logPage->ColorBox2->activated(navy);
-        form->PageControl->setCurrentWidget(form->ts3);
-        QTest::mouseClick(form->settingsPage->Button3, Qt::LeftButton);
+        child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->setChecked(false);
+        child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox7")->setChecked(true);
+        child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox32")->setChecked(true);
+        child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox1")->customColorPicker = [](TColor) { return std::optional<TColor>(0x00ABCDEF); };
+        emit child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox1")->activated(0);
+        const int navy = child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->findText(QStringLiteral("Navy"));
+        child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->setCurrentIndex(navy);
+        emit child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->activated(navy);
+        child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts3"));
+        QTest::mouseClick(child<QPushButton>(child<SettingsPage>(form, "ts3"), "Button3"), Qt::LeftButton);
         form->close();
     }
     const IniFile ini(f.settings);
@@ -115,31 +115,31 @@ TEST(MainWindow, savedConfigurationSurvivesARestart)
     EXPECT_EQ(ini.readString(gbk("user"), gbk("siteurl"), ""), "http://www.baidu.com");
 
     auto form = f.open();
-    EXPECT_FALSE(form->logPage->CheckBox1->isChecked());
-    EXPECT_TRUE(form->logPage->CheckBox7->isChecked());
-    EXPECT_TRUE(form->logPage->CheckBox32->isChecked());
-    EXPECT_FALSE(form->logPage->CheckBox17->isChecked());
-    EXPECT_EQ(form->logPage->listBackground(), 0x00ABCDEFu);
-    EXPECT_EQ(form->logPage->listText(), 0x00800000u);
-    EXPECT_EQ(form->logPage->lv2->palette().color(QPalette::Base), QColor(0xEF, 0xCD, 0xAB));
+    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox7")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox32")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox17")->isChecked());
+    EXPECT_EQ(child<LogPage>(form, "ts2")->listBackground(), 0x00ABCDEFu);
+    EXPECT_EQ(child<LogPage>(form, "ts2")->listText(), 0x00800000u);
+    EXPECT_EQ(child<QTableView>(child<LogPage>(form, "ts2"), "lv2")->palette().color(QPalette::Base), QColor(0xEF, 0xCD, 0xAB));
 }
 
 TEST(MainWindow, cancelledFolderBrowserWritesTheOldFolderBack)
 {
     WindowFixture f;
     auto form = f.open(std::nullopt, false);
-    EXPECT_EQ(form->settingsPage->edt1->text(), QString());
-    form->PageControl->setCurrentWidget(form->ts3);
-    QTest::mouseClick(form->settingsPage->Button4, Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>(child<SettingsPage>(form, "ts3"), "edt1")->text(), QString());
+    child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts3"));
+    QTest::mouseClick(child<QPushButton>(child<SettingsPage>(form, "ts3"), "Button4"), Qt::LeftButton);
     const IniFile ini(f.settings);
     EXPECT_EQ(ini.readString(gbk("基本"), gbk("日志目录"), "missing"), "");
 
     auto chooser = f.open(QString::fromStdString(f.logs), false);
-    chooser->PageControl->setCurrentWidget(chooser->ts3);
-    QTest::mouseClick(chooser->settingsPage->Button4, Qt::LeftButton);
-    EXPECT_EQ(chooser->settingsPage->edt1->text(), QString::fromStdString(f.logs));
-    EXPECT_EQ(chooser->logPage->cbb1->count(), 2);
-    EXPECT_EQ(chooser->logPage->cbb1->currentIndex(), -1);
+    child<QTabWidget>(chooser, "PageControl")->setCurrentWidget(child<QWidget>(chooser, "ts3"));
+    QTest::mouseClick(child<QPushButton>(child<SettingsPage>(chooser, "ts3"), "Button4"), Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>(child<SettingsPage>(chooser, "ts3"), "edt1")->text(), QString::fromStdString(f.logs));
+    EXPECT_EQ(child<QComboBox>(child<LogPage>(chooser, "ts2"), "cbb1")->count(), 2);
+    EXPECT_EQ(child<QComboBox>(child<LogPage>(chooser, "ts2"), "cbb1")->currentIndex(), -1);
     EXPECT_EQ(IniFile(f.settings).readString(gbk("基本"), gbk("日志目录"), ""), f.logs);
 }
 
@@ -147,11 +147,11 @@ TEST(MainWindow, headerPanelTogglesBetweenTallAndThin)
 {
     WindowFixture f;
     auto form = f.open();
-    EXPECT_EQ(form->Panel1->height(), 17);
+    EXPECT_EQ(child<QLabel>(form, "Panel1")->height(), 17);
     std::vector<int> heights;
     for (int i = 0; i < 3; ++i) {
-        QTest::mouseClick(form->Panel1, Qt::LeftButton);
-        heights.push_back(form->Panel1->height());
+        QTest::mouseClick(child<QLabel>(form, "Panel1"), Qt::LeftButton);
+        heights.push_back(child<QLabel>(form, "Panel1")->height());
     }
     EXPECT_EQ(heights, (std::vector<int>{300, 4, 300}));
 }
@@ -161,21 +161,21 @@ TEST(MainWindow, splitterKeepsTheAdvertisementStripVisible)
     WindowFixture f;
     auto form = f.open();
     QApplication::processEvents();
-    QSplitterHandle* handle = form->Splitter1->handle(1);
+    QSplitterHandle* handle = child<QSplitter>(form, "Splitter1")->handle(1);
     const QPoint middle(handle->width() / 2, handle->height() / 2);
     QTest::mousePress(handle, Qt::LeftButton, {}, middle);
-    EXPECT_EQ(form->WebBrowser1->height(), 80); // lower than 80 when a drag starts: 80
+    EXPECT_EQ(child<QTextBrowser>(form, "WebBrowser1")->height(), 80); // lower than 80 when a drag starts: 80
     // Dragging down by 60 would leave it 20 high: it snaps back to 80.
     QTest::mouseMove(handle, middle + QPoint(0, 60));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, middle + QPoint(0, 60));
     QApplication::processEvents();
-    EXPECT_EQ(form->WebBrowser1->height(), 80);
+    EXPECT_EQ(child<QTextBrowser>(form, "WebBrowser1")->height(), 80);
     // Dragging down by 10 leaves it 70 high, which stands.
     QTest::mousePress(handle, Qt::LeftButton, {}, middle);
     QTest::mouseMove(handle, middle + QPoint(0, 10));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, middle + QPoint(0, 10));
     QApplication::processEvents();
-    EXPECT_EQ(form->WebBrowser1->height(), 70);
+    EXPECT_EQ(child<QTextBrowser>(form, "WebBrowser1")->height(), 70);
 }
 
 TEST(MainWindow, rightClicksNeverReachTheAdvertisementStrip)
@@ -183,7 +183,7 @@ TEST(MainWindow, rightClicksNeverReachTheAdvertisementStrip)
     WindowFixture f;
     auto form = f.open();
     PressCounter counter;
-    QWidget* strip = form->WebBrowser1->viewport();
+    QWidget* strip = child<QTextBrowser>(form, "WebBrowser1")->viewport();
     strip->installEventFilter(&counter);
     QTest::mousePress(strip, Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseRelease(strip, Qt::RightButton, {}, QPoint(5, 5));
@@ -193,10 +193,10 @@ TEST(MainWindow, rightClicksNeverReachTheAdvertisementStrip)
     EXPECT_EQ(counter.presses, 1);
     strip->removeEventFilter(&counter);
 
-    emit form->logPage->lv2->customContextMenuRequested(QPoint(10, 10));
-    EXPECT_TRUE(form->PopupMenu1->isVisible());
-    EXPECT_EQ(form->PopupMenu1->actions().value(0)->text(), QString::fromUtf8("查看IP"));
-    form->PopupMenu1->close();
+    emit child<QTableView>(child<LogPage>(form, "ts2"), "lv2")->customContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(child<QMenu>(form, "PopupMenu1")->isVisible());
+    EXPECT_EQ(child<QMenu>(form, "PopupMenu1")->actions().value(0)->text(), QString::fromUtf8("查看IP"));
+    child<QMenu>(form, "PopupMenu1")->close();
 }
 
 TEST(MainWindow, closingSavesTheSiteAddressOnly)
@@ -218,8 +218,8 @@ TEST(MainWindow, aSettingsFileThatCannotBeWrittenIsReported)
     std::filesystem::create_directory(f.settings);
     QStringList shown;
     setErrorBoxHandler([&](const QString& text) { shown << text; });
-    form->PageControl->setCurrentWidget(form->ts3);
-    QTest::mouseClick(form->settingsPage->Button3, Qt::LeftButton);
+    child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts3"));
+    QTest::mouseClick(child<QPushButton>(child<SettingsPage>(form, "ts3"), "Button3"), Qt::LeftButton);
     setErrorBoxHandler({});
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Unable to write to ")));
@@ -235,14 +235,14 @@ TEST(MainWindow, loadsTheBundledSamplesAndSorts)
     options.logFolderForRun = QStringLiteral(QUILLMARK_SAMPLES_DIR);
     MainWindow form(options);
     form.show();
-    LogPage* page = form.logPage;
-    page->cbb1->setCurrentIndex(page->cbb1->findText(QStringLiteral("ex261202.log")));
-    QTest::mouseClick(page->Button2, Qt::LeftButton);
-    EXPECT_GT(page->lv2->model()->rowCount(), 100);
+    LogPage* page = child<LogPage>(&form, "ts2");
+    child<QComboBox>(page, "cbb1")->setCurrentIndex(child<QComboBox>(page, "cbb1")->findText(QStringLiteral("ex261202.log")));
+    QTest::mouseClick(child<QPushButton>(page, "Button2"), Qt::LeftButton);
+    EXPECT_GT(child<QTableView>(page, "lv2")->model()->rowCount(), 100);
     screenshot(&form, "main-window-sample-loaded");
-    clickHeader(page->lv2->horizontalHeader(), 8);
+    clickHeader(child<QTableView>(page, "lv2")->horizontalHeader(), 8);
     screenshot(&form, "main-window-sample-sorted");
-    form.PageControl->setCurrentWidget(form.ts3);
+    child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts3"));
     screenshot(&form, "main-window-settings-page");
 }
 
@@ -260,14 +260,14 @@ TEST(MainWindow, showsTheAdvertisementUnlessTheSettingsHideIt)
     WindowFixture f;
     {
         auto form = f.open();
-        QTRY_VERIFY_WITH_TIMEOUT(form->WebBrowser1->toPlainText().contains(QString::fromUtf8("广告")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(child<QTextBrowser>(form, "WebBrowser1")->toPlainText().contains(QString::fromUtf8("广告")), 10000);
     }
     ASSERT_EQ(requests, 1);
     IniFile(f.settings).writeString("admin", "ad", "1");
     auto hidden = f.open();
     QTest::qWait(300); // a fetch, had one started, would have reached the loopback server by now
     EXPECT_EQ(requests, 1);
-    EXPECT_TRUE(hidden->WebBrowser1->toPlainText().isEmpty());
+    EXPECT_TRUE(child<QTextBrowser>(hidden, "WebBrowser1")->toPlainText().isEmpty());
     qputenv("QUILLMARK_MAKER_HOST", oldHost);
 }
 
@@ -279,7 +279,7 @@ TEST(MainWindow, aLogFolderThatDoesNotExistListsNothing)
     options.siteListPath = f.folder.file("test.xml");
     options.logFolderForRun = QString::fromStdString(f.folder.file("no-such-folder"));
     MainWindow form(options);
-    EXPECT_EQ(form.logPage->cbb1->count(), 0);
-    QTest::mouseClick(form.logPage->Button2, Qt::LeftButton);
-    EXPECT_EQ(form.logPage->lv2->model()->rowCount(), 0);
+    EXPECT_EQ(child<QComboBox>(child<LogPage>(&form, "ts2"), "cbb1")->count(), 0);
+    QTest::mouseClick(child<QPushButton>(child<LogPage>(&form, "ts2"), "Button2"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableView>(child<LogPage>(&form, "ts2"), "lv2")->model()->rowCount(), 0);
 }

@@ -56,12 +56,12 @@ struct ButtonsFixture {
     }
 
     // Types the page's address without a scheme, as the tools accept it.
-    void open(const char* path) { page.ComboBox1->setEditText(QString::fromStdString(server.url(path).substr(7))); }
+    void open(const char* path) { child<QComboBox>(&page, "ComboBox1")->setEditText(QString::fromStdString(server.url(path).substr(7))); }
     QStringList click(QPushButton* button)
     {
-        page.Memo1->clear();
+        child<QPlainTextEdit>(&page, "Memo1")->clear();
         QTest::mouseClick(button, Qt::LeftButton);
-        return page.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return child<QPlainTextEdit>(&page, "Memo1")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 };
 
@@ -80,11 +80,11 @@ TEST(PageToolButtons, headAnalysisAndLinksListTheParsedPage)
                            "<a href=\"/outer\">out<a href=\"/inner\">in</a></a>"
                            "<p><a href=/open>open</p></body></html>");
     f.open("/home");
-    EXPECT_EQ(f.click(f.page.Button7), (QStringList{u("网页标题:   Home"), u("网页描述:    A site"),
+    EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button7")), (QStringList{u("网页标题:   Home"), u("网页描述:    A site"),
                                                     u("网页关键词:     a,b")}));
     // Blanks around "=" hide a link, a nested link stays inside its outer one's text, and a link
     // without an end tag has no text.
-    EXPECT_EQ(f.click(f.page.Button14), (QStringList{u("Home page: http://example.test/path"),
+    EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button14")), (QStringList{u("Home page: http://example.test/path"),
                                                      u("out<a href=\"/inner\">in</a>: /outer"), u(": /open")}));
     screenshot(&f.page, "tools-page-links");
 
@@ -95,8 +95,8 @@ TEST(PageToolButtons, headAnalysisAndLinksListTheParsedPage)
     f.pages["/broken"] = "<html><head><title>Cut<meta name=keywords content=\"x";
     for (const char* path : {"/bare", "/empty", "/binary", "/broken", "/missing"}) {
         f.open(path);
-        EXPECT_EQ(f.click(f.page.Button7), QStringList()) << path;
-        EXPECT_EQ(f.click(f.page.Button14), QStringList()) << path;
+        EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button7")), QStringList()) << path;
+        EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button14")), QStringList()) << path;
     }
 }
 
@@ -111,10 +111,10 @@ TEST(PageToolButtons, aSecondParseClickWhileOneWaitsIsIgnored)
     f.open("/big");
     // Runs inside the first click's wait for its parse.
     QTimer::singleShot(0, &f.page, [&] {
-        QTest::mouseClick(f.page.Button14, Qt::LeftButton);
-        QTest::mouseClick(f.page.Button7, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&f.page, "Button14"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&f.page, "Button7"), Qt::LeftButton);
     });
-    const QStringList lines = f.click(f.page.Button7);
+    const QStringList lines = f.click(child<QPushButton>(&f.page, "Button7"));
     EXPECT_EQ(f.targets.size(), 1u);
     EXPECT_EQ(lines, QStringList{u("网页标题:   T")});
 }
@@ -126,11 +126,11 @@ TEST(PageToolButtons, plainTextShowsThePageAsText)
     f.pages["/text"] = html;
     f.open("/text");
     const QString expected = fromGbk(htmlToText(html)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QTest::mouseClick(f.page.Button16, Qt::LeftButton);
-    EXPECT_TRUE(f.page.Memo1->toPlainText().endsWith(expected + QLatin1Char('\n')));
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button16"), Qt::LeftButton);
+    EXPECT_TRUE(child<QPlainTextEdit>(&f.page, "Memo1")->toPlainText().endsWith(expected + QLatin1Char('\n')));
     // A failed fetch appends nothing.
     f.open("/missing");
-    EXPECT_EQ(f.click(f.page.Button16), QStringList());
+    EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button16")), QStringList());
 }
 
 TEST(PageToolButtons, keywordButtonsAppendOneKeywordPerLine)
@@ -151,7 +151,7 @@ TEST(PageToolButtons, keywordButtonsAppendOneKeywordPerLine)
     ScopedEnv search("QUILLMARK_BAIDU_HOST", host);
 
     ButtonsFixture f;
-    EXPECT_EQ(f.click(f.page.Button17), (QStringList{u("兴安盟地图"), u("兴安盟天气")}));
-    EXPECT_EQ(f.click(f.page.Button20), (QStringList{u("兴安盟"), u("旅游")}));
+    EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button17")), (QStringList{u("兴安盟地图"), u("兴安盟天气")}));
+    EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button20")), (QStringList{u("兴安盟"), u("旅游")}));
     screenshot(&f.page, "tools-page-keywords");
 }

@@ -114,7 +114,7 @@ QStringList counts(std::initializer_list<const char*> cells)
 
 bool waitForEnd(StatsPage& page)
 {
-    return QTest::qWaitFor([&] { return page.Button1->isEnabled(); }, kRunTimeoutMs);
+    return QTest::qWaitFor([&] { return child<QPushButton>(&page, "Button1")->isEnabled(); }, kRunTimeoutMs);
 }
 
 // A folder as the Part's tests want it: logs of every kind, an unreadable entry, a folder named
@@ -157,24 +157,24 @@ struct PageUnderTest {
 TEST(StatsPage, showsTheTenColumnsOfTheStatisticsList)
 {
     PageUnderTest t(QString{});
-    const QTableWidget* lv1 = t.page.lv1;
-    EXPECT_EQ(lv1->objectName(), QStringLiteral("lv1"));
-    ASSERT_EQ(lv1->columnCount(), 10);
+    const QTableWidget* list = child<QTableWidget>(&t.page, "lv1");
+    EXPECT_EQ(list->objectName(), QStringLiteral("lv1"));
+    ASSERT_EQ(list->columnCount(), 10);
     QStringList captions;
     QList<int> widths;
-    for (int column = 0; column < lv1->columnCount(); ++column) {
-        captions << lv1->horizontalHeaderItem(column)->text();
-        widths << lv1->columnWidth(column);
+    for (int column = 0; column < list->columnCount(); ++column) {
+        captions << list->horizontalHeaderItem(column)->text();
+        widths << list->columnWidth(column);
     }
     EXPECT_EQ(captions.join(QLatin1Char(',')), QString::fromUtf8("日志文件名,大小,百度,GOOGlE,Soso,有道,雅虎,Sogou,MSN,其它"));
     EXPECT_EQ(widths, (QList<int>{80, 70, 50, 60, 50, 50, 50, 50, 50, 50}));
-    EXPECT_TRUE(lv1->showGrid());
-    EXPECT_EQ(lv1->selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_EQ(lv1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(t.page.Button1->text(), QString::fromUtf8("统计"));
-    EXPECT_EQ(t.page.Button5->text(), QString::fromUtf8("停止"));
-    EXPECT_TRUE(t.page.Button1->isEnabled());
-    EXPECT_TRUE(t.page.Button5->isEnabled());
+    EXPECT_TRUE(list->showGrid());
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(child<QPushButton>(&t.page, "Button1")->text(), QString::fromUtf8("统计"));
+    EXPECT_EQ(child<QPushButton>(&t.page, "Button5")->text(), QString::fromUtf8("停止"));
+    EXPECT_TRUE(child<QPushButton>(&t.page, "Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(&t.page, "Button5")->isEnabled());
 }
 
 TEST(StatsPage, countsTheFolderInListingOrderAndEnablesStatsAfterTheLastRow)
@@ -184,24 +184,24 @@ TEST(StatsPage, countsTheFolderInListingOrderAndEnablesStatsAfterTheLastRow)
     StatsPage& page = t.page;
     // The state of the buttons and the chart each time a row arrives.
     QList<bool> statsEnabledAtRow, stopEnabledAtRow;
-    QObject::connect(page.lv1->model(), &QAbstractItemModel::rowsInserted, [&] {
-        statsEnabledAtRow << page.Button1->isEnabled();
-        stopEnabledAtRow << page.Button5->isEnabled();
+    QObject::connect(child<QTableWidget>(&page, "lv1")->model(), &QAbstractItemModel::rowsInserted, [&] {
+        statsEnabledAtRow << child<QPushButton>(&page, "Button1")->isEnabled();
+        stopEnabledAtRow << child<QPushButton>(&page, "Button5")->isEnabled();
     });
 
-    QTest::mouseClick(page.Button1, Qt::LeftButton);
-    EXPECT_FALSE(page.Button1->isEnabled());
-    EXPECT_TRUE(page.Button5->isEnabled());
+    QTest::mouseClick(child<QPushButton>(&page, "Button1"), Qt::LeftButton);
+    EXPECT_FALSE(child<QPushButton>(&page, "Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(&page, "Button5")->isEnabled());
     ASSERT_TRUE(waitForEnd(page));
 
     const QStringList expected = listedLogs(logs.path());
     ASSERT_EQ(expected.size(), 5); // the folder "old.log", the sub-folder and notes.txt give no row
-    EXPECT_EQ(columnTexts(page.lv1, 0), expected);
+    EXPECT_EQ(columnTexts(child<QTableWidget>(&page, "lv1"), 0), expected);
     EXPECT_EQ(statsEnabledAtRow, QList<bool>(5, false)); // enabled only after the last row
     EXPECT_EQ(stopEnabledAtRow, QList<bool>(5, true));
-    EXPECT_EQ(page.chart->rowCount(), 5);
+    EXPECT_EQ(child<StatsChartWidget>(&page, "chart")->rowCount(), 5);
 
-    const auto row = [&](const char* name) { return rowTexts(page.lv1, expected.indexOf(QString::fromLatin1(name))); };
+    const auto row = [&](const char* name) { return rowTexts(child<QTableWidget>(&page, "lv1"), expected.indexOf(QString::fromLatin1(name))); };
     // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN, then the empty "其它".
     EXPECT_EQ(row("ex090101.log").mid(2), counts({"2", "1", "0", "0", "0", "0", "1", ""}));
     EXPECT_EQ(row("ex090102.LOG").mid(2), counts({"0", "0", "1", "1", "1", "0", "1", ""}));
@@ -209,9 +209,9 @@ TEST(StatsPage, countsTheFolderInListingOrderAndEnablesStatsAfterTheLastRow)
     EXPECT_EQ(row("ex090104.log").mid(1), counts({"1.5K", "0", "0", "0", "0", "0", "1", "0", ""}));
     // D7: an entry that cannot be read keeps its row, with empty count cells, not zeros.
     EXPECT_EQ(row("gone.log"), counts({"gone.log", "0.0K", "", "", "", "", "", "", "", ""}));
-    EXPECT_FALSE(page.lv1->item(expected.indexOf(QStringLiteral("gone.log")), 0)->toolTip().isEmpty());
-    EXPECT_TRUE(page.chart->barRects(expected.indexOf(QStringLiteral("gone.log"))).isEmpty());
-    EXPECT_EQ(page.chart->barRects(expected.indexOf(QStringLiteral("ex090101.log"))).size(), 7);
+    EXPECT_FALSE(child<QTableWidget>(&page, "lv1")->item(expected.indexOf(QStringLiteral("gone.log")), 0)->toolTip().isEmpty());
+    EXPECT_TRUE(child<StatsChartWidget>(&page, "chart")->barRects(expected.indexOf(QStringLiteral("gone.log"))).isEmpty());
+    EXPECT_EQ(child<StatsChartWidget>(&page, "chart")->barRects(expected.indexOf(QStringLiteral("ex090101.log"))).size(), 7);
 }
 
 TEST(StatsPage, aStopAfterTheFirstFileShowsThatRowAndCountsNoFurtherFile)
@@ -230,25 +230,25 @@ TEST(StatsPage, aStopAfterTheFirstFileShowsThatRowAndCountsNoFurtherFile)
     PageUnderTest t(QString::fromStdString(logs.path()), &ui);
     StatsPage& page = t.page;
 
-    QTest::mouseClick(page.Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&page, "Button1"), Qt::LeftButton);
     ASSERT_TRUE(firstCounted.wait(60s));
-    QTest::mouseClick(page.Button5, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&page, "Button5"), Qt::LeftButton);
     stopPressed.open();
     ASSERT_TRUE(waitForEnd(page));
 
-    EXPECT_EQ(columnTexts(page.lv1, 0), listedLogs(logs.path()).mid(0, 1));
+    EXPECT_EQ(columnTexts(child<QTableWidget>(&page, "lv1"), 0), listedLogs(logs.path()).mid(0, 1));
     EXPECT_EQ(ui.posted(), 2); // that row and the end: no further file was counted
-    EXPECT_EQ(page.chart->rowCount(), 1);
+    EXPECT_EQ(child<StatsChartWidget>(&page, "chart")->rowCount(), 1);
 }
 
 TEST(StatsPage, aStopPressedBeforeStatsHasNoLastingEffect)
 {
     LogFolder logs;
     PageUnderTest t(QString::fromStdString(logs.path()));
-    QTest::mouseClick(t.page.Button5, Qt::LeftButton);
-    QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&t.page, "Button5"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&t.page, "Button1"), Qt::LeftButton);
     ASSERT_TRUE(waitForEnd(t.page));
-    EXPECT_EQ(t.page.lv1->rowCount(), 5);
+    EXPECT_EQ(child<QTableWidget>(&t.page, "lv1")->rowCount(), 5);
 }
 
 TEST(StatsPage, destroyingThePageMidRunDropsTheRowsStillOnTheirWay)
@@ -264,7 +264,7 @@ TEST(StatsPage, destroyingThePageMidRunDropsTheRowsStillOnTheirWay)
         }
     };
     auto t = std::make_unique<PageUnderTest>(QString::fromStdString(logs.path()), &ui);
-    QTest::mouseClick(t->page.Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&t->page, "Button1"), Qt::LeftButton);
     ASSERT_TRUE(secondCounted.wait(60s));
     // The first row waits in the event queue, the second is being handed over, more files follow.
     destroying.open();
@@ -282,18 +282,18 @@ TEST(StatsPage, statsPressedAgainEmptiesTheListBeforeTheNewRun)
     TempFolder second;
     second.write("u_ex1.log", "Googlebot\r\n");
     PageUnderTest t(QString::fromStdString(first.path()));
-    QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&t.page, "Button1"), Qt::LeftButton);
     ASSERT_TRUE(waitForEnd(t.page));
-    ASSERT_EQ(t.page.lv1->rowCount(), 5);
+    ASSERT_EQ(child<QTableWidget>(&t.page, "lv1")->rowCount(), 5);
 
     t.folder = QString::fromStdString(second.path()); // the window's folder changed since
-    QTest::mouseClick(t.page.Button1, Qt::LeftButton);
-    EXPECT_EQ(t.page.lv1->rowCount(), 0);
-    EXPECT_EQ(t.page.chart->rowCount(), 0);
+    QTest::mouseClick(child<QPushButton>(&t.page, "Button1"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableWidget>(&t.page, "lv1")->rowCount(), 0);
+    EXPECT_EQ(child<StatsChartWidget>(&t.page, "chart")->rowCount(), 0);
     ASSERT_TRUE(waitForEnd(t.page));
-    EXPECT_EQ(rowTexts(t.page.lv1, 0), counts({"u_ex1.log", "0.0K", "0", "1", "0", "0", "0", "0", "0", ""}));
-    EXPECT_EQ(t.page.lv1->rowCount(), 1);
-    EXPECT_EQ(t.page.chart->rowCount(), 1);
+    EXPECT_EQ(rowTexts(child<QTableWidget>(&t.page, "lv1"), 0), counts({"u_ex1.log", "0.0K", "0", "1", "0", "0", "0", "0", "0", ""}));
+    EXPECT_EQ(child<QTableWidget>(&t.page, "lv1")->rowCount(), 1);
+    EXPECT_EQ(child<StatsChartWidget>(&t.page, "chart")->rowCount(), 1);
 }
 
 TEST(StatsPage, aMissingFolderOrAnEmptySettingEndsTheRunInOrder)
@@ -302,10 +302,10 @@ TEST(StatsPage, aMissingFolderOrAnEmptySettingEndsTheRunInOrder)
     // An empty setting searches the root (D6): it may list anything there, but must end.
     for (const QString& folder : {QString::fromStdString(parent.file("vanished")), QString()}) {
         PageUnderTest t(folder);
-        QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&t.page, "Button1"), Qt::LeftButton);
         ASSERT_TRUE(waitForEnd(t.page)) << folder.toStdString();
         if (!folder.isEmpty()) {
-            EXPECT_EQ(t.page.lv1->rowCount(), 0);
+            EXPECT_EQ(child<QTableWidget>(&t.page, "lv1")->rowCount(), 0);
         }
     }
 }
@@ -315,15 +315,15 @@ TEST(StatsPage, rowsEqualTheStatsCommandForTheSameFolder)
     LogFolder odd;
     for (const std::string& folder : {odd.path(), std::string(QUILLMARK_SAMPLES_DIR)}) {
         PageUnderTest t(fromPath(folder));
-        QTest::mouseClick(t.page.Button1, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&t.page, "Button1"), Qt::LeftButton);
         ASSERT_TRUE(waitForEnd(t.page));
         QByteArray shown;
-        for (int row = 0; row < t.page.lv1->rowCount(); ++row)
-            shown += rowTexts(t.page.lv1, row).join(QLatin1Char('\t')).toUtf8() + '\n';
+        for (int row = 0; row < child<QTableWidget>(&t.page, "lv1")->rowCount(); ++row)
+            shown += rowTexts(child<QTableWidget>(&t.page, "lv1"), row).join(QLatin1Char('\t')).toUtf8() + '\n';
 
         const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", folder});
         EXPECT_EQ(cli.exitCode, 0);
-        EXPECT_GE(t.page.lv1->rowCount(), 4);
+        EXPECT_GE(child<QTableWidget>(&t.page, "lv1")->rowCount(), 4);
         EXPECT_EQ(shown.toStdString(), cli.out) << folder;
     }
 }
@@ -340,16 +340,16 @@ TEST(StatsPage, theWindowCountsTheFolderChosenWithLocateFolder)
     options.chooseFolder = [&](QWidget*) { return std::optional<QString>(QString::fromStdString(chosen.path())); };
     MainWindow form(options);
     form.show();
-    ASSERT_EQ(form.ts1, form.statsPage);
-    EXPECT_EQ(form.PageControl->tabText(form.PageControl->indexOf(form.ts1)), QString::fromUtf8("蜘蛛来访统计"));
+    ASSERT_EQ(child<QWidget>(&form, "ts1"), child<StatsPage>(&form, "ts1"));
+    EXPECT_EQ(child<QTabWidget>(&form, "PageControl")->tabText(child<QTabWidget>(&form, "PageControl")->indexOf(child<QWidget>(&form, "ts1"))), QString::fromUtf8("蜘蛛来访统计"));
 
-    form.PageControl->setCurrentWidget(form.ts3);
-    QTest::mouseClick(form.settingsPage->Button4, Qt::LeftButton); // 定位目录
-    form.PageControl->setCurrentWidget(form.ts1);
-    QTest::mouseClick(form.statsPage->Button1, Qt::LeftButton);
-    ASSERT_TRUE(waitForEnd(*form.statsPage));
-    EXPECT_EQ(columnTexts(form.statsPage->lv1, 0), QStringList{QStringLiteral("u_ex2.log")});
-    EXPECT_EQ(form.statsPage->lv1->item(0, 8)->text(), QStringLiteral("2"));
+    child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts3"));
+    QTest::mouseClick(child<QPushButton>(child<SettingsPage>(&form, "ts3"), "Button4"), Qt::LeftButton); // 定位目录
+    child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts1"));
+    QTest::mouseClick(child<QPushButton>(child<StatsPage>(&form, "ts1"), "Button1"), Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd(*child<StatsPage>(&form, "ts1")));
+    EXPECT_EQ(columnTexts(child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1"), 0), QStringList{QStringLiteral("u_ex2.log")});
+    EXPECT_EQ(child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1")->item(0, 8)->text(), QStringLiteral("2"));
 }
 
 TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
@@ -368,12 +368,12 @@ TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
     options.logFolderForRun = QString::fromStdString(logs.path());
     auto form = std::make_unique<MainWindow>(options);
     form->show();
-    form->PageControl->setCurrentWidget(form->ts1);
+    child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts1"));
 
-    QTest::mouseClick(form->statsPage->Button1, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->statsPage->lv1->rowCount() >= 1; }, kRunTimeoutMs));
-    const int rowsAtClose = form->statsPage->lv1->rowCount();
-    EXPECT_TRUE(form->statsPage->isCounting());
+    QTest::mouseClick(child<QPushButton>(child<StatsPage>(form, "ts1"), "Button1"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return child<QTableWidget>(child<StatsPage>(form, "ts1"), "lv1")->rowCount() >= 1; }, kRunTimeoutMs));
+    const int rowsAtClose = child<QTableWidget>(child<StatsPage>(form, "ts1"), "lv1")->rowCount();
+    EXPECT_TRUE(child<StatsPage>(form, "ts1")->isCounting());
     form->close();
     form.reset(); // waits for the worker, which abandons the file it is counting
     EXPECT_LT(rowsAtClose, kFiles);
@@ -446,11 +446,11 @@ TEST(StatsPage, pictureOfThePageWithItsChart)
     options.logFolderForRun = QString::fromStdString(logs.path());
     MainWindow form(options);
     form.show();
-    form.PageControl->setCurrentWidget(form.ts1);
-    QTest::mouseClick(form.statsPage->Button1, Qt::LeftButton);
-    ASSERT_TRUE(waitForEnd(*form.statsPage));
-    EXPECT_EQ(form.statsPage->lv1->rowCount(), 8);
-    EXPECT_EQ(form.statsPage->chart->rowCount(), 8);
-    form.statsPage->lv1->selectRow(1);
+    child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts1"));
+    QTest::mouseClick(child<QPushButton>(child<StatsPage>(&form, "ts1"), "Button1"), Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd(*child<StatsPage>(&form, "ts1")));
+    EXPECT_EQ(child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1")->rowCount(), 8);
+    EXPECT_EQ(child<StatsChartWidget>(child<StatsPage>(&form, "ts1"), "chart")->rowCount(), 8);
+    child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1")->selectRow(1);
     screenshot(&form, "stats-page");
 }

@@ -43,13 +43,13 @@ struct PageFixture {
     }
     ~PageFixture() { setErrorBoxHandler({}); }
 
-    void type(const QString& address) { page.ComboBox1->setEditText(address); }
-    QStringList lines() const { return page.Memo1->toPlainText().split(QLatin1Char('\n')); }
+    void type(const QString& address) { child<QComboBox>(&page, "ComboBox1")->setEditText(address); }
+    QStringList lines() const { return child<QPlainTextEdit>(&page, "Memo1")->toPlainText().split(QLatin1Char('\n')); }
     QStringList items() const
     {
         QStringList list;
-        for (int i = 0; i < page.ComboBox1->count(); ++i)
-            list << page.ComboBox1->itemText(i);
+        for (int i = 0; i < child<QComboBox>(&page, "ComboBox1")->count(); ++i)
+            list << child<QComboBox>(&page, "ComboBox1")->itemText(i);
         return list;
     }
 };
@@ -68,25 +68,25 @@ struct ScopedEnv {
 TEST(ToolsPage, layoutAsDesigned)
 {
     PageFixture f;
-    EXPECT_EQ(f.page.Panel2->height(), 153);
+    EXPECT_EQ(child<QFrame>(&f.page, "Panel2")->height(), 153);
     const std::pair<QWidget*, QRect> places[] = {
-        {f.page.CheckBox11, {8, 8, 65, 33}},    {f.page.CheckBox12, {72, 8, 65, 33}},
-        {f.page.Button12, {504, 8, 41, 25}},    {f.page.Button13, {544, 8, 49, 25}},
-        {f.page.ComboBox1, {8, 44, 409, 21}},   {f.page.Button6, {416, 40, 97, 25}},
-        {f.page.Button7, {8, 112, 89, 33}},     {f.page.Button8, {104, 112, 81, 33}},
-        {f.page.Button14, {192, 112, 81, 33}},  {f.page.Button16, {288, 112, 81, 33}},
-        {f.page.Label3, {368, 120, 49, 25}},    {f.page.Button15, {424, 120, 73, 25}},
-        {f.page.Edit1, {520, 120, 97, 21}},     {f.page.Button17, {616, 120, 81, 25}},
-        {f.page.Button20, {704, 120, 81, 25}},
+        {child<QCheckBox>(&f.page, "CheckBox11"), {8, 8, 65, 33}},    {child<QCheckBox>(&f.page, "CheckBox12"), {72, 8, 65, 33}},
+        {child<QPushButton>(&f.page, "Button12"), {504, 8, 41, 25}},    {child<QPushButton>(&f.page, "Button13"), {544, 8, 49, 25}},
+        {child<QComboBox>(&f.page, "ComboBox1"), {8, 44, 409, 21}},   {child<QPushButton>(&f.page, "Button6"), {416, 40, 97, 25}},
+        {child<QPushButton>(&f.page, "Button7"), {8, 112, 89, 33}},     {child<QPushButton>(&f.page, "Button8"), {104, 112, 81, 33}},
+        {child<QPushButton>(&f.page, "Button14"), {192, 112, 81, 33}},  {child<QPushButton>(&f.page, "Button16"), {288, 112, 81, 33}},
+        {child<QLabel>(&f.page, "Label3"), {368, 120, 49, 25}},    {child<QPushButton>(&f.page, "Button15"), {424, 120, 73, 25}},
+        {child<QLineEdit>(&f.page, "Edit1"), {520, 120, 97, 21}},     {child<QPushButton>(&f.page, "Button17"), {616, 120, 81, 25}},
+        {child<QPushButton>(&f.page, "Button20"), {704, 120, 81, 25}},
     };
     for (const auto& [control, place] : places)
         EXPECT_EQ(control->geometry(), place) << control->objectName().toStdString();
-    for (QCheckBox* hidden : {f.page.CheckBox13, f.page.CheckBox14, f.page.CheckBox15, f.page.CheckBox16})
+    for (QCheckBox* hidden : {child<QCheckBox>(&f.page, "CheckBox13"), child<QCheckBox>(&f.page, "CheckBox14"), child<QCheckBox>(&f.page, "CheckBox15"), child<QCheckBox>(&f.page, "CheckBox16")})
         EXPECT_TRUE(hidden->isHidden());
-    EXPECT_TRUE(f.page.CheckBox11->isChecked() && f.page.CheckBox12->isChecked());
-    EXPECT_EQ(f.page.Edit1->text(), u("兴安盟"));
-    EXPECT_EQ(f.page.Memo1->geometry().top(), 153);
-    EXPECT_EQ(f.page.Memo1->geometry().bottom(), f.page.height() - 1);
+    EXPECT_TRUE(child<QCheckBox>(&f.page, "CheckBox11")->isChecked() && child<QCheckBox>(&f.page, "CheckBox12")->isChecked());
+    EXPECT_EQ(child<QLineEdit>(&f.page, "Edit1")->text(), u("兴安盟"));
+    EXPECT_EQ(child<QPlainTextEdit>(&f.page, "Memo1")->geometry().top(), 153);
+    EXPECT_EQ(child<QPlainTextEdit>(&f.page, "Memo1")->geometry().bottom(), f.page.height() - 1);
 
     // One empty line at start, so output begins on the second; CR LF in a value makes lines.
     f.page.appendLine(gbk("域名: a\r\nb"));
@@ -98,11 +98,11 @@ TEST(ToolsPage, mousePressShowsTheGbkLengthAndClearEmpties)
 {
     PageFixture f;
     f.page.appendLine(gbk("站点ab"));
-    QTest::mouseClick(f.page.Memo1->viewport(), Qt::RightButton);
-    EXPECT_EQ(f.page.Label3->text(), QStringLiteral("10")); // CR LF, 4 + 2 bytes, CR LF
-    QTest::mouseClick(f.page.Button15, Qt::LeftButton);
-    QTest::mouseClick(f.page.Memo1->viewport(), Qt::LeftButton);
-    EXPECT_EQ(f.page.Label3->text(), QStringLiteral("0"));
+    QTest::mouseClick(child<QPlainTextEdit>(&f.page, "Memo1")->viewport(), Qt::RightButton);
+    EXPECT_EQ(child<QLabel>(&f.page, "Label3")->text(), QStringLiteral("10")); // CR LF, 4 + 2 bytes, CR LF
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button15"), Qt::LeftButton);
+    QTest::mouseClick(child<QPlainTextEdit>(&f.page, "Memo1")->viewport(), Qt::LeftButton);
+    EXPECT_EQ(child<QLabel>(&f.page, "Label3")->text(), QStringLiteral("0"));
     f.page.appendLine("x");
     EXPECT_EQ(f.lines(), (QStringList{QStringLiteral("x"), QString()}));
 }
@@ -123,9 +123,9 @@ TEST(ToolsPage, indexQueriesAskTheCheckedEnginesOnly)
 
     PageFixture f;
     f.type(QStringLiteral("http://example.test"));
-    f.page.CheckBox12->setChecked(false);
-    f.page.CheckBox13->setChecked(true); // hidden: no effect
-    QTest::mouseClick(f.page.Button6, Qt::LeftButton);
+    child<QCheckBox>(&f.page, "CheckBox12")->setChecked(false);
+    child<QCheckBox>(&f.page, "CheckBox13")->setChecked(true); // hidden: no effect
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button6"), Qt::LeftButton);
     QStringList lines = f.lines();
     ASSERT_EQ(lines.size(), 8);
     EXPECT_EQ(lines[1], QString(71, QLatin1Char('-')));
@@ -133,9 +133,9 @@ TEST(ToolsPage, indexQueriesAskTheCheckedEnginesOnly)
     EXPECT_EQ(lines.mid(3, 4), (QStringList{u("百度 收录:约1,230个页面"), u("百度 最近1天收录:约1,230个页面"),
                                             u("百度 最近7天收录:约1,230个页面"), u("百度 反向链接:约1,230个页面")}));
 
-    f.page.CheckBox11->setChecked(false);
-    f.page.CheckBox12->setChecked(true);
-    QTest::mouseClick(f.page.Button6, Qt::LeftButton);
+    child<QCheckBox>(&f.page, "CheckBox11")->setChecked(false);
+    child<QCheckBox>(&f.page, "CheckBox12")->setChecked(true);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button6"), Qt::LeftButton);
     lines = f.lines();
     ASSERT_EQ(lines.size(), 15);
     EXPECT_EQ(lines[9], u("Google 收录:45个页面"));
@@ -148,12 +148,12 @@ TEST(ToolsPage, pageHeadSendsTheRequestAndShowsTheReply)
     PageFixture f;
     const QString port = QString::number(server.port());
     f.type(QStringLiteral("127.0.0.1:") + port + QStringLiteral("/a?b=1"));
-    QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button8"), Qt::LeftButton);
     EXPECT_EQ(f.lines().mid(1, 3), (QStringList{u("域名: 127.0.0.1"), u("URL: /a?b=1"), u("端口: ") + port}));
-    QTRY_VERIFY(f.page.Memo1->toPlainText().contains(QStringLiteral("Server: t")));
+    QTRY_VERIFY(child<QPlainTextEdit>(&f.page, "Memo1")->toPlainText().contains(QStringLiteral("Server: t")));
     EXPECT_EQ(server.received(), headRequest("/a?b=1", "127.0.0.1"));
-    EXPECT_FALSE(f.page.Memo1->toPlainText().contains(u("失败")));
-    QTRY_VERIFY(!f.page.CS1->active());
+    EXPECT_FALSE(child<QPlainTextEdit>(&f.page, "Memo1")->toPlainText().contains(u("失败")));
+    QTRY_VERIFY(!child<QtClientSocket>(&f.page, "CS1")->active());
     EXPECT_TRUE(f.errors.isEmpty());
 }
 
@@ -163,18 +163,18 @@ TEST(ToolsPage, pageHeadShowsEachArrivalAndRefusesToChangeAnOpenSocket)
     PageFixture f;
     const QString address = QStringLiteral("127.0.0.1:") + QString::number(server.port()) + QStringLiteral("/");
     f.type(address);
-    QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button8"), Qt::LeftButton);
     QTRY_COMPARE(f.lines().mid(4), (QStringList{QStringLiteral("HTTP/1.1 302 Found"), QString(), u("失败"), QString()}));
     server.releaseNext();
     QTRY_COMPARE(f.lines().mid(7), (QStringList{QStringLiteral("Location: /x"), QString(), QString(), u("失败"),
                                                 QString()}));
-    EXPECT_TRUE(f.page.CS1->active());
+    EXPECT_TRUE(child<QtClientSocket>(&f.page, "CS1")->active());
 
-    const QString before = f.page.Memo1->toPlainText();
+    const QString before = child<QPlainTextEdit>(&f.page, "Memo1")->toPlainText();
     f.type(QStringLiteral("localhost:") + QString::number(server.port()) + QStringLiteral("/"));
-    QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button8"), Qt::LeftButton);
     EXPECT_EQ(f.errors, QStringList{QStringLiteral("Can't change value while socket is active.")});
-    EXPECT_EQ(f.page.Memo1->toPlainText(), before);
+    EXPECT_EQ(child<QPlainTextEdit>(&f.page, "Memo1")->toPlainText(), before);
     EXPECT_EQ(server.connections(), 1);
 }
 
@@ -190,10 +190,10 @@ TEST(ToolsPage, pageHeadReportsWhatKeepsItFromConnecting)
     for (const auto& [address, error] : cases) {
         f.errors.clear();
         f.type(address);
-        QTest::mouseClick(f.page.Button8, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&f.page, "Button8"), Qt::LeftButton);
         ASSERT_EQ(f.errors.size(), 1) << address.toStdString();
         EXPECT_TRUE(f.errors[0].endsWith(error)) << f.errors[0].toStdString();
-        EXPECT_FALSE(f.page.CS1->active());
+        EXPECT_FALSE(child<QtClientSocket>(&f.page, "CS1")->active());
     }
     EXPECT_TRUE(f.errors[0].startsWith(QStringLiteral("Windows socket error: ")));
     EXPECT_EQ(f.lines().size(), 2 + 3 + 3); // the failed integer showed nothing
@@ -204,15 +204,15 @@ TEST(ToolsPage, saveAndDeleteKeepTheFileAndTheDropDown)
     PageFixture f;
     for (const char* address : {"a.test", "b.test", "c.test", "b.test", "ab"}) {
         f.type(QString::fromLatin1(address));
-        QTest::mouseClick(f.page.Button12, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&f.page, "Button12"), Qt::LeftButton);
     }
     EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("b.test"), QStringLiteral("c.test")}));
-    EXPECT_EQ(f.page.ComboBox1->currentText(), QStringLiteral("ab")); // the typed text stays
+    EXPECT_EQ(child<QComboBox>(&f.page, "ComboBox1")->currentText(), QStringLiteral("ab")); // the typed text stays
     f.type(QStringLiteral("b.test"));
-    QTest::mouseClick(f.page.Button13, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button13"), Qt::LeftButton);
     EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("c.test")}));
-    EXPECT_EQ(f.page.ComboBox1->currentText(), QStringLiteral("b.test"));
-    QTest::mouseClick(f.page.Button13, Qt::LeftButton);
+    EXPECT_EQ(child<QComboBox>(&f.page, "ComboBox1")->currentText(), QStringLiteral("b.test"));
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button13"), Qt::LeftButton);
     EXPECT_EQ(f.lines().mid(1), (QStringList{u("地址保存成功:  a.test"), u("地址保存成功:  b.test"),
                                              u("地址保存成功:  c.test"), u("这个地址存在:  b.test"),
                                              u("删除成功:  b.test"), u("保存列表中不存:  b.test"), QString()}));
@@ -220,9 +220,9 @@ TEST(ToolsPage, saveAndDeleteKeepTheFileAndTheDropDown)
     // A file that cannot be replaced: the box, no message line, the list as the file holds it.
     std::filesystem::permissions(f.siteList, std::filesystem::perms::owner_read);
     f.type(QStringLiteral("a.test"));
-    QTest::mouseClick(f.page.Button13, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button13"), Qt::LeftButton);
     f.type(QStringLiteral("d.test"));
-    QTest::mouseClick(f.page.Button12, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button12"), Qt::LeftButton);
     ASSERT_EQ(f.errors.size(), 2);
     EXPECT_TRUE(f.errors[0].startsWith(QStringLiteral("Unable to write to ")));
     EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("c.test")}));
@@ -238,20 +238,20 @@ TEST(ToolsPage, windowLoadsTheSiteListWhenShownAndSavesTheAddressOnClose)
     options.logFolderForRun = QString::fromStdString(folder.path());
     {
         MainWindow first(options);
-        EXPECT_EQ(first.siteUrl(), QStringLiteral("http://www.baidu.com"));
+        EXPECT_EQ(child<QComboBox>(&first, "ComboBox1")->currentText(), QStringLiteral("http://www.baidu.com"));
         first.show();
         EXPECT_FALSE(first.siteListWasRead());
         ASSERT_TRUE(std::filesystem::exists(options.siteListPath));
-        first.toolsPage->ComboBox1->setEditText(QStringLiteral("www.example.test"));
-        QTest::mouseClick(first.toolsPage->Button12, Qt::LeftButton);
+        child<QComboBox>(child<ToolsPage>(&first, "ts4"), "ComboBox1")->setEditText(QStringLiteral("www.example.test"));
+        QTest::mouseClick(child<QPushButton>(child<ToolsPage>(&first, "ts4"), "Button12"), Qt::LeftButton);
         first.close();
     }
     EXPECT_EQ(IniFile(options.settingsPath).readString(gbk("user"), gbk("siteurl"), ""), "www.example.test");
     MainWindow second(options);
     second.show();
     EXPECT_TRUE(second.siteListWasRead());
-    EXPECT_EQ(second.toolsPage->ComboBox1->count(), 1);
-    EXPECT_EQ(second.siteUrl(), QStringLiteral("www.example.test"));
-    second.PageControl->setCurrentWidget(second.ts4);
+    EXPECT_EQ(child<QComboBox>(child<ToolsPage>(&second, "ts4"), "ComboBox1")->count(), 1);
+    EXPECT_EQ(child<QComboBox>(&second, "ComboBox1")->currentText(), QStringLiteral("www.example.test"));
+    child<QTabWidget>(&second, "PageControl")->setCurrentWidget(child<QWidget>(&second, "ts4"));
     screenshot(&second, "main-window-tools-page");
 }

@@ -10,9 +10,28 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace quill::test {
+
+// The control named `objectName` below `parent`: where the pages keep their given control names.
+// A missing control fails the test instead of crashing it.
+template <typename T>
+T* child(const QObject* parent, const char* objectName)
+{
+    T* found = parent->findChild<T*>(QString::fromLatin1(objectName));
+    if (!found)
+        throw std::logic_error(std::string("no control named ") + objectName);
+    return found;
+}
+
+template <typename T, typename Owner>
+T* child(const std::unique_ptr<Owner>& parent, const char* objectName)
+{
+    return child<T>(parent.get(), objectName);
+}
 
 inline const std::string kIis6Header =
     "#Software: Microsoft Internet Information Services 6.0\r\n"

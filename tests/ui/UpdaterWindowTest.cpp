@@ -78,8 +78,8 @@ struct UpdaterFixture {
     QStringList column(int column) const
     {
         QStringList texts;
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
-            texts << form->ListView1->topLevelItem(i)->text(column);
+        for (int i = 0; i < child<QTreeWidget>(form, "ListView1")->topLevelItemCount(); ++i)
+            texts << child<QTreeWidget>(form, "ListView1")->topLevelItem(i)->text(column);
         return texts;
     }
 };
@@ -91,21 +91,21 @@ TEST(UpdaterWindow, opensReadyWithItsControls)
     UpdaterFixture f;
     EXPECT_EQ(f.form->windowTitle(), u("软件升级"));
     QStringList headers;
-    for (int i = 0; i < f.form->ListView1->columnCount(); ++i)
-        headers << f.form->ListView1->headerItem()->text(i);
+    for (int i = 0; i < child<QTreeWidget>(f.form, "ListView1")->columnCount(); ++i)
+        headers << child<QTreeWidget>(f.form, "ListView1")->headerItem()->text(i);
     EXPECT_EQ(headers.join(QLatin1Char(',')), u("文件名,大小,日期,说明,状态,地址"));
-    EXPECT_EQ(f.form->Button1->text(), u("检测(&C)"));
-    EXPECT_EQ(f.form->Button2->text(), u("下载(&D)"));
-    EXPECT_EQ(f.form->Button3->text(), u("关闭(&X)"));
-    EXPECT_EQ(f.form->Label1->text() + f.form->Label2->text() + f.form->Label3->text(),
+    EXPECT_EQ(child<QPushButton>(f.form, "Button1")->text(), u("检测(&C)"));
+    EXPECT_EQ(child<QPushButton>(f.form, "Button2")->text(), u("下载(&D)"));
+    EXPECT_EQ(child<QPushButton>(f.form, "Button3")->text(), u("关闭(&X)"));
+    EXPECT_EQ(child<QLabel>(f.form, "Label1")->text() + child<QLabel>(f.form, "Label2")->text() + child<QLabel>(f.form, "Label3")->text(),
               u("升级文件列表：当前下载进度：总体下载进度："));
-    EXPECT_TRUE(f.form->Button1->isEnabled());
-    EXPECT_FALSE(f.form->Button2->isEnabled());
-    EXPECT_EQ(f.form->StatusBar1->currentMessage(), u("就绪..."));
-    EXPECT_EQ(f.form->Button1->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
-    EXPECT_EQ(f.form->Button2->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
-    EXPECT_EQ(f.form->Button3->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
-    f.form->Button3->animateClick();
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(f.form, "Button2")->isEnabled());
+    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("就绪..."));
+    EXPECT_EQ(child<QPushButton>(f.form, "Button1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
+    EXPECT_EQ(child<QPushButton>(f.form, "Button2")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
+    EXPECT_EQ(child<QPushButton>(f.form, "Button3")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
+    child<QPushButton>(f.form, "Button3")->animateClick();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !f.form->isVisible(); }, 5000));
 }
 
@@ -115,38 +115,38 @@ TEST(UpdaterWindow, checkListsTheNewerFilesTicked)
     f.folder.write("update.ini", "[a_zip]\nDate=2009-3-7\n[b_zip]\nDate=2009-3-7\n");
     f.publish("[first]\nName=a.zip\nDate=2009-3-8\nSize=1 KB\nnote=" + gbk("新词库") +
               "\nURL=http://h/a.zip\n[second]\nName=b.zip\nDate=2009-3-7\nURL=http://h/b.zip\n");
-    QSignalSpy statuses(f.form->StatusBar1, &QStatusBar::messageChanged);
+    QSignalSpy statuses(child<QStatusBar>(f.form, "StatusBar1"), &QStatusBar::messageChanged);
 
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
 
     QStringList shown;
     for (const QList<QVariant>& change : statuses)
         shown << change.at(0).toString();
     EXPECT_EQ(shown, (QStringList{u("检测升级文件..."), u("分析升级文件..."), u("5分析升级文件..."), u("就绪...")}));
-    ASSERT_EQ(f.form->ListView1->topLevelItemCount(), 1);
-    const QTreeWidgetItem* item = f.form->ListView1->topLevelItem(0);
+    ASSERT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 1);
+    const QTreeWidgetItem* item = child<QTreeWidget>(f.form, "ListView1")->topLevelItem(0);
     EXPECT_EQ(item->checkState(0), Qt::Checked);
     QStringList texts;
     for (int i = 0; i < 6; ++i)
         texts << item->text(i);
     EXPECT_EQ(texts, (QStringList{u("a.zip"), u("1 KB"), u("2009-3-8"), u("新词库"), u("未下载"), u("http://h/a.zip")}));
-    EXPECT_TRUE(f.form->Button2->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
     EXPECT_TRUE(f.informed.isEmpty());
     EXPECT_EQ(readFile(f.folder.file("tmp.ini")), f.files["/Quillmarkkit/update.txt"]);
     screenshot(f.form.get(), "updater-after-check");
 
-    // A failed fetch keeps the list; a check that lists nothing empties it but leaves Button2 on.
+    // A failed fetch keeps the list; a check that lists nothing empties it but leaves 下载 on.
     f.files.clear();
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
-    EXPECT_EQ(f.form->StatusBar1->currentMessage(), u("检测升级文件失败!"));
-    EXPECT_EQ(f.form->ListView1->topLevelItemCount(), 1);
-    EXPECT_TRUE(f.form->Button1->isEnabled());
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("检测升级文件失败!"));
+    EXPECT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 1);
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
     f.publish("");
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
     EXPECT_EQ(f.informed, QStringList{u("没有升级文件列表")});
-    EXPECT_EQ(f.form->ListView1->topLevelItemCount(), 0);
-    EXPECT_TRUE(f.form->Button2->isEnabled());
-    EXPECT_EQ(f.form->StatusBar1->currentMessage(), u("就绪..."));
+    EXPECT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 0);
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
+    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("就绪..."));
 }
 
 TEST(UpdaterWindow, downloadMarksEachItemAndAnsweringNoKeepsTheButtonsOff)
@@ -158,28 +158,28 @@ TEST(UpdaterWindow, downloadMarksEachItemAndAnsweringNoKeepsTheButtonsOff)
     f.publish("[1]\nName=words.zip\nDate=2010-1-1\nURL=" + address + "words.zip\n"
               "[2]\nName=gone.zip\nDate=2010-1-1\nURL=" + address + "gone.zip\n"
               "[3]\nName=later.zip\nDate=2010-1-1\nURL=" + address + "words.zip\n");
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
-    ASSERT_EQ(f.form->ListView1->topLevelItemCount(), 3);
-    f.form->ListView1->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
-    QSignalSpy maxima(f.form->ProgressBar1, &QProgressBar::valueChanged);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    ASSERT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 3);
+    child<QTreeWidget>(f.form, "ListView1")->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
+    QSignalSpy maxima(child<QProgressBar>(f.form, "ProgressBar1"), &QProgressBar::valueChanged);
 
-    QTest::mouseClick(f.form->Button2, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
 
     EXPECT_EQ(f.column(4), (QStringList{u("完成"), u("失败"), u("未下载")}));
     EXPECT_EQ(readFile(f.folder.file("words.txt")), words);
     EXPECT_FALSE(fileExists(f.folder.file("words.zip")));
     EXPECT_EQ(f.informed, QStringList{u("下载升级文件完成")});
     EXPECT_EQ(f.asked, QStringList{u("是否现在运行升级文件?")});
-    EXPECT_EQ(f.form->ProgressBar2->maximum(), 3);
-    EXPECT_EQ(f.form->ProgressBar2->value(), 3);
-    EXPECT_EQ(f.form->ProgressBar1->value(), 0);
+    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->maximum(), 3);
+    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->value(), 3);
+    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar1")->value(), 0);
     EXPECT_FALSE(maxima.isEmpty()); // the current bar moved during the transfers
-    EXPECT_FALSE(f.form->Button1->isEnabled());
-    EXPECT_FALSE(f.form->Button2->isEnabled());
-    EXPECT_EQ(f.form->StatusBar1->currentMessage(), u("正在下载升级文件..."));
+    EXPECT_FALSE(child<QPushButton>(f.form, "Button1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(f.form, "Button2")->isEnabled());
+    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("正在下载升级文件..."));
     EXPECT_EQ(f.quits, 0);
     screenshot(f.form.get(), "updater-after-download");
-    QTest::mouseClick(f.form->Button3, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button3"), Qt::LeftButton);
     EXPECT_FALSE(f.form->isVisible());
 }
 
@@ -189,10 +189,10 @@ TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
     f.folder.write("quillmarkbox", "the running program");
     f.files["/files/package"] = zipBytes({{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
     f.publish("[p]\nName=Quillmarkbox\nDate=2010-1-1\nURL=" + f.server.url("/files/package") + "\n");
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
     f.answerYes = true;
 
-    QTest::mouseClick(f.form->Button2, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
 
     EXPECT_EQ(f.column(4), QStringList{u("完成")});
     EXPECT_EQ(f.informed, (QStringList{u("下载升级文件完成"), u("升级完成")}));
@@ -200,8 +200,8 @@ TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
     EXPECT_EQ(f.opened, QStringList{QString::fromStdString(f.folder.path())});
     EXPECT_FALSE(f.mainWindow.isVisible());
     EXPECT_FALSE(f.form->isVisible());
-    EXPECT_EQ(f.form->StatusBar1->currentMessage(), u("就绪..."));
-    EXPECT_EQ(f.form->ProgressBar2->value(), 0);
+    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("就绪..."));
+    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->value(), 0);
     // The clean-up has started the new program in the folder and removed itself.
     EXPECT_TRUE(waitUntil([&] {
         return fileExists(f.folder.file("started.txt")) && !fileExists(f.folder.file("$del$.bat"));
@@ -215,17 +215,17 @@ TEST(UpdaterWindow, answeringYesWithoutAPackageOnlyReenablesTheButtons)
     UpdaterFixture f;
     f.folder.write("quillmarkbox", "the running program");
     f.publish("");
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
     f.answerYes = true;
-    // Button2 is still off after an empty first check; a download needs a listed file first.
-    EXPECT_FALSE(f.form->Button2->isEnabled());
+    // 下载 is still off after an empty first check; a download needs a listed file first.
+    EXPECT_FALSE(child<QPushButton>(f.form, "Button2")->isEnabled());
     f.files["/files/a.txt"] = "plain";
     f.publish("[a]\nName=a.txt\nURL=" + f.server.url("/files/a.txt") + "\n");
-    QTest::mouseClick(f.form->Button1, Qt::LeftButton);
-    QTest::mouseClick(f.form->Button2, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
 
-    EXPECT_TRUE(f.form->Button1->isEnabled());
-    EXPECT_TRUE(f.form->Button2->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
     EXPECT_EQ(f.quits, 0);
     EXPECT_TRUE(f.form->isVisible());
     EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), "the running program");
@@ -272,7 +272,7 @@ std::unique_ptr<MainWindow> openMainWindow(const TempFolder& folder, UpdaterWind
     options.logFolderForRun = QString::fromStdString(folder.path());
     auto form = std::make_unique<MainWindow>(options);
     form->setUpdateWindow(updater);
-    form->Timer1->setInterval(10);
+    child<QTimer>(form, "Timer1")->setInterval(10);
     form->show();
     return form;
 }
@@ -285,19 +285,19 @@ TEST(VersionNotice, aNewerVersionSwitchesToTheUpdatePageOnce)
     TempFolder folder;
     UpdaterWindow updater;
     auto form = openMainWindow(folder, &updater);
-    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_TRUE(child<QTimer>(form, "Timer1")->isActive());
     MessageCatcher messages;
 
     form->startVersionCheck();
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.texts.isEmpty(); }, 10000));
-    EXPECT_EQ(form->PageControl->currentWidget(), form->ts5);
-    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(child<QTabWidget>(form, "PageControl")->currentWidget(), child<QWidget>(form, "ts5"));
+    EXPECT_FALSE(child<QTimer>(form, "Timer1")->isActive());
     QTest::qWait(50);
     EXPECT_EQ(messages.texts, QStringList{u("有新版本")});
     screenshot(form.get(), "main-window-update-page");
 
-    QTest::mouseClick(form->Button9, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(form, "Button9"), Qt::LeftButton);
     EXPECT_TRUE(updater.isVisible());
     updater.close();
 }
@@ -310,17 +310,17 @@ TEST(VersionNotice, theSameVersionKeepsPollingAndAFailureStops)
         auto form = openMainWindow(folder, nullptr);
         MessageCatcher messages;
         form->startVersionCheck();
-        QSignalSpy ticks(form->Timer1, &QTimer::timeout);
+        QSignalSpy ticks(child<QTimer>(form, "Timer1"), &QTimer::timeout);
         EXPECT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 30; }, 10000));
-        EXPECT_TRUE(form->Timer1->isActive());
-        EXPECT_NE(form->PageControl->currentWidget(), form->ts5);
+        EXPECT_TRUE(child<QTimer>(form, "Timer1")->isActive());
+        EXPECT_NE(child<QTabWidget>(form, "PageControl")->currentWidget(), child<QWidget>(form, "ts5"));
         EXPECT_TRUE(messages.texts.isEmpty());
     }
     VersionServer server("abc");
     auto form = openMainWindow(folder, nullptr);
     MessageCatcher messages;
     form->startVersionCheck();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Timer1->isActive(); }, 10000));
-    EXPECT_NE(form->PageControl->currentWidget(), form->ts5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !child<QTimer>(form, "Timer1")->isActive(); }, 10000));
+    EXPECT_NE(child<QTabWidget>(form, "PageControl")->currentWidget(), child<QWidget>(form, "ts5"));
     EXPECT_TRUE(messages.texts.isEmpty());
 }

@@ -45,10 +45,10 @@ TEST(IpLookup, addressGoesOutUnescapedThroughFetchPage)
     setenv("QUILLMARK_IPLOCATION_HOST", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
     const auto fetch = [](const std::string& url) { return fetchPage(url); };
     for (const char* ip : {"1.2.3.4", "-", "", "::1%25"})
-        EXPECT_EQ(IpLookup(ip, fetch), gbk("来源：X")) << ip;
+        EXPECT_EQ(ipLookup(ip, fetch), gbk("来源：X")) << ip;
     // Control bytes cannot go into a request line: the lookup reads as an empty answer.
-    EXPECT_EQ(IpLookup("1.2.3.4\tx", fetch), gbk("来源"));
-    EXPECT_EQ(IpLookup("1.2\x7F", fetch), gbk("来源"));
+    EXPECT_EQ(ipLookup("1.2.3.4\tx", fetch), gbk("来源"));
+    EXPECT_EQ(ipLookup("1.2\x7F", fetch), gbk("来源"));
     unsetenv("QUILLMARK_IPLOCATION_HOST");
     EXPECT_EQ(targets, (std::vector<std::string>{"/ips.asp?ip=1.2.3.4", "/ips.asp?ip=-", "/ips.asp?ip=",
                                                  "/ips.asp?ip=::1%25"}));

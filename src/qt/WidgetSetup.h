@@ -1,0 +1,38 @@
+#pragma once
+// Creating a page's controls: each gets the object name that tests and style rules find it by.
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRect>
+#include <QString>
+
+namespace quill {
+
+template <typename T>
+T* named(T* widget, const char* objectName)
+{
+    widget->setObjectName(QString::fromLatin1(objectName));
+    return widget;
+}
+
+// `widget` named and placed at a fixed spot of its parent.
+template <typename T>
+T* placed(T* widget, const char* objectName, const QRect& geometry)
+{
+    widget->setGeometry(geometry);
+    return named(widget, objectName);
+}
+
+inline QPushButton* makeButton(QWidget* parent, const char* objectName, const char* caption)
+{
+    return named(new QPushButton(QString::fromUtf8(caption), parent), objectName);
+}
+
+inline QCheckBox* makeCheckBox(QWidget* parent, const char* objectName, const char* caption, bool checked)
+{
+    auto* box = named(new QCheckBox(QString::fromUtf8(caption), parent), objectName);
+    box->setChecked(checked);
+    return box;
+}
+
+} // namespace quill
