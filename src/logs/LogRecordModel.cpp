@@ -33,9 +33,19 @@ int LogRecordModel::columnCount(const QModelIndex& parent) const { return parent
 
 QVariant LogRecordModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() || index.column() >= kColumnCount)
+    if (role != Qt::DisplayRole || m_withdrawing || !index.isValid() || index.row() >= rowCount() ||
+        index.column() >= kColumnCount)
         return {};
-    return fromGbk(cellText(m_analysis.store(), static_cast<std::uint32_t>(index.row()), index.column()));
+    QString text = fromGbk(cellText(m_analysis.store(), static_cast<std::uint32_t>(index.row()), index.column()));
+    // Checked after the text was taken, so a change while it was cut out is caught too. The view
+    // is painting: the rows go once it is done.
+    if (!m_analysis.store().showsLoadedBytes()) {
+        m_withdrawing = true;
+        auto* self = const_cast<LogRecordModel*>(this);
+        QMetaObject::invokeMethod(self, [self] { self->withdrawRows(); }, Qt::QueuedConnection);
+        return {};
+    }
+    return text;
 }
 
 QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -48,6 +58,7 @@ QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, in
 LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const FilterSnapshot& filters)
 {
     beginResetModel();
+    m_withdrawing = false; // the new rows are not the ones found changed
     LogAnalysis::LoadResult result = m_analysis.load(path, filters);
     endResetModel();
     return result;
@@ -56,15 +67,40 @@ LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const Filt
 void LogRecordModel::clear()
 {
     beginResetModel();
+    m_withdrawing = false;
     m_analysis.clear();
     endResetModel();
 }
 
 void LogRecordModel::clickColumn(int column)
 {
+    if (!confirmRows())
+        return;
     beginResetModel();
-    m_analysis.clickColumn(column);
+    const Status sorted = m_analysis.clickColumn(column);
     endResetModel();
+    if (!sorted)
+        emit rowsWithdrawn(fromGbk(sorted.message()));
+}
+
+bool LogRecordModel::confirmRows()
+{
+    if (!m_withdrawing && m_analysis.store().showsLoadedBytes())
+        return true;
+    m_withdrawing = true;
+    withdrawRows();
+    return false;
+}
+
+void LogRecordModel::withdrawRows()
+{
+    if (!m_withdrawing)
+        return; // already done, or a load came first
+    beginResetModel();
+    m_analysis.clear();
+    m_withdrawing = false;
+    endResetModel();
+    emit rowsWithdrawn(fromGbk(fileChangedText()));
 }
 
 QString LogRecordModel::caption(int column) { return QString::fromUtf8(kColumns[column].caption); }
