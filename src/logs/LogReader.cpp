@@ -191,7 +191,7 @@ bool waitForBytes(int fd, int timeoutMs, bool& timedOut)
 // Reads the stream into blocks of whole lines and hands each to the pool; returns 0, an errno
 // value, or kLineTooLong.
 constexpr int kLineTooLong = -1;
-int readBlocks(int fd, size_t maxLine, HeaderTracker& headers, BlockPool& pool,
+int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& headers, BlockPool& pool,
                std::vector<std::unique_ptr<LogBlock>>& blocks)
 {
     auto block = std::make_unique<LogBlock>();
@@ -199,7 +199,8 @@ int readBlocks(int fd, size_t maxLine, HeaderTracker& headers, BlockPool& pool,
     block->data = block->input.get();
     block->capacity = kBlockBytes;
     block->startsFile = true;
-    size_t used = 0;
+    std::memcpy(block->input.get(), taken.data(), taken.size());
+    size_t used = taken.size();
     bool atEnd = false;
     while (!atEnd && !pool.failed()) {
         if (used == block->capacity) { // a line longer than the buffer: let it grow
@@ -288,22 +289,34 @@ size_t recordsBefore(const RecordArray& records, const char* end)
 }
 
 // Opens without blocking, so a pipe nobody writes to cannot hold the load; a pipe gets a moment
-// for its writer to turn up. -1 with errno set, or -2 when no writer came.
-int openLog(const std::string& path, struct stat& info)
+// for its writer to turn up. -1 with errno set, or -2 when no writer came. A byte read to learn
+// whether a quiet pipe has a writer goes to `taken`.
+int openLog(const std::string& path, struct stat& info, std::string& taken)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return -1;
     int failure = 0;
-    bool timedOut = false;
-    if (fstat(fd, &info) != 0)
+    bool timedOut = false, noWriter = false;
+    if (fstat(fd, &info) != 0) {
         failure = errno;
-    else if (S_ISFIFO(info.st_mode) && !waitForBytes(fd, kWriterWaitMs, timedOut))
+    } else if (S_ISFIFO(info.st_mode) && !waitForBytes(fd, kWriterWaitMs, timedOut)) {
         failure = errno;
-    if (failure != 0 || timedOut) {
+    } else if (timedOut) {
+        // Quiet so far: with a writer the read finds nothing yet, without one the end.
+        char byte;
+        const ssize_t got = read(fd, &byte, 1);
+        if (got == 1)
+            taken.assign(1, byte);
+        else if (got == 0)
+            noWriter = true;
+        else if (errno != EAGAIN)
+            failure = errno;
+    }
+    if (failure != 0 || noWriter) {
         close(fd);
         errno = failure;
-        return timedOut ? -2 : -1;
+        return noWriter ? -2 : -1;
     }
     return fd;
 }
@@ -314,7 +327,8 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
                          RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits)
 {
     struct stat info {};
-    const int fd = openLog(path, info);
+    std::string taken;
+    const int fd = openLog(path, info, taken);
     if (fd == -2)
         return Status::failure("No program writes to this pipe");
     if (fd < 0) {
@@ -345,7 +359,7 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
     if (mapping)
         mapBlocks(*mapping, headers, pool, blocks);
     else
-        error = readBlocks(file.get(), limits.lineBytes, headers, pool, blocks);
+        error = readBlocks(file.get(), taken, limits.lineBytes, headers, pool, blocks);
     const BlockOutcome outcome = pool.finish();
     if (error == kLineTooLong || outcome == BlockOutcome::LineTooLong)
         return Status::failure(lineTooLongText(limits.lineBytes));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -126,6 +127,24 @@ TEST(LoadLimits, aPipeWithoutWriterEndsTheLoadWithAMessage)
     const LogAnalysis::LoadResult result = analysis.load(path, {});
     EXPECT_EQ(result.outcome.status().message(), "No program writes to this pipe");
     EXPECT_EQ(analysis.store().count(), 0u);
+}
+
+TEST(LoadLimits, aPipeWhoseWriterIsQuietForAWhileIsReadWhole)
+{
+    TempFolder folder;
+    const std::string path = folder.file("slow.log");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const std::string bytes = kIis6Header + iis6Line("/a.htm") + iis6Line("/b.htm");
+    std::thread writer([&] {
+        std::ofstream out(path, std::ios::binary);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // longer than the wait for a writer
+        out << bytes;
+    });
+    LogAnalysis analysis;
+    const LogAnalysis::LoadResult result = analysis.load(path, {});
+    writer.join();
+    EXPECT_TRUE(result.read()) << result.outcome.status().message();
+    EXPECT_EQ(columnTexts(analysis, kColUriStem), (std::vector<std::string>{"/a.htm", "/b.htm"}));
 }
 
 TEST(LoadLimits, moreFieldMapsThanIdsFailTheLoad)
