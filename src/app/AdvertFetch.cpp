@@ -8,22 +8,17 @@ namespace quill {
 std::string advertUrl() { return "http://" + makerHost() + "/Quillmarkkit/Quillmarkad.asp"; }
 
 AdvertFetch::AdvertFetch(std::string url, UiDispatcher& ui, std::function<void(const std::string& page)> show)
+    : m_worker(&ui)
 {
-    m_thread = std::thread([this, url = std::move(url), &ui, show = std::move(show)] {
+    m_worker.start([url = std::move(url), show = std::move(show)](const std::atomic<bool>& stop, const Worker::Post& post) {
         HttpOptions options;
         options.followRedirects = true;
         options.timeout = std::chrono::milliseconds(10000);
-        options.stop = &m_stop;
+        options.stop = &stop;
         HttpResponse response = HttpClient(options).get(url);
-        if (response.ok() && !m_stop)
-            ui.post([show, page = std::move(response.body)] { show(page); });
+        if (response.ok())
+            post([show, page = std::move(response.body)] { show(page); });
     });
-}
-
-AdvertFetch::~AdvertFetch()
-{
-    m_stop = true;
-    m_thread.join();
 }
 
 } // namespace quill

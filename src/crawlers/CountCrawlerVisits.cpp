@@ -45,10 +45,8 @@ ReadEnd countBlocks(int fd, CrawlerVisitCounter& counter, const std::atomic<bool
                 return ReadEnd::Failed;
             }
         }
-        ssize_t got = read(fd, buffer.data() + used, buffer.size() - used);
+        const ssize_t got = readSome(fd, buffer.data() + used, buffer.size() - used);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
             error = errno;
             return ReadEnd::Failed;
         }

@@ -14,6 +14,8 @@ class CrawlerStatistics {
 public:
     // `handlers` run on the user-interface thread that `ui` serves and that calls the members.
     CrawlerStatistics(UiDispatcher& ui, CrawlerStatsWorker::Handlers handlers);
+    // Abandons a run first: its job reads the stop request and its handlers reach this object.
+    ~CrawlerStatistics() { m_worker.reset(); }
 
     // "统计": clears StatsStopRequested and starts counting `logFolder`. Refused (false) while a
     // run lasts, which the page also shows by disabling the button.
@@ -30,7 +32,7 @@ private:
     CrawlerStatsWorker::Handlers m_handlers;
     bool m_counting = false;
     std::atomic<bool> StatsStopRequested{false};
-    std::unique_ptr<CrawlerStatsWorker> m_worker; // last: stopped before the members it uses go
+    std::unique_ptr<CrawlerStatsWorker> m_worker;
 };
 
 } // namespace quill

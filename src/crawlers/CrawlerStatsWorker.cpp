@@ -8,14 +8,6 @@
 
 namespace quill {
 
-// The handlers live as long as the last task posted to the user-interface thread; `ownerAlive`
-// is cleared by the worker's destructor, so a task that runs after it delivers nothing.
-struct CrawlerStatsWorker::Delivery {
-    explicit Delivery(Handlers h) : handlers(std::move(h)) {}
-    const Handlers handlers;
-    std::atomic<bool> ownerAlive{true};
-};
-
 std::string statisticsFolder(const std::string& logFolder)
 {
     size_t length = std::min(logFolder.size(), kStatisticsFolderLimit);
@@ -26,40 +18,25 @@ std::string statisticsFolder(const std::string& logFolder)
 
 CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& StatsStopRequested,
                                        UiDispatcher& ui, Handlers handlers)
-    : m_stopRequested(StatsStopRequested),
-      m_ui(ui),
-      m_delivery(std::make_shared<Delivery>(std::move(handlers))),
-      m_thread([this, folder = statisticsFolder(logFolder)] { run(folder); })
+    : m_worker(&ui)
 {
-}
-
-CrawlerStatsWorker::~CrawlerStatsWorker()
-{
-    m_abandon = true;
-    m_thread.join();
-    m_delivery->ownerAlive = false;
-}
-
-void CrawlerStatsWorker::run(std::string folder)
-{
-    for (const DirectoryEntry& entry : findEntries(folder, "*.log")) {
-        if (m_abandon)
-            return;
-        if (entry.isDirectory)
-            continue;
-        std::optional<CrawlerFileStats> row = countCrawlerVisits(joinPath(folder, entry.name), m_abandon);
-        if (!row)
-            return;
-        m_ui.post([delivery = m_delivery, row = std::move(*row)] {
-            if (delivery->ownerAlive)
-                delivery->handlers.appendRow(row);
-        });
-        if (m_stopRequested)
-            break;
-    }
-    m_ui.post([delivery = m_delivery] {
-        if (delivery->ownerAlive)
-            delivery->handlers.finished();
+    // Posted tasks may run after the job has ended, so they share the handlers.
+    auto shared = std::make_shared<const Handlers>(std::move(handlers));
+    m_worker.start([folder = statisticsFolder(logFolder), &StatsStopRequested,
+                    handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
+        for (const DirectoryEntry& entry : findEntries(folder, "*.log")) {
+            if (abandon)
+                return;
+            if (entry.isDirectory)
+                continue;
+            std::optional<CrawlerFileStats> row = countCrawlerVisits(joinPath(folder, entry.name), abandon);
+            if (!row)
+                return;
+            post([handlers, row = std::move(*row)] { handlers->appendRow(row); });
+            if (StatsStopRequested)
+                break;
+        }
+        post([handlers] { handlers->finished(); });
     });
 }
 

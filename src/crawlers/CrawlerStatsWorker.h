@@ -3,13 +3,11 @@
 // hands each finished row, and then the end of the run, to the user-interface thread.
 
 #include "crawlers/CrawlerFileStats.h"
-#include "platform/UiDispatcher.h"
+#include "platform/Worker.h"
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
-#include <thread>
 
 namespace quill {
 
@@ -31,22 +29,12 @@ public:
     CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& StatsStopRequested, UiDispatcher& ui,
                        Handlers handlers);
 
-    // Abandons the run, also between blocks of the file being counted, and waits for the thread.
-    // Rows and the end still waiting on the user-interface thread are dropped, not delivered.
-    ~CrawlerStatsWorker();
-
-    CrawlerStatsWorker(const CrawlerStatsWorker&) = delete;
-    CrawlerStatsWorker& operator=(const CrawlerStatsWorker&) = delete;
+    // Abandons the run, also between blocks of the file being counted, and waits for it. Rows
+    // and the end still waiting on the user-interface thread are dropped, not delivered.
+    ~CrawlerStatsWorker() = default;
 
 private:
-    struct Delivery;
-    void run(std::string folder);
-
-    const std::atomic<bool>& m_stopRequested;
-    UiDispatcher& m_ui;
-    std::shared_ptr<Delivery> m_delivery;
-    std::atomic<bool> m_abandon{false};
-    std::thread m_thread; // last, so that it starts after the members it uses
+    Worker m_worker;
 };
 
 // The worker's copy of the log folder: its first 200 bytes, without splitting a GBK character.

@@ -81,7 +81,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
 
 StatsPage::~StatsPage()
 {
-    // D8: the worker is stopped and joined while the widgets its handlers fill still exist; rows
+    // The worker is stopped and joined while the widgets its handlers fill still exist; rows
     // it posted but that have not run yet are dropped.
     m_statistics.reset();
 }

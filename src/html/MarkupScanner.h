@@ -70,7 +70,9 @@ private:
     bool m_endFound = false;
 };
 
-// The block scan takes these as the first byte of a two-byte character.
+// The block scan takes these as the first byte of a two-byte character. The range is deliberately
+// not GBK's lead range (0x81-0xFE): bytes 0xA0-0xDF, which start most GBK characters, count as single
+// bytes here, so a '>' after one of them still ends the tag.
 inline bool isTwoByteLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 // a-z folded to A-Z byte by byte; every other byte unchanged.

@@ -2,20 +2,9 @@
 
 namespace quill {
 
-PageParser::PageParser(UiDispatcher& ui) : m_ui(ui), m_watcher([this] { watch(); }) {}
+PageParser::PageParser(UiDispatcher& ui) : m_worker(&ui) {}
 
-PageParser::~PageParser()
-{
-    m_stopping = true;
-    if (m_worker.joinable())
-        m_worker.join();
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopWatcher = true;
-    }
-    m_wake.notify_all();
-    m_watcher.join();
-}
+PageParser::~PageParser() { m_worker.stop(); }
 
 void PageParser::parseText(std::string text)
 {
@@ -35,62 +24,43 @@ const std::string& PageParser::document() const
 
 void PageParser::startParse(std::string text)
 {
-    if (m_parsing.load()) {
-        if (!m_queued) {
-            m_queued = true;
-            {
-                std::lock_guard lock(m_mutex);
-                m_watcherResumed = true;
-            }
-            m_wake.notify_all();
-        }
-        return;
-    }
-    if (m_worker.joinable())
-        m_worker.join();
-    m_state.store(ParserState::Busy, std::memory_order_release);
     {
         std::lock_guard lock(m_mutex);
+        if (m_parsing) {
+            m_queued = true;
+            return;
+        }
         m_parsing = true;
+        m_queued = false;
     }
+    m_state.store(ParserState::Busy, std::memory_order_release);
+    m_worker.stop(); // the last parse has ended; a hand-over it posted is for a text this replaces
     // The previous tree is released here, on the UI thread, so no reader is still walking it.
     m_page = std::make_unique<ParsedPage>(std::move(text));
-    m_queued = false;
     m_pendingText.clear();
-    m_worker = std::thread([this, page = m_page.get()] {
-        page->build(m_stopping);
+    m_worker.start([this, page = m_page.get()](const std::atomic<bool>& stop, const Worker::Post& post) {
+        page->build(stop);
         m_state.store(ParserState::Idle, std::memory_order_release);
+        bool handOver = false;
         {
             std::lock_guard lock(m_mutex);
             m_parsing = false;
+            handOver = m_queued;
         }
-        m_wake.notify_all();
+        if (handOver)
+            post([this] { startQueued(); });
     });
 }
 
 void PageParser::startQueued()
 {
-    // A ParseText after the watcher woke may already have started the newest text.
-    if (m_queued)
-        startParse(m_pendingText);
-}
-
-void PageParser::watch()
-{
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_stopWatcher || (m_watcherResumed && !m_parsing); });
-        if (m_stopWatcher)
+    {
+        // A parseText after this parse ended may already have started the newest text.
+        std::lock_guard lock(m_mutex);
+        if (!m_queued)
             return;
-        m_watcherResumed = false;
-        std::weak_ptr<int> alive = m_alive;
-        lock.unlock();
-        m_ui.post([this, alive] {
-            if (!alive.expired())
-                startQueued();
-        });
-        lock.lock();
     }
+    startParse(m_pendingText);
 }
 
 } // namespace quill

@@ -1,22 +1,20 @@
 #pragma once
 // The page parser component: builds the element tree of a page on a worker thread. Callers start
-// a parse with ParseText and keep the UI thread's messages flowing until ParseState is Idle.
+// a parse with parseText and keep the UI thread's messages flowing until parseState is Idle.
 
 #include "html/ParsedPage.h"
-#include "platform/UiDispatcher.h"
+#include "platform/Worker.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 namespace quill {
 
 enum class ParserState { Idle = 0, Busy = 1, New = 2 };
 
-// All members but ParseState are for the UI thread only.
+// All members but parseState are for the UI thread only.
 class PageParser {
 public:
     explicit PageParser(UiDispatcher& ui);
@@ -43,27 +41,16 @@ public:
 private:
     void startParse(std::string text);
     void startQueued();
-    void watch();
 
-    UiDispatcher& m_ui;
-    std::atomic<ParserState> m_state{ParserState::New};
-    std::atomic<bool> m_stopping{false};
     const ParsedPage m_empty;
     std::unique_ptr<ParsedPage> m_page;
     std::string m_pendingText;
-    bool m_queued = false; // a text waits in m_pendingText; read and written on the UI thread only
-    std::thread m_worker;
-
-    // The watcher sleeps on m_wake until it is resumed and the parse has ended, then hands the
-    // waiting text to the UI thread.
+    std::atomic<ParserState> m_state{ParserState::New};
+    // A parse that ends with a text waiting hands it to the UI thread to be started.
     std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::atomic<bool> m_parsing{false}; // changed under m_mutex
-    bool m_watcherResumed = false;
-    bool m_stopWatcher = false;
-    // Tasks posted to the UI thread hold a weak reference and do nothing once the parser is gone.
-    const std::shared_ptr<int> m_alive = std::make_shared<int>(0);
-    std::thread m_watcher; // last: it starts once every member it reads exists
+    bool m_parsing = false;
+    bool m_queued = false; // a text waits in m_pendingText
+    Worker m_worker;
 };
 
 } // namespace quill

@@ -17,7 +17,7 @@ struct KeepDecision {
 // "- " prefix. This is the plain definition; the log reader's matcher must agree with it.
 KeepDecision keepTest(std::string_view rawLine, const FilterSnapshot& filters, const FieldMap& map);
 
-// Steps 6-8 of the keep test, once the crawler is known: own-address and crawler filters.
+// The last tests of the keep test, once the crawler is known: own-address and crawler filters.
 bool passesCrawlerFilters(std::string_view rawLine, int crawlerRow, const FilterSnapshot& filters,
                           const FieldMap& map);
 

@@ -6,6 +6,7 @@
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/MappedFile.h"
+#include "platform/Worker.h"
 
 #include <atomic>
 #include <cerrno>
@@ -43,14 +44,19 @@ public:
         for (unsigned i = 0; i < count; ++i)
             m_arenas.push_back(std::make_unique<TextArena>(cache));
         // With too little memory for a second thread, one does the work.
+        m_workers.reserve(count);
         for (unsigned i = 0; i < count; ++i) {
+            auto worker = std::make_unique<Worker>();
             try {
-                m_threads.emplace_back([this, &matcher, i, maxLine] { run(matcher, *m_arenas[i], maxLine); });
+                worker->start([this, &matcher, i, maxLine](const std::atomic<bool>&, const Worker::Post&) {
+                    run(matcher, *m_arenas[i], maxLine);
+                });
             } catch (const std::system_error&) {
-                if (m_threads.empty())
+                if (m_workers.empty())
                     throw std::bad_alloc();
                 break;
             }
+            m_workers.push_back(std::move(worker));
         }
     }
 
@@ -87,9 +93,9 @@ public:
             m_closing = true;
         }
         m_changed.notify_all();
-        for (std::thread& thread : m_threads)
-            thread.join();
-        m_threads.clear();
+        for (const std::unique_ptr<Worker>& worker : m_workers)
+            worker->stop(); // they end once the queue is empty
+        m_workers.clear();
         return m_outcome;
     }
 
@@ -158,7 +164,7 @@ private:
     BlockOutcome m_outcome = BlockOutcome::Done;
     std::atomic<bool> m_failed = false;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
-    std::vector<std::thread> m_threads;
+    std::vector<std::unique_ptr<Worker>> m_workers;
 };
 
 
@@ -215,11 +221,9 @@ int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& he
             block->data = block->input.get();
             block->capacity = capacity;
         }
-        const ssize_t got = read(fd, block->input.get() + used, block->capacity - used);
+        const ssize_t got = readSome(fd, block->input.get() + used, block->capacity - used);
         if (got < 0) {
             bool timedOut = false;
-            if (errno == EINTR)
-                continue;
             if (errno == EAGAIN && waitForBytes(fd, -1, timedOut))
                 continue;
             return errno;
@@ -305,7 +309,7 @@ int openLog(const std::string& path, struct stat& info, std::string& taken)
     } else if (timedOut) {
         // Quiet so far: with a writer the read finds nothing yet, without one the end.
         char byte;
-        const ssize_t got = read(fd, &byte, 1);
+        const ssize_t got = readSome(fd, &byte, 1);
         if (got == 1)
             taken.assign(1, byte);
         else if (got == 0)

@@ -1,6 +1,7 @@
 #pragma once
-// An open file descriptor, closed when the handle goes.
+// An open file descriptor, closed when the handle goes, and reading from one.
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace quill {
@@ -21,5 +22,15 @@ public:
 private:
     int m_fd;
 };
+
+// read(2) that resumes after a signal: the bytes read, 0 at the end, or -1 with errno set.
+inline ssize_t readSome(int fd, void* buffer, size_t size)
+{
+    for (;;) {
+        const ssize_t got = read(fd, buffer, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
 
 } // namespace quill

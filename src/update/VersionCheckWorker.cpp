@@ -60,21 +60,14 @@ VersionCheckWorker::VersionCheckWorker(std::string url, bool hideAdvert)
 {
     if (hideAdvert)
         return;
-    m_thread = std::thread([this, url = std::move(url)] {
+    m_worker.start([latest = m_latest, url = std::move(url)](const std::atomic<bool>& stop, const Worker::Post&) {
         HttpOptions options;
         options.followRedirects = true;
         options.timeout = std::chrono::seconds(30);
-        options.stop = &m_stop;
+        options.stop = &stop;
         const HttpResponse response = HttpClient(options).get(url);
-        m_latest = response.ok() ? parseVersionDocument(response.body) : kVersionUnknown;
+        *latest = response.ok() ? parseVersionDocument(response.body) : kVersionUnknown;
     });
-}
-
-VersionCheckWorker::~VersionCheckWorker()
-{
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 } // namespace quill

@@ -2,16 +2,18 @@
 // The start-up check for a newer published version: a worker reads the version document from the
 // maker's server and leaves the number where the main window's timer polls it.
 
+#include "platform/Worker.h"
+
 #include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace quill {
 
 // The program's own version, as its caption shows it.
 inline constexpr double kOwnVersion = 1.03;
-// LatestVersion before the worker has a value, and after it ended without one.
+// latestVersion before the worker has a value, and after it ended without one.
 inline constexpr double kNoVersionYet = 0;
 inline constexpr double kVersionUnknown = -2;
 
@@ -28,19 +30,15 @@ VersionNotice versionNotice(double latest);
 
 class VersionCheckWorker {
 public:
-    // With `hideAdvert` the worker does nothing and LatestVersion stays kNoVersionYet.
+    // With `hideAdvert` the worker does nothing and latestVersion stays kNoVersionYet.
     VersionCheckWorker(std::string url, bool hideAdvert);
-    // Ends a request still under way and waits for the thread.
-    ~VersionCheckWorker();
-    VersionCheckWorker(const VersionCheckWorker&) = delete;
-    VersionCheckWorker& operator=(const VersionCheckWorker&) = delete;
 
-    double latestVersion() const { return m_latest.load(); }
+    double latestVersion() const { return m_latest->load(); }
 
 private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<double> m_latest{kNoVersionYet};
-    std::thread m_thread;
+    // Shared with the job, which leaves its answer here for the window's timer to poll.
+    std::shared_ptr<std::atomic<double>> m_latest = std::make_shared<std::atomic<double>>(kNoVersionYet);
+    Worker m_worker;
 };
 
 } // namespace quill

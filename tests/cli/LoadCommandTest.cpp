@@ -18,12 +18,6 @@ using namespace quill::test;
 
 namespace {
 
-ProcessResult cli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), QUILLMARK_CLI_PATH);
-    return runProcess(args);
-}
-
 std::vector<std::string> outputLines(const std::string& out)
 {
     std::vector<std::string> lines;
@@ -51,7 +45,7 @@ TEST(LoadCommand, rejectsBadUsageWithExitCodeTwo)
         {"load", "--click", "17", "x.log"}, {"load", "--click", "-1", "x.log"}, {"load", "--bogus", "x.log"},
     };
     for (const auto& args : cases) {
-        ProcessResult result = cli(args);
+        ProcessResult result = runCli(args);
         EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "" : args.back());
         EXPECT_NE(result.err.find("usage"), std::string::npos);
     }
@@ -60,7 +54,7 @@ TEST(LoadCommand, rejectsBadUsageWithExitCodeTwo)
 TEST(LoadCommand, reportsAMissingFile)
 {
     TempFolder folder;
-    ProcessResult result = cli({"load", folder.file("nope.log")});
+    ProcessResult result = runCli({"load", folder.file("nope.log")});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "no such file: " + folder.file("nope.log") + "\n");
@@ -71,7 +65,7 @@ TEST(LoadCommand, printsEveryRowAndTheSummary)
     TempFolder folder;
     const std::string path =
         folder.write("a.log", std::string(kIis6Header) + iis6Line("/a.htm", "Googlebot/2.1") + iis6Line("/b.gif"));
-    ProcessResult result = cli({"load", path});
+    ProcessResult result = runCli({"load", path});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "0\t/a.htm\t-\tGoogle\t200\t0\t0\t1.2.3.4\t2026-12-01\t00:00:01\tGET\t10.0.0.1\t80\t1500\t300\t15\t-\n");
     EXPECT_EQ(result.err.substr(0, 8), "用时: ");
@@ -86,13 +80,13 @@ TEST(LoadCommand, appliesFilterBoxesSearchAndClicks)
     const std::string path = folder.write(
         "a.log", std::string(kIis6Header) + iis6Line("/a.gif", "UA", "1.1.1.1", "300") +
                      iis6Line(gbkStem, "UA", "2.2.2.2", "20") + iis6Line("/c.htm", "UA", "3.3.3.3", "100"));
-    ProcessResult all = cli({"load", "--off", "images", "--click", "15", path});
+    ProcessResult all = runCli({"load", "--off", "images", "--click", "15", path});
     std::vector<std::string> urls;
     for (const std::string& line : outputLines(all.out))
         urls.push_back(field(line, 1));
     EXPECT_EQ(urls, (std::vector<std::string>{"/a.gif", "/c.htm", "/日志.htm"}));
 
-    ProcessResult search = cli({"load", "--search", "日志", path});
+    ProcessResult search = runCli({"load", "--search", "日志", path});
     ASSERT_EQ(outputLines(search.out).size(), 1u);
     EXPECT_EQ(field(outputLines(search.out)[0], 1), "/日志.htm");
 }
@@ -105,10 +99,10 @@ TEST(LoadCommand, escapesFieldsAndWritesGbkWithRaw)
     const std::string line = "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - 1.2.3.4 UA 200 0 0 1 2 3 -\r\n";
     const std::string path = folder.write("a.log", std::string(kIis6Header) + line);
 
-    ProcessResult utf8 = cli({"load", path});
+    ProcessResult utf8 = runCli({"load", path});
     EXPECT_EQ(field(utf8.out, 1), "/a\\\\b\\t" + gbkToUtf8("\x95\x5C") + "页");
 
-    ProcessResult raw = cli({"load", "--raw", path});
+    ProcessResult raw = runCli({"load", "--raw", path});
     EXPECT_EQ(field(raw.out, 1), "/a\\\\b\\t\x95\x5C" + gbk("页"));
     EXPECT_NE(raw.err.find(gbk("共有 1条记录")), std::string::npos);
 }
@@ -118,7 +112,7 @@ TEST(LoadCommand, carriesTheFieldMapFromOneFileToTheNext)
     TempFolder folder;
     const std::string first = folder.write("1.log", std::string(kIis6Header) + iis6Line("/first.htm"));
     const std::string second = folder.write("2.log", iis6Line("/second.htm"));
-    ProcessResult result = cli({"load", first, second});
+    ProcessResult result = runCli({"load", first, second});
     EXPECT_EQ(result.exitCode, 0);
     ASSERT_EQ(outputLines(result.out).size(), 1u);
     EXPECT_EQ(field(result.out, 1), "/second.htm");
@@ -127,7 +121,7 @@ TEST(LoadCommand, carriesTheFieldMapFromOneFileToTheNext)
 TEST(LoadCommand, loadsTheBundledSamples)
 {
     for (const char* name : {"ex261130.log", "ex261201.log", "ex261202.log", "logparser_261201.log"}) {
-        ProcessResult result = cli({"load", std::string(QUILLMARK_SAMPLES_DIR) + "/" + name});
+        ProcessResult result = runCli({"load", std::string(QUILLMARK_SAMPLES_DIR) + "/" + name});
         EXPECT_EQ(result.exitCode, 0) << name;
         const auto lines = outputLines(result.out);
         EXPECT_GT(lines.size(), 100u) << name;
@@ -167,7 +161,7 @@ TEST(LoadCommand, printsNoRowOfAFileChangedBetweenLoadAndPrinting)
         ASSERT_EQ(mkfifo(hold.c_str(), 0600), 0);
         setenv("QUILLMARK_HOLD_BEFORE_ROWS", hold.c_str(), 1);
         ProcessResult result;
-        std::thread command([&] { result = cli({"load", path}); });
+        std::thread command([&] { result = runCli({"load", path}); });
         // The command opens the pipe once it has loaded; it goes on when the pipe closes.
         int fd = -1;
         for (int tries = 0; fd < 0 && tries < 3000; ++tries) {

@@ -73,6 +73,8 @@ TEST(TagTokenizer, cutsTextIntoTokens)
         {"<a title=\xE0\"x>", {"B<a title=\xE0\"x>"}},
         {"\x81<a>", {"B<a>"}},
         {"<a \x81", {"U"}},
+        // 0xB0 leads a GBK character but is a single byte to the scan: the '>' after it ends the tag.
+        {"<a title=\xB0>b>", {"B<a title=\xB0>", ">"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(tokens(c.text), c.expected) << c.text;

@@ -3,6 +3,7 @@
 
 #include "logs/LogAnalysis.h"
 #include "logs/RowTexts.h"
+#include "support/LogFixtures.h"
 #include "support/TempFolder.h"
 
 #include <csignal>
@@ -13,13 +14,6 @@
 #include <vector>
 
 namespace quill::test {
-
-inline constexpr const char* kIis6Header =
-    "#Software: Microsoft Internet Information Services 6.0\r\n"
-    "#Version: 1.0\r\n"
-    "#Date: 2026-12-01 00:00:00\r\n"
-    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
-    "cs(User-Agent) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes time-taken cs(Referer)\r\n";
 
 // An IIS 6 data line with the given stem, agent, client address and time taken.
 inline std::string iis6Line(const std::string& stem, const std::string& agent = "Mozilla/4.0",

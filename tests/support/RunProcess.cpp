@@ -67,4 +67,10 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     return result;
 }
 
+ProcessResult runCli(std::vector<std::string> args, const std::string& input)
+{
+    args.insert(args.begin(), QUILLMARK_CLI_PATH);
+    return runProcess(args, input);
+}
+
 } // namespace quill::test

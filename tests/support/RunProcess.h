@@ -14,4 +14,7 @@ struct ProcessResult {
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input = "");
 
+// quillmarkbox-cli with `args`, as runProcess runs it.
+ProcessResult runCli(std::vector<std::string> args, const std::string& input = "");
+
 } // namespace quill::test

@@ -207,7 +207,7 @@ TEST(StatsPage, countsTheFolderInListingOrderAndEnablesStatsAfterTheLastRow)
     EXPECT_EQ(row("ex090102.LOG").mid(2), counts({"0", "0", "1", "1", "1", "0", "1", ""}));
     EXPECT_EQ(row("ex090103.log"), counts({"ex090103.log", "0.0K", "0", "0", "0", "0", "0", "0", "0", ""}));
     EXPECT_EQ(row("ex090104.log").mid(1), counts({"1.5K", "0", "0", "0", "0", "0", "1", "0", ""}));
-    // D7: an entry that cannot be read keeps its row, with empty count cells, not zeros.
+    // An entry that cannot be read keeps its row, with empty count cells: zeros would claim it was counted.
     EXPECT_EQ(row("gone.log"), counts({"gone.log", "0.0K", "", "", "", "", "", "", "", ""}));
     EXPECT_FALSE(child<QTableWidget>(&page, "lv1")->item(expected.indexOf(QStringLiteral("gone.log")), 0)->toolTip().isEmpty());
     EXPECT_TRUE(child<StatsChartWidget>(&page, "chart")->barRects(expected.indexOf(QStringLiteral("gone.log"))).isEmpty());
@@ -268,7 +268,7 @@ TEST(StatsPage, destroyingThePageMidRunDropsTheRowsStillOnTheirWay)
     ASSERT_TRUE(secondCounted.wait(60s));
     // The first row waits in the event queue, the second is being handed over, more files follow.
     destroying.open();
-    t.reset(); // D8: stops the worker and waits for it
+    t.reset(); // stops the worker and waits for it, before its handlers' widgets go
     const int posted = ui.posted();
     EXPECT_GE(posted, 2);
     // Every task posted before the end runs now and must touch nothing of the destroyed page (ASan).
@@ -299,7 +299,7 @@ TEST(StatsPage, statsPressedAgainEmptiesTheListBeforeTheNewRun)
 TEST(StatsPage, aMissingFolderOrAnEmptySettingEndsTheRunInOrder)
 {
     TempFolder parent;
-    // An empty setting searches the root (D6): it may list anything there, but must end.
+    // An empty setting searches the root folder: it may list anything there, but must end.
     for (const QString& folder : {QString::fromStdString(parent.file("vanished")), QString()}) {
         PageUnderTest t(folder);
         QTest::mouseClick(child<QPushButton>(&t.page, "Button1"), Qt::LeftButton);

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for offscreen widget tests.
 
+#include "support/LogFixtures.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -32,11 +33,6 @@ T* child(const std::unique_ptr<Owner>& parent, const char* objectName)
 {
     return child<T>(parent.get(), objectName);
 }
-
-inline const std::string kIis6Header =
-    "#Software: Microsoft Internet Information Services 6.0\r\n"
-    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
-    "cs(User-Agent) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes time-taken cs(Referer)\r\n";
 
 inline std::string logLine(const std::string& stem, const std::string& timeTaken, const std::string& agent = "UA")
 {

@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
 #include "update/UpdaterWindow.h"
-#include "update/UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 
 #include <QLabel>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "update/DownloadLoop.h"
 #include "update/SelfReplacement.h"
 
-#include "UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 #include "support/LoopbackServer.h"
 #include "support/TempFolder.h"
 

@@ -1,6 +1,6 @@
 #include "update/UnpackPackage.h"
 
-#include "UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

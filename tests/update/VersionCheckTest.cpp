@@ -1,6 +1,6 @@
 #include "update/VersionCheckWorker.h"
 
-#include "UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 #include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>

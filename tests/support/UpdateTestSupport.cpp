@@ -1,4 +1,4 @@
-#include "UpdateTestSupport.h"
+#include "support/UpdateTestSupport.h"
 
 #include <zip.h>
 
