@@ -2,6 +2,7 @@
 
 #include "cli/CliOutput.h"
 #include "platform/CodePage.h"
+#include "platform/ErrorText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,8 +36,10 @@ int usageError(std::string_view usage)
 
 int failure(const CliArgs& args, std::string_view gbkMessage)
 {
-    std::string text = args.raw() ? std::string(gbkMessage) : gbkToUtf8(gbkMessage);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    const std::string shown = visibleMessage(gbkMessage);
+    std::string text = args.raw() ? shown : gbkToUtf8(shown);
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stderr);
     return kExitFailure;
 }
 

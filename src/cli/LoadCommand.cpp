@@ -9,6 +9,9 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -36,6 +39,17 @@ bool parseColumn(const std::string& text, int& column)
 {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), column);
     return error == std::errc() && end == text.data() + text.size() && column >= 0 && column < kColumnCount;
+}
+
+// Rows are checked against the file once per batch of about this many bytes, before printing.
+constexpr size_t kBatchBytes = size_t(1) << 20;
+
+// Tests hold the command between the load and the printing: with QUILLMARK_HOLD_BEFORE_ROWS naming
+// a pipe, it waits there until the pipe's writer closes it.
+void holdBeforeRows()
+{
+    if (const char* pipe = std::getenv("QUILLMARK_HOLD_BEFORE_ROWS"))
+        std::ifstream(pipe).ignore(std::numeric_limits<std::streamsize>::max());
 }
 
 } // namespace
@@ -91,9 +105,12 @@ int runLoad(CliArgs& args)
             return kExitFailure;
         }
     }
+    holdBeforeRows();
     for (int column : clicks)
-        analysis.clickColumn(column);
+        if (Status sorted = analysis.clickColumn(column); !sorted)
+            return failure(args, sorted.message());
 
+    // Each batch is checked after its texts were taken, so no row of a changed file gets out.
     const RecordStore& store = analysis.store();
     std::vector<Verdict> verdicts;
     if (verify) {
@@ -102,18 +119,26 @@ int runLoad(CliArgs& args)
             runCrawlerChecks(args, requests.requests, cachePath ? *cachePath : defaultVerdictCachePath());
         verdicts = recordVerdicts(requests, run);
     }
+    const std::uint32_t count = store.count();
     CliOutput out(args.raw());
-    for (std::uint32_t row = 0; row < store.count(); ++row) {
-        out.plain(std::to_string(row));
+    std::string batch;
+    for (std::uint32_t row = 0; row < count; ++row) {
+        batch += std::to_string(row);
         for (int column = 1; column < kColumnCount; ++column) {
-            out.plain("\t");
-            out.field(cellText(store, row, column));
+            batch += '\t';
+            batch += printableField(cellText(store, row, column), args.raw());
         }
         if (verify) {
-            out.plain("\t");
-            out.field(verdictText(verdicts[store.recordAt(row)]));
+            batch += '\t';
+            batch += printableField(verdictText(verdicts[store.recordAt(row)]), args.raw());
         }
-        out.plain("\n");
+        batch += '\n';
+        if (batch.size() >= kBatchBytes || row + 1 == count) {
+            if (Status rows = analysis.confirmRows(); !rows)
+                return failure(args, rows.message());
+            out.plain(batch);
+            batch.clear();
+        }
     }
     out.flush();
     std::fprintf(stderr, "%s\n", printableField(summaryLine(result.elapsedMs, store.count()), args.raw()).c_str());

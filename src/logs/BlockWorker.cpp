@@ -12,15 +12,16 @@ size_t storedLength(const LineSpan& span) { return std::min<size_t>(span.end - s
 
 } // namespace
 
-BlockWorker::BlockWorker(const LineMatcher& matcher, TextArena& arena)
-    : m_matcher(matcher), m_arena(arena), m_scratch(matcher.makeScratch())
+BlockWorker::BlockWorker(const LineMatcher& matcher, TextArena& arena, size_t maxLine)
+    : m_matcher(matcher), m_arena(arena), m_maxLine(maxLine), m_scratch(matcher.makeScratch())
 {
 }
 
-bool BlockWorker::process(const LogBlock& block)
+BlockOutcome BlockWorker::process(const LogBlock& block)
 {
     m_kept.clear();
-    findDataLines(block);
+    if (!findDataLines(block))
+        return BlockOutcome::LineTooLong;
     const std::string_view text(block.data, block.size);
     m_matcher.scan(text, m_lines, m_masks, *m_scratch);
 
@@ -38,16 +39,16 @@ bool BlockWorker::process(const LogBlock& block)
         if (!block.mapped) {
             char* copy = m_arena.allocate(length);
             if (!copy)
-                return false;
+                return BlockOutcome::OutOfMemory;
             stored = static_cast<const char*>(std::memcpy(copy, line.data(), length));
         }
         m_kept.push_back({stored, static_cast<std::uint32_t>(length),
                           (block.transitions[t].mapId << 8) | static_cast<std::uint32_t>(decision.crawlerRow)});
     }
-    return true;
+    return BlockOutcome::Done;
 }
 
-void BlockWorker::findDataLines(const LogBlock& block)
+bool BlockWorker::findDataLines(const LogBlock& block)
 {
     m_lines.clear();
     const char* data = block.data;
@@ -56,10 +57,13 @@ void BlockWorker::findDataLines(const LogBlock& block)
     while (p < end && !(*p == 0x1A && (p != data || !block.startsFile))) {
         size_t blanks = 0, firstHigh = 0;
         const char* lineEnd = findLineEnd(p, end, blanks, firstHigh);
+        if (static_cast<size_t>(lineEnd - p) > m_maxLine)
+            return false;
         if (isDataLine(p, static_cast<size_t>(lineEnd - p), blanks))
             m_lines.push_back({static_cast<size_t>(p - data), static_cast<size_t>(lineEnd - data), firstHigh});
         p = skipBlankBytes(lineEnd, end);
     }
+    return true;
 }
 
 } // namespace quill

@@ -9,20 +9,24 @@
 
 namespace quill {
 
+enum class BlockOutcome { Done, OutOfMemory, LineTooLong };
+
 class BlockWorker {
 public:
-    BlockWorker(const LineMatcher& matcher, TextArena& arena);
+    // Lines longer than `maxLine` bytes are refused.
+    BlockWorker(const LineMatcher& matcher, TextArena& arena, size_t maxLine);
 
     // Finds the kept records of `block`; they stay in kept() until the next call.
-    // False when memory ran out.
-    bool process(const LogBlock& block);
+    BlockOutcome process(const LogBlock& block);
     const std::vector<LogRecord>& kept() const { return m_kept; }
 
 private:
-    void findDataLines(const LogBlock& block);
+    // False when a line is longer than allowed.
+    bool findDataLines(const LogBlock& block);
 
     const LineMatcher& m_matcher;
     TextArena& m_arena;
+    size_t m_maxLine;
     LineMatcher::ScratchPtr m_scratch;
     std::vector<LineSpan> m_lines;
     std::vector<std::uint32_t> m_masks;

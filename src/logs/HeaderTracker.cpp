@@ -25,7 +25,8 @@ bool standsBetweenLines(const LogBlock& block, size_t z, size_t insideUpTo)
 
 } // namespace
 
-HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map) : m_format(format), m_map(map)
+HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps)
+    : m_format(format), m_map(map), m_maxMaps(maxMaps)
 {
     m_mapId = idOf(map);
 }
@@ -33,6 +34,10 @@ HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map) : m_format(format
 std::uint32_t HeaderTracker::idOf(const FieldMap& map)
 {
     std::string key(map.positions.begin(), map.positions.end());
+    if (m_maps.size() >= m_maxMaps && !m_ids.count(key)) {
+        m_tooManyMaps = true;
+        return m_mapId;
+    }
     auto [it, added] = m_ids.try_emplace(key, static_cast<std::uint32_t>(m_maps.size()));
     if (added)
         m_maps.push_back(map);
@@ -66,6 +71,8 @@ bool HeaderTracker::scanBlock(LogBlock& block)
         if (!isDataLine(start, static_cast<size_t>(lineEnd - start), blanks))
             applyHeader(block, std::string_view(start, static_cast<size_t>(lineEnd - start)),
                         static_cast<size_t>(lineEnd - data));
+        if (m_tooManyMaps)
+            return true;
         // A 0x1A inside this line is no end mark; one right after its line end may be.
         insideUpTo = searchFrom = static_cast<size_t>(lineEnd - data);
         hit = lineEnd;

@@ -11,11 +11,14 @@ namespace quill {
 
 class HeaderTracker {
 public:
-    HeaderTracker(LogFormat& format, FieldMap& map);
+    // A record names its field map by an id below `maxMaps`.
+    HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps);
 
     // Applies the block's header lines, records where its field map changes, and cuts the block
-    // at a 0x1A standing between lines; returns true when it found one (the file ends there).
+    // at a 0x1A standing between lines; returns true when it found one (the file ends there) or
+    // when the file holds more distinct field maps than ids.
     bool scanBlock(LogBlock& block);
+    bool tooManyMaps() const { return m_tooManyMaps; }
 
     // Every distinct map met, indexed by map id.
     std::vector<FieldMap> takeMaps() { return std::move(m_maps); }
@@ -29,6 +32,8 @@ private:
     std::vector<FieldMap> m_maps;
     std::unordered_map<std::string, std::uint32_t> m_ids;
     std::uint32_t m_mapId = 0;
+    std::uint32_t m_maxMaps;
+    bool m_tooManyMaps = false;
 };
 
 } // namespace quill

@@ -1,6 +1,7 @@
 #include "logs/LogAnalysis.h"
 
 #include "logs/ColumnSort.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <numeric>
 
 namespace quill {
+
+std::string fileChangedText() { return gbk("日志文件在加载后被改动，记录已清空，请重新加载"); }
 
 std::vector<std::string> listLogFiles(const std::string& folder)
 {
@@ -38,14 +41,25 @@ bool LogAnalysis::anyRecordKnows(int column) const
     return false;
 }
 
-void LogAnalysis::clickColumn(int column)
+Status LogAnalysis::confirmRows()
 {
+    if (m_store.showsLoadedBytes())
+        return {};
+    m_store.clear();
+    return Status::failure(fileChangedText());
+}
+
+Status LogAnalysis::clickColumn(int column)
+{
+    if (Status rows = confirmRows(); !rows)
+        return rows;
     if (column <= kColRow || column >= kColumnCount || !anyRecordKnows(column)) {
         m_store.restoreFileOrder();
-        return;
+        return {};
     }
     m_sortDescending = !m_sortDescending;
     m_store.setOrder(sortByColumn(m_store, column, m_sortDescending, sortKindOf(column)));
+    return confirmRows();
 }
 
 void LogAnalysis::clickKeyedColumn(const std::vector<std::string>& keys)

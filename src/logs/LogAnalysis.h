@@ -13,6 +13,9 @@
 
 namespace quill {
 
+// What the summary line says, in GBK, once the file changed under the loaded rows.
+std::string fileChangedText();
+
 // Names of the "*.log" entries of `folder` in directory order.
 std::vector<std::string> listLogFiles(const std::string& folder);
 
@@ -31,9 +34,16 @@ public:
     // Discards the record store, as the triggers of a load do before loading.
     void clear() { m_store.clear(); }
 
+    // Whether the rows still show the bytes that were in the file when it was loaded. Once they
+    // may not (the file was cut short or rewritten under a mapped store), the store is emptied
+    // and the failure carries fileChangedText(). Call it after taking texts from the store and
+    // before showing them, so that a change while they were taken is caught too.
+    Status confirmRows();
+
     // A click on the header of `column`: sorts by it, or restores file order for "序号" and for a
-    // column that no kept record's map knows (the direction flag then stays as it is).
-    void clickColumn(int column);
+    // column that no kept record's map knows (the direction flag then stays as it is). Fails as
+    // confirmRows() does when the file changed before or during the sort.
+    Status clickColumn(int column);
     // A click on a column that is no field of the log (the crawler check's verdict): flips the
     // direction flag and orders the records by `keys`, one text per record in file order,
     // compared byte by byte like a text column; equal keys keep file order.

@@ -81,6 +81,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
         header->resizeSection(column, LogRecordModel::width(column));
     m_recordView->setColumnHidden(LogRecordModel::kVerdictColumn, true);
     connect(header, &QHeaderView::sectionClicked, m_model, &LogRecordModel::clickColumn);
+    connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::showSummary);
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
@@ -196,7 +197,10 @@ std::optional<std::string> LogPage::selectedClientAddress() const
     int row = selected.front().row();
     for (const QModelIndex& index : selected)
         row = std::min(row, index.row());
-    return cellText(m_analysis.store(), m_model->storeRow(row), kColClientIp);
+    std::string address = cellText(m_analysis.store(), m_model->storeRow(row), kColClientIp);
+    if (!m_model->confirmRows())
+        return std::nullopt;
+    return address;
 }
 
 void LogPage::showSummary(const QString& text)

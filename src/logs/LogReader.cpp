@@ -8,12 +8,17 @@
 #include "platform/MappedFile.h"
 #include "platform/Worker.h"
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
+#include <optional>
+#include <poll.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -23,23 +28,35 @@ namespace {
 // Blocks of about this size go to the workers; a block always ends just after a line end.
 constexpr size_t kBlockBytes = size_t(4) << 20;
 constexpr size_t kMaxBlocksInFlight = 6;
+// How long a pipe may stay without a writer before the load gives up on it.
+constexpr int kWriterWaitMs = 1000;
 
 // Runs blocks on worker threads while the reader goes on. Each worker copies kept lines into its
 // own arena, then appends their records to the store's array strictly in file order. Input
 // buffers come back for reuse, so the reader keeps reading into memory that is already mapped.
 class BlockPool {
 public:
-    BlockPool(const LineMatcher& matcher, RecordArray& records, const std::shared_ptr<RegionCache>& cache)
+    BlockPool(const LineMatcher& matcher, RecordArray& records, const std::shared_ptr<RegionCache>& cache,
+              size_t maxLine)
         : m_records(records)
     {
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
         for (unsigned i = 0; i < count; ++i)
             m_arenas.push_back(std::make_unique<TextArena>(cache));
+        // With too little memory for a second thread, one does the work.
+        m_workers.reserve(count);
         for (unsigned i = 0; i < count; ++i) {
-            m_workers.push_back(std::make_unique<Worker>());
-            m_workers.back()->start([this, &matcher, i](const std::atomic<bool>&, const Worker::Post&) {
-                run(matcher, *m_arenas[i]);
-            });
+            auto worker = std::make_unique<Worker>();
+            try {
+                worker->start([this, &matcher, i, maxLine](const std::atomic<bool>&, const Worker::Post&) {
+                    run(matcher, *m_arenas[i], maxLine);
+                });
+            } catch (const std::system_error&) {
+                if (m_workers.empty())
+                    throw std::bad_alloc();
+                break;
+            }
+            m_workers.push_back(std::move(worker));
         }
     }
 
@@ -65,8 +82,11 @@ public:
         return buffer;
     }
 
-    // Waits for every submitted block; false when the kept lines did not fit in memory.
-    bool finish()
+    // True once a block failed; what follows is not worth reading.
+    bool failed() const { return m_failed.load(); }
+
+    // Waits for every submitted block; how the worst of them ended.
+    BlockOutcome finish()
     {
         {
             std::lock_guard lock(m_mutex);
@@ -76,15 +96,19 @@ public:
         for (const std::unique_ptr<Worker>& worker : m_workers)
             worker->stop(); // they end once the queue is empty
         m_workers.clear();
-        return !m_outOfMemory;
+        return m_outcome;
     }
 
     std::vector<std::unique_ptr<TextArena>> takeArenas() { return std::move(m_arenas); }
 
 private:
-    void run(const LineMatcher& matcher, TextArena& arena)
+    void run(const LineMatcher& matcher, TextArena& arena, size_t maxLine)
     {
-        BlockWorker worker(matcher, arena);
+        std::optional<BlockWorker> worker;
+        try {
+            worker.emplace(matcher, arena, maxLine);
+        } catch (const std::bad_alloc&) {
+        }
         while (true) {
             LogBlock* block = nullptr;
             {
@@ -95,18 +119,32 @@ private:
                 block = m_queue.front();
                 m_queue.pop_front();
             }
-            const bool processed = worker.process(*block);
+            BlockOutcome outcome = BlockOutcome::OutOfMemory;
+            try {
+                if (worker && !m_failed.load())
+                    outcome = worker->process(*block);
+            } catch (const std::bad_alloc&) {
+            }
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] { return m_appended == block->sequence; });
             }
             // Only the worker whose turn it is appends, so the array needs no lock.
-            const bool appended = processed && m_records.append(worker.kept());
+            if (outcome == BlockOutcome::Done && !m_records.append(worker->kept()))
+                outcome = BlockOutcome::OutOfMemory;
             {
                 std::lock_guard lock(m_mutex);
-                m_outOfMemory = m_outOfMemory || !appended;
-                if (block->capacity == kBlockBytes)
-                    m_freeBuffers.push_back(std::move(block->input));
+                // The first failure in file order is the one reported.
+                if (m_outcome == BlockOutcome::Done && outcome != BlockOutcome::Done) {
+                    m_outcome = outcome;
+                    m_failed.store(true);
+                }
+                if (block->capacity == kBlockBytes && !m_failed.load()) {
+                    try {
+                        m_freeBuffers.push_back(std::move(block->input));
+                    } catch (const std::bad_alloc&) {
+                    }
+                }
                 block->input.reset();
                 ++m_appended;
                 --m_inFlight;
@@ -123,7 +161,8 @@ private:
     size_t m_inFlight = 0;
     size_t m_appended = 0; // blocks whose records are in the array
     bool m_closing = false;
-    bool m_outOfMemory = false;
+    BlockOutcome m_outcome = BlockOutcome::Done;
+    std::atomic<bool> m_failed = false;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
     std::vector<std::unique_ptr<Worker>> m_workers;
 };
@@ -143,19 +182,39 @@ size_t cutPoint(const LogBlock& block, size_t used, bool atEnd)
     return skipBlankBytes(data + lineEnd, data + used) == data + used ? used : lineEnd;
 }
 
-// Reads the file into blocks of whole lines and hands each to the pool; returns 0 or an errno value.
-int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std::unique_ptr<LogBlock>>& blocks)
+// Waits until the stream has bytes or has ended; false on an error, with errno set.
+bool waitForBytes(int fd, int timeoutMs, bool& timedOut)
+{
+    pollfd ready{fd, POLLIN, 0};
+    int count;
+    while ((count = poll(&ready, 1, timeoutMs)) < 0)
+        if (errno != EINTR)
+            return false;
+    timedOut = count == 0;
+    return true;
+}
+
+// Reads the stream into blocks of whole lines and hands each to the pool; returns 0, an errno
+// value, or kLineTooLong.
+constexpr int kLineTooLong = -1;
+int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& headers, BlockPool& pool,
+               std::vector<std::unique_ptr<LogBlock>>& blocks)
 {
     auto block = std::make_unique<LogBlock>();
     block->input = pool.takeBuffer();
     block->data = block->input.get();
     block->capacity = kBlockBytes;
     block->startsFile = true;
-    size_t used = 0;
+    std::memcpy(block->input.get(), taken.data(), taken.size());
+    size_t used = taken.size();
     bool atEnd = false;
-    while (!atEnd) {
+    while (!atEnd && !pool.failed()) {
         if (used == block->capacity) { // a line longer than the buffer: let it grow
-            const size_t capacity = block->capacity * 2;
+            // A block starts at a line (or at blank bytes, which never make it grow), so all of
+            // it is one line.
+            if (block->capacity > maxLine)
+                return kLineTooLong;
+            const size_t capacity = std::min(block->capacity * 2, maxLine + 1);
             auto grown = std::make_unique_for_overwrite<char[]>(capacity);
             std::memcpy(grown.get(), block->input.get(), used);
             block->input = std::move(grown);
@@ -163,8 +222,12 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
             block->capacity = capacity;
         }
         const ssize_t got = readSome(fd, block->input.get() + used, block->capacity - used);
-        if (got < 0)
+        if (got < 0) {
+            bool timedOut = false;
+            if (errno == EAGAIN && waitForBytes(fd, -1, timedOut))
+                continue;
             return errno;
+        }
         used += static_cast<size_t>(got);
         atEnd = got == 0;
         if (!atEnd && used < block->capacity)
@@ -176,7 +239,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
         // The unfinished last line moves to the next block.
         auto next = std::make_unique<LogBlock>();
         const size_t rest = used - cut;
-        next->capacity = std::max(kBlockBytes, rest * 2);
+        next->capacity = std::max(kBlockBytes, std::min(rest * 2, maxLine + 1));
         next->input = next->capacity == kBlockBytes ? pool.takeBuffer()
                                                     : std::make_unique_for_overwrite<char[]>(next->capacity);
         next->data = next->input.get();
@@ -198,7 +261,7 @@ int readBlocks(int fd, HeaderTracker& headers, BlockPool& pool, std::vector<std:
 void mapBlocks(const MappedFile& file, HeaderTracker& headers, BlockPool& pool,
                std::vector<std::unique_ptr<LogBlock>>& blocks)
 {
-    for (size_t offset = 0; offset < file.size();) {
+    for (size_t offset = 0; offset < file.size() && !pool.failed();) {
         auto block = std::make_unique<LogBlock>();
         block->data = file.data() + offset;
         block->mapped = true;
@@ -229,65 +292,121 @@ size_t recordsBefore(const RecordArray& records, const char* end)
     return static_cast<size_t>(inside - all.begin());
 }
 
-} // namespace
-
-Result<LogFile> readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
-                            FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache)
+// Opens without blocking, so a pipe nobody writes to cannot hold the load; a pipe gets a moment
+// for its writer to turn up. -1 with errno set, or -2 when no writer came. A byte read to learn
+// whether a quiet pipe has a writer goes to `taken`.
+int openLog(const std::string& path, struct stat& info, std::string& taken)
 {
-    store.clear();
-    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    int failure = 0;
+    bool timedOut = false, noWriter = false;
+    if (fstat(fd, &info) != 0) {
+        failure = errno;
+    } else if (S_ISFIFO(info.st_mode) && !waitForBytes(fd, kWriterWaitMs, timedOut)) {
+        failure = errno;
+    } else if (timedOut) {
+        // Quiet so far: with a writer the read finds nothing yet, without one the end.
+        char byte;
+        const ssize_t got = readSome(fd, &byte, 1);
+        if (got == 1)
+            taken.assign(1, byte);
+        else if (got == 0)
+            noWriter = true;
+        else if (errno != EAGAIN)
+            failure = errno;
+    }
+    if (failure != 0 || noWriter) {
+        close(fd);
+        errno = failure;
+        return noWriter ? -2 : -1;
+    }
+    return fd;
+}
+
+std::string lineTooLongText(size_t limit) { return "Line too long: more than " + std::to_string(limit) + " bytes"; }
+
+Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters, LogFormat& format, FieldMap& map,
+                         RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits)
+{
+    struct stat info {};
+    std::string taken;
+    const int fd = openLog(path, info, taken);
+    if (fd == -2)
+        return Status::failure("No program writes to this pipe");
+    if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR)
             return LogFile::Missing;
         return Status::failure(fileErrorText(errno));
     }
-    struct stat info {};
-    if (fstat(file.get(), &info) != 0)
-        return Status::failure(fileErrorText(errno));
+    FileHandle file(fd);
     if (S_ISDIR(info.st_mode))
         return LogFile::Missing;
 
     // Header state goes to copies, so a failed read leaves the caller's state as it was.
     LogFormat newFormat = format;
     FieldMap newMap = map;
-    HeaderTracker headers(newFormat, newMap);
+    HeaderTracker headers(newFormat, newMap, limits.fieldMaps);
     const LineMatcher matcher(filters);
     // A data line takes at least 11 bytes: room for every record but those of a growing file.
     RecordArray records;
     if (!records.reserve(static_cast<size_t>(info.st_size) / 11 + 16))
-        return Status::failure(fileErrorText(ENOMEM));
+        return Status::failure(kOutOfMemoryText);
     std::vector<std::unique_ptr<LogBlock>> blocks;
     // A regular file is mapped rather than read: its kept lines need neither a copy nor memory.
     std::unique_ptr<MappedFile> mapping;
     if (S_ISREG(info.st_mode))
         mapping = MappedFile::map(file.get(), static_cast<size_t>(info.st_size));
-    BlockPool pool(matcher, records, cache);
+    BlockPool pool(matcher, records, cache, limits.lineBytes);
     int error = 0;
     if (mapping)
         mapBlocks(*mapping, headers, pool, blocks);
     else
-        error = readBlocks(file.get(), headers, pool, blocks);
-    if (!pool.finish() && error == 0)
-        error = ENOMEM;
+        error = readBlocks(file.get(), taken, limits.lineBytes, headers, pool, blocks);
+    const BlockOutcome outcome = pool.finish();
+    if (error == kLineTooLong || outcome == BlockOutcome::LineTooLong)
+        return Status::failure(lineTooLongText(limits.lineBytes));
+    if (outcome == BlockOutcome::OutOfMemory)
+        return Status::failure(kOutOfMemoryText);
     if (error != 0)
         return Status::failure(fileErrorText(error));
+    if (headers.tooManyMaps())
+        return Status::failure("More than " + std::to_string(limits.fieldMaps) +
+                               " different field layouts (\"#Fields\" lines) in one file");
+    size_t mappedBytes = 0;
     if (mapping) {
         // A file cut short while it was mapped reads as zero bytes past its new end: the lines
         // that stood there are gone. Zeros where the file still has bytes mean the disk failed.
-        size_t now = mapping->size();
+        mappedBytes = mapping->size();
         if (fstat(file.get(), &info) == 0)
-            now = std::min(now, static_cast<size_t>(info.st_size));
-        if (mapping->faulted() && now == mapping->size())
+            mappedBytes = std::min(mappedBytes, static_cast<size_t>(info.st_size));
+        if (mapping->readableBytes() < mappedBytes)
             return Status::failure(fileErrorText(EIO));
-        records.truncate(recordsBefore(records, mapping->data() + now));
+        records.truncate(recordsBefore(records, mapping->data() + mappedBytes));
     }
 
-    store.assign(std::move(records), pool.takeArenas(), std::move(mapping), headers.takeMaps());
+    store.assign(std::move(records), pool.takeArenas(), std::move(mapping), mappedBytes, headers.takeMaps());
     if (cache)
         cache->releaseAll(); // what this load did not reuse
     format = newFormat;
     map = newMap;
     return LogFile::Read;
+}
+
+} // namespace
+
+Result<LogFile> readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
+                            FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache,
+                            const LoadLimits& limits)
+{
+    store.clear();
+    try {
+        return readInto(path, filters, format, map, store, cache, limits);
+    } catch (const std::bad_alloc&) {
+        store.clear();
+        return Status::failure(kOutOfMemoryText);
+    }
 }
 
 } // namespace quill

@@ -41,16 +41,28 @@ std::uint32_t LogRecordModel::storeRow(int row) const
 
 QVariant LogRecordModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() || index.column() > kVerdictColumn)
+    if (role != Qt::DisplayRole || m_withdrawing || !index.isValid() || index.row() >= rowCount() ||
+        index.column() > kVerdictColumn)
         return {};
     if (index.column() == kColRow)
         return QString::number(index.row()); // rows count from the top, also when only fakes show
     const std::uint32_t row = storeRow(index.row());
+    QString text;
     if (index.column() == kVerdictColumn) {
         const std::uint32_t record = m_analysis.store().recordAt(row);
-        return record < m_verdicts.size() ? fromGbk(verdictText(m_verdicts[record])) : QString();
+        text = record < m_verdicts.size() ? fromGbk(verdictText(m_verdicts[record])) : QString();
+    } else {
+        text = fromGbk(cellText(m_analysis.store(), row, index.column()));
     }
-    return fromGbk(cellText(m_analysis.store(), row, index.column()));
+    // Checked after the text was taken, so a change while it was cut out is caught too. The view
+    // is painting: the rows go once it is done.
+    if (!m_analysis.store().showsLoadedBytes()) {
+        m_withdrawing = true;
+        auto* self = const_cast<LogRecordModel*>(this);
+        QMetaObject::invokeMethod(self, [self] { self->withdrawRows(); }, Qt::QueuedConnection);
+        return {};
+    }
+    return text;
 }
 
 QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -63,6 +75,7 @@ QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, in
 LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const FilterSnapshot& filters)
 {
     beginResetModel();
+    m_withdrawing = false; // the new rows are not the ones found changed
     LogAnalysis::LoadResult result = m_analysis.load(path, filters);
     m_verdicts.clear();
     refilter();
@@ -73,6 +86,7 @@ LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const Filt
 void LogRecordModel::clear()
 {
     beginResetModel();
+    m_withdrawing = false;
     m_analysis.clear();
     m_verdicts.clear();
     refilter();
@@ -81,13 +95,38 @@ void LogRecordModel::clear()
 
 void LogRecordModel::clickColumn(int column)
 {
+    if (!confirmRows())
+        return;
     beginResetModel();
+    Status sorted;
     if (column == kVerdictColumn)
         m_analysis.clickKeyedColumn(verdictSortKeys(m_verdicts));
     else
-        m_analysis.clickColumn(column);
+        sorted = m_analysis.clickColumn(column);
     refilter();
     endResetModel();
+    if (!sorted)
+        emit rowsWithdrawn(fromGbk(sorted.message()));
+}
+
+bool LogRecordModel::confirmRows()
+{
+    if (!m_withdrawing && m_analysis.store().showsLoadedBytes())
+        return true;
+    m_withdrawing = true;
+    withdrawRows();
+    return false;
+}
+
+void LogRecordModel::withdrawRows()
+{
+    if (!m_withdrawing)
+        return; // already done, or a load came first
+    beginResetModel();
+    m_analysis.clear();
+    m_withdrawing = false;
+    endResetModel();
+    emit rowsWithdrawn(fromGbk(fileChangedText()));
 }
 
 void LogRecordModel::setVerdicts(std::vector<Verdict> verdicts)

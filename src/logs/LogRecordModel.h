@@ -26,6 +26,10 @@ public:
     void clear();
     // A click on a column header: the engine's sort, with one model reset.
     void clickColumn(int column);
+    // True while the rows still show the bytes their file held when it was loaded; otherwise
+    // empties the list (one model reset) and emits rowsWithdrawn. Every cell the view asks for
+    // is checked this way once its text is taken.
+    bool confirmRows();
 
     // The verdicts of the loaded records (file order); empty: none. A load or clear drops them.
     void setVerdicts(std::vector<Verdict> verdicts);
@@ -37,17 +41,24 @@ public:
 
     static constexpr int kVerdictColumn = kColumnCount;
 
+signals:
+    // The file changed under the loaded rows, which are gone; `text` says so for the summary line.
+    void rowsWithdrawn(const QString& text);
+
+public:
     // Caption and width in pixels of each column.
     static QString caption(int column);
     static int width(int column);
 
 private:
     void refilter();
+    void withdrawRows();
 
     LogAnalysis& m_analysis;
     std::vector<Verdict> m_verdicts;
     bool m_onlyFakes = false;
     std::vector<std::uint32_t> m_fakeRows; // store rows shown while only fakes are shown
+    mutable bool m_withdrawing = false; // the rows go at the next turn of the event loop
 };
 
 } // namespace quill

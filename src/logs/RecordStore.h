@@ -32,16 +32,22 @@ public:
     void setOrder(std::vector<std::uint32_t> order) { m_order = std::move(order); }
     void restoreFileOrder() { std::vector<std::uint32_t>().swap(m_order); }
 
+    // False once the file whose mapping holds the records' text may no longer hold the bytes
+    // they were read from (cut short or rewritten since). Records copied out of a file read as a
+    // stream always stay true.
+    bool showsLoadedBytes() const { return !m_mapping || m_mapping->keepsBytes(m_mappedBytes); }
+
     void clear();
     // Takes over the records of a finished load, in file order, with the arenas or the file
-    // mapping that hold their text.
+    // mapping that hold their text; the records lie within the mapping's first `mappedBytes`.
     void assign(RecordArray records, std::vector<std::unique_ptr<TextArena>> arenas,
-                std::unique_ptr<MappedFile> mapping, std::vector<FieldMap> maps);
+                std::unique_ptr<MappedFile> mapping, size_t mappedBytes, std::vector<FieldMap> maps);
 
 private:
     RecordArray m_records;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
     std::unique_ptr<MappedFile> m_mapping;
+    size_t m_mappedBytes = 0;
     std::vector<FieldMap> m_maps;
     std::vector<std::uint32_t> m_order;
 };

@@ -5,7 +5,11 @@
 // the file after a page the disk could not deliver.
 
 #include <cstddef>
+#include <ctime>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace quill {
 
@@ -22,13 +26,28 @@ public:
     size_t size() const { return m_size; }
     // True once a page could not be read and reads as zeros.
     bool faulted() const;
+    // The bytes from the start that read as the file's own: all of them, or those before the
+    // first page that could not be read.
+    size_t readableBytes() const;
+
+    // False once the first `prefix` bytes may no longer be what they were when mapped: the file
+    // got shorter than them, a page of them could not be read, or the file changed and one of
+    // the windows sampled at mapping time reads differently. Bytes appended to the file are no
+    // change. The check is one fstat while the file's change time stays put.
+    bool keepsBytes(size_t prefix) const;
 
 private:
-    MappedFile(const char* data, size_t size, int slot) : m_data(data), m_size(size), m_slot(slot) {}
+    MappedFile(const char* data, size_t size, int slot, int fd);
+    void takeSamples();
+    bool samplesMatch(size_t prefix) const;
 
     const char* m_data;
     size_t m_size;
     int m_slot; // where the bus-error guard keeps this mapping's range
+    int m_fd;   // a duplicate, so the file can be asked about later
+    std::vector<std::pair<size_t, size_t>> m_windows; // offset and length of each sampled window
+    std::string m_samples;                            // their bytes at mapping time, in order
+    mutable timespec m_settledChange{};               // a change time known to hold no rewrite
 };
 
 } // namespace quill

@@ -1,6 +1,5 @@
 #include "text/DecodeActions.h"
 
-#include "platform/GbkText.h"
 #include "text/UrlCoding.h"
 #include "text/HtmlText.h"
 
@@ -10,19 +9,19 @@
 namespace quill {
 namespace {
 
-// The lines of `text`; a CR or LF that is the second byte of a double-byte character ends nothing.
+// The lines of `text`. Every CR and LF byte ends a line, also one after a lead byte: neither is
+// ever the second byte of a double-byte character.
 std::vector<std::string_view> splitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
     size_t lineStart = 0;
     for (size_t i = 0; i < text.size();) {
-        const size_t length = gbkCharLength(text, i);
-        if (length == 1 && (text[i] == '\r' || text[i] == '\n')) {
+        if (text[i] == '\r' || text[i] == '\n') {
             lines.push_back(text.substr(lineStart, i - lineStart));
             i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
             lineStart = i;
         } else {
-            i += length;
+            ++i;
         }
     }
     if (lineStart < text.size())

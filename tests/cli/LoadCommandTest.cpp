@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -125,6 +132,56 @@ TEST(LoadCommand, loadsTheBundledSamples)
             EXPECT_TRUE(field(line, 4) == "200" || field(line, 4) == "304" || field(line, 4) == "404" ||
                         field(line, 4) == "500")
                 << name << ": " << line;
+        }
+    }
+}
+
+TEST(LoadCommand, printsNoRowOfAFileChangedBetweenLoadAndPrinting)
+{
+    std::string original = kIis6Header;
+    std::string other = kIis6Header;
+    for (int i = 0; i < 20000; ++i) {
+        original += iis6Line("/page" + std::to_string(i) + ".htm");
+        other += iis6Line("/PAGE" + std::to_string(i) + ".htm");
+    }
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> change;
+        bool printed;
+    };
+    const Case cases[] = {
+        {"appended", [](const std::string& path) { std::ofstream(path, std::ios::app) << iis6Line("/new.htm"); }, true},
+        {"cut short", [](const std::string& path) { ASSERT_EQ(truncate(path.c_str(), 1 << 20), 0); }, false},
+        {"rewritten", [&](const std::string& path) { TempFolder::writeFile(path, other); }, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string path = folder.write("live.log", original);
+        const std::string hold = folder.file("hold");
+        ASSERT_EQ(mkfifo(hold.c_str(), 0600), 0);
+        setenv("QUILLMARK_HOLD_BEFORE_ROWS", hold.c_str(), 1);
+        ProcessResult result;
+        std::thread command([&] { result = runCli({"load", path}); });
+        // The command opens the pipe once it has loaded; it goes on when the pipe closes.
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
+            fd = open(hold.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_GE(fd, 0) << c.what;
+        c.change(path);
+        close(fd);
+        command.join();
+        unsetenv("QUILLMARK_HOLD_BEFORE_ROWS");
+
+        if (c.printed) {
+            EXPECT_EQ(result.exitCode, 0) << c.what;
+            EXPECT_EQ(outputLines(result.out).size(), 20000u) << c.what;
+        } else {
+            EXPECT_EQ(result.exitCode, 1) << c.what;
+            EXPECT_EQ(result.out, "") << c.what;
+            EXPECT_EQ(result.err, gbkToUtf8(fileChangedText()) + "\n") << c.what;
         }
     }
 }

@@ -61,6 +61,14 @@ TEST(TextCommand, decodingErrorsExitWithTheMessage)
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Error decoding URL style (%XX) encoded string at position 4\n");
     EXPECT_EQ(runText({"utf8-to-gb"}, "%G1").err, "Invalid URL encoded character (%G1) at position 1\n");
+    // A NUL quoted from the input shows as \0 and the message goes on after it.
+    for (bool raw : {false, true}) {
+        const std::vector<std::string> arguments = raw ? std::vector<std::string>{"urldecode", "--raw"}
+                                                       : std::vector<std::string>{"urldecode"};
+        EXPECT_EQ(runText(arguments, std::string("ab%\0A", 5)).err,
+                  "Invalid URL encoded character (%\\0A) at position 3\n")
+            << raw;
+    }
 }
 
 TEST(TextCommand, rejectsBadArguments)

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/mman.h>
+#include <set>
 #include <unistd.h>
 
 using namespace quill;
@@ -49,20 +51,43 @@ TEST(MappedFile, leavesWhatCannotBeMappedToBeRead)
     EXPECT_FALSE(MappedFile::map(reading.get(), 4096));
 }
 
+namespace {
+
+// Folders in the temp folder that hold a file of this name.
+std::set<std::string> foldersHolding(const std::string& name)
+{
+    std::set<std::string> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+        if (std::filesystem::exists(entry.path() / name))
+            folders.insert(entry.path().string());
+    return folders;
+}
+
+// Maps one file with the guard, reads past the end of another mapping cut short: the process
+// dies. The folder goes first, since the dying child made a folder of its own.
+void readPastTheEndOfAnUnguardedMapping(const TempFolder& folder)
+{
+    const std::string guarded = folder.write("guarded.log", std::string(kFileBytes, 'a'));
+    const std::string other = folder.write("other.log", std::string(kFileBytes, 'b'));
+    FileHandle guardedFile(open(guarded.c_str(), O_RDONLY));
+    auto mapping = MappedFile::map(guardedFile.get(), kFileBytes); // installs the guard
+    FileHandle otherFile(open(other.c_str(), O_RDONLY));
+    void* plain = mmap(nullptr, kFileBytes, PROT_READ, MAP_SHARED, otherFile.get(), 0);
+    const bool cut = truncate(other.c_str(), 0) == 0;
+    std::filesystem::remove_all(folder.path());
+    if (cut && mapping)
+        readByte(static_cast<const char*>(plain) + 4096);
+}
+
+} // namespace
+
 TEST(MappedFileDeathTest, aBusErrorOutsideTheMappingsStillEndsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    TempFolder folder;
-    const std::string guarded = folder.write("guarded.log", std::string(kFileBytes, 'a'));
-    const std::string other = folder.write("other.log", std::string(kFileBytes, 'b'));
-    EXPECT_DEATH(
-        {
-            FileHandle guardedFile(open(guarded.c_str(), O_RDONLY));
-            auto mapping = MappedFile::map(guardedFile.get(), kFileBytes); // installs the guard
-            FileHandle otherFile(open(other.c_str(), O_RDONLY));
-            void* plain = mmap(nullptr, kFileBytes, PROT_READ, MAP_SHARED, otherFile.get(), 0);
-            if (truncate(other.c_str(), 0) == 0 && mapping)
-                readByte(static_cast<const char*>(plain) + 4096);
-        },
-        "");
+    const std::set<std::string> before = foldersHolding("guarded.log");
+    {
+        TempFolder folder;
+        EXPECT_DEATH(readPastTheEndOfAnUnguardedMapping(folder), "");
+    }
+    EXPECT_EQ(foldersHolding("guarded.log"), before); // nothing left behind by parent or child
 }

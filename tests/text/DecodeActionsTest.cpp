@@ -47,6 +47,10 @@ TEST(DecodeActions, distinctPhrasesKeepsFirstOccurrences)
         {"a\r\n\r\nb a \r\nc", {"a", "", "b", "c"}},
         // CR, LF and CR LF each end a line
         {"x\ry\nz\r\nx", {"x", "y", "z"}},
+        // also right after a lead byte, which CR and LF can never complete
+        {"\xB0\nab ab", {"\xB0", "ab"}},
+        {"a\xB0\rb a\xB0\rb", {"a\xB0", "b"}},
+        {"\x81\r\nx \xFE\r\nx", {"\x81", "x", "\xFE"}},
         {"", {}},
         {"!!", {}},
     };

@@ -54,6 +54,9 @@ TEST(urlDecode, reportsTheFirstBadEscapeWithItsPosition)
         {"%+41", "Invalid URL encoded character (%+4) at position 1"},
         {"x%\r\n", "Invalid URL encoded character (%\r\n) at position 2"},
         {"%" + gbk("你"), "Invalid URL encoded character (%" + gbk("你") + ") at position 1"},
+        // a NUL byte is quoted like any other and ends nothing
+        {std::string("%\0A", 3), std::string("Invalid URL encoded character (%\0A) at position 1", 49)},
+        {std::string("x%\0", 3), "Error decoding URL style (%XX) encoded string at position 2"},
     };
     for (const Case& c : cases) {
         Result<std::string> decoded = urlDecode(c.input);

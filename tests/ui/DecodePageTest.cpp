@@ -107,6 +107,16 @@ TEST(DecodePage, badEscapesShowTheErrorBoxAndLeaveMemo2)
     }
 }
 
+TEST(DecodePage, aNulQuotedInTheErrorShowsAndEndsNothing)
+{
+    DecodePage page;
+    page.show();
+    ErrorBoxSpy spy;
+    child<QPlainTextEdit>(&page, "Memo3")->setPlainText(QStringLiteral("ab%") + QChar(0) + QStringLiteral("A"));
+    QTest::mouseClick(child<QPushButton>(&page, "Button10"), Qt::LeftButton);
+    EXPECT_EQ(spy.shown, QStringList{QStringLiteral("Invalid URL encoded character (%\\0A) at position 3.")});
+}
+
 TEST(DecodePage, isTheDecodeTabOfTheMainWindow)
 {
     TempFolder folder;

@@ -3,6 +3,7 @@
 #include "logs/LogRecordModel.h"
 #include "qt/ColorBoxWidget.h"
 #include "qt/ErrorBoxDialog.h"
+#include "qt/QtGbk.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -14,6 +15,10 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <unistd.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -174,4 +179,64 @@ TEST(LogPage, scrollingAsksOnlyForVisibleRows)
     const long visibleCells = (400 / 20 + 2) * kColumnCount;
     EXPECT_GT(model.calls, 0);
     EXPECT_LT(model.calls, visibleCells * 8);
+}
+
+TEST(LogPage, rowsOfAFileChangedAfterTheLoadGoWithAMessageOnTheSummaryLine)
+{
+    std::string log = kIis6Header;
+    for (int i = 0; i < 30000; ++i)
+        log += logLine("/page" + std::to_string(i) + ".htm", "15");
+    struct Case {
+        const char* what;
+        bool cut;          // else rewritten at the same size
+        bool byHeaderClick; // else by painting
+    };
+    const Case cases[] = {
+        {"cut short, then painted", true, false},
+        {"rewritten, then painted", false, false},
+        {"cut short, then sorted", true, true},
+        {"rewritten, then sorted", false, true},
+    };
+    for (const Case& c : cases) {
+        PageFixture f(log);
+        QAbstractItemModelTester tester(f.page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QTableView* view = child<QTableView>(&f.page, "lv2");
+        QLabel* summary = child<QLabel>(&f.page, "Label4");
+        QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+        ASSERT_EQ(view->model()->rowCount(), 30000) << c.what;
+        const std::string path = f.folder.file("u_ex1.log");
+        if (c.cut) {
+            ASSERT_EQ(truncate(path.c_str(), 4096), 0);
+        } else {
+            std::string other = log;
+            std::replace(other.begin(), other.end(), 'p', 'q');
+            TempFolder::writeFile(path, other);
+        }
+        if (c.byHeaderClick) {
+            clickHeader(view->horizontalHeader(), 1);
+        } else {
+            view->viewport()->repaint();
+            EXPECT_EQ(view->model()->index(0, 1).data().toString(), QString()) << c.what; // never the new bytes
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(view->model()->rowCount(), 0) << c.what;
+        EXPECT_EQ(summary->text(), fromGbk(fileChangedText())) << c.what;
+        EXPECT_EQ(f.page.selectedClientAddress(), std::nullopt) << c.what;
+        if (c.cut && !c.byHeaderClick)
+            screenshot(&f.page, "log_page_file_changed");
+    }
+}
+
+TEST(LogPage, rowsOfAFileThatOnlyGrewStay)
+{
+    PageFixture f(kIis6Header + logLine("/a.htm", "1") + logLine("/b.htm", "2"));
+    QTableView* view = child<QTableView>(&f.page, "lv2");
+    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
+    const QString summary = child<QLabel>(&f.page, "Label4")->text();
+    std::ofstream(f.folder.file("u_ex1.log"), std::ios::app) << logLine("/c.htm", "3");
+    view->viewport()->repaint();
+    QApplication::processEvents();
+    clickHeader(view->horizontalHeader(), 15);
+    EXPECT_EQ(columnTexts(view, 1), (QStringList{QStringLiteral("/b.htm"), QStringLiteral("/a.htm")}));
+    EXPECT_EQ(child<QLabel>(&f.page, "Label4")->text(), summary);
 }
