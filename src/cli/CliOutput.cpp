@@ -9,11 +9,17 @@
 namespace quill::cli {
 namespace {
 
-// Escapes the single-byte characters \, TAB, CR and LF; `gbkWalk` leaves trail bytes alone.
+bool isLineByte(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+
+// Escapes the single-byte characters \, TAB, CR and LF; `gbkWalk` leaves trail bytes alone. TAB,
+// CR and LF are never a trail byte: after a lead byte they are escaped all the same, so one
+// record stays one line.
 void appendEscaped(std::string& out, std::string_view text, bool gbkWalk)
 {
     for (size_t i = 0; i < text.size();) {
         size_t length = gbkWalk ? gbkCharLength(text, i) : 1;
+        if (length == 2 && isLineByte(text[i + 1]))
+            length = 1;
         char c = text[i];
         if (length == 1 && (c == '\\' || c == '\t' || c == '\r' || c == '\n')) {
             out += '\\';

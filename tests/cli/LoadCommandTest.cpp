@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
@@ -48,6 +49,26 @@ TEST(LoadCommand, rejectsBadUsageWithExitCodeTwo)
         ProcessResult result = runCli(args);
         EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "" : args.back());
         EXPECT_NE(result.err.find("usage"), std::string::npos);
+    }
+}
+
+TEST(LoadCommand, aLeadByteBeforeATabOrCrNeverSplitsARow)
+{
+    // TAB and CR are never the second byte of a pair, so they are escaped wherever they stand.
+    TempFolder folder;
+    const std::string path =
+        folder.write("lead.log", std::string(kIis6Header) + iis6Line("/a\x81\tb.htm") +
+                                     iis6Line("/c\xB0\rd.htm", "Mozilla\xFE\t/4.0") + iis6Line("/e.htm", "UA\x81\r"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"load", path}, std::vector<std::string>{"load", "--raw", path}}) {
+        const ProcessResult result = runCli(args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::vector<std::string> lines = outputLines(result.out);
+        ASSERT_EQ(lines.size(), 3u) << args[1];
+        for (const std::string& line : lines) {
+            EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 16) << args[1] << ": " << line;
+            EXPECT_EQ(line.find('\r'), std::string::npos) << args[1];
+        }
     }
 }
 
