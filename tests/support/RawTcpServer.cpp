@@ -1,5 +1,7 @@
 #include "support/RawTcpServer.h"
 
+#include "support/LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -26,15 +28,9 @@ bool readable(int fd, const std::atomic<bool>& stop)
 RawTcpServer::RawTcpServer(std::vector<std::string> pieces, bool closeAfter)
     : m_pieces(std::move(pieces)), m_closeAfter(closeAfter)
 {
-    m_listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listener, 4) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot listen on a loopback port");
-    m_port = ntohs(address.sin_port);
+    const LoopbackListener listener = listenOnLoopback(4);
+    m_listener = listener.fd;
+    m_port = listener.port;
     m_thread = std::thread([this] { serve(); });
 }
 

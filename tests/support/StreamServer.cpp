@@ -1,5 +1,7 @@
 #include "support/StreamServer.h"
 
+#include "support/LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,15 +30,9 @@ bool waitFor(int fd, short events, const std::atomic<bool>& stop)
 StreamServer::StreamServer(Mode mode, std::chrono::milliseconds interval, std::uint64_t size, std::string contentType)
     : m_mode(mode), m_interval(interval), m_size(size), m_contentType(std::move(contentType))
 {
-    m_listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listener, 8) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot listen on a loopback port");
-    m_port = ntohs(address.sin_port);
+    const LoopbackListener listener = listenOnLoopback(8);
+    m_listener = listener.fd;
+    m_port = listener.port;
     m_thread = std::thread([this] { serve(); });
 }
 

@@ -224,10 +224,12 @@ TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
     const QString fake = QString::fromUtf8("伪装");
     EXPECT_EQ(rows[QStringLiteral("ex261201.log/") + fake], words("1|1|0|0|0|0|0"));
     EXPECT_EQ(rows[QStringLiteral("ex261202.log/") + fake], words("0|2|0|0|0|0|0"));
-    for (const auto& [key, cells] : rows)
-        if (!key.endsWith(fake))
+    for (const auto& [key, cells] : rows) {
+        if (!key.endsWith(fake)) {
             EXPECT_EQ(cells, key.startsWith(QStringLiteral("ex261201")) ? words("1|2|0|0|0|0|0") : words("1|0|0|0|0|0|0"))
                 << key.toStdString();
+        }
+    }
 
     auto* chart = child<StatsChartWidget>(&page, "chart");
     ASSERT_EQ(chart->rowCount(), 4);
