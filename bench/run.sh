@@ -90,3 +90,6 @@ Run of $(date -u +%Y-%m-%d) on $(nproc) cores; $log: $file_bytes bytes, $(wc -l 
 | load of 100 MiB (in-process) | $small_s | GoAccess, $ga_valid valid / $ga_failed failed of $small_lines lines: $ga_s | $(ratio "$ga_s" "$small_s")x faster | >= 100x |
 | peak resident memory of the load (MB) | $(( peak_kb / 1024 )) | file size: $(( file_bytes / 1048576 )) | $(ratio "$(( peak_kb * 1024 ))" "$file_bytes") | <= 1.25 |
 TABLE
+
+echo
+bench/cli_output.sh "$log"

@@ -9,6 +9,7 @@
 #include "qt/QtUiDispatcher.h"
 #include "qt/QtGbk.h"
 #include "qt/WidgetSetup.h"
+#include "qt/ColumnWidths.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsPage.h"
 #include "text/DecodePage.h"
@@ -164,6 +165,7 @@ void MainWindow::applySettings()
     m_statsPage->setVerdictCachePath(cachePath);
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
+    restoreColumnWidths();
     const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
     m_settingsPage->setLogFolder(logFolder);
     m_logPage->setLogFolder(logFolder);
@@ -171,6 +173,24 @@ void MainWindow::applySettings()
     if (!m_hideAdvert)
         showAdvert();
     m_pages->setCurrentWidget(m_logPage);
+}
+
+void MainWindow::restoreColumnWidths()
+{
+    // Widths the user sets are written as soon as the user has stopped setting them.
+    const struct {
+        ColumnWidths* widths;
+        const char* list;
+    } lists[] = {{m_logPage->columnWidths(), "lv2"}, {m_statsPage->columnWidths(), "lv1"}};
+    const SettingsFile file(m_options.settingsPath);
+    for (const auto& entry : lists) {
+        entry.widths->setUserWidths(file.readColumnWidths(entry.list, entry.widths->userWidths().size()));
+        connect(entry.widths, &ColumnWidths::changed, this, [this, widths = entry.widths, list = entry.list] {
+            SettingsFile settings(m_options.settingsPath);
+            if (Status written = settings.writeColumnWidths(list, widths->userWidths()); !written)
+                showErrorBox(this, written.message());
+        });
+    }
 }
 
 Settings MainWindow::pageSettings() const

@@ -62,6 +62,7 @@ protected:
 
 private:
     void applySettings();
+    void restoreColumnWidths();
     // The settings the pages show now (the log folder aside).
     Settings pageSettings() const;
     void firstShow();

@@ -2,6 +2,7 @@
 //   quillmarkbox [--log-dir PATH]   PATH is the log folder of this run; it is not saved.
 
 #include "app/MainWindow.h"
+#include "qt/QtTranslations.h"
 #include "update/UpdaterWindow.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmarkbox"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmarkbox"));
+    quill::installQtTranslations(app); // without them Qt's dialogs speak English
 
     QCommandLineParser parser;
     const QCommandLineOption logDir(QStringLiteral("log-dir"), QStringLiteral("Log folder for this run."),

@@ -1,69 +1,91 @@
 #include "cli/CliOutput.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 #include "platform/GbkText.h"
 
-#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace quill::cli {
 namespace {
 
-bool isLineByte(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+inline bool needsEscape(char c) { return c == '\\' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool isLineByte(char c) { return c == '\t' || c == '\r' || c == '\n'; }
 
-// Escapes the single-byte characters \, TAB, CR and LF; `gbkWalk` leaves trail bytes alone. TAB,
-// CR and LF are never a trail byte: after a lead byte they are escaped all the same, so one
-// record stays one line.
-void appendEscaped(std::string& out, std::string_view text, bool gbkWalk)
+inline void appendEscape(std::string& out, char c)
 {
-    for (size_t i = 0; i < text.size();) {
-        size_t length = gbkWalk ? gbkCharLength(text, i) : 1;
-        if (length == 2 && isLineByte(text[i + 1]))
-            length = 1;
-        char c = text[i];
-        if (length == 1 && (c == '\\' || c == '\t' || c == '\r' || c == '\n')) {
-            out += '\\';
-            out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\r' ? 'r' : 'n';
-        } else {
-            out.append(text.substr(i, length));
-        }
-        i += length;
-    }
+    out += '\\';
+    out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\r' ? 'r' : 'n';
 }
 
 bool isPlainAscii(std::string_view text)
 {
-    return std::none_of(text.begin(), text.end(), [](char c) {
-        return (c & 0x80) != 0 || c == '\\' || c == '\t' || c == '\r' || c == '\n';
-    });
+    for (char c : text)
+        if ((c & 0x80) != 0 || needsEscape(c))
+            return false;
+    return true;
+}
+
+// Walks GBK characters: the second byte of a pair is copied as it is (0x5C there is no
+// backslash), but a lead byte followed by TAB, CR or LF stands alone.
+void appendRawEscaped(std::string& out, std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (isGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size() && !isLineByte(text[i + 1])) {
+            out += c;
+            out += text[++i];
+        } else if (needsEscape(c)) {
+            appendEscape(out, c);
+        } else {
+            out += c;
+        }
+    }
+}
+
+// In UTF-8 every byte below 0x80 is a character of its own.
+void appendUtf8Escaped(std::string& out, std::string_view utf8)
+{
+    for (char c : utf8) {
+        if (needsEscape(c))
+            appendEscape(out, c);
+        else
+            out += c;
+    }
 }
 
 } // namespace
 
-std::string printableField(std::string_view gbkField, bool raw)
+void appendPrintable(std::string& out, std::string_view gbkField, bool raw)
 {
-    std::string out;
     if (isPlainAscii(gbkField))
-        out.assign(gbkField);
+        out.append(gbkField);
     else if (raw)
-        appendEscaped(out, gbkField, true);
-    else
-        appendEscaped(out, gbkToUtf8(gbkField), false);
-    return out;
+        appendRawEscaped(out, gbkField);
+    else // the converter turns a lead byte before TAB, CR or LF into U+FFFD and keeps the byte
+        appendUtf8Escaped(out, gbkToUtf8(gbkField));
 }
 
-void CliOutput::field(std::string_view gbkField)
+Status writeStdout(std::string_view bytes)
 {
-    if (isPlainAscii(gbkField))
-        m_buffer.append(gbkField);
-    else
-        m_buffer.append(printableField(gbkField, m_raw));
-    flushIfFull();
+    while (!bytes.empty()) {
+        const ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return Status::failure(fileErrorText(errno));
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return {};
 }
 
 void CliOutput::flush()
 {
-    std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
+    std::fflush(stdout);
+    writeStdout(m_buffer);
     m_buffer.clear();
 }
 

@@ -1,22 +1,43 @@
 #pragma once
-// Buffered standard output: GBK fields written as UTF-8 (or raw bytes) with backslash, TAB, CR and
-// LF escaped, so one record is one line.
+// Standard output of the commands: GBK fields written as UTF-8 (or raw bytes) with backslash, TAB,
+// CR and LF escaped, so one record is one line and a field never holds a TAB.
+
+#include "platform/Status.h"
 
 #include <string>
 #include <string_view>
 
 namespace quill::cli {
 
-// A GBK field as it is printed: converted to UTF-8 unless `raw`, then escaped.
-std::string printableField(std::string_view gbkField, bool raw);
+// Appends a GBK field as it is printed: converted to UTF-8 unless `raw`, then escaped. A TAB, CR
+// or LF byte is escaped wherever it stands, also after a lead byte (it is never a second byte).
+void appendPrintable(std::string& out, std::string_view gbkField, bool raw);
+
+inline std::string printableField(std::string_view gbkField, bool raw)
+{
+    std::string out;
+    appendPrintable(out, gbkField, raw);
+    return out;
+}
+
+// Writes all of `bytes` to standard output; a closed pipe or full disk is a failure.
+Status writeStdout(std::string_view bytes);
 
 class CliOutput {
 public:
     explicit CliOutput(bool raw) : m_raw(raw) {}
     ~CliOutput() { flush(); }
 
-    void field(std::string_view gbkField);
-    void plain(std::string_view text) { m_buffer.append(text); flushIfFull(); }
+    void field(std::string_view gbkField)
+    {
+        appendPrintable(m_buffer, gbkField, m_raw);
+        flushIfFull();
+    }
+    void plain(std::string_view text)
+    {
+        m_buffer.append(text);
+        flushIfFull();
+    }
     void flush();
 
 private:

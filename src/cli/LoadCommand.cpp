@@ -3,24 +3,34 @@
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
 #include "cli/CrawlerChecks.h"
+#include "crawlers/CrawlerTable.h"
 #include "logs/LogAnalysis.h"
+#include "logs/RecordColumns.h"
+#include "logs/RecordsCsv.h"
 #include "logs/RowTexts.h"
+#include "platform/CodePage.h"
+#include "platform/OrderedChunks.h"
 #include "verify/LogVerification.h"
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--verify [--cache FILE]] "
-    "[--raw] PATH [PATH...]";
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--count | --csv] "
+    "[--verify [--cache FILE]] [--raw] PATH [PATH...]";
+
+constexpr size_t kRowsPerChunk = 8192;
 
 bool* filterBox(FilterSnapshot& filters, const std::string& name)
 {
@@ -41,15 +51,80 @@ bool parseColumn(const std::string& text, int& column)
     return error == std::errc() && end == text.data() + text.size() && column >= 0 && column < kColumnCount;
 }
 
-// Rows are checked against the file once per batch of about this many bytes, before printing.
-constexpr size_t kBatchBytes = size_t(1) << 20;
-
 // Tests hold the command between the load and the printing: with QUILLMARK_HOLD_BEFORE_ROWS naming
 // a pipe, it waits there until the pipe's writer closes it.
 void holdBeforeRows()
 {
     if (const char* pipe = std::getenv("QUILLMARK_HOLD_BEFORE_ROWS"))
         std::ifstream(pipe).ignore(std::numeric_limits<std::streamsize>::max());
+}
+
+// A pipe holds 64 KiB by default: a reader such as wc would wake for every few rows.
+void widenPipe(int fd)
+{
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode))
+        fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+}
+
+// Rows of a file that changed after the load must not get out: each chunk is checked after its
+// texts were taken and before it is written.
+Status confirmLoadedBytes(const RecordStore& store)
+{
+    return store.showsLoadedBytes() ? Status() : Status::failure(fileChangedText());
+}
+
+// Every row in display order, the 17 texts joined by TAB, then the verdict when `verdicts` is
+// given; chunks formatted on both cores.
+Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts, bool raw)
+{
+    widenPipe(STDOUT_FILENO);
+    // A crawler's name is printed the same way in every row it names.
+    std::array<std::string, kCrawlerRowCount + 1> crawlerNames;
+    for (int row = 1; row <= kCrawlerRowCount; ++row)
+        crawlerNames[static_cast<size_t>(row)] = printableField(crawlerDisplayName(row), raw);
+    OrderedChunks job;
+    job.format = [&](size_t index, std::string& out) {
+        const size_t begin = index * kRowsPerChunk;
+        const size_t end = std::min<size_t>(store.count(), begin + kRowsPerChunk);
+        RowCells cells;
+        for (size_t row = begin; row < end; ++row) {
+            rowCells(store, static_cast<std::uint32_t>(row), cells);
+            out.append(cells.texts[0]);
+            for (size_t column = 1; column < kColumnCount; ++column) {
+                out += '\t';
+                if (column == kColUserAgent && cells.crawlerRow != 0)
+                    out.append(crawlerNames[static_cast<size_t>(cells.crawlerRow)]);
+                else if (cells.plainFields && column != kColUserAgent)
+                    out.append(cells.texts[column]);
+                else
+                    appendPrintable(out, cells.texts[column], raw);
+            }
+            if (verdicts) {
+                out += '\t';
+                appendPrintable(out, verdictText((*verdicts)[store.recordAt(static_cast<std::uint32_t>(row))]), raw);
+            }
+            out += '\n';
+        }
+    };
+    job.deliver = [&store](const std::string& chunk) {
+        if (Status rows = confirmLoadedBytes(store); !rows.ok())
+            return rows;
+        return writeStdout(chunk);
+    };
+    return runOrderedChunks((store.count() + kRowsPerChunk - 1) / kRowsPerChunk, job);
+}
+
+Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
+{
+    widenPipe(STDOUT_FILENO);
+    ShownList shown;
+    if (verdicts) {
+        shown.extraCaption = gbk("验证");
+        for (Verdict verdict : *verdicts)
+            shown.extraTexts.push_back(verdictText(verdict));
+    }
+    return produceCsv(recordsCsv(store, std::move(shown)), writeStdout);
 }
 
 } // namespace
@@ -59,11 +134,17 @@ int runLoad(CliArgs& args)
     FilterSnapshot filters;
     std::vector<int> clicks;
     std::vector<std::string> paths;
+    bool countOnly = false;
+    bool csv = false;
     bool verify = false;
     std::optional<std::string> cachePath;
     while (!args.atEnd()) {
         std::string arg = args.take();
-        if (arg == "--verify") {
+        if (arg == "--count") {
+            countOnly = true;
+        } else if (arg == "--csv") {
+            csv = true;
+        } else if (arg == "--verify") {
             verify = true;
         } else if (arg == "--cache") {
             if (args.atEnd())
@@ -91,7 +172,7 @@ int runLoad(CliArgs& args)
             paths.push_back(arg);
         }
     }
-    if (paths.empty() || (cachePath && !verify))
+    if (paths.empty() || (countOnly && csv) || (cachePath && !verify))
         return usageError(kUsage);
 
     LogAnalysis analysis;
@@ -110,8 +191,12 @@ int runLoad(CliArgs& args)
         if (Status sorted = analysis.clickColumn(column); !sorted)
             return failure(args, sorted.message());
 
-    // Each batch is checked after its texts were taken, so no row of a changed file gets out.
     const RecordStore& store = analysis.store();
+    const std::string summary = printableField(summaryLine(result.elapsedMs, store.count()), args.raw());
+    if (countOnly) {
+        std::printf("%s\n", summary.c_str());
+        return kExitOk;
+    }
     std::vector<Verdict> verdicts;
     if (verify) {
         const StoreRequests requests = storeRequests(store);
@@ -119,29 +204,11 @@ int runLoad(CliArgs& args)
             runCrawlerChecks(args, requests.requests, cachePath ? *cachePath : defaultVerdictCachePath());
         verdicts = recordVerdicts(requests, run);
     }
-    const std::uint32_t count = store.count();
-    CliOutput out(args.raw());
-    std::string batch;
-    for (std::uint32_t row = 0; row < count; ++row) {
-        batch += std::to_string(row);
-        for (int column = 1; column < kColumnCount; ++column) {
-            batch += '\t';
-            batch += printableField(cellText(store, row, column), args.raw());
-        }
-        if (verify) {
-            batch += '\t';
-            batch += printableField(verdictText(verdicts[store.recordAt(row)]), args.raw());
-        }
-        batch += '\n';
-        if (batch.size() >= kBatchBytes || row + 1 == count) {
-            if (Status rows = analysis.confirmRows(); !rows)
-                return failure(args, rows.message());
-            out.plain(batch);
-            batch.clear();
-        }
-    }
-    out.flush();
-    std::fprintf(stderr, "%s\n", printableField(summaryLine(result.elapsedMs, store.count()), args.raw()).c_str());
+    const std::vector<Verdict>* verdictColumn = verify ? &verdicts : nullptr;
+    const Status printed = csv ? printCsv(store, verdictColumn) : printRows(store, verdictColumn, args.raw());
+    if (!printed.ok())
+        return failure(args, printed.message());
+    std::fprintf(stderr, "%s\n", summary.c_str());
     return kExitOk;
 }
 

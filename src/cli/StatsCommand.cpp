@@ -5,7 +5,10 @@
 #include "cli/CrawlerChecks.h"
 #include "crawlers/CrawlerStatistics.h"
 #include "crawlers/CrawlerStatsWorker.h"
+#include "crawlers/StatisticsCsv.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/LogFiles.h"
 #include "platform/QueueDispatcher.h"
 #include "verify/LogVerification.h"
 
@@ -15,10 +18,21 @@
 namespace quill::cli {
 namespace {
 
-constexpr std::string_view kUsage = "quillmarkbox-cli stats [--verify [--cache FILE]] [--raw] FOLDER";
+constexpr std::string_view kUsage = "quillmarkbox-cli stats [--csv] [--verify [--cache FILE]] [--raw] FOLDER";
 
-void printRow(CliOutput& out, const std::vector<std::string>& texts)
+// One table row: TAB-separated printable fields, or a CSV line.
+void printRow(CliOutput& out, const std::vector<std::string>& texts, bool csv)
 {
+    if (csv) {
+        std::string line;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (i > 0)
+                line += ',';
+            appendCsvField(line, texts[i]);
+        }
+        out.plain(line + "\r\n");
+        return;
+    }
     for (size_t i = 0; i < texts.size(); ++i) {
         if (i > 0)
             out.plain("\t");
@@ -27,15 +41,33 @@ void printRow(CliOutput& out, const std::vector<std::string>& texts)
     out.plain("\n");
 }
 
+// The CSV header of the verified statistics: name, size, then each engine's verified and fake
+// counts ("百度 已验证" ... "百度 伪装" ...).
+std::string verifiedStatisticsCsvHeader()
+{
+    const auto& columns = statisticsListColumns();
+    std::vector<std::string> captions = {columns[0].caption, columns[1].caption};
+    for (const char* kind : {"已验证", "伪装"})
+        for (int i = 0; i < kStatisticsCountColumns; ++i)
+            captions.push_back(columns[static_cast<size_t>(2 + i)].caption + " " + gbk(kind));
+    std::string header(kUtf8Bom);
+    for (size_t i = 0; i < captions.size(); ++i) {
+        if (i > 0)
+            header += ',';
+        appendCsvField(header, captions[i]);
+    }
+    return header + "\r\n";
+}
+
 // Every log of the folder read once for its statistics lines' addresses, all addresses checked
 // in one run, then per file: name, size, the seven verified counts and the seven fake counts.
-int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath)
+int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath, bool csv)
 {
     const std::string statisticsFolder = quill::statisticsFolder(folder);
     const std::atomic<bool> abandon{false};
     std::vector<FileVisits> files;
     std::vector<VerificationRequest> requests;
-    for (const DirectoryEntry& entry : findEntries(statisticsFolder, "*.log")) {
+    for (const DirectoryEntry& entry : findLogEntries(statisticsFolder)) {
         if (entry.isDirectory)
             continue;
         FileVisits visits = *collectFileVisits(joinPath(statisticsFolder, entry.name), abandon);
@@ -45,6 +77,8 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
     const VerificationRun run = runCrawlerChecks(args, requests, cachePath);
 
     CliOutput out(args.raw());
+    if (csv)
+        out.plain(verifiedStatisticsCsvHeader());
     size_t offset = 0;
     for (const FileVisits& visits : files) {
         std::vector<std::string> texts = {visits.fileName, visits.sizeText};
@@ -61,7 +95,7 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
             texts.resize(2 + 2 * kStatisticsCountColumns);
         }
         offset += visits.requests.size();
-        printRow(out, texts);
+        printRow(out, texts, csv);
         if (!visits.readError.empty())
             std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
                          printableField(visits.readError, args.raw()).c_str());
@@ -74,11 +108,14 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
 int runStats(CliArgs& args)
 {
     bool verify = false;
+    bool csv = false;
     std::optional<std::string> cachePath;
     while (!args.atEnd() && args.peek().starts_with("--")) {
         const std::string option = args.take();
         if (option == "--verify") {
             verify = true;
+        } else if (option == "--csv") {
+            csv = true;
         } else if (option == "--cache" && !args.atEnd()) {
             cachePath = args.take();
         } else {
@@ -91,15 +128,17 @@ int runStats(CliArgs& args)
     if (!args.atEnd())
         return usageError(kUsage);
     if (verify)
-        return printVerifiedStatistics(args, folder, cachePath ? *cachePath : defaultVerdictCachePath());
+        return printVerifiedStatistics(args, folder, cachePath ? *cachePath : defaultVerdictCachePath(), csv);
 
     // The same run the "统计" button starts, with this thread as the user-interface thread.
     QueueDispatcher ui;
     CliOutput out(args.raw());
+    if (csv)
+        out.plain(statisticsCsvHeader());
     CrawlerStatsWorker::Handlers handlers{
         [&](const CrawlerFileStats& row) {
             const auto texts = statisticsRowTexts(row);
-            printRow(out, std::vector<std::string>(texts.begin(), texts.end()));
+            printRow(out, std::vector<std::string>(texts.begin(), texts.end()), csv);
             out.flush();
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),

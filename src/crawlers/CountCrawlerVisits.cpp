@@ -1,6 +1,7 @@
 #include "crawlers/CountCrawlerVisits.h"
 
 #include "crawlers/CrawlerVisitCounter.h"
+#include "platform/ByteSource.h"
 #include "platform/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
@@ -30,7 +31,8 @@ enum class ReadEnd { Done, Abandoned, Failed };
 
 // Feeds the file to the counter in blocks that end after a line end; a line longer than a block
 // makes the buffer grow until the line is whole.
-ReadEnd countBlocks(int fd, CrawlerVisitCounter& counter, const std::atomic<bool>& abandon, int& error)
+ReadEnd countBlocks(ByteSource& source, CrawlerVisitCounter& counter, const std::atomic<bool>& abandon,
+                    std::string& error, std::uint64_t& total)
 {
     std::vector<char> buffer(kBlockBytes);
     size_t used = 0;
@@ -41,20 +43,21 @@ ReadEnd countBlocks(int fd, CrawlerVisitCounter& counter, const std::atomic<bool
             try {
                 buffer.resize(buffer.size() * 2);
             } catch (const std::bad_alloc&) {
-                error = ENOMEM;
+                error = fileErrorText(ENOMEM);
                 return ReadEnd::Failed;
             }
         }
-        const ssize_t got = readSome(fd, buffer.data() + used, buffer.size() - used);
-        if (got < 0) {
-            error = errno;
+        const Result<size_t> got = source.read(buffer.data() + used, buffer.size() - used);
+        if (!got.ok()) {
+            error = got.status().message();
             return ReadEnd::Failed;
         }
-        if (got == 0) {
+        if (got.value() == 0) {
             counter.addLines(std::string_view(buffer.data(), used));
             return ReadEnd::Done;
         }
-        used += static_cast<size_t>(got);
+        used += got.value();
+        total += got.value();
         size_t cut = afterLastLineEnd(buffer.data(), used);
         if (cut == 0)
             continue;
@@ -83,20 +86,26 @@ std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, cons
         return unreadable(std::move(stats), path, "not a regular file");
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
+    // An archive counts as the log inside it, its size included.
+    const ArchiveKind archive = archiveKindOf(path);
+    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
+    if (!source.ok())
+        return unreadable(std::move(stats), path, source.status().message());
     CrawlerVisitCounter counter;
-    int error = 0;
-    switch (countBlocks(file.get(), counter, abandon, error)) {
+    std::string error;
+    std::uint64_t logBytes = 0;
+    switch (countBlocks(*source.value(), counter, abandon, error, logBytes)) {
     case ReadEnd::Abandoned:
         return std::nullopt;
     case ReadEnd::Failed:
-        return unreadable(std::move(stats), path, fileErrorText(error));
+        return unreadable(std::move(stats), path, std::move(error));
     case ReadEnd::Done:
         break;
     }
     // The size as it is now: a log still being written has grown while it was counted.
-    if (fstat(file.get(), &info) != 0)
-        info.st_size = 0;
-    stats.sizeText = statisticsSizeText(static_cast<std::uint64_t>(info.st_size));
+    if (archive == ArchiveKind::None)
+        logBytes = fstat(file.get(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    stats.sizeText = statisticsSizeText(logBytes);
     stats.counts = counter.counts();
     return stats;
 }

@@ -1,7 +1,7 @@
 #include "crawlers/CrawlerStatsWorker.h"
 
 #include "crawlers/CountCrawlerVisits.h"
-#include "platform/FileSystem.h"
+#include "platform/LogFiles.h"
 #include "platform/GbkText.h"
 
 #include <algorithm>
@@ -24,7 +24,7 @@ CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<
     auto shared = std::make_shared<const Handlers>(std::move(handlers));
     m_worker.start([folder = statisticsFolder(logFolder), &stopRequested,
                     handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
-        for (const DirectoryEntry& entry : findEntries(folder, "*.log")) {
+        for (const DirectoryEntry& entry : findLogEntries(folder)) {
             if (abandon)
                 return;
             if (entry.isDirectory)

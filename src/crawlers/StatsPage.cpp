@@ -1,6 +1,11 @@
 #include "crawlers/StatsPage.h"
 
+#include "crawlers/StatisticsCsv.h"
 #include "crawlers/StatsChartWidget.h"
+#include "platform/LogPathCheck.h"
+#include "qt/ColumnWidths.h"
+#include "qt/CsvExportRunner.h"
+#include "qt/ErrorBoxDialog.h"
 #include "qt/QtGbk.h"
 #include "qt/QtUiDispatcher.h"
 #include "qt/WidgetSetup.h"
@@ -8,8 +13,12 @@
 #include "verify/VerifiedStatsWorker.h"
 
 #include <QCheckBox>
+#include <QEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
@@ -24,6 +33,15 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
     m_onlyVerifiedBox = makeCheckBox(this, "CheckBoxVerified", "只计已验证", false);
+    m_messageLabel = named(new QLabel(this), "message");
+    m_exportButton = makeButton(this, "exportCsv", "导出CSV");
+    m_exportProgress = named(new QProgressBar(this), "exportProgress");
+    m_exportProgress->setMaximumWidth(120);
+    m_cancelExportButton = makeButton(this, "cancelExport", "取消");
+    m_exportRunner = new CsvExportRunner(m_exportProgress, m_cancelExportButton, this);
+    chooseCsvPath = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("导出CSV"), m_logFolder(), QStringLiteral("CSV (*.csv)"));
+    };
 
     const auto& columns = statisticsListColumns();
     m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
@@ -45,8 +63,11 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int column = 0; column < kStatisticsListColumnCount; ++column)
-        header->resizeSection(column, columns[column].width);
+    std::vector<int> described;
+    for (const StatisticsListColumn& column : columns)
+        described.push_back(column.width);
+    m_columnWidths = new ColumnWidths(header, std::move(described));
+    fitColumnsToFont();
 
     m_chart = named(new StatsChartWidget, "chart");
     m_chartArea = named(new QScrollArea, "chartArea");
@@ -66,7 +87,10 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     buttons->addWidget(m_stopButton);
     buttons->addSpacing(12);
     buttons->addWidget(m_onlyVerifiedBox);
-    buttons->addStretch();
+    buttons->addWidget(m_messageLabel, 1);
+    buttons->addWidget(m_exportProgress);
+    buttons->addWidget(m_cancelExportButton);
+    buttons->addWidget(m_exportButton);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(3);
@@ -84,6 +108,23 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
 
     connect(m_countButton, &QPushButton::clicked, this, &StatsPage::startCounting);
     connect(m_stopButton, &QPushButton::clicked, this, &StatsPage::stopCounting);
+    connect(m_exportButton, &QPushButton::clicked, this, &StatsPage::exportCsv);
+}
+
+void StatsPage::fitColumnsToFont()
+{
+    m_columnWidths->fit();
+    m_statsList->verticalHeader()->setDefaultSectionSize(m_statsList->fontMetrics().height() + 4);
+    for (int row = 0; row < m_statsList->rowCount(); ++row)
+        for (int column : {0, 1})
+            m_columnWidths->widenToShow(column, m_statsList->item(row, column)->text());
+}
+
+void StatsPage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitColumnsToFont();
 }
 
 StatsPage::~StatsPage()
@@ -100,11 +141,17 @@ bool StatsPage::onlyVerified() const { return m_onlyVerifiedBox->isChecked(); }
 
 void StatsPage::startCounting()
 {
-    if (isCounting())
+    if (isCounting() || m_exportRunner->isRunning())
         return;
     m_countButton->setEnabled(false);
+    m_exportButton->setEnabled(false);
     m_statsList->setRowCount(0);
+    m_rows.clear();
     m_chart->clear();
+    const QString folder = m_logFolder();
+    const LogPathProblem problem = checkLogFolder(toPath(folder));
+    m_messageLabel->setText(problem == LogPathProblem::None ? QString()
+                                                            : fromGbk(logPathProblemText(problem)) + folder);
     if (m_onlyVerifiedBox->isChecked()) {
         m_verifiedWorker.reset();
         m_verifiedStopRequested = false;
@@ -113,7 +160,7 @@ void StatsPage::startCounting()
         if (!m_verifierOptions)
             options.dns = dnsOptionsFromEnvironment();
         m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
-            toPath(m_logFolder()), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
+            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
             VerifiedStatsWorker::Handlers{
                 [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
                     appendVerifiedRows(verified, fakes);
@@ -122,7 +169,7 @@ void StatsPage::startCounting()
         return;
     }
     // start() clears the stop request and hands the worker its own copy of the folder.
-    m_statistics->start(toPath(m_logFolder()));
+    m_statistics->start(toPath(folder));
 }
 
 void StatsPage::stopCounting()
@@ -152,6 +199,10 @@ void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
     }
     if (!row.counts)
         m_statsList->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
+    // Names and sizes show whole; the count columns keep their widths.
+    for (int column : {0, 1})
+        m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
+    m_rows.push_back(row);
     m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
 }
 
@@ -159,6 +210,26 @@ void StatsPage::finished()
 {
     m_verifiedCounting = false;
     m_countButton->setEnabled(true);
+    m_exportButton->setEnabled(true);
+    if (m_rows.empty() && m_messageLabel->text().isEmpty())
+        m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
+}
+
+void StatsPage::exportCsv()
+{
+    if (isCounting() || m_exportRunner->isRunning())
+        return;
+    const QString path = chooseCsvPath ? chooseCsvPath() : QString();
+    if (path.isEmpty())
+        return;
+    m_countButton->setEnabled(false);
+    m_exportButton->setEnabled(false);
+    m_exportRunner->start(statisticsCsv(m_rows), toPath(path), [this](const Status& outcome) {
+        m_countButton->setEnabled(true);
+        m_exportButton->setEnabled(true);
+        if (!outcome.ok() && outcome.message() != kCancelledMessage)
+            showErrorBox(this, outcome.message());
+    });
 }
 
 } // namespace quill

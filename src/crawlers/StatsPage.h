@@ -11,8 +11,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
+class QLabel;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
@@ -20,6 +23,8 @@ class QTableWidget;
 
 namespace quill {
 
+class ColumnWidths;
+class CsvExportRunner;
 class StatsChartWidget;
 class VerifiedStatsWorker;
 
@@ -41,8 +46,18 @@ public:
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
     // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
+    // The list's column widths, which the window keeps in the settings file.
+    ColumnWidths* columnWidths() const { return m_columnWidths; }
+
+    // "导出CSV": asks for the file (tests replace the dialog) and writes the table as it stands.
+    std::function<QString()> chooseCsvPath;
+    void exportCsv();
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
+    void fitColumnsToFont();
     void startCounting();
     void stopCounting();
     void appendRow(const CrawlerFileStats& row, bool fakes = false);
@@ -52,6 +67,13 @@ private:
     QPushButton* m_countButton;
     QPushButton* m_stopButton;
     QCheckBox* m_onlyVerifiedBox;
+    QLabel* m_messageLabel;
+    QPushButton* m_exportButton;
+    QProgressBar* m_exportProgress;
+    QPushButton* m_cancelExportButton;
+    CsvExportRunner* m_exportRunner;
+    ColumnWidths* m_columnWidths;
+    std::vector<CrawlerFileStats> m_rows; // what the list shows, for the export
     QSplitter* m_splitter;
     QTableWidget* m_statsList;
     QScrollArea* m_chartArea;

@@ -3,6 +3,7 @@
 #include "logs/ColumnSort.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/LogFiles.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,7 +16,7 @@ std::string fileChangedText() { return gbk("日志文件在加载后被改动，
 std::vector<std::string> listLogFiles(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (DirectoryEntry& entry : findEntries(folder, "*.log"))
+    for (DirectoryEntry& entry : findLogEntries(folder))
         names.push_back(std::move(entry.name));
     return names;
 }
@@ -58,15 +59,17 @@ Status LogAnalysis::clickColumn(int column)
         return {};
     }
     m_sortDescending = !m_sortDescending;
+    m_sortColumn = column;
     m_store.setOrder(sortByColumn(m_store, column, m_sortDescending, sortKindOf(column)));
     return confirmRows();
 }
 
-void LogAnalysis::clickKeyedColumn(const std::vector<std::string>& keys)
+void LogAnalysis::clickKeyedColumn(int column, const std::vector<std::string>& keys)
 {
     if (keys.size() != m_store.count())
         return;
     m_sortDescending = !m_sortDescending;
+    m_sortColumn = column;
     std::vector<std::uint32_t> order(keys.size());
     std::iota(order.begin(), order.end(), 0u);
     const bool descending = m_sortDescending;

@@ -16,7 +16,7 @@ namespace quill {
 // What the summary line says, in GBK, once the file changed under the loaded rows.
 std::string fileChangedText();
 
-// Names of the "*.log" entries of `folder` in directory order.
+// Names of the log files and archives of `folder`, in natural name order.
 std::vector<std::string> listLogFiles(const std::string& folder);
 
 class LogAnalysis {
@@ -46,13 +46,16 @@ public:
     Status clickColumn(int column);
     // A click on a column that is no field of the log (the crawler check's verdict): flips the
     // direction flag and orders the records by `keys`, one text per record in file order,
-    // compared byte by byte like a text column; equal keys keep file order.
-    void clickKeyedColumn(const std::vector<std::string>& keys);
+    // compared byte by byte like a text column; equal keys keep file order. `column` is the list's
+    // column of the keys, reported by lastSortColumn().
+    void clickKeyedColumn(int column, const std::vector<std::string>& keys);
 
     const RecordStore& store() const { return m_store; }
     const FieldMap& fieldMap() const { return m_fieldMap; }
     LogFormat logFormat() const { return m_format; }
     bool sortDescending() const { return m_sortDescending; }
+    // The column of the last sort; meaningful while the store's rows are not in file order.
+    int lastSortColumn() const { return m_sortColumn; }
 
 private:
     bool anyRecordKnows(int column) const;
@@ -62,6 +65,7 @@ private:
     FieldMap m_fieldMap;
     LogFormat m_format = LogFormat::None;
     bool m_sortDescending = false;
+    int m_sortColumn = kColRow;
 };
 
 } // namespace quill

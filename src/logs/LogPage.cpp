@@ -1,9 +1,15 @@
 #include "logs/LogPage.h"
 
 #include "logs/LogRecordModel.h"
+#include "logs/RecordsCsv.h"
 #include "logs/RowTexts.h"
+#include "platform/ByteSource.h"
 #include "platform/FileSystem.h"
+#include "platform/LogPathCheck.h"
+#include "qt/BusyCursor.h"
 #include "qt/ColorBoxWidget.h"
+#include "qt/ColumnWidths.h"
+#include "qt/CsvExportRunner.h"
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtGbk.h"
 #include "qt/QtUiDispatcher.h"
@@ -12,6 +18,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QProgressBar>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -51,9 +60,12 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_logFileBox->setEditable(true);
     m_logFileBox->setInsertPolicy(QComboBox::NoInsert);
     m_logFileBox->setMinimumWidth(180);
+    m_logFileBox->lineEdit()->setPlaceholderText(QStringLiteral("日志文件名"));
     m_reloadButton = makeButton(this, "Button2", "刷新日志");
     m_searchBox = named(new QLineEdit(this), "Edit2");
     m_searchBox->setMaximumWidth(180);
+    m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
+    m_searchBox->setClearButtonEnabled(true);
     m_summaryLabel = named(new QLabel(this), "Label4");
     m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
     m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
@@ -77,11 +89,27 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    std::vector<int> described;
     for (int column = 0; column <= LogRecordModel::kVerdictColumn; ++column)
-        header->resizeSection(column, LogRecordModel::width(column));
+        described.push_back(LogRecordModel::width(column));
+    m_columnWidths = new ColumnWidths(header, std::move(described));
+    fitColumnsToFont();
     m_recordView->setColumnHidden(LogRecordModel::kVerdictColumn, true);
-    connect(header, &QHeaderView::sectionClicked, m_model, &LogRecordModel::clickColumn);
+    connect(header, &QHeaderView::sectionClicked, this, &LogPage::sortByColumn);
     connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::showSummary);
+
+    m_exportButton = makeButton(this, "exportCsv", "导出CSV");
+    m_exportProgress = named(new QProgressBar(this), "exportProgress");
+    m_exportProgress->setMaximumWidth(120);
+    m_cancelExportButton = makeButton(this, "cancelExport", "取消");
+    m_exportRunner = new CsvExportRunner(m_exportProgress, m_cancelExportButton, this);
+    chooseCsvPath = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("导出CSV"), m_logFolder,
+                                            QStringLiteral("CSV (*.csv)"));
+    };
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
@@ -101,6 +129,9 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     auto* third = new QHBoxLayout;
     third->addWidget(m_searchBox);
     third->addWidget(m_summaryLabel, 1);
+    third->addWidget(m_exportProgress);
+    third->addWidget(m_cancelExportButton);
+    third->addWidget(m_exportButton);
     third->addWidget(m_backgroundColourBox);
     third->addWidget(m_textColourBox);
     auto* layout = new QVBoxLayout(this);
@@ -113,6 +144,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
 
     connect(m_reloadButton, &QPushButton::clicked, this, &LogPage::reload);
     connect(m_logFileBox, &QComboBox::activated, this, &LogPage::reload);
+    connect(m_searchBox, &QLineEdit::returnPressed, this, &LogPage::reload);
+    connect(m_exportButton, &QPushButton::clicked, this, &LogPage::exportCsv);
     connect(m_backgroundColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
     connect(m_textColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
     connect(m_verifyBox, &QCheckBox::toggled, this, &LogPage::verifyBoxToggled);
@@ -124,6 +157,19 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
 LogPage::~LogPage()
 {
     m_verification.reset();
+}
+
+void LogPage::fitColumnsToFont()
+{
+    m_columnWidths->fit();
+    m_recordView->verticalHeader()->setDefaultSectionSize(m_recordView->fontMetrics().height() + 4);
+}
+
+void LogPage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitColumnsToFont();
 }
 
 FilterSnapshot LogPage::filterSnapshot() const
@@ -211,16 +257,36 @@ void LogPage::showSummary(const QString& text)
 
 void LogPage::reload()
 {
+    if (isExporting())
+        return; // the export reads the store
     m_verification.reset();
     m_verifyProgressLabel->clear();
     m_cancelVerifyButton->hide();
     m_model->clear();
-    const QString path = m_logFolder + QChar::fromLatin1(kPathSeparator) + m_logFileBox->currentText();
-    const LogAnalysis::LoadResult result = m_model->load(toPath(path), filterSnapshot());
-    if (!result.outcome.ok())
-        showErrorBox(this, result.outcome.status().message());
-    else if (result.read())
+    showSortIndicator();
+    const std::string folder = toPath(m_logFolder);
+    const QString name = m_logFileBox->currentText();
+    // Nothing to read is said in plain words instead of leaving the last load's count standing.
+    if (const LogPathProblem problem = checkLogPath(folder, toPath(name)); problem != LogPathProblem::None) {
+        const QString what = problem == LogPathProblem::FolderMissing ? m_logFolder : name;
+        m_summaryLabel->setText(fromGbk(logPathProblemText(problem)) + what);
+        return;
+    }
+    const QString path = m_logFolder + QChar::fromLatin1(kPathSeparator) + name;
+    LogAnalysis::LoadResult result;
+    {
+        const bool archive = archiveKindOf(toPath(name)) != ArchiveKind::None;
+        BusyCursor busy(expectLongLoad(fileSize(toPath(path)).value_or(0), archive));
+        result = m_model->load(toPath(path), filterSnapshot());
+    }
+    if (!result.outcome.ok()) {
+        const std::string& error = result.outcome.status().message();
+        m_summaryLabel->setText(fromGbk(unreadableLogText()) + name + QStringLiteral(" (") + fromGbk(error) +
+                                QLatin1Char(')'));
+        showErrorBox(this, error);
+    } else if (result.read()) {
         m_summaryLabel->setText(fromGbk(summaryLine(result.elapsedMs, m_analysis.store().count())));
+    }
     if (result.read() && m_verifyBox->isChecked())
         startVerification();
 }
@@ -287,6 +353,63 @@ void LogPage::verificationFinished(const VerificationRun& run)
     if (!run.status.ok())
         m_verifyProgressLabel->setText(fromGbk(run.status.message()));
     m_verification.reset(); // its thread has ended: this was its last word
+}
+
+void LogPage::sortByColumn(int column)
+{
+    if (isExporting())
+        return;
+    {
+        BusyCursor busy(expectLongSort(m_analysis.store().count()));
+        m_model->clickColumn(column);
+    }
+    showSortIndicator();
+}
+
+void LogPage::showSortIndicator()
+{
+    // The rows stand in file order until a sort by a known column sets an order.
+    QHeaderView* header = m_recordView->horizontalHeader();
+    if (m_analysis.store().order().empty())
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+    else
+        header->setSortIndicator(m_analysis.lastSortColumn(),
+                                 m_analysis.sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+bool LogPage::isExporting() const { return m_exportRunner->isRunning(); }
+
+void LogPage::setLoadControlsEnabled(bool enabled)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{m_reloadButton, m_logFileBox, m_searchBox, m_exportButton})
+        control->setEnabled(enabled);
+    m_recordView->horizontalHeader()->setSectionsClickable(enabled);
+}
+
+void LogPage::exportCsv()
+{
+    if (isExporting())
+        return;
+    const QString path = chooseCsvPath ? chooseCsvPath() : QString();
+    if (path.isEmpty())
+        return;
+    // The list as it stands: the rows "只看伪装" keeps, and the verdicts while their column shows.
+    ShownList shown;
+    if (const std::vector<std::uint32_t>* rows = m_model->narrowedRows())
+        shown.rows = *rows;
+    if (!m_recordView->isColumnHidden(LogRecordModel::kVerdictColumn)) {
+        shown.extraCaption = toGbk(LogRecordModel::caption(LogRecordModel::kVerdictColumn));
+        for (Verdict verdict : m_model->verdicts())
+            shown.extraTexts.push_back(verdictText(verdict));
+    }
+    setLoadControlsEnabled(false);
+    m_model->holdStore(true);
+    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown)), toPath(path), [this](const Status& outcome) {
+        setLoadControlsEnabled(true);
+        m_model->holdStore(false);
+        if (!outcome.ok() && outcome.message() != kCancelledMessage)
+            showErrorBox(this, outcome.message());
+    });
 }
 
 } // namespace quill

@@ -8,6 +8,7 @@
 #include "verify/LogVerification.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,12 +17,15 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 
 namespace quill {
 
 class ColorBoxWidget;
+class ColumnWidths;
+class CsvExportRunner;
 class LogRecordModel;
 class UiDispatcher;
 class VerificationWorker;
@@ -68,6 +72,16 @@ public:
     // The record list, where the window hangs its context menu.
     QTableView* recordView() const { return m_recordView; }
     LogRecordModel* model() const { return m_model; }
+    // The list's column widths, which the window keeps in the settings file.
+    ColumnWidths* columnWidths() const { return m_columnWidths; }
+
+    // "导出CSV": asks for the file (tests replace the dialog) and writes the list as it stands.
+    std::function<QString()> chooseCsvPath;
+    void exportCsv();
+    bool isExporting() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     void applyListColours();
@@ -76,6 +90,10 @@ private:
     void cancelVerification();
     void verificationProgress(size_t done, size_t total);
     void verificationFinished(const VerificationRun& run);
+    void fitColumnsToFont();
+    void sortByColumn(int column);
+    void showSortIndicator();
+    void setLoadControlsEnabled(bool enabled);
 
     QCheckBox* m_imagesBox;
     QCheckBox* m_status200Box;
@@ -101,6 +119,11 @@ private:
     ColorBoxWidget* m_backgroundColourBox;
     ColorBoxWidget* m_textColourBox;
     QTableView* m_recordView;
+    QPushButton* m_exportButton;
+    QProgressBar* m_exportProgress;
+    QPushButton* m_cancelExportButton;
+    CsvExportRunner* m_exportRunner;
+    ColumnWidths* m_columnWidths;
     LogAnalysis& m_analysis;
     LogRecordModel* m_model;
     QString m_logFolder;

@@ -2,6 +2,7 @@
 
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
+#include "platform/ByteSource.h"
 #include "platform/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
@@ -182,23 +183,12 @@ size_t cutPoint(const LogBlock& block, size_t used, bool atEnd)
     return skipBlankBytes(data + lineEnd, data + used) == data + used ? used : lineEnd;
 }
 
-// Waits until the stream has bytes or has ended; false on an error, with errno set.
-bool waitForBytes(int fd, int timeoutMs, bool& timedOut)
-{
-    pollfd ready{fd, POLLIN, 0};
-    int count;
-    while ((count = poll(&ready, 1, timeoutMs)) < 0)
-        if (errno != EINTR)
-            return false;
-    timedOut = count == 0;
-    return true;
-}
+std::string lineTooLongText(size_t limit) { return "Line too long: more than " + std::to_string(limit) + " bytes"; }
 
-// Reads the stream into blocks of whole lines and hands each to the pool; returns 0, an errno
-// value, or kLineTooLong.
-constexpr int kLineTooLong = -1;
-int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& headers, BlockPool& pool,
-               std::vector<std::unique_ptr<LogBlock>>& blocks)
+// Reads the source into blocks of whole lines and hands each to the pool, starting with the
+// bytes already `taken` from it.
+Status readBlocks(ByteSource& source, std::string_view taken, size_t maxLine, HeaderTracker& headers,
+                  BlockPool& pool, std::vector<std::unique_ptr<LogBlock>>& blocks)
 {
     auto block = std::make_unique<LogBlock>();
     block->input = pool.takeBuffer();
@@ -213,7 +203,7 @@ int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& he
             // A block starts at a line (or at blank bytes, which never make it grow), so all of
             // it is one line.
             if (block->capacity > maxLine)
-                return kLineTooLong;
+                return Status::failure(lineTooLongText(maxLine));
             const size_t capacity = std::min(block->capacity * 2, maxLine + 1);
             auto grown = std::make_unique_for_overwrite<char[]>(capacity);
             std::memcpy(grown.get(), block->input.get(), used);
@@ -221,15 +211,11 @@ int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& he
             block->data = block->input.get();
             block->capacity = capacity;
         }
-        const ssize_t got = readSome(fd, block->input.get() + used, block->capacity - used);
-        if (got < 0) {
-            bool timedOut = false;
-            if (errno == EAGAIN && waitForBytes(fd, -1, timedOut))
-                continue;
-            return errno;
-        }
-        used += static_cast<size_t>(got);
-        atEnd = got == 0;
+        const Result<size_t> got = source.read(block->input.get() + used, block->capacity - used);
+        if (!got.ok())
+            return got.status();
+        used += got.value();
+        atEnd = got.value() == 0;
         if (!atEnd && used < block->capacity)
             continue;
         const size_t cut = cutPoint(*block, used, atEnd);
@@ -254,7 +240,7 @@ int readBlocks(int fd, std::string_view taken, size_t maxLine, HeaderTracker& he
         pool.submit(blocks.back().get());
         block = std::move(next);
     }
-    return 0;
+    return {};
 }
 
 // Cuts a mapped file into blocks of whole lines and hands each to the pool.
@@ -325,8 +311,6 @@ int openLog(const std::string& path, struct stat& info, std::string& taken)
     return fd;
 }
 
-std::string lineTooLongText(size_t limit) { return "Line too long: more than " + std::to_string(limit) + " bytes"; }
-
 Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters, LogFormat& format, FieldMap& map,
                          RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits)
 {
@@ -355,22 +339,27 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
         return Status::failure(kOutOfMemoryText);
     std::vector<std::unique_ptr<LogBlock>> blocks;
     // A regular file is mapped rather than read: its kept lines need neither a copy nor memory.
+    // An archive is read through its decompressor, as the log inside it.
+    const ArchiveKind archive = S_ISREG(info.st_mode) ? archiveKindOf(path) : ArchiveKind::None;
+    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
+    if (!source.ok())
+        return source.status();
     std::unique_ptr<MappedFile> mapping;
-    if (S_ISREG(info.st_mode))
+    if (S_ISREG(info.st_mode) && archive == ArchiveKind::None)
         mapping = MappedFile::map(file.get(), static_cast<size_t>(info.st_size));
     BlockPool pool(matcher, records, cache, limits.lineBytes);
-    int error = 0;
+    Status read;
     if (mapping)
         mapBlocks(*mapping, headers, pool, blocks);
     else
-        error = readBlocks(file.get(), taken, limits.lineBytes, headers, pool, blocks);
+        read = readBlocks(*source.value(), taken, limits.lineBytes, headers, pool, blocks);
     const BlockOutcome outcome = pool.finish();
-    if (error == kLineTooLong || outcome == BlockOutcome::LineTooLong)
+    if (outcome == BlockOutcome::LineTooLong)
         return Status::failure(lineTooLongText(limits.lineBytes));
     if (outcome == BlockOutcome::OutOfMemory)
         return Status::failure(kOutOfMemoryText);
-    if (error != 0)
-        return Status::failure(fileErrorText(error));
+    if (!read.ok())
+        return read;
     if (headers.tooManyMaps())
         return Status::failure("More than " + std::to_string(limits.fieldMaps) +
                                " different field layouts (\"#Fields\" lines) in one file");

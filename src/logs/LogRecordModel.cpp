@@ -1,5 +1,6 @@
 #include "logs/LogRecordModel.h"
 
+#include "logs/RecordColumns.h"
 #include "logs/RowTexts.h"
 #include "qt/QtGbk.h"
 #include "verify/LogVerification.h"
@@ -7,16 +8,13 @@
 namespace quill {
 namespace {
 
-struct ColumnLook {
-    const char* caption; // UTF-8
-    int width;
-};
+// The crawler check's column after the seventeen of the log.
+constexpr RecordColumn kVerdictLook{"验证", 60};
 
-const ColumnLook kColumns[kColumnCount + 1] = {
-    {"序号", 30},   {"url", 150},    {"getURL", 200},  {"浏鉴器/蜘蛛", 200}, {"状态", 40},   {"子状态", 30},
-    {"标记", 30},   {"访问IP", 90},  {"日期", 70},     {"时间", 60},         {"GET/post", 40}, {"服务器IP", 80},
-    {"端口", 25},   {"发送", 50},    {"接收", 50},     {"用时", 50},         {"来源页", 50},   {"验证", 60},
-};
+const RecordColumn& columnLook(int column)
+{
+    return column == LogRecordModel::kVerdictColumn ? kVerdictLook : recordColumns()[static_cast<size_t>(column)];
+}
 
 } // namespace
 
@@ -100,7 +98,7 @@ void LogRecordModel::clickColumn(int column)
     beginResetModel();
     Status sorted;
     if (column == kVerdictColumn)
-        m_analysis.clickKeyedColumn(verdictSortKeys(m_verdicts));
+        m_analysis.clickKeyedColumn(kVerdictColumn, verdictSortKeys(m_verdicts));
     else
         sorted = m_analysis.clickColumn(column);
     refilter();
@@ -120,13 +118,20 @@ bool LogRecordModel::confirmRows()
 
 void LogRecordModel::withdrawRows()
 {
-    if (!m_withdrawing)
-        return; // already done, or a load came first
+    if (!m_withdrawing || m_storeHeld)
+        return; // already done, a load came first, or the store is still being read
     beginResetModel();
     m_analysis.clear();
     m_withdrawing = false;
     endResetModel();
     emit rowsWithdrawn(fromGbk(fileChangedText()));
+}
+
+void LogRecordModel::holdStore(bool held)
+{
+    m_storeHeld = held;
+    if (!held)
+        confirmRows(); // a change found meanwhile, by the view or the reader, empties the list now
 }
 
 void LogRecordModel::setVerdicts(std::vector<Verdict> verdicts)
@@ -151,8 +156,12 @@ void LogRecordModel::refilter()
                              : std::vector<std::uint32_t>();
 }
 
-QString LogRecordModel::caption(int column) { return QString::fromUtf8(kColumns[column].caption); }
+QString LogRecordModel::caption(int column)
+{
+    const std::string_view text = columnLook(column).caption;
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-int LogRecordModel::width(int column) { return kColumns[column].width; }
+int LogRecordModel::width(int column) { return columnLook(column).width; }
 
 } // namespace quill

@@ -31,11 +31,17 @@ public:
     // is checked this way once its text is taken.
     bool confirmRows();
 
+    // While `held`, the store is read elsewhere (an export): rows found changed are emptied only
+    // once it is released.
+    void holdStore(bool held);
+
     // The verdicts of the loaded records (file order); empty: none. A load or clear drops them.
     void setVerdicts(std::vector<Verdict> verdicts);
     const std::vector<Verdict>& verdicts() const { return m_verdicts; }
     // Show only the rows whose verdict is 伪装.
     void setOnlyFakes(bool onlyFakes);
+    // The store rows (display order) the list shows while only fakes show; otherwise null.
+    const std::vector<std::uint32_t>* narrowedRows() const { return m_onlyFakes ? &m_fakeRows : nullptr; }
     // The store's row (display order) shown in list row `row`.
     std::uint32_t storeRow(int row) const;
 
@@ -59,6 +65,7 @@ private:
     bool m_onlyFakes = false;
     std::vector<std::uint32_t> m_fakeRows; // store rows shown while only fakes are shown
     mutable bool m_withdrawing = false; // the rows go at the next turn of the event loop
+    bool m_storeHeld = false;
 };
 
 } // namespace quill

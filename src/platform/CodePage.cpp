@@ -3,17 +3,52 @@
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
+#include <vector>
 
 namespace quill {
 namespace {
+
+// An iconv descriptor per thread and direction, opened once: printing millions of fields must not
+// open one per field.
+iconv_t converter(const char* to, const char* from)
+{
+    // Names are compared by text: callers may pass the buffer of a string that is gone by the next call.
+    struct Open {
+        std::string to;
+        std::string from;
+        iconv_t cd;
+    };
+    struct Cache {
+        std::vector<Open> open;
+        ~Cache()
+        {
+            for (const Open& entry : open)
+                if (entry.cd != reinterpret_cast<iconv_t>(-1))
+                    iconv_close(entry.cd);
+        }
+    };
+    thread_local Cache cache;
+    for (const Open& entry : cache.open)
+        if (entry.to == to && entry.from == from)
+            return entry.cd;
+    // Pages name charsets of their own choosing: only the last few stay open.
+    if (cache.open.size() == 16) {
+        if (cache.open.front().cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cache.open.front().cd);
+        cache.open.erase(cache.open.begin());
+    }
+    cache.open.push_back({to, from, iconv_open(to, from)});
+    return cache.open.back().cd;
+}
 
 // Converts with iconv, one unconvertible input unit at a time replaced by `replacement`.
 std::string convert(const char* to, const char* from, std::string_view input,
                     size_t (*unitLength)(const char*, size_t), std::string_view replacement)
 {
-    iconv_t cd = iconv_open(to, from);
+    iconv_t cd = converter(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::string(input);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string out;
     out.resize(input.size() * 2 + 16);
     char* in = const_cast<char*>(input.data());
@@ -39,7 +74,6 @@ std::string convert(const char* to, const char* from, std::string_view input,
         inLeft -= skip;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    iconv_close(cd);
     out.resize(done);
     return out;
 }

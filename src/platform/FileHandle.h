@@ -2,6 +2,7 @@
 // An open file descriptor, closed when the handle goes, and reading from one.
 
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
 namespace quill {
@@ -31,6 +32,19 @@ inline ssize_t readSome(int fd, void* buffer, size_t size)
         if (got >= 0 || errno != EINTR)
             return got;
     }
+}
+
+// Waits up to `timeoutMs` (-1: without end) until the stream has bytes or has ended; false on an
+// error, with errno set.
+inline bool waitForBytes(int fd, int timeoutMs, bool& timedOut)
+{
+    pollfd ready{fd, POLLIN, 0};
+    int count;
+    while ((count = poll(&ready, 1, timeoutMs)) < 0)
+        if (errno != EINTR)
+            return false;
+    timedOut = count == 0;
+    return true;
 }
 
 } // namespace quill

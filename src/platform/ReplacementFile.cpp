@@ -104,7 +104,8 @@ std::string unableToWriteText(const std::string& path)
     return "Unable to write to " + utf8ToGbk(absolutePath(path));
 }
 
-ReplacementFile::ReplacementFile(std::string path) : m_path(std::move(path)), m_target(m_path)
+ReplacementFile::ReplacementFile(std::string path, bool flushToDisk)
+    : m_path(std::move(path)), m_target(m_path), m_flushToDisk(flushToDisk)
 {
     // Writing through a link replaces the file it names, not the link.
     char resolved[PATH_MAX];
@@ -151,7 +152,7 @@ bool ReplacementFile::write(std::string_view bytes)
 Status ReplacementFile::finish()
 {
     if (!m_failed && m_fd >= 0) {
-        const bool synced = fsync(m_fd) == 0;
+        const bool synced = !m_flushToDisk || fsync(m_fd) == 0;
         const bool closed = close(m_fd) == 0;
         m_fd = -1;
         m_failed = !synced || !closed;

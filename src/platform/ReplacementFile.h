@@ -15,7 +15,9 @@ public:
     // Opens a temporary file in the folder of `path`. A destination that exists but is not a
     // writable regular file (including one marked read-only, which even an administrator keeps)
     // makes every later call fail.
-    explicit ReplacementFile(std::string path);
+    // `flushToDisk` false skips the fsync before the rename: for copies of data the program
+    // still holds (an export), where a lost write costs only the copy.
+    explicit ReplacementFile(std::string path, bool flushToDisk = true);
     // Removes the temporary file unless commit() renamed it.
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
@@ -39,6 +41,7 @@ private:
     std::string m_tempPath; // empty once renamed or removed
     int m_fd = -1;
     bool m_failed = false;
+    bool m_flushToDisk = true;
 };
 
 // The process that made a temporary file of this kind, when `name` is one

@@ -8,6 +8,7 @@ namespace {
 
 constexpr TColor kSystemColour = 0xFF000000u;
 constexpr int kCustomIndex = 0;
+constexpr int kVisibleEntries = 20;
 
 // Palette roles of the system colour indexes 0-30.
 QPalette::ColorRole systemRole(unsigned index)
@@ -46,6 +47,9 @@ QColor toQColor(TColor value, const QPalette& palette)
 
 ColorBoxWidget::ColorBoxWidget(QWidget* parent) : QComboBox(parent)
 {
+    // 53 entries would fill the screen; styles that open the list over the box ignore the limit.
+    setMaxVisibleItems(kVisibleEntries);
+    setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     addItem(QString::fromUtf8("自定义..."), QVariant::fromValue(0u));
     for (const ColourName& entry : colourNameTable()) {
         QString name = QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace quill {
@@ -26,6 +27,7 @@ struct Names {
         {gbk("只看伪装"), &VerificationSettings::onlyFakes},
         {gbk("只计已验证"), &VerificationSettings::onlyVerified},
     };
+    std::string columnWidths = gbk("列宽");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -54,6 +56,7 @@ constexpr std::string_view kUser = "user";
 constexpr std::string_view kSiteUrl = "siteurl";
 constexpr std::string_view kBackground = "lvbakcolor";
 constexpr std::string_view kText = "lvfontcolor";
+constexpr std::int32_t kMaxColumnWidth = 10000;
 
 } // namespace
 
@@ -128,6 +131,30 @@ std::string SettingsFile::verdictCachePath(const VerificationSettings& verificat
     const size_t slash = settingsPath.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? "." : settingsPath.substr(0, slash);
     return joinPath(folder, gbkToUtf8(name));
+}
+
+std::vector<int> SettingsFile::readColumnWidths(std::string_view list, size_t columns) const
+{
+    std::vector<int> widths(columns, 0);
+    const std::string text = m_ini.readString(names().columnWidths, list, "");
+    size_t column = 0;
+    for (size_t at = 0; at <= text.size() && column < columns; ++column) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const std::optional<std::int32_t> width = parseInteger(text.substr(at, comma - at));
+        // Anything but a sensible width leaves the column to the font.
+        if (width && *width >= 0 && *width <= kMaxColumnWidth)
+            widths[column] = static_cast<int>(*width);
+        at = comma + 1;
+    }
+    return widths;
+}
+
+Status SettingsFile::writeColumnWidths(std::string_view list, const std::vector<int>& widths)
+{
+    std::string text;
+    for (size_t i = 0; i < widths.size(); ++i)
+        text += (i ? "," : "") + std::to_string(widths[i]);
+    return m_ini.writeString(names().columnWidths, list, text);
 }
 
 Status SettingsFile::writeSiteUrl(const std::string& siteUrl)

@@ -7,6 +7,8 @@
 #include "settings/ColourNames.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quill {
 
@@ -48,6 +50,11 @@ public:
     // the first failed write, leaving the keys before it written.
     Status saveConfiguration(const FilterSnapshot& boxes, const std::string& siteUrl,
                              TColor background, TColor text);
+    // Column widths the user set on the list named `list` ("lv2", "lv1"), section "列宽": one
+    // number per column, 0 where the width follows the font.
+    std::vector<int> readColumnWidths(std::string_view list, size_t columns) const;
+    Status writeColumnWidths(std::string_view list, const std::vector<int>& widths);
+
     // "user"/"siteurl", the one key saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);
     // The three boxes of the crawler check and the cache file name, in that order; stops at the

@@ -3,11 +3,13 @@
 #include "crawlers/CrawlerTable.h"
 #include "logs/HeaderStep.h"
 #include "logs/LogTokens.h"
+#include "platform/ByteSource.h"
 #include "platform/CodePage.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
-#include <fstream>
+#include <fcntl.h>
 #include <unordered_map>
 
 namespace quill {
@@ -128,22 +130,34 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
     visits.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     visits.sizeText = statisticsSizeText(fileSize(path).value_or(0));
 
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
         visits.readError = fileErrorText(errno);
+        return visits;
+    }
+    // An archive counts as the log inside it, its size included.
+    const ArchiveKind archive = archiveKindOf(path);
+    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
+    if (!source.ok()) {
+        visits.readError = source.status().message();
         return visits;
     }
     VisitCollector collector(visits);
     std::string pending;
     std::vector<char> block(kBlockBytes);
-    while (file) {
+    std::uint64_t logBytes = 0;
+    while (true) {
         if (abandon)
             return std::nullopt;
-        file.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const size_t got = static_cast<size_t>(file.gcount());
-        if (got == 0)
+        const Result<size_t> got = source.value()->read(block.data(), block.size());
+        if (!got.ok()) {
+            visits.readError = got.status().message();
+            return visits;
+        }
+        if (got.value() == 0)
             break;
-        pending.append(block.data(), got);
+        logBytes += got.value();
+        pending.append(block.data(), got.value());
         size_t start = 0;
         for (size_t end; (end = pending.find_first_of("\r\n", start)) != std::string::npos; start = end + 1) {
             collector.addLine(std::string_view(pending).substr(start, end - start));
@@ -154,12 +168,10 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
         // has no token and counts for nothing.
         pending.erase(0, start);
     }
-    if (file.bad()) {
-        visits.readError = fileErrorText(EIO);
-        return visits;
-    }
     if (!pending.empty())
         collector.addLine(pending);
+    if (archive != ArchiveKind::None)
+        visits.sizeText = statisticsSizeText(logBytes);
     return visits;
 }
 

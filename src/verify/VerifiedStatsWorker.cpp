@@ -2,6 +2,7 @@
 
 #include "crawlers/CrawlerStatsWorker.h"
 #include "platform/FileSystem.h"
+#include "platform/LogFiles.h"
 #include "verify/LogVerification.h"
 
 #include <memory>
@@ -19,7 +20,7 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
                     cachePath = std::move(cachePath),
                     handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
         VerdictCache cache(cachePath, options.now());
-        for (const DirectoryEntry& entry : findEntries(folder, "*.log")) {
+        for (const DirectoryEntry& entry : findLogEntries(folder)) {
             if (abandon)
                 break;
             if (entry.isDirectory)

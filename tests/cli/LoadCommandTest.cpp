@@ -175,34 +175,37 @@ TEST(LoadCommand, printsNoRowOfAFileChangedBetweenLoadAndPrinting)
         {"cut short", [](const std::string& path) { ASSERT_EQ(truncate(path.c_str(), 1 << 20), 0); }, false},
         {"rewritten", [&](const std::string& path) { TempFolder::writeFile(path, other); }, false},
     };
-    for (const Case& c : cases) {
-        TempFolder folder;
-        const std::string path = folder.write("live.log", original);
-        const std::string hold = folder.file("hold");
-        ASSERT_EQ(mkfifo(hold.c_str(), 0600), 0);
-        setenv("QUILLMARK_HOLD_BEFORE_ROWS", hold.c_str(), 1);
-        ProcessResult result;
-        std::thread command([&] { result = runCli({"load", path}); });
-        // The command opens the pipe once it has loaded; it goes on when the pipe closes.
-        int fd = -1;
-        for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
-            fd = open(hold.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd < 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        EXPECT_GE(fd, 0) << c.what;
-        c.change(path);
-        close(fd);
-        command.join();
-        unsetenv("QUILLMARK_HOLD_BEFORE_ROWS");
+    for (const bool csv : {false, true}) {
+        for (const Case& c : cases) {
+            TempFolder folder;
+            const std::string path = folder.write("live.log", original);
+            const std::string hold = folder.file("hold");
+            ASSERT_EQ(mkfifo(hold.c_str(), 0600), 0);
+            setenv("QUILLMARK_HOLD_BEFORE_ROWS", hold.c_str(), 1);
+            ProcessResult result;
+            std::thread command([&] { result = runCli(csv ? std::vector<std::string>{"load", "--csv", path}
+                                                              : std::vector<std::string>{"load", path}); });
+            // The command opens the pipe once it has loaded; it goes on when the pipe closes.
+            int fd = -1;
+            for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
+                fd = open(hold.c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            EXPECT_GE(fd, 0) << c.what;
+            c.change(path);
+            close(fd);
+            command.join();
+            unsetenv("QUILLMARK_HOLD_BEFORE_ROWS");
 
-        if (c.printed) {
-            EXPECT_EQ(result.exitCode, 0) << c.what;
-            EXPECT_EQ(outputLines(result.out).size(), 20000u) << c.what;
-        } else {
-            EXPECT_EQ(result.exitCode, 1) << c.what;
-            EXPECT_EQ(result.out, "") << c.what;
-            EXPECT_EQ(result.err, gbkToUtf8(fileChangedText()) + "\n") << c.what;
+            if (c.printed) {
+                EXPECT_EQ(result.exitCode, 0) << c.what;
+                EXPECT_EQ(outputLines(result.out).size(), csv ? 20001u : 20000u) << c.what;
+            } else {
+                EXPECT_EQ(result.exitCode, 1) << c.what;
+                EXPECT_EQ(result.out, "") << c.what;
+                EXPECT_EQ(result.err, gbkToUtf8(fileChangedText()) + "\n") << c.what;
+            }
         }
     }
 }

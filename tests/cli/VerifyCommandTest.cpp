@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+#include "support/Archives.h"
 #include "support/DnsTestServer.h"
 #include "support/RunProcess.h"
 #include "support/LogFixtures.h"
@@ -118,6 +119,36 @@ TEST_F(VerifyCommands, statsPrintsVerifiedAndFakeCountsPerEngine)
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // verified: Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN; then the fakes in the same order
     EXPECT_EQ(run.out, "ex1.log\t0.9K\t1\t2\t0\t0\t0\t0\t0\t0\t1\t0\t0\t0\t0\t0\n");
+}
+
+TEST_F(VerifyCommands, csvCarriesTheVerdictsAndArchivesCountAsTheirLogs)
+{
+    const std::string text = std::string(test::kIis6Header) + logLine("66.249.66.1", "Googlebot/2.1") +
+                             logLine("10.0.0.9", "Mozilla/5.0") + logLine("10.0.0.2", "Googlebot/2.1");
+    const std::string cache = folder.file("cache.txt");
+    const ProcessResult rows = runCli({"load", "--csv", "--verify", "--cache", cache, folder.write("ex.log", text)});
+    ASSERT_EQ(rows.exitCode, 0) << rows.err;
+    const std::string header = rows.out.substr(0, rows.out.find("\r\n"));
+    EXPECT_TRUE(header.ends_with(",验证")) << header;
+    std::vector<std::string> lastFields;
+    for (size_t start = header.size() + 2, end; (end = rows.out.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        lastFields.push_back(rows.out.substr(rows.out.rfind(',', end) + 1, end - rows.out.rfind(',', end) - 1));
+    EXPECT_EQ(lastFields, (std::vector<std::string>{"已验证", "", "伪装"}));
+
+    // The statistics read a gzip file and a ZIP archive as the log inside them.
+    const std::string logs = folder.path() + "/logs";
+    std::filesystem::create_directory(logs);
+    TempFolder::writeFile(logs + "/ex1.log.gz", test::gzipBytes(text));
+    TempFolder::writeFile(logs + "/ex2.zip", test::zipBytes({{"ex2.log", text}}));
+    const ProcessResult stats = runCli({"stats", "--verify", "--cache", cache, logs});
+    ASSERT_EQ(stats.exitCode, 0) << stats.err;
+    const std::string counts = "\t0\t1\t0\t0\t0\t0\t0\t0\t1\t0\t0\t0\t0\t0\n";
+    EXPECT_EQ(stats.out, "ex1.log.gz\t0.6K" + counts + "ex2.zip\t0.6K" + counts);
+    const ProcessResult csv = runCli({"stats", "--csv", "--verify", "--cache", cache, logs});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_TRUE(csv.out.starts_with("\xEF\xBB\xBF日志文件名,大小,百度 已验证,")) << csv.out;
+    EXPECT_NE(csv.out.find(",MSN 伪装\r\nex1.log.gz,0.6K,0,1,"), std::string::npos) << csv.out;
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "crawlers/CrawlerStatistics.h"
 #include "crawlers/CrawlerStatsWorker.h"
 
-#include "platform/FileSystem.h"
+#include "platform/LogFiles.h"
 #include "platform/QueueDispatcher.h"
 #include "support/TempFolder.h"
 
@@ -66,11 +66,11 @@ protected:
         }
     }
 
-    // The logs in the order the directory lists them, folders left out.
+    // The logs in the order the folder's listing gives them (by name), folders left out.
     std::vector<std::string> listedLogs() const
     {
         std::vector<std::string> names;
-        for (const DirectoryEntry& entry : findEntries(logs.path(), "*.log"))
+        for (const DirectoryEntry& entry : findLogEntries(logs.path()))
             if (!entry.isDirectory)
                 names.push_back(entry.name);
         return names;

@@ -130,8 +130,9 @@ TEST(LogPage, aFailedLoadShowsTheErrorBoxAndEmptiesTheList)
     setErrorBoxHandler({});
     EXPECT_EQ(shown, QStringList{QStringLiteral("I/O error 36.")});
     EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0);
+    EXPECT_TRUE(child<QLabel>(&f.page, "Label4")->text().startsWith(QStringLiteral("无法读取日志文件: nnn")));
 
-    child<QComboBox>(&f.page, "cbb1")->setEditText(QString()); // the folder itself: no file, nothing shown
+    child<QComboBox>(&f.page, "cbb1")->setEditText(QString()); // the folder itself: no file, no error box
     QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
     EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0);
 }

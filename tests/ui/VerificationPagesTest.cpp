@@ -10,12 +10,14 @@
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include <netinet/in.h>
@@ -145,10 +147,28 @@ TEST(VerificationPages, onlyFakesKeepsTheFakeRowsInEveryOrder)
     EXPECT_EQ(f.page.selectedClientAddress(), "10.0.0.3"); // the shown row, not the store's first
     f.view->scrollTo(f.view->model()->index(0, LogRecordModel::kVerdictColumn));
     screenshot(&f.page, "log_page_only_fakes");
+    EXPECT_EQ(f.view->horizontalHeader()->sortIndicatorSection(), 1);
+
+    // The export writes the list as it stands: only the fakes, numbered as shown, with verdicts.
+    const std::string csvPath = f.folder.file("fakes.csv");
+    f.page.chooseCsvPath = [&] { return QString::fromStdString(csvPath); };
+    f.page.exportCsv();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.page.isExporting(), kWaitMs);
+    const std::string csv = readFile(csvPath);
+    ASSERT_NE(csv.find("\r\n"), std::string::npos);
+    EXPECT_TRUE(csv.substr(0, csv.find("\r\n")).ends_with(",来源页,验证")) << csv;
+    EXPECT_NE(csv.find("\r\n0,/c.htm,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",10.0.0.3,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n1,/a.htm,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("66.249.66.1"), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+    EXPECT_TRUE(csv.ends_with(",伪装\r\n")) << csv;
 
     child<QCheckBox>(&f.page, "CheckBoxFakes")->click();
     clickHeader(f.view->horizontalHeader(), LogRecordModel::kVerdictColumn); // ascending now: by GBK bytes
     EXPECT_EQ(columnTexts(f.view, LogRecordModel::kVerdictColumn), words("|伪装|伪装|无法验证|已验证|已验证"));
+    EXPECT_EQ(f.view->horizontalHeader()->sortIndicatorSection(), LogRecordModel::kVerdictColumn);
+    EXPECT_EQ(f.view->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
 
     f.verifyBox->click(); // off: column, filter and verdicts go
     EXPECT_TRUE(f.view->isColumnHidden(LogRecordModel::kVerdictColumn));

@@ -110,13 +110,13 @@ TEST(LogVerification, onlyFakesKeepsDisplayRowsAndVerdictColumnSortsAsText)
     EXPECT_TRUE(rowsWithVerdict(analysis.store(), {Verdict::Fake}, Verdict::Fake).empty()); // stale verdicts
 
     // the column sorts by the GBK words, byte by byte, and the fakes follow the new order
-    analysis.clickKeyedColumn(verdictSortKeys(verdicts));
+    analysis.clickKeyedColumn(kColumnCount, verdictSortKeys(verdicts));
     std::vector<std::string> shown;
     for (std::uint32_t row = 0; row < analysis.store().count(); ++row)
         shown.push_back(verdictText(verdicts[analysis.store().recordAt(row)]));
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end(), std::greater<>())); // first click: descending
     EXPECT_EQ(rowsWithVerdict(analysis.store(), verdicts, Verdict::Fake).size(), 3u);
-    analysis.clickKeyedColumn(verdictSortKeys(verdicts));
+    analysis.clickKeyedColumn(kColumnCount, verdictSortKeys(verdicts));
     // ascending: the empty verdict first, then 伪装 (0xCE 0xB1) in file order, ..., 已验证 (0xD2) last
     std::vector<std::uint32_t> order;
     for (std::uint32_t row = 0; row < analysis.store().count(); ++row)

@@ -1,0 +1,113 @@
+#include "logs/RecordColumns.h"
+
+#include "logs/LogTokens.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace quill {
+namespace {
+
+constexpr int kMaxPosition = 256;
+
+#ifdef __SSE2__
+// Bytes that make a text need more than a copy when printed or exported: above 0x7F (GBK),
+// backslash, TAB, comma and double quote.
+inline unsigned specialMask(__m128i bytes)
+{
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))),
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
+}
+#endif
+
+inline bool isSpecial(char c)
+{
+    return (c & 0x80) != 0 || c == '\\' || c == '\t' || c == ',' || c == '"';
+}
+
+// Start offsets of tokens 1..last of `line` (token k starts at starts[k]), and whether the whole
+// line is free of special bytes. Returns how many tokens the line has, counting up to `last`.
+unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&starts)[kMaxPosition + 1], bool& plain)
+{
+    const char* begin = line.data();
+    const char* end = begin + line.size();
+    unsigned found = 1;
+    starts[1] = 0;
+    unsigned special = 0;
+    const char* p = begin;
+#ifdef __SSE2__
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        special |= specialMask(bytes);
+        if (found >= last)
+            continue;
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank)));
+        while (bits != 0 && found < last) {
+            starts[++found] = static_cast<std::uint32_t>(p - begin) + static_cast<unsigned>(__builtin_ctz(bits)) + 1;
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; p < end; ++p) {
+        special |= isSpecial(*p) ? 1u : 0u;
+        if (*p == ' ' && found < last)
+            starts[++found] = static_cast<std::uint32_t>(p - begin) + 1;
+    }
+    plain = special == 0;
+    return found;
+}
+
+} // namespace
+
+const std::array<RecordColumn, kColumnCount>& recordColumns()
+{
+    static const std::array<RecordColumn, kColumnCount> columns = {{
+        {"序号", 30},   {"url", 150},    {"getURL", 200},  {"浏鉴器/蜘蛛", 200}, {"状态", 40},     {"子状态", 30},
+        {"标记", 30},   {"访问IP", 90},  {"日期", 70},     {"时间", 60},         {"GET/post", 40}, {"服务器IP", 80},
+        {"端口", 25},   {"发送", 50},    {"接收", 50},     {"用时", 50},         {"来源页", 50},
+    }};
+    return columns;
+}
+
+void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells)
+{
+    auto& texts = cells.texts;
+    const auto [numberEnd, ignored] = std::to_chars(cells.number, cells.number + sizeof cells.number, row);
+    texts[kColRow] = std::string_view(cells.number, static_cast<size_t>(numberEnd - cells.number));
+
+    const LogRecord& record = store.record(store.recordAt(row));
+    const FieldMap& map = store.mapOf(record);
+    const std::string_view line = record.line();
+    unsigned last = 1;
+    for (int column = 1; column < kColumnCount; ++column)
+        last = std::max<unsigned>(last, map[column]);
+    std::uint32_t starts[kMaxPosition + 1];
+    const unsigned tokens = tokenStarts(line, last, starts, cells.plainFields);
+    for (int column = 1; column < kColumnCount; ++column) {
+        const unsigned position = map[column];
+        if (position == 0 || position > tokens) {
+            texts[static_cast<size_t>(column)] = kMissingToken;
+            continue;
+        }
+        const std::uint32_t start = starts[position];
+        std::uint32_t stop = position < tokens ? starts[position + 1] - 1 : static_cast<std::uint32_t>(line.size());
+        if (position == tokens) { // the last token found may still be followed by more
+            const void* blank = std::memchr(line.data() + start, ' ', line.size() - start);
+            if (blank)
+                stop = static_cast<std::uint32_t>(static_cast<const char*>(blank) - line.data());
+        }
+        texts[static_cast<size_t>(column)] = line.substr(start, stop - start);
+    }
+    texts[kColUserAgent] = store.agent(record);
+    cells.crawlerRow = record.crawlerRow();
+}
+
+} // namespace quill

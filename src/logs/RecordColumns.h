@@ -1,0 +1,34 @@
+#pragma once
+// The seventeen columns of the record list: captions and described widths, and the texts of a
+// row cut from its line in one pass (what printing and export of every row use).
+
+#include "logs/FieldMap.h"
+#include "logs/RecordStore.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace quill {
+
+struct RecordColumn {
+    std::string_view caption; // UTF-8
+    int width;                // pixels at the 9-point font the list was described with
+};
+
+const std::array<RecordColumn, kColumnCount>& recordColumns();
+
+// The cell texts of one list row, as cellText gives them; the views point into the store and
+// into `number` (the row number's digits).
+struct RowCells {
+    std::array<std::string_view, kColumnCount> texts;
+    char number[16];
+    // The record's line holds no byte above 0x7F, backslash, TAB, comma or double quote, so its
+    // field cells print and export as they are.
+    bool plainFields = false;
+    // The crawler table row that named the agent, 0 when the agent cell is the line's own field.
+    int crawlerRow = 0;
+};
+void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells);
+
+} // namespace quill

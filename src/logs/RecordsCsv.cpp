@@ -1,0 +1,60 @@
+#include "logs/RecordsCsv.h"
+
+#include "logs/LogAnalysis.h"
+#include "logs/RecordColumns.h"
+#include "platform/CodePage.h"
+
+#include <charconv>
+#include <memory>
+
+namespace quill {
+
+CsvTable recordsCsv(const RecordStore& store, ShownList shown)
+{
+    CsvTable table;
+    table.header = kUtf8Bom;
+    for (size_t column = 0; column < kColumnCount; ++column) {
+        if (column > 0)
+            table.header += ',';
+        appendCsvField(table.header, gbk(recordColumns()[column].caption));
+    }
+    if (shown.extraCaption) {
+        table.header += ',';
+        appendCsvField(table.header, *shown.extraCaption);
+    }
+    table.header += "\r\n";
+    table.rows = shown.rows ? shown.rows->size() : store.count();
+    auto list = std::make_shared<const ShownList>(std::move(shown));
+    table.appendRows = [&store, list](size_t begin, size_t end, std::string& out) {
+        RowCells cells;
+        for (size_t row = begin; row < end; ++row) {
+            const auto storeRow = static_cast<std::uint32_t>(list->rows ? (*list->rows)[row] : row);
+            rowCells(store, storeRow, cells);
+            if (list->rows) {
+                const auto [numberEnd, ignored] = std::to_chars(cells.number, cells.number + sizeof cells.number, row);
+                cells.texts[kColRow] = std::string_view(cells.number, static_cast<size_t>(numberEnd - cells.number));
+            }
+            for (size_t column = 0; column < kColumnCount; ++column) {
+                if (column > 0)
+                    out += ',';
+                if (cells.plainFields && column != kColUserAgent)
+                    out.append(cells.texts[column]);
+                else
+                    appendCsvField(out, cells.texts[column]);
+            }
+            if (list->extraCaption) {
+                out += ',';
+                const std::uint32_t record = store.recordAt(storeRow);
+                if (record < list->extraTexts.size())
+                    appendCsvField(out, list->extraTexts[record]);
+            }
+            out += "\r\n";
+        }
+    };
+    table.confirmRows = [&store] {
+        return store.showsLoadedBytes() ? Status() : Status::failure(fileChangedText());
+    };
+    return table;
+}
+
+} // namespace quill

@@ -1,0 +1,78 @@
+#include "platform/CsvText.h"
+
+#include "platform/CodePage.h"
+#include "platform/OrderedChunks.h"
+#include "platform/ReplacementFile.h"
+
+#include <algorithm>
+
+namespace quill {
+namespace {
+
+constexpr size_t kRowsPerChunk = 8192;
+
+inline bool needsQuotes(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
+void appendQuoted(std::string& out, std::string_view utf8)
+{
+    if (std::none_of(utf8.begin(), utf8.end(), needsQuotes)) {
+        out.append(utf8);
+        return;
+    }
+    out += '"';
+    for (char c : utf8) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
+void appendCsvField(std::string& out, std::string_view gbkField)
+{
+    const bool ascii = std::none_of(gbkField.begin(), gbkField.end(), [](char c) { return (c & 0x80) != 0; });
+    appendQuoted(out, ascii ? gbkField : std::string_view(gbkToUtf8(gbkField)));
+}
+
+Status produceCsv(const CsvTable& table, const std::function<Status(std::string_view)>& deliver, const CsvRun& run)
+{
+    if (table.confirmRows)
+        if (Status rows = table.confirmRows(); !rows.ok())
+            return rows;
+    if (Status header = deliver(table.header); !header.ok())
+        return header;
+    OrderedChunks job;
+    job.format = [&](size_t index, std::string& out) {
+        const size_t begin = index * kRowsPerChunk;
+        table.appendRows(begin, std::min(table.rows, begin + kRowsPerChunk), out);
+    };
+    job.deliver = [&](const std::string& chunk) {
+        if (table.confirmRows)
+            if (Status rows = table.confirmRows(); !rows.ok())
+                return rows;
+        Status delivered = deliver(chunk);
+        if (run.rowsDone)
+            run.rowsDone->store(std::min(table.rows, run.rowsDone->load() + kRowsPerChunk));
+        return delivered;
+    };
+    job.cancel = run.cancel;
+    return runOrderedChunks((table.rows + kRowsPerChunk - 1) / kRowsPerChunk, job);
+}
+
+Status exportCsvFile(const CsvTable& table, const std::string& path, const CsvRun& run)
+{
+    ReplacementFile file(path, false);
+    Status produced = produceCsv(
+        table,
+        [&](std::string_view bytes) {
+            return file.write(bytes) ? Status() : Status::failure(unableToWriteText(path));
+        },
+        run);
+    if (!produced.ok())
+        return produced; // the temporary file goes with `file`
+    return file.commit();
+}
+
+} // namespace quill

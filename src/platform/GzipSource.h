@@ -1,0 +1,30 @@
+#pragma once
+// A gzip file decompressed as it is read, one input block at a time; members written one after
+// another read as one stream, as gzip itself reads them.
+
+#include "platform/ByteSource.h"
+
+#include <memory>
+#include <vector>
+
+namespace quill {
+
+class GzipSource : public ByteSource {
+public:
+    explicit GzipSource(int fd);
+    ~GzipSource() override;
+    Result<size_t> read(char* into, size_t size) override;
+
+private:
+    struct Stream;
+    Status refill();
+
+    int m_fd;
+    std::unique_ptr<Stream> m_stream;
+    std::vector<unsigned char> m_input;
+    bool m_inputEnded = false;
+    bool m_betweenMembers = false; // a member ended; more input must be another member
+    bool m_ended = false;
+};
+
+} // namespace quill

@@ -1,0 +1,66 @@
+#include "qt/CsvExportRunner.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace quill {
+namespace {
+
+constexpr int kPollMs = 50;
+
+} // namespace
+
+CsvExportRunner::CsvExportRunner(QProgressBar* bar, QPushButton* cancelButton, QObject* parent)
+    : QObject(parent), m_bar(bar), m_cancelButton(cancelButton)
+{
+    m_bar->hide();
+    m_cancelButton->hide();
+    m_poll.setInterval(kPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &CsvExportRunner::poll);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CsvExportRunner::cancel);
+}
+
+CsvExportRunner::~CsvExportRunner()
+{
+    m_cancel = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CsvExportRunner::start(CsvTable table, std::string path, std::function<void(const Status&)> finished)
+{
+    if (isRunning())
+        return;
+    m_cancel = false;
+    m_done = false;
+    m_rowsDone = 0;
+    m_rows = table.rows;
+    m_finished = std::move(finished);
+    m_clock.start();
+    m_thread = std::thread([this, table = std::move(table), path = std::move(path)] {
+        m_outcome = exportCsvFile(table, path, {&m_cancel, &m_rowsDone});
+        m_done = true;
+    });
+    m_poll.start();
+}
+
+void CsvExportRunner::poll()
+{
+    if (m_done) {
+        m_poll.stop();
+        m_thread.join();
+        m_bar->hide();
+        m_cancelButton->hide();
+        if (m_finished)
+            m_finished(m_outcome);
+        return;
+    }
+    if (m_clock.elapsed() < quietMs) // shorter exports show no progress at all
+        return;
+    m_bar->setRange(0, 1000);
+    m_bar->setValue(m_rows == 0 ? 0 : static_cast<int>(m_rowsDone * 1000 / m_rows));
+    m_bar->show();
+    m_cancelButton->show();
+}
+
+} // namespace quill

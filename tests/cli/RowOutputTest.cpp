@@ -1,0 +1,135 @@
+#include "crawlers/CountCrawlerVisits.h"
+#include "crawlers/StatisticsCsv.h"
+#include "logs/LogTestSupport.h"
+#include "logs/RecordsCsv.h"
+#include "platform/CodePage.h"
+#include "support/Archives.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+ProcessResult cli(std::vector<std::string> args)
+{
+    args.insert(args.begin(), QUILLMARK_CLI_PATH);
+    return runProcess(args);
+}
+
+size_t countOf(const std::string& text, char c) { return static_cast<size_t>(std::count(text.begin(), text.end(), c)); }
+
+// "共有 N条记录" of a summary line, as a number.
+size_t summaryCount(const std::string& summary, bool raw)
+{
+    const std::string marker = raw ? gbk("共有 ") : "共有 ";
+    const size_t at = summary.find(marker);
+    return at == std::string::npos ? 0 : std::stoul(summary.substr(at + marker.size()));
+}
+
+} // namespace
+
+TEST(RowOutput, aLeadByteBeforeTabCrOrLfNeverSplitsARowOrAField)
+{
+    // Every field of the line ends in a lead byte and a control byte; CR and LF end the line
+    // where they stand, so they leave shorter lines behind, all of which must print cleanly.
+    std::string log = kIis6Header;
+    for (const char* control : {"\t", "\r", "\n"}) {
+        for (const char* lead : {"\x81", "\xB0", "\xFE"}) {
+            std::string line = "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /a.htm - 80 - 1.2.3.4 UA 200 0 0 1 2 3 -";
+            std::string hostile;
+            for (char c : line)
+                hostile += c == ' ' ? std::string(lead) + control + " " : std::string(1, c);
+            log += hostile + std::string(lead) + control + "\r\n";
+            log += iis6Line(std::string("/") + lead + "\t" + lead + "\\x", std::string("U") + lead + "\t" + "A");
+        }
+    }
+    TempFolder folder;
+    const std::string path = folder.write("hostile.log", log);
+    for (const bool raw : {false, true}) {
+        std::vector<std::string> args = {"load", "--off", "images", path};
+        if (raw)
+            args.insert(args.begin() + 1, "--raw");
+        const ProcessResult result = cli(args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const size_t records = summaryCount(result.err, raw);
+        ASSERT_GT(records, 6u);
+        EXPECT_EQ(countOf(result.out, '\n'), records) << "raw " << raw;
+        EXPECT_EQ(countOf(result.out, '\r'), 0u) << "raw " << raw;
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_EQ(countOf(line, '\t'), 16u) << "raw " << raw << ": " << line;
+    }
+}
+
+TEST(RowOutput, countPrintsTheSummaryLineOnly)
+{
+    TempFolder folder;
+    const std::string log = std::string(kIis6Header) + iis6Line("/a.htm", "Baiduspider") + iis6Line("/b.htm");
+    const std::string path = folder.write("ex.log", log);
+    const std::string gz = folder.write("ex.log.gz", gzipBytes(log));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"load", "--count", path},
+             {"load", "--count", gz},
+             {"load", "--on", "spiders", "--count", path}}) {
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out.substr(0, 8), "用时: ");
+        EXPECT_EQ(countOf(result.out, '\n'), 1u);
+        EXPECT_EQ(summaryCount(result.out, false), args[2] == "spiders" ? 1u : 2u) << result.out;
+    }
+    EXPECT_EQ(cli({"load", "--count", "--csv", path}).exitCode, 2);
+    EXPECT_EQ(cli({"load", "--count", folder.file("gone.log")}).exitCode, 1);
+}
+
+TEST(RowOutput, csvOutputIsTheExportByteForByte)
+{
+    TempFolder folder;
+    std::string log = kIis6Header;
+    log += iis6Line("/a,b.htm", "say\"hi\"") + iis6Line("/" + gbk("日志") + ".htm", "Baiduspider") +
+           iis6Line("/t\tab.htm", "\xB0\tX") + iis6Line("/plain.htm");
+    const std::string path = folder.write("ex.log", log);
+
+    LogAnalysis analysis;
+    ASSERT_TRUE(analysis.load(path, {}).read());
+    analysis.clickColumn(1);
+    ASSERT_TRUE(exportCsvFile(recordsCsv(analysis.store()), folder.file("page.csv")).ok());
+
+    for (const bool raw : {false, true}) { // CSV is UTF-8 either way
+        std::vector<std::string> args = {"load", "--csv", "--click", "1", path};
+        if (raw)
+            args.push_back("--raw");
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out, readFile(folder.file("page.csv")));
+    }
+}
+
+TEST(RowOutput, statsCsvIsThePageExportByteForByte)
+{
+    TempFolder logs;
+    logs.write("ex9.log", "GET / 200 Googlebot\r\nGET / 200 Baiduspider\r\n");
+    logs.write("ex10.log.gz", gzipBytes("GET / 200 msnbot\r\n"));
+    logs.write("ex11.log.gz", "damaged");
+    logs.write(gbk("统,计") + ".log", "Sogou\r\n");
+
+    std::vector<CrawlerFileStats> rows;
+    const std::atomic<bool> never{false};
+    for (const char* name : {"ex9.log", "ex10.log.gz", "ex11.log.gz"})
+        rows.push_back(*countCrawlerVisits(logs.file(name), never));
+    rows.push_back(*countCrawlerVisits(logs.file(gbk("统,计") + ".log"), never));
+    TempFolder out;
+    ASSERT_TRUE(exportCsvFile(statisticsCsv(rows), out.file("stats.csv")).ok());
+
+    const ProcessResult result = cli({"stats", "--csv", logs.path()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, readFile(out.file("stats.csv")));
+    EXPECT_NE(result.out.find("\"统,计.log\",0.0K,0,0,0,0,0,1,0,\r\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("ex11.log.gz,0.0K,,,,,,,,\r\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("ex11.log.gz: 压缩文件已损坏"), std::string::npos) << result.err;
+}

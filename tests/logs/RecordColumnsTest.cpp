@@ -1,0 +1,94 @@
+#include "logs/RecordColumns.h"
+#include "logs/RecordsCsv.h"
+
+#include "logs/LogTestSupport.h"
+#include "platform/CodePage.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+// Lines of every awkward shape: short, long, doubled and trailing blanks, GBK, TAB, comma, quote.
+std::string awkwardLog()
+{
+    std::string log = kIis6Header;
+    log += iis6Line("/plain.htm");
+    log += iis6Line("/" + gbk("日志") + ".htm", "Mozilla/5.0+(compatible;+Baiduspider/2.0)");
+    log += iis6Line("/a,b.htm", "say\"hi\"");
+    log += iis6Line("/tab\there.htm", "\xB0\tX");
+    log += iis6Line("/back\\slash.htm", "\x95\x5C");
+    log += "2026-12-01 00:00:02 W3SVC1 10.0.0.1 GET /short.htm - 80 - 1.2.3.4\r\n";       // 11 tokens
+    log += "2026-12-01  00:00:03 W3SVC1 10.0.0.1 GET /double.htm - 80 - 5.6.7.8 UA 404\r\n"; // two blanks
+    log += iis6Line("/trailing.htm ");
+    log += iis6Line(std::string(300, 'x'), std::string(200, 'y'));
+    log += "#Fields: date time c-ip cs-uri-stem sc-status cs(User-Agent) cs-method s-ip s-port sc-substatus "
+           "sc-win32-status sc-bytes cs-bytes time-taken cs(Referer) cs-uri-query\r\n";
+    log += "2026-12-02 00:00:04 9.9.9.9 /remapped.htm 301 Googlebot/2.1 GET 10.0.0.2 443 0 0 1 2 3 http://r/ q=1\r\n";
+    return log;
+}
+
+} // namespace
+
+TEST(RecordColumns, rowCellsAreTheCellTextsOfEveryRowInAnyOrder)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    FilterSnapshot filters;
+    filters.images = false;
+    ASSERT_TRUE(loadBytes(analysis, folder, awkwardLog(), filters).read());
+    ASSERT_EQ(analysis.store().count(), 10u);
+    for (int click : {0, 1, 3, 15}) {
+        analysis.clickColumn(click);
+        RowCells cells;
+        for (std::uint32_t row = 0; row < analysis.store().count(); ++row) {
+            rowCells(analysis.store(), row, cells);
+            for (int column = 0; column < kColumnCount; ++column)
+                EXPECT_EQ(cells.texts[static_cast<size_t>(column)], cellText(analysis.store(), row, column))
+                    << "click " << click << " row " << row << " column " << column;
+            // Lines with special bytes never take the copy-as-is path.
+            const bool special = analysis.store().record(analysis.store().recordAt(row)).line().find_first_of(
+                                     std::string_view("\\\t,\"\x95\xB0\xC8", 7)) != std::string_view::npos;
+            if (special) {
+                EXPECT_FALSE(cells.plainFields) << "row " << row;
+            }
+        }
+    }
+}
+
+TEST(RecordColumns, csvExportReadsBackAsTheListShowsIt)
+{
+    TempFolder folder;
+    LogAnalysis analysis;
+    FilterSnapshot filters;
+    filters.images = false;
+    ASSERT_TRUE(loadBytes(analysis, folder, awkwardLog(), filters).read());
+    analysis.clickColumn(1);
+    const std::string csvPath = folder.file("out.csv");
+    ASSERT_TRUE(exportCsvFile(recordsCsv(analysis.store()), csvPath).ok());
+
+    // Python's csv module reads the file back; each row comes out as its fields joined by US (0x1F)
+    // and records by RS (0x1E), so any byte of a field survives the trip.
+    const std::string script =
+        "import csv, sys\n"
+        "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+        "    rows = list(csv.reader(f, strict=True))\n"
+        "sys.stdout.buffer.write('\\x1e'.join('\\x1f'.join(r) for r in rows).encode('utf-8'))\n";
+    const ProcessResult python = runProcess({"/usr/bin/python3", "-c", script, csvPath});
+    ASSERT_EQ(python.exitCode, 0) << python.err;
+
+    std::string expected;
+    const auto& columns = recordColumns();
+    for (int column = 0; column < kColumnCount; ++column)
+        expected += (column ? "\x1f" : "") + std::string(columns[static_cast<size_t>(column)].caption);
+    for (const auto& row : shownRows(analysis)) {
+        expected += "\x1e";
+        for (size_t column = 0; column < row.size(); ++column)
+            expected += (column ? "\x1f" : "") + gbkToUtf8(row[column]);
+    }
+    EXPECT_EQ(python.out, expected);
+    EXPECT_EQ(readFile(csvPath).substr(0, 3), "\xEF\xBB\xBF");
+}

@@ -1,0 +1,117 @@
+#include "platform/CsvText.h"
+
+#include "platform/CodePage.h"
+#include "platform/OrderedChunks.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace quill;
+using namespace quill::test;
+
+namespace {
+
+CsvTable numbers(size_t rows)
+{
+    CsvTable table;
+    table.header = std::string(kUtf8Bom) + "n\r\n";
+    table.rows = rows;
+    table.appendRows = [](size_t begin, size_t end, std::string& out) {
+        for (size_t i = begin; i < end; ++i)
+            out += std::to_string(i) + "\r\n";
+    };
+    return table;
+}
+
+std::string numbersText(size_t rows)
+{
+    std::string text = std::string(kUtf8Bom) + "n\r\n";
+    for (size_t i = 0; i < rows; ++i)
+        text += std::to_string(i) + "\r\n";
+    return text;
+}
+
+size_t filesIn(const std::string& folder)
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+} // namespace
+
+TEST(CsvText, quotesOnlyWhatNeedsQuotesAndWritesUtf8)
+{
+    const struct {
+        std::string gbkField;
+        std::string csv;
+    } cases[] = {
+        {"plain", "plain"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"line\r\nbreak", "\"line\r\nbreak\""},
+        {"lf\nonly", "\"lf\nonly\""},
+        {"tab\tand space ", "tab\tand space "},
+        {gbk("日志,分析"), "\"日志,分析\""},
+        {"\x95\x5C", gbkToUtf8("\x95\x5C")}, // a trail byte 0x5C is no backslash and needs no quotes
+        {"\xB0", "\xEF\xBF\xBD"},            // a lone lead byte
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        appendCsvField(out, c.gbkField);
+        EXPECT_EQ(out, c.csv) << c.gbkField;
+    }
+}
+
+TEST(CsvText, exportWritesAllOrNothing)
+{
+    TempFolder folder;
+    const std::string path = folder.file("list.csv");
+    ASSERT_TRUE(exportCsvFile(numbers(100'000), path).ok());
+    EXPECT_EQ(readFile(path), numbersText(100'000));
+
+    // A cancelled export leaves the earlier file as it was and no temporary file.
+    folder.write("keep.csv", "old");
+    std::atomic<bool> cancel{true};
+    std::atomic<size_t> done{0};
+    const Status cancelled = exportCsvFile(numbers(100'000), folder.file("keep.csv"), {&cancel, &done});
+    EXPECT_EQ(cancelled.message(), kCancelledMessage);
+    EXPECT_EQ(readFile(folder.file("keep.csv")), "old");
+    EXPECT_EQ(filesIn(folder.path()), 2u);
+
+    // A folder that does not exist, and a folder in place of the file.
+    for (const std::string& bad : {folder.file("missing/list.csv"), folder.path()}) {
+        const Status failed = exportCsvFile(numbers(10), bad);
+        EXPECT_FALSE(failed.ok()) << bad;
+        EXPECT_EQ(failed.message().substr(0, 19), "Unable to write to ") << bad;
+    }
+    EXPECT_EQ(filesIn(folder.path()), 2u);
+}
+
+TEST(OrderedChunks, deliversInOrderAndStopsAtTheFirstFailure)
+{
+    for (size_t count : {0, 1, 2, 3, 1000}) {
+        std::string delivered;
+        OrderedChunks job;
+        job.format = [](size_t index, std::string& out) { out = std::to_string(index) + ";"; };
+        job.deliver = [&](const std::string& chunk) {
+            delivered += chunk;
+            return Status();
+        };
+        ASSERT_TRUE(runOrderedChunks(count, job).ok());
+        std::string expected;
+        for (size_t i = 0; i < count; ++i)
+            expected += std::to_string(i) + ";";
+        EXPECT_EQ(delivered, expected) << count;
+    }
+
+    size_t deliveries = 0;
+    OrderedChunks failing;
+    failing.format = [](size_t, std::string& out) { out = "x"; };
+    failing.deliver = [&](const std::string&) {
+        return ++deliveries == 3 ? Status::failure("disk full") : Status();
+    };
+    EXPECT_EQ(runOrderedChunks(1000, failing).message(), "disk full");
+    EXPECT_EQ(deliveries, 3u);
+}
