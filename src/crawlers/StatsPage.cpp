@@ -14,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,13 +34,8 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_onlyVerifiedBox = makeCheckBox(this, "CheckBoxVerified", "只计已验证", false);
     m_messageLabel = named(new QLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportProgress = named(new QProgressBar(this), "exportProgress");
-    m_exportProgress->setMaximumWidth(120);
-    m_cancelExportButton = makeButton(this, "cancelExport", "取消");
-    m_exportRunner = new CsvExportRunner(m_exportProgress, m_cancelExportButton, this);
-    chooseCsvPath = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("导出CSV"), m_logFolder(), QStringLiteral("CSV (*.csv)"));
-    };
+    m_exportRunner = new CsvExportRunner(this);
+    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder()); };
 
     const auto& columns = statisticsListColumns();
     m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
@@ -88,8 +82,8 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     buttons->addSpacing(12);
     buttons->addWidget(m_onlyVerifiedBox);
     buttons->addWidget(m_messageLabel, 1);
-    buttons->addWidget(m_exportProgress);
-    buttons->addWidget(m_cancelExportButton);
+    buttons->addWidget(m_exportRunner->progressBar());
+    buttons->addWidget(m_exportRunner->cancelButton());
     buttons->addWidget(m_exportButton);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);

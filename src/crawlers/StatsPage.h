@@ -15,7 +15,6 @@
 
 class QCheckBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
@@ -69,8 +68,6 @@ private:
     QCheckBox* m_onlyVerifiedBox;
     QLabel* m_messageLabel;
     QPushButton* m_exportButton;
-    QProgressBar* m_exportProgress;
-    QPushButton* m_cancelExportButton;
     CsvExportRunner* m_exportRunner;
     ColumnWidths* m_columnWidths;
     std::vector<CrawlerFileStats> m_rows; // what the list shows, for the export

@@ -19,12 +19,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFileDialog>
-#include <QProgressBar>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -102,14 +101,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::showSummary);
 
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportProgress = named(new QProgressBar(this), "exportProgress");
-    m_exportProgress->setMaximumWidth(120);
-    m_cancelExportButton = makeButton(this, "cancelExport", "取消");
-    m_exportRunner = new CsvExportRunner(m_exportProgress, m_cancelExportButton, this);
-    chooseCsvPath = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("导出CSV"), m_logFolder,
-                                            QStringLiteral("CSV (*.csv)"));
-    };
+    m_exportRunner = new CsvExportRunner(this);
+    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder); };
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
@@ -129,8 +122,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     auto* third = new QHBoxLayout;
     third->addWidget(m_searchBox);
     third->addWidget(m_summaryLabel, 1);
-    third->addWidget(m_exportProgress);
-    third->addWidget(m_cancelExportButton);
+    third->addWidget(m_exportRunner->progressBar());
+    third->addWidget(m_exportRunner->cancelButton());
     third->addWidget(m_exportButton);
     third->addWidget(m_backgroundColourBox);
     third->addWidget(m_textColourBox);

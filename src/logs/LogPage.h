@@ -17,7 +17,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QTableView;
 
@@ -120,8 +119,6 @@ private:
     ColorBoxWidget* m_textColourBox;
     QTableView* m_recordView;
     QPushButton* m_exportButton;
-    QProgressBar* m_exportProgress;
-    QPushButton* m_cancelExportButton;
     CsvExportRunner* m_exportRunner;
     ColumnWidths* m_columnWidths;
     LogAnalysis& m_analysis;

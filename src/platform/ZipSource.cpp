@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/ZipHandles.h"
 
 #include <cerrno>
 #include <unistd.h>
@@ -10,15 +11,6 @@
 
 namespace quill {
 namespace {
-
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-struct EntryCloser {
-    void operator()(zip_file_t* entry) const { zip_fclose(entry); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-using Entry = std::unique_ptr<zip_file_t, EntryCloser>;
 
 // The indexes of the archive's "*.log" entries in archive order (folders skipped).
 std::vector<zip_uint64_t> logEntries(zip_t* archive)
@@ -33,7 +25,7 @@ std::vector<zip_uint64_t> logEntries(zip_t* archive)
     return entries;
 }
 
-Archive openArchiveFd(int fd, std::string& error)
+ZipArchive openArchiveFd(int fd, std::string& error)
 {
     const int own = dup(fd); // libzip closes the descriptor it was given
     if (own < 0) {
@@ -41,7 +33,7 @@ Archive openArchiveFd(int fd, std::string& error)
         return nullptr;
     }
     int code = 0;
-    Archive archive(zip_fdopen(own, ZIP_RDONLY | ZIP_CHECKCONS, &code));
+    ZipArchive archive(zip_fdopen(own, ZIP_RDONLY | ZIP_CHECKCONS, &code));
     if (!archive) {
         close(own);
         zip_error_t zipError;
@@ -54,7 +46,7 @@ Archive openArchiveFd(int fd, std::string& error)
 
 class ZipSource : public ByteSource {
 public:
-    ZipSource(Archive archive, std::vector<zip_uint64_t> entries)
+    ZipSource(ZipArchive archive, std::vector<zip_uint64_t> entries)
         : m_archive(std::move(archive)), m_entries(std::move(entries))
     {
     }
@@ -88,9 +80,9 @@ public:
     }
 
 private:
-    Archive m_archive;
+    ZipArchive m_archive;
     std::vector<zip_uint64_t> m_entries;
-    Entry m_entry;
+    ZipEntry m_entry;
     size_t m_next = 0;
     char m_last = '\n';
 };
@@ -100,7 +92,7 @@ private:
 Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 {
     std::string error;
-    Archive archive = openArchiveFd(fd, error);
+    ZipArchive archive = openArchiveFd(fd, error);
     if (!archive)
         return Status::failure(error);
     std::vector<zip_uint64_t> entries = logEntries(archive.get());
@@ -112,7 +104,7 @@ Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 bool zipMayHoldLogs(const std::string& path)
 {
     int code = 0;
-    Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    ZipArchive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
     return !archive || !logEntries(archive.get()).empty();
 }
 

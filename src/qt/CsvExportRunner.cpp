@@ -1,5 +1,8 @@
 #include "qt/CsvExportRunner.h"
 
+#include "qt/WidgetSetup.h"
+
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -10,9 +13,11 @@ constexpr int kPollMs = 50;
 
 } // namespace
 
-CsvExportRunner::CsvExportRunner(QProgressBar* bar, QPushButton* cancelButton, QObject* parent)
-    : QObject(parent), m_bar(bar), m_cancelButton(cancelButton)
+CsvExportRunner::CsvExportRunner(QWidget* page)
+    : QObject(page), m_bar(named(new QProgressBar(page), "exportProgress")),
+      m_cancelButton(makeButton(page, "cancelExport", "取消"))
 {
+    m_bar->setMaximumWidth(120);
     m_bar->hide();
     m_cancelButton->hide();
     m_poll.setInterval(kPollMs);
@@ -61,6 +66,11 @@ void CsvExportRunner::poll()
     m_bar->setValue(m_rows == 0 ? 0 : static_cast<int>(m_rowsDone * 1000 / m_rows));
     m_bar->show();
     m_cancelButton->show();
+}
+
+QString chooseCsvFile(QWidget* parent, const QString& folder)
+{
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("导出CSV"), folder, QStringLiteral("CSV (*.csv)"));
 }
 
 } // namespace quill

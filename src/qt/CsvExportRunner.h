@@ -1,12 +1,13 @@
 #pragma once
 // Runs a CSV export on a worker thread so the window stays responsive; once it has run for a
-// second, a progress bar and "取消" show. The table's source must not change until it ends.
+// second, its progress bar and "取消" show. The table's source must not change until it ends.
 
 #include "platform/CsvText.h"
 #include "platform/OrderedChunks.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <atomic>
 #include <functional>
@@ -14,14 +15,16 @@
 
 class QProgressBar;
 class QPushButton;
+class QWidget;
 
 namespace quill {
 
 class CsvExportRunner : public QObject {
     Q_OBJECT
 public:
-    // `bar` and `cancelButton` belong to the page; the runner shows and hides them.
-    CsvExportRunner(QProgressBar* bar, QPushButton* cancelButton, QObject* parent = nullptr);
+    // Makes the progress bar ("exportProgress") and the cancel button ("cancelExport") on `page`,
+    // hidden until an export has run for a while; the page lays them out.
+    explicit CsvExportRunner(QWidget* page);
     // Cancels a running export and waits for it: its temporary file is removed.
     ~CsvExportRunner() override;
 
@@ -30,6 +33,9 @@ public:
     void start(CsvTable table, std::string path, std::function<void(const Status&)> finished);
     bool isRunning() const { return m_thread.joinable(); }
     void cancel() { m_cancel = true; }
+
+    QProgressBar* progressBar() const { return m_bar; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
     // How long an export runs before its progress shows.
     int quietMs = 1000;
@@ -49,5 +55,8 @@ private:
     std::function<void(const Status&)> m_finished;
     std::thread m_thread;
 };
+
+// The save dialog of "导出CSV", opening in `folder`; empty when the user cancels.
+QString chooseCsvFile(QWidget* parent, const QString& folder);
 
 } // namespace quill

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkText.h"
+#include "platform/ZipHandles.h"
 #include "update/UpdateManifest.h"
 
 #include <zip.h>
@@ -15,12 +16,6 @@
 namespace quill {
 namespace {
 
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-struct EntryCloser {
-    void operator()(zip_file_t* entry) const { zip_fclose(entry); }
-};
 
 // A file that does not begin like a ZIP archive (a local header or an empty archive's end record).
 bool isNoArchive(const std::string& path)
@@ -64,7 +59,7 @@ struct PlannedEntry {
 // Writes one entry, never more bytes than it declared.
 bool writeEntry(zip_t* archive, const PlannedEntry& entry, ReplacementFile& file)
 {
-    std::unique_ptr<zip_file_t, EntryCloser> data(zip_fopen_index(archive, entry.index, 0));
+    ZipEntry data(zip_fopen_index(archive, entry.index, 0));
     if (!data)
         return false;
     std::uint64_t written = 0;
@@ -115,7 +110,7 @@ StagedPackage stagePackage(const std::string& folder, const std::string& fileNam
         return staged;
     }
     int error = 0;
-    std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    ZipArchive archive(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     if (!archive)
         return staged;
 

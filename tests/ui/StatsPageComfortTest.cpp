@@ -98,10 +98,10 @@ TEST(StatsPageComfort, namesAndSizesShowWholeAndTheTableExportsAsTheCommandPrint
 TEST(CsvExportRunner, showsProgressAfterASecondAndCancelLeavesNoFile)
 {
     QWidget page;
-    auto* bar = new QProgressBar(&page);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), &page);
+    CsvExportRunner runner(&page);
+    QProgressBar* bar = runner.progressBar();
+    QPushButton* cancel = runner.cancelButton();
     page.show();
-    CsvExportRunner runner(bar, cancel);
     runner.quietMs = 200;
     CsvTable slow;
     slow.header = "h\r\n";
