@@ -1,6 +1,7 @@
 // quillmarkbox-cli web, run as a whole process against loopback servers.
 
 #include "platform/CodePage.h"
+#include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
 #include "support/RunProcess.h"
@@ -13,13 +14,9 @@ using quill::test::LoopbackServer;
 using quill::test::ProcessResult;
 using quill::test::StreamServer;
 
-namespace {
+using quill::test::ScopedEnv;
 
-struct ScopedEnv {
-    const char* name;
-    ScopedEnv(const char* variable, const std::string& value) : name(variable) { setenv(name, value.c_str(), 1); }
-    ~ScopedEnv() { unsetenv(name); }
-};
+namespace {
 
 ProcessResult web(std::vector<std::string> arguments)
 {

@@ -60,4 +60,7 @@ private:
     std::thread m_thread;
 };
 
+// A UDP port on loopback with nobody behind it: the kernel refuses every query sent there.
+int closedUdpPort();
+
 } // namespace quill::test

@@ -73,4 +73,13 @@ ProcessResult runCli(std::vector<std::string> args, const std::string& input)
     return runProcess(args, input);
 }
 
+pid_t endedProcess()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
 } // namespace quill::test

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "qt/QtGbk.h"
 #include "qt/QtUiDispatcher.h"
+#include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "text/HtmlText.h"
 #include "webtools/ToolsPage.h"
@@ -20,12 +21,6 @@ using namespace quill::test;
 namespace {
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
-struct ScopedEnv {
-    const char* name;
-    ScopedEnv(const char* variable, const std::string& value) : name(variable) { qputenv(name, value.c_str()); }
-    ~ScopedEnv() { qunsetenv(name); }
-};
 
 // The page with its parser, and a loopback site whose pages the tests set.
 struct ButtonsFixture {

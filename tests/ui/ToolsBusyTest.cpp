@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 #include "app/MainWindow.h"
 #include "platform/CodePage.h"
+#include "support/ScopedEnv.h"
 #include "support/StreamServer.h"
 #include "webtools/ToolsPage.h"
 
@@ -22,12 +23,6 @@ using namespace quill::test;
 namespace {
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
-struct ScopedEnv {
-    const char* name;
-    ScopedEnv(const char* variable, const std::string& value) : name(variable) { qputenv(name, value.c_str()); }
-    ~ScopedEnv() { qunsetenv(name); }
-};
 
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {

@@ -5,6 +5,7 @@
 #include "qt/ErrorBoxDialog.h"
 #include "qt/QtUiDispatcher.h"
 #include "app/MainWindow.h"
+#include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
 #include "webtools/HeadProbe.h"
@@ -70,12 +71,6 @@ struct PageFixture {
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Sets an environment variable for the life of the object.
-struct ScopedEnv {
-    const char* name;
-    ScopedEnv(const char* variable, const std::string& value) : name(variable) { qputenv(name, value.c_str()); }
-    ~ScopedEnv() { qunsetenv(name); }
-};
-
 } // namespace
 
 TEST(ToolsPage, layoutAsDesigned)

@@ -30,16 +30,6 @@ namespace {
 
 QString u(const char* text) { return QString::fromUtf8(text); }
 
-// The id of a process that has ended: the clean-up need not wait for this test to end.
-pid_t endedProcess()
-{
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
-}
-
 std::string zipBytes(const std::vector<ZipEntry>& entries)
 {
     TempFolder scratch;

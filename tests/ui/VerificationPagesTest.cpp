@@ -20,10 +20,6 @@
 #include <algorithm>
 #include <map>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace quill;
 using namespace quill::test;
 
@@ -199,15 +195,7 @@ TEST(VerificationPages, cancelKeepsTheWindowAliveAndEndsTheCheck)
 TEST(VerificationPages, noReachableDnsEndsWithUnknownVerdicts)
 {
     LogPageFixture f;
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    f.page.setVerifierOptions(quick("127.0.0.1:" + std::to_string(ntohs(address.sin_port))));
+    f.page.setVerifierOptions(quick("127.0.0.1:" + std::to_string(closedUdpPort())));
     f.page.setVerificationBoxes(true, false);
     f.reload();
     QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);

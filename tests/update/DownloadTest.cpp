@@ -303,16 +303,6 @@ TEST(SelfReplacement, theBatchKeepsItsSevenLines)
 
 namespace {
 
-// The id of a process that has ended and been reaped.
-pid_t endedProcess()
-{
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
-}
-
 std::string niceness() { return std::to_string(getpriority(PRIO_PROCESS, 0)) + "\n"; }
 
 bool cleanupDone(const TempFolder& folder)

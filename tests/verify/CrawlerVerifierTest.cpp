@@ -8,11 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace quill;
+using quill::test::closedUdpPort;
 using quill::test::DnsTestServer;
 using Behaviour = DnsTestServer::Behaviour;
 
@@ -213,20 +211,6 @@ TEST(CrawlerVerifier, tenThousandAddressesWithSixtyFourInFlight)
         ASSERT_EQ(run.results[i].verdict, i % 10 == 0 ? Verdict::Fake : Verdict::Verified) << requests[i].address;
 }
 
-// A UDP port on loopback with nobody behind it: the kernel refuses every query.
-int closedPort()
-{
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 TEST(CrawlerVerifier, noReachableDnsEndsEveryCheckUnknownWithoutAskingOnAndOn)
 {
     std::vector<VerificationRequest> requests;
@@ -234,7 +218,7 @@ TEST(CrawlerVerifier, noReachableDnsEndsEveryCheckUnknownWithoutAskingOnAndOn)
         requests.push_back({"10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), kGooglebot});
 
     // nobody listening
-    auto refused = verify(requests, quickOptions("127.0.0.1:" + std::to_string(closedPort())));
+    auto refused = verify(requests, quickOptions("127.0.0.1:" + std::to_string(closedUdpPort())));
     // a server that swallows every query
     DnsTestServer blackHole;
     for (const auto& request : requests)

@@ -1,6 +1,7 @@
 #include "webtools/KeywordTools.h"
 
 #include "platform/CodePage.h"
+#include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
 #include "webtools/WebRequests.h"
@@ -11,15 +12,11 @@ using namespace quill;
 using quill::test::LoopbackServer;
 using quill::test::RawTcpServer;
 
+using quill::test::ScopedEnv;
+
 namespace {
 
 // Sets an environment variable for the life of the object.
-struct ScopedEnv {
-    const char* name;
-    ScopedEnv(const char* variable, const std::string& value) : name(variable) { setenv(name, value.c_str(), 1); }
-    ~ScopedEnv() { unsetenv(name); }
-};
-
 std::string answer(const std::string& body)
 {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +

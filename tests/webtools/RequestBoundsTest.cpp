@@ -6,6 +6,7 @@
 #include "webtools/WebRequests.h"
 
 #include "platform/CodePage.h"
+#include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "support/StreamServer.h"
 
@@ -17,13 +18,9 @@ using namespace quill;
 using namespace std::chrono_literals;
 using quill::test::StreamServer;
 
-namespace {
+using quill::test::ScopedEnv;
 
-struct ScopedEnv {
-    const char* name;
-    ScopedEnv(const char* variable, const std::string& value) : name(variable) { setenv(name, value.c_str(), 1); }
-    ~ScopedEnv() { unsetenv(name); }
-};
+namespace {
 
 // Short limits, so a test waits fractions of a second where the program waits seconds.
 WebContext quick(std::size_t maxBody = 1 << 20)
