@@ -3,8 +3,8 @@
 
 #include "CrawlerLogGenerator.h"
 
-#include "crawlers/StatsPage.h"
-#include "qt/QtGbk.h"
+#include "gui/StatsPage.h"
+#include "gui/QtGbk.h"
 
 #include <QApplication>
 #include <QPushButton>

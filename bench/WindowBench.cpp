@@ -2,8 +2,8 @@
 // the load of a large log through the log page against the engine's load alone.
 //   window_bench LOG
 
-#include "logs/LogPage.h"
-#include "logs/LogRecordModel.h"
+#include "gui/LogPage.h"
+#include "gui/LogRecordModel.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>

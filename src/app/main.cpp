@@ -2,8 +2,8 @@
 //   quillmarkbox [--log-dir PATH]   PATH is the log folder of this run; it is not saved.
 
 #include "app/MainWindow.h"
-#include "qt/QtTranslations.h"
-#include "update/UpdaterWindow.h"
+#include "gui/QtTranslations.h"
+#include "gui/UpdaterWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

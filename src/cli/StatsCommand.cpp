@@ -8,7 +8,7 @@
 #include "crawlers/StatisticsCsv.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 #include "platform/QueueDispatcher.h"
 #include "verify/LogVerification.h"
 

@@ -1,7 +1,7 @@
 #include "crawlers/CountCrawlerVisits.h"
 
 #include "crawlers/CrawlerVisitCounter.h"
-#include "platform/ByteSource.h"
+#include "logsource/ByteSource.h"
 #include "platform/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"

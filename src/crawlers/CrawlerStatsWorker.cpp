@@ -1,7 +1,7 @@
 #include "crawlers/CrawlerStatsWorker.h"
 
 #include "crawlers/CountCrawlerVisits.h"
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 #include "platform/GbkText.h"
 
 #include <algorithm>

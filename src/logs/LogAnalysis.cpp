@@ -3,7 +3,7 @@
 #include "logs/ColumnSort.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 
 #include <algorithm>
 #include <chrono>

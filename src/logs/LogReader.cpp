@@ -2,7 +2,7 @@
 
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
-#include "platform/ByteSource.h"
+#include "logsource/ByteSource.h"
 #include "platform/LineScan.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"

@@ -3,7 +3,7 @@
 #include "crawlers/CrawlerTable.h"
 #include "logs/HeaderStep.h"
 #include "logs/LogTokens.h"
-#include "platform/ByteSource.h"
+#include "logsource/ByteSource.h"
 #include "platform/CodePage.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"

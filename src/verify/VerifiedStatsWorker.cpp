@@ -2,7 +2,7 @@
 
 #include "crawlers/CrawlerStatsWorker.h"
 #include "platform/FileSystem.h"
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 #include "verify/LogVerification.h"
 
 #include <memory>

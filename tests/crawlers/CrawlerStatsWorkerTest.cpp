@@ -1,7 +1,7 @@
 #include "crawlers/CrawlerStatistics.h"
 #include "crawlers/CrawlerStatsWorker.h"
 
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 #include "platform/QueueDispatcher.h"
 #include "support/TempFolder.h"
 

@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
-#include "qt/ErrorBoxDialog.h"
+#include "gui/ErrorBoxDialog.h"
 #include "app/MainWindow.h"
-#include "text/DecodePage.h"
+#include "gui/DecodePage.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 #include "UiTestSupport.h"
-#include "logs/LogPage.h"
+#include "gui/LogPage.h"
 #include "platform/CodePage.h"
 #include "app/MainWindow.h"
 #include "support/LoopbackServer.h"

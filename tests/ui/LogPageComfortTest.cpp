@@ -1,11 +1,11 @@
 #include "UiTestSupport.h"
 #include "app/MainWindow.h"
-#include "qt/ColumnWidths.h"
-#include "logs/LogPage.h"
-#include "logs/LogRecordModel.h"
+#include "gui/ColumnWidths.h"
+#include "gui/LogPage.h"
+#include "gui/LogRecordModel.h"
 #include "logs/RecordsCsv.h"
-#include "qt/BusyCursor.h"
-#include "qt/ErrorBoxDialog.h"
+#include "gui/BusyCursor.h"
+#include "gui/ErrorBoxDialog.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "UiTestSupport.h"
-#include "logs/LogPage.h"
-#include "logs/LogRecordModel.h"
-#include "qt/ColorBoxWidget.h"
-#include "qt/ErrorBoxDialog.h"
-#include "qt/QtGbk.h"
+#include "gui/LogPage.h"
+#include "gui/LogRecordModel.h"
+#include "gui/ColorBoxWidget.h"
+#include "gui/ErrorBoxDialog.h"
+#include "gui/QtGbk.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
 #include "UiTestSupport.h"
 #include "html/PageParser.h"
 #include "platform/CodePage.h"
-#include "qt/QtGbk.h"
-#include "qt/QtUiDispatcher.h"
+#include "gui/QtGbk.h"
+#include "gui/QtUiDispatcher.h"
 #include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "text/HtmlText.h"
-#include "webtools/ToolsPage.h"
+#include "gui/ToolsPage.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "UiTestSupport.h"
-#include "crawlers/StatsPage.h"
-#include "qt/ColorBoxWidget.h"
-#include "qt/CsvExportRunner.h"
-#include "qt/QtTranslations.h"
+#include "gui/StatsPage.h"
+#include "gui/ColorBoxWidget.h"
+#include "gui/CsvExportRunner.h"
+#include "gui/QtTranslations.h"
 #include "support/RunProcess.h"
 
 #include <QLabel>

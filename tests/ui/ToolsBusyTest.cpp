@@ -5,7 +5,7 @@
 #include "platform/CodePage.h"
 #include "support/ScopedEnv.h"
 #include "support/StreamServer.h"
-#include "webtools/ToolsPage.h"
+#include "gui/ToolsPage.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

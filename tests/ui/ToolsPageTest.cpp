@@ -2,15 +2,15 @@
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "html/PageParser.h"
-#include "qt/ErrorBoxDialog.h"
-#include "qt/QtUiDispatcher.h"
+#include "gui/ErrorBoxDialog.h"
+#include "gui/QtUiDispatcher.h"
 #include "app/MainWindow.h"
 #include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
 #include "webtools/HeadProbe.h"
-#include "webtools/QtClientSocket.h"
-#include "webtools/ToolsPage.h"
+#include "gui/QtClientSocket.h"
+#include "gui/ToolsPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>

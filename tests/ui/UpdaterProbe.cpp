@@ -4,7 +4,7 @@
 //   updater_probe update FOLDER MANIFEST-URL   check, download, answer Yes, let the program end
 //   updater_probe close FOLDER MANIFEST-URL    check, download, close the window during the transfer
 
-#include "update/UpdaterWindow.h"
+#include "gui/UpdaterWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

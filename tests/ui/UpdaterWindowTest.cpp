@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "support/LoopbackServer.h"
 #include "support/RunProcess.h"
-#include "update/UpdaterWindow.h"
+#include "gui/UpdaterWindow.h"
 #include "support/UpdateTestSupport.h"
 
 #include <QLabel>

@@ -1,11 +1,11 @@
 #include "UiTestSupport.h"
-#include "crawlers/StatsChartWidget.h"
-#include "crawlers/StatsPage.h"
-#include "logs/LogPage.h"
-#include "logs/LogRecordModel.h"
+#include "gui/StatsChartWidget.h"
+#include "gui/StatsPage.h"
+#include "gui/LogPage.h"
+#include "gui/LogRecordModel.h"
 #include "app/MainWindow.h"
 #include "platform/CodePage.h"
-#include "settings/SettingsPage.h"
+#include "gui/SettingsPage.h"
 #include "support/DnsTestServer.h"
 
 #include <QAbstractItemModelTester>

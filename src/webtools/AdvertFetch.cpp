@@ -1,4 +1,4 @@
-#include "app/AdvertFetch.h"
+#include "webtools/AdvertFetch.h"
 
 #include "platform/HttpClient.h"
 #include "platform/Hosts.h"

@@ -1,4 +1,4 @@
-#include "platform/LogPathCheck.h"
+#include "logsource/LogPathCheck.h"
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"

@@ -1,8 +1,8 @@
-#include "text/DecodePage.h"
+#include "gui/DecodePage.h"
 
-#include "qt/ErrorBoxDialog.h"
-#include "qt/QtGbk.h"
-#include "qt/WidgetSetup.h"
+#include "gui/ErrorBoxDialog.h"
+#include "gui/QtGbk.h"
+#include "gui/WidgetSetup.h"
 #include "text/DecodeActions.h"
 
 #include <QHBoxLayout>

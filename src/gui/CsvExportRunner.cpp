@@ -1,6 +1,6 @@
-#include "qt/CsvExportRunner.h"
+#include "gui/CsvExportRunner.h"
 
-#include "qt/WidgetSetup.h"
+#include "gui/WidgetSetup.h"
 
 #include <QFileDialog>
 #include <QProgressBar>

@@ -1,7 +1,7 @@
-#include "qt/ErrorBoxDialog.h"
+#include "gui/ErrorBoxDialog.h"
 
 #include "platform/ErrorText.h"
-#include "qt/QtGbk.h"
+#include "gui/QtGbk.h"
 
 #include <QMessageBox>
 

@@ -1,6 +1,6 @@
-#include "crawlers/StatsChartWidget.h"
+#include "gui/StatsChartWidget.h"
 
-#include "qt/QtGbk.h"
+#include "gui/QtGbk.h"
 
 #include <QHelpEvent>
 #include <QPainter>

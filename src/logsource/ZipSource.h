@@ -1,7 +1,7 @@
 #pragma once
 // The "*.log" entries of a ZIP archive read one after another as one text.
 
-#include "platform/ByteSource.h"
+#include "logsource/ByteSource.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "qt/ColumnWidths.h"
+#include "gui/ColumnWidths.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -2,7 +2,7 @@
 // A gzip file decompressed as it is read, one input block at a time; members written one after
 // another read as one stream, as gzip itself reads them.
 
-#include "platform/ByteSource.h"
+#include "logsource/ByteSource.h"
 
 #include <memory>
 #include <vector>

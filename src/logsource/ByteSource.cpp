@@ -1,10 +1,10 @@
-#include "platform/ByteSource.h"
+#include "logsource/ByteSource.h"
 
 #include "platform/CodePage.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
-#include "platform/GzipSource.h"
-#include "platform/ZipSource.h"
+#include "logsource/GzipSource.h"
+#include "logsource/ZipSource.h"
 
 #include <cerrno>
 #include <unistd.h>

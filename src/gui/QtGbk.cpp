@@ -1,4 +1,4 @@
-#include "qt/QtGbk.h"
+#include "gui/QtGbk.h"
 
 #include "platform/CodePage.h"
 

@@ -1,4 +1,4 @@
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 
 #include <gtest/gtest.h>
 

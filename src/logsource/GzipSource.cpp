@@ -1,4 +1,4 @@
-#include "platform/GzipSource.h"
+#include "logsource/GzipSource.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,10 +1,10 @@
-#include "update/UpdaterWindow.h"
+#include "gui/UpdaterWindow.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Hosts.h"
 #include "platform/ReplacementFile.h"
-#include "qt/QtGbk.h"
-#include "qt/WidgetSetup.h"
+#include "gui/QtGbk.h"
+#include "gui/WidgetSetup.h"
 #include "update/DownloadLoop.h"
 #include "update/SelfReplacement.h"
 #include "update/UpdateManifest.h"

@@ -1,6 +1,6 @@
-#include "platform/LogFiles.h"
+#include "logsource/LogFiles.h"
 
-#include "platform/ZipSource.h"
+#include "logsource/ZipSource.h"
 
 #include <algorithm>
 

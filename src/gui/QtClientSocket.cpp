@@ -1,6 +1,6 @@
-#include "webtools/QtClientSocket.h"
+#include "gui/QtClientSocket.h"
 
-#include "qt/QtGbk.h"
+#include "gui/QtGbk.h"
 
 #include <QTcpSocket>
 #include <QTimer>

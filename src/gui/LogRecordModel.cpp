@@ -1,8 +1,8 @@
-#include "logs/LogRecordModel.h"
+#include "gui/LogRecordModel.h"
 
 #include "logs/RecordColumns.h"
 #include "logs/RowTexts.h"
-#include "qt/QtGbk.h"
+#include "gui/QtGbk.h"
 #include "verify/LogVerification.h"
 
 namespace quill {

@@ -1,8 +1,8 @@
-#include "settings/SettingsPage.h"
+#include "gui/SettingsPage.h"
 
-#include "qt/ErrorBoxDialog.h"
-#include "qt/QtGbk.h"
-#include "qt/WidgetSetup.h"
+#include "gui/ErrorBoxDialog.h"
+#include "gui/QtGbk.h"
+#include "gui/WidgetSetup.h"
 
 #include <QGridLayout>
 #include <QLabel>

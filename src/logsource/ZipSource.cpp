@@ -1,4 +1,4 @@
-#include "platform/ZipSource.h"
+#include "logsource/ZipSource.h"
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"

@@ -1,4 +1,4 @@
-#include "qt/ColorBoxWidget.h"
+#include "gui/ColorBoxWidget.h"
 
 #include <QColorDialog>
 #include <QPixmap>
