@@ -6,9 +6,8 @@
 #include "crawlers/CrawlerStatistics.h"
 #include "crawlers/CrawlerStatsWorker.h"
 #include "crawlers/StatisticsCsv.h"
+#include "crawlers/StatisticsLogs.h"
 #include "platform/CodePage.h"
-#include "platform/FileSystem.h"
-#include "logsource/LogFiles.h"
 #include "platform/QueueDispatcher.h"
 #include "verify/LogVerification.h"
 
@@ -63,17 +62,15 @@ std::string verifiedStatisticsCsvHeader()
 // in one run, then per file: name, size, the seven verified counts and the seven fake counts.
 int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath, bool csv)
 {
-    const std::string statisticsFolder = quill::statisticsFolder(folder);
-    const std::atomic<bool> abandon{false};
+    const std::atomic<bool> never{false};
     std::vector<FileVisits> files;
     std::vector<VerificationRequest> requests;
-    for (const DirectoryEntry& entry : findLogEntries(statisticsFolder)) {
-        if (entry.isDirectory)
-            continue;
-        FileVisits visits = *collectFileVisits(joinPath(statisticsFolder, entry.name), abandon);
+    forEachStatisticsLog(folder, never, never, [&](const std::string& path) {
+        FileVisits visits = *collectFileVisits(path, never);
         requests.insert(requests.end(), visits.requests.begin(), visits.requests.end());
         files.push_back(std::move(visits));
-    }
+        return true;
+    });
     const VerificationRun run = runCrawlerChecks(args, requests, cachePath);
 
     CliOutput out(args.raw());

@@ -6,6 +6,7 @@
 #include "logs/FilterSnapshot.h"
 #include "logs/RecordStore.h"
 #include "logs/TextArena.h"
+#include "logsource/ReadLimits.h"
 #include "platform/Status.h"
 
 #include <cstdint>
@@ -20,12 +21,9 @@ enum class LogFile { Read, Missing };
 
 // How far a load goes before it gives up with a message rather than run out of memory or ids.
 struct LoadLimits {
-    size_t lineBytes = size_t(1) << 30; // a longer line fails the load, in a file as in a stream
+    size_t lineBytes = kMaxLineBytes; // a longer line fails the load, in a file as in a stream
     std::uint32_t fieldMaps = std::uint32_t(1) << 24; // distinct field maps a record can name
 };
-
-// The message of a load that ran out of memory.
-inline constexpr const char* kOutOfMemoryText = "Out of memory";
 
 // Replaces the store's records with the kept records of the file at `path`. `format` and `map`
 // carry the header state in and out. On failure the store is left empty. Memory of the store's

@@ -1,10 +1,13 @@
 #include "logsource/ZipSource.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/ZipHandles.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <zip.h>
@@ -25,7 +28,7 @@ std::vector<zip_uint64_t> logEntries(zip_t* archive)
     return entries;
 }
 
-ZipArchive openArchiveFd(int fd, std::string& error)
+ZipArchive openArchiveFd(int fd, int flags, std::string& error)
 {
     const int own = dup(fd); // libzip closes the descriptor it was given
     if (own < 0) {
@@ -33,7 +36,7 @@ ZipArchive openArchiveFd(int fd, std::string& error)
         return nullptr;
     }
     int code = 0;
-    ZipArchive archive(zip_fdopen(own, ZIP_RDONLY | ZIP_CHECKCONS, &code));
+    ZipArchive archive(zip_fdopen(own, flags, &code));
     if (!archive) {
         close(own);
         zip_error_t zipError;
@@ -92,7 +95,7 @@ private:
 Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 {
     std::string error;
-    ZipArchive archive = openArchiveFd(fd, error);
+    ZipArchive archive = openArchiveFd(fd, ZIP_RDONLY | ZIP_CHECKCONS, error);
     if (!archive)
         return Status::failure(error);
     std::vector<zip_uint64_t> entries = logEntries(archive.get());
@@ -103,8 +106,14 @@ Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 
 bool zipMayHoldLogs(const std::string& path)
 {
-    int code = 0;
-    ZipArchive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    // Only a regular file is looked into: opening a pipe could wait for its writer for ever, and
+    // whatever is not a file is listed so that reading it says what is wrong.
+    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    std::string error;
+    ZipArchive archive = openArchiveFd(file.get(), ZIP_RDONLY, error);
     return !archive || !logEntries(archive.get()).empty();
 }
 

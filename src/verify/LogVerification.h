@@ -4,6 +4,7 @@
 
 #include "crawlers/CrawlerFileStats.h"
 #include "logs/RecordStore.h"
+#include "logsource/ReadLimits.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <atomic>
@@ -49,8 +50,10 @@ struct FileVisits {
     StatisticsCounts unaddressed{};             // statistics lines without a usable address
 };
 
-// Reads the file at `path` once; nothing when `abandon` is set on the way.
-std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon);
+// Reads the log at `path` once, as the statistics read it; nothing when `abandon` is set on the
+// way. A log that cannot be read, or holds a line longer than `lineBytes`, gives its error.
+std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon,
+                                            size_t lineBytes = kMaxLineBytes);
 
 // Verified and fake visits per engine, in statistics column order.
 struct VerifiedCounts {
