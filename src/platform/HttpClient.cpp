@@ -263,6 +263,8 @@ struct HttpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
+        if (!options.caFile.empty())
+            curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
         // 0 is libcurl's "no limit of ours".
         const std::optional<std::chrono::milliseconds> connect =
             options.connectTimeout ? options.connectTimeout : options.timeout;
