@@ -138,6 +138,10 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
     }
     exchange.received += static_cast<std::int64_t>(bytes.size());
     exchange.progress();
+    // A stop the progress callback set (a body longer than its caller allows) ends it before
+    // the rest of the body arrives.
+    if (exchange.options.stop && exchange.options.stop->load())
+        return 0;
     return bytes.size();
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/Hosts.h"
 
+#include <algorithm>
+
 namespace quill {
 namespace {
 

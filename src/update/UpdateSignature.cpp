@@ -5,7 +5,9 @@
 
 #include <sodium.h>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <vector>
 #include <unistd.h>
 
 namespace quill {
@@ -58,10 +60,11 @@ std::optional<std::string> fileSha256(const std::string& path)
     }
     crypto_hash_sha256_state state;
     crypto_hash_sha256_init(&state);
-    static thread_local unsigned char buffer[1 << 20];
+    std::vector<unsigned char> buffer(1 << 20);
     ssize_t got = 0;
-    while ((got = read(fd, buffer, sizeof buffer)) > 0)
-        crypto_hash_sha256_update(&state, buffer, static_cast<unsigned long long>(got));
+    while ((got = read(fd, buffer.data(), buffer.size())) > 0 || (got < 0 && errno == EINTR))
+        if (got > 0)
+            crypto_hash_sha256_update(&state, buffer.data(), static_cast<unsigned long long>(got));
     close(fd);
     if (got < 0)
         return std::nullopt;

@@ -103,7 +103,7 @@ TEST(SelfReplacement, theLaunchersWaitBeginsOnlyWhenTheProgramExits)
 {
     // The box "升级完成" left open far longer than the launcher's wait: nothing starts until the
     // program begins to exit, and then not before its process has ended.
-    ProgramFolder f({{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
+    ProgramFolder f(std::vector<ZipEntry>{{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
     const pid_t oldProgram = fork();
     if (oldProgram == 0) {
         pause();
@@ -128,7 +128,7 @@ TEST(SelfReplacement, theLaunchersWaitBeginsOnlyWhenTheProgramExits)
 
 TEST(SelfReplacement, anEndedButUnreapedProgramCountsAsEnded)
 {
-    ProgramFolder f({{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
+    ProgramFolder f(std::vector<ZipEntry>{{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
     const pid_t zombie = fork();
     if (zombie == 0)
         _exit(0);

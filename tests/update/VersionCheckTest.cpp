@@ -86,7 +86,6 @@ TEST(VersionCheckWorker, aServerThatNeverAnswersDoesNotHoldUpItsOwner)
     {
         VersionCheckWorker worker(server.url("/slow"), false, &ui);
     }
-    EXPECT_EQ(ui.drain(), 0); // nothing posted after the owner went
     // The worker ended its request itself, before the server ever answered.
     EXPECT_FALSE(answered);
 }
