@@ -304,8 +304,10 @@ void UpdaterWindow::downloadChecked()
 
 void UpdaterWindow::setItemState(std::size_t item, int state, const std::string& failure)
 {
-    if (QTreeWidgetItem* row = m_fileList->topLevelItem(static_cast<int>(item)))
+    if (QTreeWidgetItem* row = m_fileList->topLevelItem(static_cast<int>(item))) {
         row->setText(StateColumn, stateText(static_cast<ItemState>(state), failure));
+        row->setToolTip(StateColumn, row->text(StateColumn)); // a long reason is cut in the column
+    }
 }
 
 void UpdaterWindow::downloadsEnded()
@@ -355,8 +357,10 @@ void UpdaterWindow::replacementEnded(ReplaceOutcome outcome, const Status& statu
         setButtonsEnabled(true);
         if (outcome == ReplaceOutcome::Failed) {
             for (int i = 0; i < m_fileList->topLevelItemCount(); ++i)
-                if (m_entries.at(static_cast<std::size_t>(i)).name == kPackageName)
+                if (m_entries.at(static_cast<std::size_t>(i)).name == kPackageName) {
                     m_fileList->topLevelItem(i)->setText(StateColumn, failedText(status.message()));
+                    m_fileList->topLevelItem(i)->setToolTip(StateColumn, failedText(status.message()));
+                }
             m_packageRefused = true;
             m_options.inform(fromGbk(status.message()));
         }

@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 #include "app/MainWindow.h"
+#include "gui/QtGbk.h"
 #include "gui/UpdaterWindow.h"
 #include "platform/CodePage.h"
 #include "support/RunProcess.h"
@@ -198,10 +199,10 @@ TEST(UpdaterWindow, downloadMarksEachItemWithItsReasonAndSaysSo)
     const std::string words = std::string(300000, 'w');
     std::string manifest = f.server.item("1", "words.zip", "/words.zip", zipBytes({{"dict/words.txt", words}})) +
                            f.server.item("2", "gone.zip", "/gone.zip", "x") +
-                           f.server.item("3", "forged.zip", "/forged.zip", zipBytes({{"x.txt", "x"}})) +
+                           f.server.item("3", "forged.zip", "/forged.zip", zipBytes({{"x.txt", "GOOD"}})) +
                            f.server.item("4", "later.zip", "/later.zip", "l");
     f.server.remove("/gone.zip");
-    f.server.serve("/forged.zip", zipBytes({{"x.txt", "EVIL"}}));
+    f.server.serve("/forged.zip", zipBytes({{"x.txt", "EVIL"}})); // as long as the genuine one
     f.server.publish(manifest);
     f.check();
     ASSERT_EQ(f.list()->topLevelItemCount(), 4);
@@ -227,9 +228,6 @@ TEST(UpdaterWindow, downloadMarksEachItemWithItsReasonAndSaysSo)
     EXPECT_EQ(f.status(), u("正在下载升级文件..."));
     EXPECT_EQ(f.quits, 0);
     screenshot(f.form.get(), "updater-after-download");
-    // The next check offers only what did not arrive.
-    f.check();
-    EXPECT_EQ(f.column(0), (QStringList{u("gone.zip"), u("forged.zip"), u("later.zip")}));
     QTest::mouseClick(f.button("Button3"), Qt::LeftButton);
     EXPECT_FALSE(f.form->isVisible());
 }

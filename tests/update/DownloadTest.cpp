@@ -332,7 +332,7 @@ TEST(DownloadLoop, fetchesTickedItemsUnpacksArchivesRecordsThemAndKeepsThePackag
     // What was installed is recorded, so the next check does not offer it again.
     const std::string record = readFile(folder.file("update.ini"));
     for (const char* line : {"[other_zip]", "[data_zip]\nDate=2010-1-1", "[tool_exe]\nDate=2026-12-11",
-                             "[outside_zip]\nDate=2010-1-1"})
+                             "[__/outside_zip]\nDate=2010-1-1"})
         EXPECT_NE(record.find(line), std::string::npos) << line << " in " << record;
     EXPECT_EQ(record.find("Quillmarkbox"), std::string::npos); // recorded when it is installed
 }
