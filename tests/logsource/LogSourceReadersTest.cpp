@@ -1,7 +1,9 @@
 // Every reader of logs over the same hostile paths: the load, the statistics, the verified
-// statistics and the command line's load, stats and stats --verify all end, and all say the same.
+// statistics, the statistics by registry crawler and the command lines that run them all end, and
+// all say the same.
 #include "crawlers/CrawlerStatistics.h"
 #include "logs/LogAnalysis.h"
+#include "logs/RegistryVisits.h"
 #include "logs/RowTexts.h"
 #include "logsource/ByteSource.h"
 #include "logsource/ReadLimits.h"
@@ -115,6 +117,26 @@ Outcome viaVerifiedStatistics(const std::string& folder, const std::string&, con
     return rowsOutcome(rows);
 }
 
+Outcome viaRegistryStatistics(const std::string& folder, const std::string&, const std::vector<std::string>&)
+{
+    QueueDispatcher ui;
+    std::vector<RegistryFileStats> rows;
+    bool done = false;
+    const std::atomic<bool> stop{false};
+    RegistryStatsWorker worker(folder, stop, ui, {[&](const RegistryFileStats& row) { rows.push_back(row); },
+                                                  [&] { done = true; }});
+    while (!done)
+        ui.runOne(std::chrono::seconds(1));
+    if (rows.empty())
+        return {};
+    if (!rows[0].counts)
+        return failed(rows[0].readError);
+    std::string shown = rows[0].sizeText;
+    for (std::int64_t count : *rows[0].counts)
+        shown += "\t" + std::to_string(count);
+    return read(shown);
+}
+
 ProcessResult runCliAs(const std::vector<std::string>& launcher, const std::vector<std::string>& args)
 {
     std::vector<std::string> argv = launcher;
@@ -136,21 +158,20 @@ Outcome viaLoadCommand(const std::string& folder, const std::string& name, const
     return failed(run.err.substr(0, run.err.size() - 1));
 }
 
-// The one row of the stats command's output, its name left out; a row without counts gives the
-// message it printed on stderr.
-Outcome statsRowOutcome(const ProcessResult& run, const std::string& name)
+// The one row of a stats command's output (after `captionLines`), its name left out; a row
+// without counts gives the message it printed on stderr.
+Outcome statsRowOutcome(const ProcessResult& run, const std::string& name, int captionLines = 0)
 {
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    if (run.out.empty())
+    std::string row = run.out;
+    for (int i = 0; i < captionLines && !row.empty(); ++i)
+        row.erase(0, row.find('\n') + 1);
+    if (row.empty())
         return {};
-    const size_t tab = run.out.find('\t');
-    const std::string cells = run.out.substr(tab + 1);
-    if (cells.find("\t\t\t") != std::string::npos) {
-        const std::string prefix = name + ": ";
-        EXPECT_EQ(run.err.substr(0, prefix.size()), prefix);
+    const std::string prefix = name + ": ";
+    if (run.err.starts_with(prefix))
         return failed(run.err.substr(prefix.size(), run.err.size() - prefix.size() - 1));
-    }
-    return read(cells);
+    return read(row.substr(row.find('\t') + 1));
 }
 
 Outcome viaStatsCommand(const std::string& folder, const std::string& name, const std::vector<std::string>& launcher)
@@ -173,14 +194,22 @@ struct NamedReader {
     bool command;
 };
 
+Outcome viaStatsByGroupCommand(const std::string& folder, const std::string& name, const std::vector<std::string>& launcher)
+{
+    return statsRowOutcome(runCliAs(launcher, {"stats", "--by", "group", "--raw", folder}), name, 1);
+}
+
 const NamedReader kReaders[] = {
     {"Load", viaLoad, false},
     {"Statistics", viaStatistics, false},
     {"VerifiedStatistics", viaVerifiedStatistics, false},
+    {"RegistryStatistics", viaRegistryStatistics, false},
     {"LoadCommand", viaLoadCommand, true},
     {"StatsCommand", viaStatsCommand, true},
     {"StatsVerifyCommand", viaVerifiedStatsCommand, true},
+    {"StatsByGroupCommand", viaStatsByGroupCommand, true},
 };
+constexpr size_t kInProcessReaders = 4;
 
 std::string readerName(const testing::TestParamInfo<NamedReader>& info) { return info.param.name; }
 void PrintTo(const NamedReader& reader, std::ostream* out) { *out << reader.name; }
@@ -281,7 +310,7 @@ TEST_P(LogSourceReaders, endHostilePathsAsEveryReaderDoes)
 INSTANTIATE_TEST_SUITE_P(, LogSourceReaders, testing::ValuesIn(kReaders), readerName);
 
 // A line of 1 GiB is read by the command lines only: each reads it and holds it, and between
-// them they run the load, the statistics and the verified statistics' reading of a file.
+// them they run every other reader's reading of a file.
 class LogSourceCommands : public LogSourceReaders {};
 
 TEST_P(LogSourceCommands, failAGzipLogHoldingALineLongerThanTheLimit)
@@ -296,7 +325,7 @@ TEST_P(LogSourceCommands, failAGzipLogHoldingALineLongerThanTheLimit)
                   {});
 }
 
-INSTANTIATE_TEST_SUITE_P(, LogSourceCommands, testing::ValuesIn(std::begin(kReaders) + 3, std::end(kReaders)), readerName);
+INSTANTIATE_TEST_SUITE_P(, LogSourceCommands, testing::ValuesIn(std::begin(kReaders) + kInProcessReaders, std::end(kReaders)), readerName);
 
 // The superuser reads any file, so as root the readers run as nobody: the command lines through
 // setpriv, the others in a child process (forked where it stands, so it reads the test's folder).
