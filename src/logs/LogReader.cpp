@@ -166,8 +166,9 @@ private:
 
 
 // Hands the log's blocks of whole lines to the pool, in order, until the log or the pool ends.
+// `endMark` tells whether an end mark (0x1A) ended the log.
 Status submitBlocks(LineSplitter& lines, bool mapped, HeaderTracker& headers, BlockPool& pool,
-                    std::vector<std::unique_ptr<LogBlock>>& blocks)
+                    std::vector<std::unique_ptr<LogBlock>>& blocks, bool& endMark)
 {
     while (!pool.failed()) {
         LineBlock lineBlock;
@@ -191,8 +192,10 @@ Status submitBlocks(LineSplitter& lines, bool mapped, HeaderTracker& headers, Bl
         const bool ended = headers.scanBlock(*block);
         blocks.push_back(std::move(block));
         pool.submit(blocks.back().get());
-        if (ended)
+        if (ended) {
+            endMark = !headers.tooManyMaps();
             return {};
+        }
     }
     return {};
 }
@@ -208,7 +211,8 @@ size_t recordsBefore(const RecordArray& records, const char* end)
 }
 
 Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters, LogFormat& format, FieldMap& map,
-                         RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits)
+                         RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits,
+                         ReadEnd* end)
 {
     Result<OpenedLog> opened = openLog(path);
     if (!opened.ok())
@@ -229,14 +233,27 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
     std::vector<std::unique_ptr<LogBlock>> blocks;
     // A plain file is mapped rather than read: its kept lines need neither a copy nor memory.
     std::unique_ptr<MappedFile> mapping = source.map();
+    // A load to be followed stops after the last whole line; the rest is read once it is whole.
+    const bool following = end && source.readsAtOffsets();
+    std::uint64_t readTo = source.sizeAtOpen();
+    std::unique_ptr<ByteSource> wholeLines;
+    if (following) {
+        const Result<std::uint64_t> linesEnd = source.wholeLinesEnd(readTo);
+        if (!linesEnd.ok())
+            return linesEnd.status();
+        readTo = linesEnd.value();
+        if (!mapping)
+            wholeLines = source.range(0, readTo);
+    }
     const SplitOptions split{kBlockBytes, limits.lineBytes, true};
     std::optional<LineSplitter> lines;
     if (mapping)
-        lines.emplace(mapping->data(), mapping->size(), split);
+        lines.emplace(mapping->data(), following ? static_cast<size_t>(readTo) : mapping->size(), split);
     else
-        lines.emplace(source.stream(), split);
+        lines.emplace(wholeLines ? *wholeLines : source.stream(), split);
     BlockPool pool(matcher, records, cache, limits.lineBytes, lines->blockBytes());
-    const Status read = submitBlocks(*lines, mapping != nullptr, headers, pool, blocks);
+    bool endMark = false;
+    const Status read = submitBlocks(*lines, mapping != nullptr, headers, pool, blocks, endMark);
     const BlockOutcome outcome = pool.finish();
     if (outcome == BlockOutcome::LineTooLong)
         return Status::failure(lineTooLongText(limits.lineBytes));
@@ -245,8 +262,7 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
     if (!read.ok())
         return read;
     if (headers.tooManyMaps())
-        return Status::failure("More than " + std::to_string(limits.fieldMaps) +
-                               " different field layouts (\"#Fields\" lines) in one file");
+        return Status::failure(tooManyLayoutsText(limits.fieldMaps));
     size_t mappedBytes = 0;
     if (mapping) {
         // A file cut short while it was mapped reads as zero bytes past its new end: the lines
@@ -257,6 +273,11 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
         records.truncate(recordsBefore(records, mapping->data() + mappedBytes));
     }
 
+    if (following) {
+        end->followable = !endMark;
+        end->file = source.identity();
+        end->offset = std::min<std::uint64_t>(readTo, mapping ? mappedBytes : readTo);
+    }
     store.assign(std::move(records), pool.takeArenas(), std::move(mapping), mappedBytes, headers.takeMaps());
     if (cache)
         cache->releaseAll(); // what this load did not reuse
@@ -267,13 +288,20 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
 
 } // namespace
 
+std::string tooManyLayoutsText(std::uint32_t limit)
+{
+    return "More than " + std::to_string(limit) + " different field layouts (\"#Fields\" lines) in one file";
+}
+
 Result<LogFile> readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
                             FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache,
-                            const LoadLimits& limits)
+                            const LoadLimits& limits, ReadEnd* end)
 {
     store.clear();
+    if (end)
+        *end = {};
     try {
-        return readInto(path, filters, format, map, store, cache, limits);
+        return readInto(path, filters, format, map, store, cache, limits, end);
     } catch (const std::bad_alloc&) {
         store.clear();
         return Status::failure(kOutOfMemoryText);

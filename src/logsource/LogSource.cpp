@@ -1,12 +1,17 @@
 #include "logsource/LogSource.h"
 
 #include "logsource/GzipSource.h"
+#include "logsource/ReadLimits.h"
 #include "logsource/ZipSource.h"
 #include "platform/FileSystem.h"
+#include "platform/LineScan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace quill {
 namespace {
@@ -32,7 +37,42 @@ Status awaitWriter(int fd, const std::atomic<bool>* abandon, std::string& taken)
     return {};
 }
 
+// A plain file's bytes between two offsets, read with pread so the descriptor's own offset stays.
+class RangeSource : public ByteSource {
+public:
+    RangeSource(const LogSource& file, std::uint64_t from, std::uint64_t to) : m_file(file), m_at(from), m_to(to) {}
+
+    Result<size_t> read(char* into, size_t size) override
+    {
+        const size_t wanted = static_cast<size_t>(std::min<std::uint64_t>(size, m_to - std::min(m_at, m_to)));
+        if (wanted == 0)
+            return size_t(0);
+        Result<size_t> got = m_file.readAt(m_at, into, wanted);
+        if (got.ok())
+            m_at += got.value();
+        return got;
+    }
+
+private:
+    const LogSource& m_file;
+    std::uint64_t m_at;
+    std::uint64_t m_to;
+};
+
+FileIdentity identityOf(const struct stat& info)
+{
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
 } // namespace
+
+std::optional<FileIdentity> fileIdentityAt(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return identityOf(info);
+}
 
 Result<OpenedLog> openLog(const std::string& path, const std::atomic<bool>* abandon)
 {
@@ -63,7 +103,7 @@ Result<OpenedLog> openLog(const std::string& path, const std::atomic<bool>* aban
         posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     const std::uint64_t size = pipe ? 0 : static_cast<std::uint64_t>(info.st_size);
-    std::unique_ptr<LogSource> source(new LogSource(file.release(), pipe, archive, size, std::move(taken), abandon));
+    std::unique_ptr<LogSource> source(new LogSource(file.release(), pipe, archive, size, identityOf(info), std::move(taken), abandon));
     if (Status inside = source->openArchive(); !inside.ok())
         return inside;
     return OpenedLog{LogPathState::Log, std::move(source)};
@@ -74,9 +114,9 @@ std::string noLogText(LogPathState state)
     return fileErrorText(state == LogPathState::Folder ? EISDIR : ENOENT);
 }
 
-LogSource::LogSource(int fd, bool pipe, ArchiveKind archive, std::uint64_t size, std::string taken,
-                     const std::atomic<bool>* abandon)
-    : m_file(fd), m_pipe(pipe), m_archive(archive), m_size(size),
+LogSource::LogSource(int fd, bool pipe, ArchiveKind archive, std::uint64_t size, FileIdentity identity,
+                     std::string taken, const std::atomic<bool>* abandon)
+    : m_file(fd), m_pipe(pipe), m_archive(archive), m_size(size), m_identity(identity),
       m_raw(std::make_unique<FdSource>(fd, std::move(taken), abandon)), m_stream(m_raw.get())
 {
 }
@@ -116,6 +156,47 @@ std::optional<std::uint64_t> LogSource::sizeNow() const
     if (fstat(m_file.get(), &info) != 0)
         return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+Result<size_t> LogSource::readAt(std::uint64_t offset, char* into, size_t size) const
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = pread(m_file.get(), into + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return Status::failure(fileErrorText(errno));
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+std::unique_ptr<ByteSource> LogSource::range(std::uint64_t from, std::uint64_t to) const
+{
+    return std::make_unique<RangeSource>(*this, from, to);
+}
+
+Result<std::uint64_t> LogSource::wholeLinesEnd(std::uint64_t size) const
+{
+    // Backwards a piece at a time; a line longer than any line may be is not looked through.
+    constexpr size_t kPiece = size_t(64) << 10;
+    std::vector<char> piece(kPiece);
+    std::uint64_t end = size;
+    while (end > 0 && size - end <= kMaxLineBytes) {
+        const size_t length = static_cast<size_t>(std::min<std::uint64_t>(kPiece, end));
+        const Result<size_t> got = readAt(end - length, piece.data(), length);
+        if (!got.ok())
+            return got.status();
+        if (got.value() < length) // cut short meanwhile: its end is the end
+            return wholeLinesEnd(end - length + got.value());
+        if (const size_t after = afterLastLineEnd(piece.data(), length); after > 0)
+            return end - length + after;
+        end -= length;
+    }
+    return std::uint64_t(0);
 }
 
 std::uint64_t LogSource::shownSize(std::uint64_t streamed) const

@@ -21,6 +21,17 @@ enum class LogPathState { Log, Missing, Folder };
 
 class LogSource;
 
+// Which file a path names: the same file keeps it whatever it is renamed to.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The file `path` names now; nothing when there is none or it cannot be asked.
+std::optional<FileIdentity> fileIdentityAt(const std::string& path);
+
 struct OpenedLog {
     LogPathState state = LogPathState::Missing;
     std::unique_ptr<LogSource> source; // set when state is Log
@@ -63,9 +74,20 @@ public:
     // The file's size now, or nothing when it cannot be asked.
     std::optional<std::uint64_t> sizeNow() const;
 
+    // A plain file, which can be read from any offset and may grow: not a pipe, not an archive.
+    bool readsAtOffsets() const { return !m_pipe && m_archive == ArchiveKind::None; }
+    FileIdentity identity() const { return m_identity; }
+    // Reads up to `size` bytes of a plain file from `offset`; fewer only at its end.
+    Result<size_t> readAt(std::uint64_t offset, char* into, size_t size) const;
+    // The bytes of a plain file from `from` up to `to`, or up to its end should it be shorter.
+    std::unique_ptr<ByteSource> range(std::uint64_t from, std::uint64_t to) const;
+    // Where the whole lines among a plain file's first `size` bytes end: just after the last CR
+    // or LF, so that a line still being written is left out; 0 when there is none.
+    Result<std::uint64_t> wholeLinesEnd(std::uint64_t size) const;
+
 private:
     friend Result<OpenedLog> openLog(const std::string& path, const std::atomic<bool>* abandon);
-    LogSource(int fd, bool pipe, ArchiveKind archive, std::uint64_t size, std::string taken,
+    LogSource(int fd, bool pipe, ArchiveKind archive, std::uint64_t size, FileIdentity identity, std::string taken,
               const std::atomic<bool>* abandon);
     // An archive's log, ready to be read; fails when the archive cannot be read.
     Status openArchive();
@@ -74,6 +96,7 @@ private:
     bool m_pipe;
     ArchiveKind m_archive;
     std::uint64_t m_size;
+    FileIdentity m_identity;
     std::unique_ptr<ByteSource> m_raw;    // the descriptor's bytes
     std::unique_ptr<ByteSource> m_inside; // an archive's log
     ByteSource* m_stream;

@@ -66,6 +66,14 @@ std::string joinPath(const std::string& folder, std::string_view name)
     return path;
 }
 
+std::string folderOfPath(const std::string& path)
+{
+    const size_t slash = path.rfind(kPathSeparator);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
 std::optional<std::uint64_t> fileSize(const std::string& path)
 {
     struct stat info {};

@@ -30,6 +30,9 @@ bool matchesWildcard(std::string_view name, std::string_view pattern);
 // `folder` + separator + `name`; an empty folder gives a path from the root.
 std::string joinPath(const std::string& folder, std::string_view name);
 
+// The folder part of `path`: what stands before its last separator ("." when there is none).
+std::string folderOfPath(const std::string& path);
+
 // Size of the regular file at `path`, or nothing when it cannot be read.
 std::optional<std::uint64_t> fileSize(const std::string& path);
 

@@ -106,3 +106,40 @@ TEST(LogSource, anAbandonEndsTheWaitForAWriter)
     const std::atomic<bool> abandon{true};
     EXPECT_EQ(openLog(folder.file("quiet.log"), &abandon).status().message(), kCancelledText);
 }
+
+TEST(LogSource, readsAPlainFileFromAnyOffsetAndFindsItsWholeLines)
+{
+    TempFolder folder;
+    const std::string longLine(200000, 'x');
+    const struct {
+        std::string bytes;
+        std::uint64_t wholeLinesEnd;
+    } cases[] = {
+        {"a\r\nb\r\n", 6},
+        {"a\r\nb\r", 5},
+        {"a\nbc", 2},
+        {"abc", 0},
+        {"", 0},
+        {"a\n" + longLine, 2}, // the line end stands more than one piece back
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder.write("ex.log", c.bytes);
+        Result<OpenedLog> opened = openLog(path);
+        ASSERT_TRUE(opened.ok());
+        LogSource& source = *opened.value().source;
+        ASSERT_TRUE(source.readsAtOffsets());
+        EXPECT_EQ(source.wholeLinesEnd(c.bytes.size()).value(), c.wholeLinesEnd) << c.bytes.substr(0, 8);
+        EXPECT_EQ(source.identity(), *fileIdentityAt(path));
+    }
+    const std::string path = folder.write("ex.log", "0123456789");
+    Result<OpenedLog> opened = openLog(path);
+    ASSERT_TRUE(opened.ok());
+    LogSource& source = *opened.value().source;
+    std::unique_ptr<ByteSource> middle = source.range(3, 7);
+    char bytes[16];
+    EXPECT_EQ(middle->read(bytes, sizeof bytes).value(), 4u);
+    EXPECT_EQ(std::string_view(bytes, 4), "3456");
+    EXPECT_EQ(middle->read(bytes, sizeof bytes).value(), 0u);
+    EXPECT_EQ(source.range(8, 100)->read(bytes, sizeof bytes).value(), 2u); // up to the end it has
+    EXPECT_FALSE(opened.value().source->isPipe());
+}
