@@ -167,6 +167,7 @@ void MainWindow::applySettings()
     m_logPage->setAddressListsPath(listsPath);
     m_statsPage->setAddressListsPath(listsPath);
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
+    m_logPage->setFollowing(settings.followLog);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     restoreColumnWidths();
     const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
@@ -205,6 +206,7 @@ Settings MainWindow::pageSettings() const
     current.listText = m_logPage->listText();
     current.verification = {m_logPage->verifyCrawlers(), m_logPage->onlyFakes(), m_statsPage->onlyVerified(),
                             m_verdictCacheFileName};
+    current.followLog = m_logPage->following();
     return current;
 }
 

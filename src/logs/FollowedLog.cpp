@@ -178,6 +178,8 @@ FollowStep FollowedLog::readLines(FollowBatch& batch, std::uint64_t size, size_t
 void FollowedLog::handOver(FollowBatch& batch)
 {
     const std::vector<FieldMap>& maps = m_reading->headers.maps();
+    if (batch.newMaps.empty())
+        batch.firstNewMap = static_cast<std::uint32_t>(m_mapsGiven);
     batch.newMaps.insert(batch.newMaps.end(), maps.begin() + static_cast<std::ptrdiff_t>(m_mapsGiven), maps.end());
     m_mapsGiven = maps.size();
     batch.text = m_reading->text;

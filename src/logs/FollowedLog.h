@@ -32,6 +32,7 @@ struct FollowBatch {
     std::vector<LogRecord> records;
     std::shared_ptr<TextArena> text; // holds the records' lines
     std::vector<FieldMap> newMaps;   // maps first met in this batch; their ids follow the store's
+    std::uint32_t firstNewMap = 0;   // the id of the first of them: the number of maps the store has
     LogFormat format = LogFormat::None;
     FieldMap map;                    // header state after the batch
     std::uint64_t offset = 0;        // just after its last line

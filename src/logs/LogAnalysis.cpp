@@ -46,6 +46,9 @@ std::optional<FollowStart> LogAnalysis::followStart() const
 
 Result<LogAnalysis::AppendedRows> LogAnalysis::appendFollowed(FollowBatch batch, const std::vector<std::string>* sortKeys)
 {
+    // Records of another load than this store's would name maps it does not have.
+    if (!m_readEnd.followable || batch.firstNewMap != m_store.maps().size())
+        return Status::failure("Followed records of another load");
     AppendedRows rows;
     rows.firstRecord = m_store.count();
     rows.count = static_cast<std::uint32_t>(batch.records.size());

@@ -1,6 +1,7 @@
 #include "logs/LogFollower.h"
 
 #include "logs/LogAnalysis.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 #include <chrono>
@@ -17,6 +18,39 @@ int msUntil(Clock::time_point when)
 }
 
 } // namespace
+
+std::string followReloadedText(FollowEnd end)
+{
+    switch (end) {
+    case FollowEnd::CutShort:
+        return gbk("日志文件被截短，已重新加载");
+    case FollowEnd::Replaced:
+        return gbk("日志文件已被替换，已重新加载");
+    default:
+        return gbk("日志文件被改写，已重新加载");
+    }
+}
+
+std::string followSwitchedText() { return gbk("已切换到新的日志文件 "); }
+
+std::string followEndedText(FollowEnd end, const std::string& failure)
+{
+    switch (end) {
+    case FollowEnd::None:
+        return {};
+    case FollowEnd::CutShort:
+        return gbk("日志文件被截短，跟踪停止");
+    case FollowEnd::Rewritten:
+        return gbk("日志文件被改写，跟踪停止");
+    case FollowEnd::Replaced:
+        return gbk("日志文件已被替换，跟踪停止");
+    case FollowEnd::Gone:
+        return gbk("日志文件已被移走，跟踪停止");
+    case FollowEnd::Failed:
+        break;
+    }
+    return failure;
+}
 
 LogFollower::LogFollower(FollowStart start, UiDispatcher& ui, Handlers handlers, Options options) : m_worker(&ui)
 {

@@ -16,6 +16,14 @@
 
 namespace quill {
 
+// What the summary line adds once following reloaded the list because the file changed as
+// `end` says (cut short, rewritten or replaced), in GBK.
+std::string followReloadedText(FollowEnd end);
+// What it adds, before the file's name, once following switched to the folder's new log file (GBK).
+std::string followSwitchedText();
+// Why following ended, in GBK: the failure's own message for Failed.
+std::string followEndedText(FollowEnd end, const std::string& failure);
+
 class LogFollower {
 public:
     // Run on the user-interface thread; none may be empty.

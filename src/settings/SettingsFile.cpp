@@ -31,6 +31,8 @@ struct Names {
         {gbk("只计已验证"), &VerificationSettings::onlyVerified},
     };
     std::string columnWidths = gbk("列宽");
+    std::string log = gbk("日志");
+    std::string followLog = gbk("跟踪");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -92,6 +94,7 @@ Settings SettingsFile::load(const Settings& current) const
     settings.verification.listsFileName =
         m_ini.readString(n.verification, n.listsFile, current.verification.listsFileName);
     settings.verification.listsFolder = m_ini.readString(n.verification, n.listsFolder, current.verification.listsFolder);
+    settings.followLog = m_ini.readBool(n.log, n.followLog, current.followLog);
     return settings;
 }
 
@@ -113,6 +116,8 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
         return status;
     return m_ini.writeString(kUser, kText, colorToString(text));
 }
+
+Status SettingsFile::writeFollowLog(bool on) { return m_ini.writeBool(names().log, names().followLog, on); }
 
 Status SettingsFile::saveVerification(const VerificationSettings& verification)
 {

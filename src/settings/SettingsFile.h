@@ -31,6 +31,7 @@ struct Settings {
     TColor listBackground = clSkyBlue;
     TColor listText = clBlack;
     VerificationSettings verification;
+    bool followLog = false;         // 跟踪 on the log page
 };
 
 class SettingsFile {
@@ -56,6 +57,9 @@ public:
     // number per column, 0 where the width follows the font.
     std::vector<int> readColumnWidths(std::string_view list, size_t columns) const;
     Status writeColumnWidths(std::string_view list, const std::vector<int>& widths);
+
+    // "日志"/"跟踪", with the other boxes of the log page.
+    Status writeFollowLog(bool on);
 
     // "user"/"siteurl", the one key saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);

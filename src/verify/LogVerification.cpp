@@ -76,12 +76,19 @@ private:
 StoreRequests storeRequests(const RecordStore& store)
 {
     StoreRequests result;
-    result.requestOfRecord.assign(store.count(), kNoRequest);
-    std::unordered_map<std::string, std::uint32_t> index;
+    addStoreRequests(result, store);
+    return result;
+}
+
+void addStoreRequests(StoreRequests& result, const RecordStore& store)
+{
+    const auto first = static_cast<std::uint32_t>(result.requestOfRecord.size());
+    result.requestOfRecord.resize(store.count(), kNoRequest);
+    std::unordered_map<std::string, std::uint32_t>& index = result.requestOfPair;
     // A log holds few user agents many times over: each is named once.
     std::unordered_map<std::string_view, CrawlerId> crawlerOfAgent;
     const auto records = store.records();
-    for (std::uint32_t r = 0; r < records.size(); ++r) {
+    for (std::uint32_t r = first; r < records.size(); ++r) {
         const LogRecord& record = records[r];
         const FieldMap& map = store.mapOf(record);
         // The crawler column's row names the claim; a line it does not name may still be a
@@ -102,7 +109,6 @@ StoreRequests storeRequests(const RecordStore& store)
             result.requests.push_back({std::string(address), crawler});
         result.requestOfRecord[r] = it->second;
     }
-    return result;
 }
 
 std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quill {
@@ -20,11 +21,16 @@ inline constexpr std::uint32_t kNoRequest = UINT32_MAX;
 struct StoreRequests {
     std::vector<VerificationRequest> requests;  // distinct, in order of first appearance
     std::vector<std::uint32_t> requestOfRecord; // per record (file order); kNoRequest for non-crawlers
+    std::unordered_map<std::string, std::uint32_t> requestOfPair; // address and crawler -> request
 };
 
 // The client addresses of the store's crawler records, each distinct pair once: records the
 // crawler column names, and records whose user agent names a crawler of the registry.
 StoreRequests storeRequests(const RecordStore& store);
+
+// Adds what the records after those `requests` covers bring (records that followed the load):
+// their pairs not met before become new requests at the end.
+void addStoreRequests(StoreRequests& requests, const RecordStore& store);
 
 // Per record (file order), its verdict; Verdict::None for records that are not crawlers.
 std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run);
