@@ -170,3 +170,15 @@ TEST(SettingsFile, verdictCacheLiesBesideTheSettingsFile)
         EXPECT_EQ(file.verdictCachePath(verification), c.path) << c.name;
     }
 }
+
+TEST(SettingsFile, followingIsKeptOffUntilSaved)
+{
+    TempFolder folder;
+    const std::string path = folder.write("s.ini", "");
+    EXPECT_FALSE(SettingsFile(path).load(Settings{}).followLog);
+    ASSERT_TRUE(SettingsFile(path).writeFollowLog(true).ok());
+    EXPECT_TRUE(SettingsFile(path).load(Settings{}).followLog);
+    EXPECT_NE(readFile(path).find("[" + gbk("日志") + "]\r\n" + gbk("跟踪") + "=1"), std::string::npos) << readFile(path);
+    ASSERT_TRUE(SettingsFile(path).writeFollowLog(false).ok());
+    EXPECT_FALSE(SettingsFile(path).load(Settings{}).followLog);
+}
