@@ -1,11 +1,14 @@
 #pragma once
 // The settings file "保存设置.ini" beside the executable: read once at start-up, written key by key.
+// One object reads the file once, however many keys it is asked for; a write makes the next read
+// read it again.
 
 #include "logs/FilterSnapshot.h"
 #include "platform/IniFile.h"
 #include "platform/Status.h"
 #include "settings/ColourNames.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +32,7 @@ struct Settings {
     TColor listBackground = clSkyBlue;
     TColor listText = clBlack;
     VerificationSettings verification;
+    bool csvVerbatim = false; // "导出CSV" writes cells that start like a formula as they are
 };
 
 class SettingsFile {
@@ -66,7 +70,11 @@ public:
     std::string verdictCachePath(const VerificationSettings& verification) const;
 
 private:
+    const IniSnapshot& snapshot() const;
+    void forgetSnapshot() { m_snapshot.reset(); }
+
     IniFile m_ini;
+    mutable std::optional<IniSnapshot> m_snapshot;
 };
 
 } // namespace quill
