@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/GbkText.h"
 #include "platform/ZipHandles.h"
+#include "platform/ZipLayout.h"
 #include "update/UpdateManifest.h"
 
 #include <zip.h>
@@ -142,6 +143,8 @@ StagedPackage stagePackage(const std::string& folder, const std::string& fileNam
         staged.result = UnpackResult::TooLarge;
         return staged;
     }
+    if (!checkZipLayout(path, archive.get()))
+        return staged;
 
     for (const PlannedEntry& entry : plan) {
         auto file = std::make_unique<ReplacementFile>(entry.isProgram ? options.programPath
