@@ -27,7 +27,7 @@ namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--count | --csv] "
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--count | --csv | --csv-raw] "
     "[--verify [--cache FILE]] [--raw] PATH [PATH...]";
 
 constexpr size_t kRowsPerChunk = 8192;
@@ -115,7 +115,7 @@ Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts,
     return runOrderedChunks((store.count() + kRowsPerChunk - 1) / kRowsPerChunk, job);
 }
 
-Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
+Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts, CsvCells cells)
 {
     widenPipe(STDOUT_FILENO);
     ShownList shown;
@@ -124,7 +124,7 @@ Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
         for (Verdict verdict : *verdicts)
             shown.extraTexts.push_back(verdictText(verdict));
     }
-    return produceCsv(recordsCsv(store, std::move(shown)), writeStdout);
+    return produceCsv(recordsCsv(store, std::move(shown), cells), writeStdout);
 }
 
 } // namespace
@@ -136,6 +136,7 @@ int runLoad(CliArgs& args)
     std::vector<std::string> paths;
     bool countOnly = false;
     bool csv = false;
+    CsvCells cells = CsvCells::Neutralised;
     bool verify = false;
     std::optional<std::string> cachePath;
     while (!args.atEnd()) {
@@ -144,6 +145,9 @@ int runLoad(CliArgs& args)
             countOnly = true;
         } else if (arg == "--csv") {
             csv = true;
+        } else if (arg == "--csv-raw") {
+            csv = true;
+            cells = CsvCells::Verbatim;
         } else if (arg == "--verify") {
             verify = true;
         } else if (arg == "--cache") {
@@ -205,7 +209,7 @@ int runLoad(CliArgs& args)
         verdicts = recordVerdicts(requests, run);
     }
     const std::vector<Verdict>* verdictColumn = verify ? &verdicts : nullptr;
-    const Status printed = csv ? printCsv(store, verdictColumn) : printRows(store, verdictColumn, args.raw());
+    const Status printed = csv ? printCsv(store, verdictColumn, cells) : printRows(store, verdictColumn, args.raw());
     if (!printed.ok())
         return failure(args, printed.message());
     std::fprintf(stderr, "%s\n", summary.c_str());

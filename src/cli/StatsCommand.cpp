@@ -18,17 +18,22 @@
 namespace quill::cli {
 namespace {
 
-constexpr std::string_view kUsage = "quillmarkbox-cli stats [--csv] [--verify [--cache FILE]] [--raw] FOLDER";
+constexpr std::string_view kUsage = "quillmarkbox-cli stats [--csv | --csv-raw] [--verify [--cache FILE]] [--raw] FOLDER";
 
-// One table row: TAB-separated printable fields, or a CSV line.
-void printRow(CliOutput& out, const std::vector<std::string>& texts, bool csv)
+// How the table is printed: TAB-separated printable fields, or CSV lines.
+struct TableForm {
+    bool csv = false;
+    CsvCells cells = CsvCells::Neutralised;
+};
+
+void printRow(CliOutput& out, const std::vector<std::string>& texts, TableForm form)
 {
-    if (csv) {
+    if (form.csv) {
         std::string line;
         for (size_t i = 0; i < texts.size(); ++i) {
             if (i > 0)
                 line += ',';
-            appendCsvField(line, texts[i]);
+            appendCsvField(line, texts[i], form.cells);
         }
         out.plain(line + "\r\n");
         return;
@@ -61,7 +66,7 @@ std::string verifiedStatisticsCsvHeader()
 
 // Every log of the folder read once for its statistics lines' addresses, all addresses checked
 // in one run, then per file: name, size, the seven verified counts and the seven fake counts.
-int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath, bool csv)
+int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath, TableForm form)
 {
     const std::string statisticsFolder = quill::statisticsFolder(folder);
     const std::atomic<bool> abandon{false};
@@ -77,9 +82,10 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
     const VerificationRun run = runCrawlerChecks(args, requests, cachePath);
 
     CliOutput out(args.raw());
-    if (csv)
+    if (form.csv)
         out.plain(verifiedStatisticsCsvHeader());
     size_t offset = 0;
+    bool anyUncounted = false;
     for (const FileVisits& visits : files) {
         std::vector<std::string> texts = {visits.fileName, visits.sizeText};
         if (visits.readError.empty()) {
@@ -95,12 +101,14 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
             texts.resize(2 + 2 * kStatisticsCountColumns);
         }
         offset += visits.requests.size();
-        printRow(out, texts, csv);
-        if (!visits.readError.empty())
+        printRow(out, texts, form);
+        if (!visits.readError.empty()) {
+            anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
                          printableField(visits.readError, args.raw()).c_str());
+        }
     }
-    return kExitOk;
+    return anyUncounted ? kExitFailure : kExitOk;
 }
 
 } // namespace
@@ -108,14 +116,16 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
 int runStats(CliArgs& args)
 {
     bool verify = false;
-    bool csv = false;
+    TableForm form;
     std::optional<std::string> cachePath;
     while (!args.atEnd() && args.peek().starts_with("--")) {
         const std::string option = args.take();
         if (option == "--verify") {
             verify = true;
         } else if (option == "--csv") {
-            csv = true;
+            form.csv = true;
+        } else if (option == "--csv-raw") {
+            form = {true, CsvCells::Verbatim};
         } else if (option == "--cache" && !args.atEnd()) {
             cachePath = args.take();
         } else {
@@ -128,18 +138,20 @@ int runStats(CliArgs& args)
     if (!args.atEnd())
         return usageError(kUsage);
     if (verify)
-        return printVerifiedStatistics(args, folder, cachePath ? *cachePath : defaultVerdictCachePath(), csv);
+        return printVerifiedStatistics(args, folder, cachePath ? *cachePath : defaultVerdictCachePath(), form);
 
     // The same run the "统计" button starts, with this thread as the user-interface thread.
     QueueDispatcher ui;
     CliOutput out(args.raw());
-    if (csv)
+    if (form.csv)
         out.plain(statisticsCsvHeader());
+    bool anyUncounted = false; // a damaged archive or an unreadable file: its row, then exit 1
     CrawlerStatsWorker::Handlers handlers{
         [&](const CrawlerFileStats& row) {
             const auto texts = statisticsRowTexts(row);
-            printRow(out, std::vector<std::string>(texts.begin(), texts.end()), csv);
+            printRow(out, std::vector<std::string>(texts.begin(), texts.end()), form);
             out.flush();
+            anyUncounted = anyUncounted || !row.counts;
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
                              printableField(row.readError, args.raw()).c_str());
@@ -150,7 +162,7 @@ int runStats(CliArgs& args)
     statistics.start(folder);
     while (statistics.isCounting())
         ui.runOne(std::chrono::seconds(1));
-    return kExitOk;
+    return anyUncounted ? kExitFailure : kExitOk;
 }
 
 } // namespace quill::cli

@@ -11,9 +11,9 @@ namespace quill {
 // The header line, byte-order mark first.
 std::string statisticsCsvHeader();
 
-void appendStatisticsCsvRow(std::string& out, const CrawlerFileStats& row);
+void appendStatisticsCsvRow(std::string& out, const CrawlerFileStats& row, CsvCells cells = CsvCells::Neutralised);
 
 // The table reads `rows` while it is written.
-CsvTable statisticsCsv(const std::vector<CrawlerFileStats>& rows);
+CsvTable statisticsCsv(const std::vector<CrawlerFileStats>& rows, CsvCells cells = CsvCells::Neutralised);
 
 } // namespace quill

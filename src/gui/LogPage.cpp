@@ -397,7 +397,7 @@ void LogPage::exportCsv()
     }
     setLoadControlsEnabled(false);
     m_model->holdStore(true);
-    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown)), toPath(path), [this](const Status& outcome) {
+    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown), m_csvCells), toPath(path), [this](const Status& outcome) {
         setLoadControlsEnabled(true);
         m_model->holdStore(false);
         if (!outcome.ok() && outcome.message() != kCancelledMessage)

@@ -3,6 +3,7 @@
 // colour boxes and the virtual record list.
 
 #include "logs/LogAnalysis.h"
+#include "platform/CsvText.h"
 #include "settings/ColourNames.h"
 #include "verify/CrawlerVerifier.h"
 #include "verify/LogVerification.h"
@@ -60,6 +61,8 @@ public:
     bool verifyCrawlers() const;
     bool onlyFakes() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // How "导出CSV" writes cells that start like a formula (the settings key 导出/CSV原样).
+    void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     bool isVerifying() const { return m_verification != nullptr; }
@@ -125,6 +128,7 @@ private:
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
+    CsvCells m_csvCells = CsvCells::Neutralised;
     std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back

@@ -3,6 +3,7 @@
 // counts under the list.
 
 #include "crawlers/CrawlerStatistics.h"
+#include "platform/CsvText.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <QWidget>
@@ -43,6 +44,8 @@ public:
     void setOnlyVerified(bool onlyVerified);
     bool onlyVerified() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // How "导出CSV" writes cells that start like a formula (the settings key 导出/CSV原样).
+    void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     // The list's column widths, which the window keeps in the settings file.
@@ -61,7 +64,8 @@ private:
     void stopCounting();
     void appendRow(const CrawlerFileStats& row, bool fakes = false);
     void appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes);
-    void finished();
+    // A count ended; `notice` (the DNS server stopped answering) replaces the message line.
+    void finished(const QString& notice = {});
 
     QPushButton* m_countButton;
     QPushButton* m_stopButton;
@@ -79,6 +83,7 @@ private:
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
     UiDispatcher* m_ui;
     std::string m_verdictCachePath;
+    CsvCells m_csvCells = CsvCells::Neutralised;
     std::optional<VerifierOptions> m_verifierOptions;
     std::atomic<bool> m_verifiedStopRequested{false};
     bool m_verifiedCounting = false;
