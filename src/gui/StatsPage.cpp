@@ -9,6 +9,8 @@
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
 #include "gui/WidgetSetup.h"
+
+#include <QTextDocument>
 #include "verify/Verdict.h"
 #include "verify/VerifiedStatsWorker.h"
 
@@ -32,7 +34,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
     m_onlyVerifiedBox = makeCheckBox(this, "CheckBoxVerified", "只计已验证", false);
-    m_messageLabel = named(new QLabel(this), "message");
+    m_messageLabel = named(makePlainLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this);
     chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder()); };
@@ -159,7 +161,7 @@ void StatsPage::startCounting()
                 [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
                     appendVerifiedRows(verified, fakes);
                 },
-                [this] { finished(); }});
+                [this](const std::string& dnsNotice) { finished(fromGbk(dnsNotice)); }});
         return;
     }
     // start() clears the stop request and hands the worker its own copy of the folder.
@@ -192,7 +194,7 @@ void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
         m_statsList->setItem(at, column, new QTableWidgetItem(text));
     }
     if (!row.counts)
-        m_statsList->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
+        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(row.readError))); // why the count cells are empty
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
@@ -200,11 +202,13 @@ void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
     m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
 }
 
-void StatsPage::finished()
+void StatsPage::finished(const QString& notice)
 {
     m_verifiedCounting = false;
     m_countButton->setEnabled(true);
     m_exportButton->setEnabled(true);
+    if (!notice.isEmpty())
+        m_messageLabel->setText(notice);
     if (m_rows.empty() && m_messageLabel->text().isEmpty())
         m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
 }
@@ -218,7 +222,7 @@ void StatsPage::exportCsv()
         return;
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
-    m_exportRunner->start(statisticsCsv(m_rows), toPath(path), [this](const Status& outcome) {
+    m_exportRunner->start(statisticsCsv(m_rows, m_csvCells), toPath(path), [this](const Status& outcome) {
         m_countButton->setEnabled(true);
         m_exportButton->setEnabled(true);
         if (!outcome.ok() && outcome.message() != kCancelledMessage)
