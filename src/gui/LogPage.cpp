@@ -50,7 +50,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_verifyBox = makeCheckBox(this, "CheckBoxVerify", "验证蜘蛛", false);
     m_onlyFakesBox = makeCheckBox(this, "CheckBoxFakes", "只看伪装", false);
     m_onlyFakesBox->setEnabled(false);
-    m_verifyProgressLabel = named(new QLabel(this), "LabelVerify");
+    m_verifyProgressLabel = named(makePlainLabel(this), "LabelVerify");
     m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
     m_cancelVerifyButton->hide();
     m_dispatcher = std::make_unique<QtUiDispatcher>(this);
@@ -65,7 +65,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_searchBox->setMaximumWidth(180);
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
-    m_summaryLabel = named(new QLabel(this), "Label4");
+    m_summaryLabel = named(makePlainLabel(this), "Label4");
     m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
     m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
     m_textColourBox = named(new ColorBoxWidget(this), "ColorBox2");

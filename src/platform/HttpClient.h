@@ -41,6 +41,9 @@ struct HttpOptions {
     std::optional<std::chrono::milliseconds> totalTimeout;
     // Body bytes kept in memory: a longer body is cut there and the request ends as complete.
     std::optional<std::size_t> maxBodyBytes;
+    // A body the server compressed (Content-Encoding gzip, deflate, br), asked for or not, is
+    // decompressed; no Accept-Encoding is sent for it unless an extra header line sends one.
+    bool decodeContent = false;
 
     // Called on the requesting thread with the bytes the answer announced (0 when unknown) and the
     // bytes received: when an answer's body begins, after each piece of it, and at least every
