@@ -44,6 +44,9 @@ struct HttpOptions {
     // A body the server compressed (Content-Encoding gzip, deflate, br), asked for or not, is
     // decompressed; no Accept-Encoding is sent for it unless an extra header line sends one.
     bool decodeContent = false;
+    // Certificates that https:// servers are checked against instead of the system's (tests trust
+    // their loopback server's this way). Certificates are always checked.
+    std::string caFile;
 
     // Called on the requesting thread with the bytes the answer announced (0 when unknown) and the
     // bytes received: when an answer's body begins, after each piece of it, and at least every
