@@ -235,6 +235,7 @@ TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
     EXPECT_LE(asked, 2 * 3 * 64u);
     EXPECT_TRUE(child<QLabel>(&page, "message")->text().startsWith(said));
     EXPECT_EQ(child<QTableWidget>(&page, "lv1")->rowCount(), 4);
+    screenshot(&page, "stats-page-dns-silent");
 }
 
 TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
