@@ -63,6 +63,8 @@ public:
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
     // How "导出CSV" writes cells that start like a formula (the settings key 导出/CSV原样).
     void setCsvCells(CsvCells cells) { m_csvCells = cells; }
+    // The published address lists the check reads, unless the verifier options bring their own.
+    void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     bool isVerifying() const { return m_verification != nullptr; }
@@ -100,6 +102,7 @@ private:
     QCheckBox* m_imagesBox;
     QCheckBox* m_status200Box;
     QCheckBox* m_spidersBox;
+    QCheckBox* m_aiSpidersBox; // "AI 蜘蛛", never saved
     QCheckBox* m_baiduBox;
     QCheckBox* m_googleBox;
     QCheckBox* m_sosoBox;
@@ -129,6 +132,7 @@ private:
     QString m_logFolder;
     std::string m_verdictCachePath;
     CsvCells m_csvCells = CsvCells::Neutralised;
+    std::string m_addressListsPath;
     std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back

@@ -2,6 +2,7 @@
 // Verdicts already known: those of this run, and those of earlier runs kept in a cache file beside
 // the settings file, so a second look at the same logs asks the DNS nothing.
 
+#include "crawlers/CrawlerRegistry.h"
 #include "platform/Status.h"
 #include "verify/Verdict.h"
 
@@ -25,11 +26,11 @@ public:
     // within the lifetime before `now` give no entries.
     explicit VerdictCache(std::string path = {}, std::int64_t now = 0);
 
-    // The verdict known for `address` (canonical text) and crawler row `row`, if still fresh at `now`.
-    std::optional<Verdict> find(const std::string& address, int row, std::int64_t now) const;
+    // The verdict known for `address` (canonical text) and `crawler`, if still fresh at `now`.
+    std::optional<Verdict> find(const std::string& address, CrawlerId crawler, std::int64_t now) const;
 
     // Remembers 已验证 and 伪装, which save() also keeps in the file; other verdicts are dropped.
-    void remember(const std::string& address, int row, Verdict verdict, std::int64_t now);
+    void remember(const std::string& address, CrawlerId crawler, Verdict verdict, std::int64_t now);
 
     // Merges the fresh entries with those the file holds now (another run may have saved since
     // it was read; the later check of an address wins), writes them beside the file and renames
@@ -46,7 +47,7 @@ private:
         std::int64_t checkedAt; // seconds since 1970
     };
     using Entries = std::unordered_map<std::string, Entry>;
-    static std::string key(const std::string& address, int row);
+    static std::string key(const std::string& address, CrawlerId crawler);
     // The fresh entries of the file open on `fd`.
     static Entries readEntries(int fd, std::int64_t now);
 
