@@ -207,8 +207,10 @@ Settings MainWindow::pageSettings() const
     current.siteUrl = toGbk(m_toolsPage->siteAddress());
     current.listBackground = m_logPage->listBackground();
     current.listText = m_logPage->listText();
-    current.verification = {m_logPage->verifyCrawlers(), m_logPage->onlyFakes(), m_statsPage->onlyVerified(),
-                            m_verdictCacheFileName};
+    current.verification.verifyCrawlers = m_logPage->verifyCrawlers();
+    current.verification.onlyFakes = m_logPage->onlyFakes();
+    current.verification.onlyVerified = m_statsPage->onlyVerified();
+    current.verification.cacheFileName = m_verdictCacheFileName;
     return current;
 }
 
