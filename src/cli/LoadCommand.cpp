@@ -30,7 +30,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--group GROUP]... [--crawler NAME]... "
-    "[--click K]... [--count | --csv | --follow] [--verify [--cache FILE] [--lists-from DIR]] [--raw] PATH [PATH...]";
+    "[--click K]... [--count | --csv | --csv-raw | --follow] [--verify [--cache FILE] [--lists-from DIR]] [--raw] "
+    "PATH [PATH...]";
 
 constexpr size_t kRowsPerChunk = 8192;
 
@@ -128,7 +129,7 @@ Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts,
                             job);
 }
 
-Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
+Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts, CsvCells cells)
 {
     widenPipe(STDOUT_FILENO);
     ShownList shown;
@@ -137,7 +138,7 @@ Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
         for (Verdict verdict : *verdicts)
             shown.extraTexts.push_back(verdictText(verdict));
     }
-    return produceCsv(recordsCsv(store, std::move(shown)), writeStdout);
+    return produceCsv(recordsCsv(store, std::move(shown), cells), writeStdout);
 }
 
 } // namespace
@@ -150,6 +151,7 @@ int runLoad(CliArgs& args)
     bool countOnly = false;
     bool csv = false;
     bool follow = false;
+    CsvCells cells = CsvCells::Neutralised;
     bool verify = false;
     std::optional<std::string> cachePath;
     std::optional<std::string> listsFrom;
@@ -161,6 +163,9 @@ int runLoad(CliArgs& args)
             csv = true;
         } else if (arg == "--follow") {
             follow = true;
+        } else if (arg == "--csv-raw") {
+            csv = true;
+            cells = CsvCells::Verbatim;
         } else if (arg == "--verify") {
             verify = true;
         } else if (arg == "--cache" || arg == "--lists-from") {
@@ -236,7 +241,7 @@ int runLoad(CliArgs& args)
         verdicts = recordVerdicts(requests, run);
     }
     const std::vector<Verdict>* verdictColumn = verify ? &verdicts : nullptr;
-    const Status printed = csv ? printCsv(store, verdictColumn) : printRows(store, verdictColumn, args.raw());
+    const Status printed = csv ? printCsv(store, verdictColumn, cells) : printRows(store, verdictColumn, args.raw());
     if (!printed.ok())
         return failure(args, printed.message());
     if (follow)

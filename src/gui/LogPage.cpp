@@ -54,7 +54,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_onlyFakesBox->setEnabled(false);
     m_followBox = makeCheckBox(this, "CheckBoxFollow", "跟踪", false);
     m_followBox->setToolTip(QStringLiteral("日志文件新写入的记录随时加入列表"));
-    m_verifyProgressLabel = named(new QLabel(this), "LabelVerify");
+    m_verifyProgressLabel = named(makePlainLabel(this), "LabelVerify");
     m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
     m_cancelVerifyButton->hide();
     m_dispatcher = std::make_unique<QtUiDispatcher>(this);
@@ -69,7 +69,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_searchBox->setMaximumWidth(180);
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
-    m_summaryLabel = named(new QLabel(this), "Label4");
+    m_summaryLabel = named(makePlainLabel(this), "Label4");
     m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
     m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
     m_textColourBox = named(new ColorBoxWidget(this), "ColorBox2");
@@ -438,7 +438,7 @@ void LogPage::exportCsv()
     }
     setLoadControlsEnabled(false);
     m_model->holdStore(true);
-    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown)), toPath(path), [this](const Status& outcome) {
+    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown), m_csvCells), toPath(path), [this](const Status& outcome) {
         setLoadControlsEnabled(true);
         m_model->holdStore(false);
         takeHeldBatches();

@@ -4,6 +4,7 @@
 
 #include "logs/LogAnalysis.h"
 #include "logs/LogFollower.h"
+#include "platform/CsvText.h"
 #include "settings/ColourNames.h"
 #include "verify/CrawlerVerifier.h"
 #include "verify/LogVerification.h"
@@ -61,6 +62,8 @@ public:
     bool verifyCrawlers() const;
     bool onlyFakes() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // How "导出CSV" writes cells that start like a formula (the settings key 导出/CSV原样).
+    void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The published address lists the check reads, unless the verifier options bring their own.
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
@@ -147,6 +150,7 @@ private:
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
+    CsvCells m_csvCells = CsvCells::Neutralised;
     std::string m_addressListsPath;
     std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;

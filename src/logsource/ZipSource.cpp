@@ -4,6 +4,7 @@
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/ZipHandles.h"
+#include "platform/ZipLayout.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -66,14 +67,22 @@ public:
                     *into = '\n';
                     return size_t(1);
                 }
+                zip_stat_t stat;
+                if (zip_stat_index(m_archive.get(), m_entries[m_next], 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+                    return Status::failure(damagedArchiveText(zip_strerror(m_archive.get())));
                 m_entry.reset(zip_fopen_index(m_archive.get(), m_entries[m_next], 0));
                 if (!m_entry)
                     return Status::failure(damagedArchiveText(zip_strerror(m_archive.get())));
+                m_left = stat.size;
                 ++m_next;
             }
             const zip_int64_t got = zip_fread(m_entry.get(), into, size);
             if (got < 0)
                 return Status::failure(damagedArchiveText(zip_file_strerror(m_entry.get())));
+            // Never more than the directory declared, which the layout check bounded.
+            if (static_cast<zip_uint64_t>(got) > m_left)
+                return Status::failure(damagedArchiveText(gbk("条目比目录所说的大")));
+            m_left -= static_cast<zip_uint64_t>(got);
             if (got > 0) {
                 m_last = into[got - 1];
                 return static_cast<size_t>(got);
@@ -87,6 +96,7 @@ private:
     std::vector<zip_uint64_t> m_entries;
     ZipEntry m_entry;
     size_t m_next = 0;
+    zip_uint64_t m_left = 0; // bytes the open entry may still give
     char m_last = '\n';
 };
 
@@ -98,6 +108,8 @@ Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
     ZipArchive archive = openArchiveFd(fd, ZIP_RDONLY | ZIP_CHECKCONS, error);
     if (!archive)
         return Status::failure(error);
+    if (Status layout = checkZipLayout(fd, archive.get()); !layout)
+        return Status::failure(damagedArchiveText(layout.message()));
     std::vector<zip_uint64_t> entries = logEntries(archive.get());
     if (entries.empty())
         return Status::failure(gbk("压缩文件中没有 .log 文件"));

@@ -16,8 +16,9 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
     auto shared = std::make_shared<const Handlers>(std::move(handlers));
     m_worker.start([folder = std::move(logFolder), &stopRequested, options = std::move(options),
                     cachePath = std::move(cachePath),
-                    handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
+                    handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) mutable {
         VerdictCache cache(cachePath, options.now());
+        std::string dnsNotice;
         forEachStatisticsLog(folder, stopRequested, abandon, [&](const std::string& path) {
             std::optional<FileVisits> visits = collectFileVisits(path, abandon);
             if (!visits)
@@ -28,6 +29,10 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
                 const VerificationRun run = verifyCrawlers(visits->requests, options, cache, abandon);
                 if (run.cancelled)
                     return false;
+                if (run.dnsDown && !options.dnsKnownDown) {
+                    options.dnsKnownDown = true; // one silent server costs one wait, not one per file
+                    dnsNotice = run.status.message();
+                }
                 const VerifiedCounts counts = countVerdicts(*visits, run.results);
                 verified.counts = counts.verified;
                 fakes.counts = counts.fake;
@@ -39,7 +44,7 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
         });
         cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
         if (!abandon)
-            post([handlers] { handlers->finished(); });
+            post([handlers, dnsNotice] { handlers->finished(dnsNotice); });
     });
 }
 
