@@ -111,7 +111,7 @@ Outcome viaVerifiedStatistics(const std::string& folder, const std::string&, con
                                     rows.push_back(verified);
                                     rows.push_back(fakes);
                                 },
-                                [&] { done = true; }});
+                                [&](const std::string&) { done = true; }});
     while (!done)
         ui.runOne(std::chrono::seconds(1));
     return rowsOutcome(rows);
