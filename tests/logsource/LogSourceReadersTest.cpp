@@ -159,17 +159,18 @@ Outcome viaLoadCommand(const std::string& folder, const std::string& name, const
 }
 
 // The one row of a stats command's output (after `captionLines`), its name left out; a row
-// without counts gives the message it printed on stderr.
+// without counts gives the message it printed on stderr, and the command then exits 1.
 Outcome statsRowOutcome(const ProcessResult& run, const std::string& name, int captionLines = 0)
 {
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string prefix = name + ": ";
+    const bool uncounted = run.err.starts_with(prefix);
+    EXPECT_EQ(run.exitCode, uncounted ? 1 : 0) << run.err;
     std::string row = run.out;
     for (int i = 0; i < captionLines && !row.empty(); ++i)
         row.erase(0, row.find('\n') + 1);
     if (row.empty())
         return {};
-    const std::string prefix = name + ": ";
-    if (run.err.starts_with(prefix))
+    if (uncounted)
         return failed(run.err.substr(prefix.size(), run.err.size() - prefix.size() - 1));
     return read(row.substr(row.find('\t') + 1));
 }

@@ -4,6 +4,7 @@
 #include "gui/LogRecordModel.h"
 #include "logs/ColumnSort.h"
 #include "logs/LogTestSupport.h"
+#include "support/DnsTestServer.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -231,4 +232,51 @@ TEST(LogPageFollow, tickingTheBoxFollowsTheLoadedFileAndUntickingStops)
     append(path, line);
     QTest::qWait(200);
     EXPECT_EQ(analysis.store().count(), 2u);
+}
+
+// With the crawler check on and only fakes shown, the addresses of crawler lines that follow are
+// checked as they come: a fake joins the narrowed list, the row chosen before stays chosen.
+TEST(LogPageFollow, checksTheCrawlersThatFollowAndNarrowsToTheirFakes)
+{
+    auto visit = [](const std::string& address, const std::string& agent, const std::string& stem) {
+        return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + address + " " + agent +
+               " 200 0 0 1 2 15 -\r\n";
+    };
+    DnsTestServer dns;
+    dns.addPtr("66.249.66.1", {"crawl-66-249-66-1.googlebot.com"});
+    dns.addAddresses("crawl-66-249-66-1.googlebot.com", {"66.249.66.1"});
+    dns.addPtr("10.0.0.2", {"googlebot.com.evil.net"});
+    dns.addPtr("10.0.0.3", {"baiduspider.evil.net"});
+    TempFolder folder;
+    const std::string path = folder.write("u_ex1.log", kIis6Header + visit("66.249.66.1", "Googlebot/2.1", "/a.htm") +
+                                                           visit("10.0.0.2", "Googlebot/2.1", "/b.htm"));
+    LogAnalysis analysis;
+    LogPage page{analysis};
+    page.setLogFolder(QString::fromStdString(folder.path()));
+    page.setVerdictCachePath(folder.file("cache.txt"));
+    VerifierOptions options;
+    options.dns.server = dns.address();
+    options.dns.timeoutMs = 150;
+    page.setVerifierOptions(options);
+    page.listLogFiles(true);
+    page.show();
+    page.setFollowing(true);
+    page.setVerificationBoxes(true, true);
+    page.reload();
+    QAbstractItemModelTester tester(page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_TRUE(waitUntil([&] { return !page.isVerifying() && page.model()->rowCount() == 1; }, 20000));
+    QTableView* view = page.recordView();
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    append(path, visit("10.0.0.7", "Mozilla/5.0", "/c.htm") + visit("10.0.0.3", "Baiduspider", "/d.htm") +
+                     visit("10.0.0.2", "Googlebot/2.1", "/e.htm"));
+    ASSERT_TRUE(waitUntil([&] { return analysis.store().count() == 5 && page.model()->rowCount() == 3; }, 20000));
+    QStringList fakes;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        fakes << view->model()->index(row, kColUriStem).data().toString();
+    EXPECT_EQ(fakes, (QStringList{QStringLiteral("/b.htm"), QStringLiteral("/d.htm"), QStringLiteral("/e.htm")}));
+    const QModelIndexList chosen = view->selectionModel()->selectedRows();
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen.front().sibling(chosen.front().row(), kColUriStem).data().toString(), QStringLiteral("/b.htm"));
+    screenshot(&page, "log-page-follow-fakes");
 }

@@ -95,7 +95,7 @@ void countAndCloseWhileAPipeWaits(bool onlyVerified)
         const int row = i * rowsPerLog;
         EXPECT_EQ(list->item(row, 0)->text(), QString::fromUtf8(entry.name));
         if (*entry.message) {
-            EXPECT_EQ(list->item(row, 0)->toolTip(), QString::fromUtf8(entry.message)) << entry.name;
+            EXPECT_EQ(list->item(row, 0)->toolTip(), Qt::convertFromPlainText(QString::fromUtf8(entry.message))) << entry.name;
             EXPECT_EQ(countCells(list, row).join(QString()), QString()) << entry.name;
         } else {
             EXPECT_EQ(countCells(list, row), countCells(list, 0)) << entry.name; // read like a.log
