@@ -56,13 +56,13 @@ TEST(RowsCopy, rowsAreTabSeparatedWithCaptionsWhenSeveral)
         {"a row past the end copies nothing", {0, 3}, ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(copiedRowsText(store, c.rows), c.text) << c.what;
+        EXPECT_EQ(copiedRowsText(store, c.rows).joined(), c.text) << c.what;
 
     // Columns alone: one cell per line, no caption.
-    EXPECT_EQ(copiedColumnText(store, {0, 2}, kColClientIp), "1.2.3.4\n9.9.9.9");
-    EXPECT_EQ(copiedColumnText(store, {1}, kColUserAgent), "百度");
-    EXPECT_EQ(copiedColumnText(store, {1}, kColumnCount), "") << "no extra column shown";
-    EXPECT_EQ(copiedColumnText(store, {1}, -1), "");
+    EXPECT_EQ(copiedColumnText(store, {0, 2}, kColClientIp).joined(), "1.2.3.4\n9.9.9.9");
+    EXPECT_EQ(copiedColumnText(store, {1}, kColUserAgent).joined(), "百度");
+    EXPECT_EQ(copiedColumnText(store, {1}, kColumnCount).joined(), "") << "no extra column shown";
+    EXPECT_EQ(copiedColumnText(store, {1}, -1).joined(), "");
 }
 
 TEST(RowsCopy, aNarrowedListCopiesItsOwnRowNumbersAndTheVerdictColumn)
@@ -80,11 +80,11 @@ TEST(RowsCopy, aNarrowedListCopiesItsOwnRowNumbersAndTheVerdictColumn)
     const std::string fake = gbk("伪装");
     shown.extraTexts = {std::string_view(), std::string_view(), fake}; // record 2 is /c.htm
 
-    EXPECT_EQ(copiedRowsText(analysis.store(), {0, 1}, shown),
+    EXPECT_EQ(copiedRowsText(analysis.store(), {0, 1}, shown).joined(),
               captionsLine() + "\t验证\n" + rowByHand(analysis, 0, 0) + "\t伪装\n" + rowByHand(analysis, 1, 2) + "\t");
-    EXPECT_EQ(copiedColumnText(analysis.store(), {1, 0}, kColClientIp, shown), "1.1.1.1\n3.3.3.3");
-    EXPECT_EQ(copiedColumnText(analysis.store(), {0}, kColumnCount, shown), "伪装");
-    EXPECT_EQ(copiedRowsText(analysis.store(), {2}, shown), "") << "the narrowed list has two rows";
+    EXPECT_EQ(copiedColumnText(analysis.store(), {1, 0}, kColClientIp, shown).joined(), "1.1.1.1\n3.3.3.3");
+    EXPECT_EQ(copiedColumnText(analysis.store(), {0}, kColumnCount, shown).joined(), "伪装");
+    EXPECT_EQ(copiedRowsText(analysis.store(), {2}, shown).joined(), "") << "the narrowed list has two rows";
 }
 
 TEST(RowsCopy, manyRowsJoinAcrossChunksInListOrder)
@@ -102,5 +102,5 @@ TEST(RowsCopy, manyRowsJoinAcrossChunksInListOrder)
         rows.push_back(row);
         expected += "\n" + rowByHand(analysis, row, row);
     }
-    EXPECT_EQ(copiedRowsText(analysis.store(), rows), expected);
+    EXPECT_EQ(copiedRowsText(analysis.store(), rows).joined(), expected);
 }
