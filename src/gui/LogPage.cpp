@@ -15,6 +15,7 @@
 #include "gui/QtUiDispatcher.h"
 #include "gui/RecordListCopy.h"
 #include "gui/WidgetSetup.h"
+#include "verify/UncheckedNotice.h"
 #include "verify/VerificationWorker.h"
 
 #include <QCheckBox>
@@ -389,8 +390,12 @@ void LogPage::verificationFinished(const VerificationRun& run)
     std::copy(run.results.begin(), run.results.end(), results.begin() + static_cast<std::ptrdiff_t>(m_checkFrom));
     m_model->setVerdicts(recordVerdicts(m_verifiedRequests, m_verdictsSoFar));
     showShownCount();
-    if (!run.status.ok())
-        m_verifyProgressLabel->setText(fromGbk(run.status.message()));
+    // Addresses the check could not decide are said in words, with why when the DNS was out of reach.
+    std::string notice = uncheckedNotice(uncheckedCount(m_verdictsSoFar), dnsUnreachable(run));
+    if (!run.status.ok() && !run.dnsDown)
+        notice += (notice.empty() ? "" : "   ") + run.status.message(); // a server setting that cannot be used
+    if (!notice.empty())
+        m_verifyProgressLabel->setText(fromGbk(notice));
     m_verification.reset(); // its thread has ended: this was its last word
     if (!run.cancelled && run.status.ok())
         startCheckOf(m_requestsAsked); // crawlers that came while it ran

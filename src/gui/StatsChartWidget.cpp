@@ -225,24 +225,27 @@ void StatsChartWidget::drawGroups(QPainter& painter, const Layout& at) const
             painter.setPen(engineColor(engine));
             painter.drawRect(bars[engine].adjusted(0, 0, -1, -1));
         }
-        // The file's name under its group; daily logs differ in their last digits, so a name that
-        // does not fit loses its ".log" and then its beginning (the list and the tool tip have it whole).
+        // The file's name under its group, a fakes group's too; a name that does not fit keeps its
+        // beginning and its end (daily logs differ in their last digits, archives in their
+        // extension) and the tool tip has it whole.
         const int left = at.plot.left() + int(row * at.groupWidth);
         const QRect label(left + 1, at.plot.bottom() + 2, int(at.groupWidth) - 2, metrics.height());
-        QString name = m_rows[row].fakes ? fakesCaption() : m_rows[row].fileName;
-        const bool fits = metrics.horizontalAdvance(name) <= label.width();
-        if (!fits && name.endsWith(QStringLiteral(".log"), Qt::CaseInsensitive))
-            name.chop(4);
-        name = metrics.elidedText(name, Qt::ElideLeft, label.width());
+        const QString name = metrics.elidedText(labelText(row), Qt::ElideMiddle, label.width());
         painter.setPen(palette().color(m_rows[row].counts ? QPalette::Text : QPalette::PlaceholderText));
         painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop, name);
     }
 }
 
+QString StatsChartWidget::labelText(int row) const
+{
+    const Row& shown = m_rows[row];
+    return shown.fakes ? fakesCaption() + QLatin1Char(' ') + shown.fileName : shown.fileName;
+}
+
 QString StatsChartWidget::toolTipText(int row) const
 {
     const Row& shown = m_rows[row];
-    QString text = shown.fakes ? shown.fileName + QLatin1Char(' ') + fakesCaption() : shown.fileName;
+    QString text = labelText(row);
     for (int engine = 0; engine < seriesCount(); ++engine)
         text += QLatin1Char('\n') + m_series[engine] + QStringLiteral(": ") +
                 (shown.counts ? QString::number((*shown.counts)[static_cast<size_t>(engine)]) : QString());

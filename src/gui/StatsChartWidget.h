@@ -66,6 +66,8 @@ private:
     void drawLegend(QPainter& painter, const QRect& area) const;
     void drawAxis(QPainter& painter, const Layout& at) const;
     void drawGroups(QPainter& painter, const Layout& at) const;
+    // The whole text under a group: the file's name, after "伪装" for a fakes group.
+    QString labelText(int row) const;
     QString toolTipText(int row) const;
 
     QStringList m_series;

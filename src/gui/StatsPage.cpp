@@ -11,7 +11,6 @@
 #include "gui/WidgetSetup.h"
 
 #include <QTextDocument>
-#include "verify/Verdict.h"
 #include "verify/VerifiedStatsWorker.h"
 #include "logs/RegistryVisits.h"
 
@@ -149,17 +148,16 @@ void StatsPage::showRows()
     m_statsList->setRowCount(0);
     QStringList captions;
     if (view() == View::Described) {
-        for (const StatisticsListColumn& column : statisticsListColumns())
-            captions << fromGbk(column.caption);
-        m_statsList->setColumnCount(captions.size());
-        m_statsList->setHorizontalHeaderLabels(captions);
+        showDescribedCaptions();
         m_chart->setSeries({});
         const std::vector<CrawlerFileStats> rows = std::move(m_rows);
-        const std::vector<bool> fakes = std::move(m_rowFakes);
+        const std::vector<VerifiedFileStats> verifiedRows = std::move(m_verifiedRows);
         m_rows.clear();
-        m_rowFakes.clear();
-        for (size_t i = 0; i < rows.size(); ++i)
-            appendRow(rows[i], fakes[i]);
+        m_verifiedRows.clear();
+        for (const CrawlerFileStats& row : rows)
+            appendRow(row);
+        for (const VerifiedFileStats& row : verifiedRows)
+            appendVerifiedRows(row);
         return;
     }
     m_registryColumns = registryColumnsNow();
@@ -173,6 +171,19 @@ void StatsPage::showRows()
         m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
                                                                  : std::nullopt);
     }
+}
+
+void StatsPage::showDescribedCaptions()
+{
+    QStringList captions;
+    if (m_showsVerified)
+        for (const StatisticsListColumn& column : verifiedListColumns())
+            captions << fromGbk(column.caption);
+    else
+        for (const StatisticsListColumn& column : statisticsListColumns())
+            captions << fromGbk(column.caption);
+    m_statsList->setColumnCount(captions.size());
+    m_statsList->setHorizontalHeaderLabels(captions);
 }
 
 void StatsPage::fitColumnsToFont()
@@ -228,7 +239,8 @@ void StatsPage::startCounting()
         return;
     }
     m_rows.clear();
-    m_rowFakes.clear();
+    m_verifiedRows.clear();
+    m_showsVerified = m_onlyVerifiedBox->isChecked();
     showRows();
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
@@ -245,10 +257,14 @@ void StatsPage::startCounting()
         m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
             toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
             VerifiedStatsWorker::Handlers{
-                [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
-                    appendVerifiedRows(verified, fakes);
+                [this](const VerifiedFileStats& row) { appendVerifiedRows(row); },
+                [this](const VerifiedStatsProgress& progress) {
+                    m_messageLabel->setText(fromGbk(verifiedStatsProgressText(progress)));
                 },
-                [this](const std::string& dnsNotice) { finished(fromGbk(dnsNotice)); }});
+                [this](const std::string& notice) {
+                    m_messageLabel->clear(); // the progress
+                    finished(fromGbk(notice));
+                }});
         return;
     }
     // start() clears the stop request and hands the worker its own copy of the folder.
@@ -282,22 +298,26 @@ void StatsPage::appendRegistryRow(const RegistryFileStats& row)
                                                              : std::nullopt);
 }
 
-void StatsPage::appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)
+void StatsPage::appendVerifiedRows(const VerifiedFileStats& row)
 {
-    appendRow(verified);
-    // The second row of a file holds its fakes; its size cell says so.
-    CrawlerFileStats fakesRow = fakes;
-    fakesRow.sizeText = verdictText(Verdict::Fake);
-    appendRow(fakesRow, true);
+    // One row per group; the group's word stands in its own column.
+    for (VerifiedGroup group : kVerifiedGroups)
+        addTableRow(verifiedListRowTexts(row, group), row.counts ? std::string() : row.readError);
+    m_verifiedRows.push_back(row);
+    const QString name = fromPath(row.fileName);
+    const auto counts = [&row](VerifiedGroup group) {
+        return row.counts ? std::optional(groupCounts(*row.counts, group)) : std::nullopt;
+    };
+    m_chart->appendRow(name, counts(VerifiedGroup::Verified));
+    m_chart->appendRow(name, counts(VerifiedGroup::Fake), true);
 }
 
-void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
+void StatsPage::appendRow(const CrawlerFileStats& row)
 {
     const auto texts = statisticsRowTexts(row);
     addTableRow(std::vector<std::string>(texts.begin(), texts.end()), row.counts ? std::string() : row.readError);
     m_rows.push_back(row);
-    m_rowFakes.push_back(fakes);
-    m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
+    m_chart->appendRow(fromPath(row.fileName), row.counts);
 }
 
 void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::string& readError)
@@ -325,7 +345,7 @@ void StatsPage::finished(const QString& notice)
     m_exportButton->setEnabled(true);
     if (!notice.isEmpty())
         m_messageLabel->setText(notice);
-    const bool none = view() == View::Described ? m_rows.empty() : m_registryRows.empty();
+    const bool none = view() == View::Described ? m_rows.empty() && m_verifiedRows.empty() : m_registryRows.empty();
     if (none && m_messageLabel->text().isEmpty())
         m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
 }
@@ -340,8 +360,10 @@ void StatsPage::exportCsv()
     const std::string path = withCsvExtension(toPath(chosen));
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
-    CsvTable table = view() == View::Described ? statisticsCsv(m_rows, m_csvCells)
-                                               : registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells);
+    // The verified rows export as `stats --csv --verify` prints them: one line per file.
+    CsvTable table = view() != View::Described ? registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells)
+                     : m_showsVerified         ? verifiedStatisticsCsv(m_verifiedRows, m_csvCells)
+                                               : statisticsCsv(m_rows, m_csvCells);
     const size_t rows = table.rows;
     m_exportRunner->start(std::move(table), path, [this, rows, path](const Status& outcome) {
         m_countButton->setEnabled(true);

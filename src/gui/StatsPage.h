@@ -7,6 +7,7 @@
 #include "crawlers/RegistryStatistics.h"
 #include "platform/CsvText.h"
 #include "verify/CrawlerVerifier.h"
+#include "verify/VerifiedStatistics.h"
 
 #include <QWidget>
 #include <atomic>
@@ -51,8 +52,8 @@ public:
     // How many crawlers "全部蜘蛛" shows one by one.
     void setTopCount(int count);
 
-    // "只计已验证": counts only visits whose crawler the DNS check verified, with a second row of
-    // fakes per file. Its verdicts are kept in the cache file at `path`.
+    // "只计已验证": counts visits by what the DNS check found, one row per file for those verified,
+    // those fake and those it could not decide (未验证). Its verdicts are kept in the cache file.
     void setOnlyVerified(bool onlyVerified);
     bool onlyVerified() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
@@ -76,13 +77,15 @@ private:
     void fitColumnsToFont();
     void startCounting();
     void stopCounting();
-    void appendRow(const CrawlerFileStats& row, bool fakes = false);
+    void appendRow(const CrawlerFileStats& row);
     void appendRegistryRow(const RegistryFileStats& row);
     void addTableRow(const std::vector<std::string>& texts, const std::string& readError);
     // Fills the list and the chart again for the view chosen, from the rows counted last for it.
     void showRows();
     std::vector<RegistryColumn> registryColumnsNow() const;
-    void appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes);
+    void appendVerifiedRows(const VerifiedFileStats& row);
+    // The seven columns' captions, with 验证 after the size while the verified rows show.
+    void showDescribedCaptions();
     // A count ended; `notice` (the DNS server stopped answering) replaces the message line.
     void finished(const QString& notice = {});
 
@@ -95,8 +98,9 @@ private:
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
     ColumnWidths* m_columnWidths;
-    std::vector<CrawlerFileStats> m_rows; // the described view's rows, for the export
-    std::vector<bool> m_rowFakes;         // per row: the fakes of a file the check counted
+    std::vector<CrawlerFileStats> m_rows;          // the described view's rows, for the export
+    std::vector<VerifiedFileStats> m_verifiedRows; // ... when the last count was checked
+    bool m_showsVerified = false;                  // the described view shows m_verifiedRows
     std::vector<RegistryFileStats> m_registryRows;
     std::vector<RegistryColumn> m_registryColumns; // what the list shows in a "全部蜘蛛" view
     QSplitter* m_splitter;

@@ -207,7 +207,11 @@ VerifiedCounts countVerdicts(const FileVisits& visits, const std::vector<Verific
             counts.verified[column] += visits.visits[i];
         else if (results[i].verdict == Verdict::Fake)
             counts.fake[column] += visits.visits[i];
+        else
+            counts.unchecked[column] += visits.visits[i];
     }
+    for (size_t column = 0; column < counts.unchecked.size(); ++column)
+        counts.unchecked[column] += visits.unaddressed[column];
     return counts;
 }
 

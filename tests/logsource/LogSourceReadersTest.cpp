@@ -107,10 +107,14 @@ Outcome viaVerifiedStatistics(const std::string& folder, const std::string&, con
     bool done = false;
     const std::atomic<bool> stop{false};
     VerifiedStatsWorker worker(folder, stop, {}, cache.file("verdicts.txt"), ui,
-                               {[&](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
-                                    rows.push_back(verified);
-                                    rows.push_back(fakes);
+                               {[&](const VerifiedFileStats& row) {
+                                    for (VerifiedGroup group : {VerifiedGroup::Verified, VerifiedGroup::Fake})
+                                        rows.push_back({row.fileName, row.sizeText,
+                                                        row.counts ? std::optional(groupCounts(*row.counts, group))
+                                                                   : std::nullopt,
+                                                        row.readError});
                                 },
+                                {},
                                 [&](const std::string&) { done = true; }});
     while (!done)
         ui.runOne(std::chrono::seconds(1));

@@ -200,6 +200,16 @@ TEST(VerificationPages, noReachableDnsEndsWithUnknownVerdicts)
     f.reload();
     QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);
     EXPECT_EQ(columnTexts(f.view, LogRecordModel::kVerdictColumn), words("未知|未知||未知|未知|无法验证"));
+    // Refused at once, and then silent: said in words either way.
+    EXPECT_EQ(f.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
+    f.dns.dropAfterReplies(0);
+    f.page.setVerifierOptions(quick(f.dns.address()));
+    f.page.setVerdictCachePath(f.folder.file("other-cache.txt"));
+    f.reload();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);
+    EXPECT_GT(f.dns.queriesReceived(), 0u);
+    EXPECT_EQ(f.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
+    screenshot(&f.page, "log-page-dns-silent");
 }
 
 TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
@@ -207,7 +217,7 @@ TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
     std::string manyVisits = kIis6Header;
     for (int i = 0; i < 300; ++i)
         manyVisits += visit("10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250), "Baiduspider");
-    const QString said = QString::fromUtf8("DNS 服务器没有回答");
+    const QString said = QString::fromUtf8("DNS 无法连接：");
 
     LogPageFixture f;
     f.dns.dropAfterReplies(1);
@@ -230,15 +240,34 @@ TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
     page.show();
     child<QCheckBox>(&page, "CheckBoxVerified")->click();
     QTest::mouseClick(child<QPushButton>(&page, "Button1"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page.isCounting(), kWaitMs);
+    QStringList progress; // what the message line said while the count ran
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QString text = child<QLabel>(&page, "message")->text();
+            if (!text.isEmpty() && (progress.isEmpty() || progress.back() != text))
+                progress << text;
+            return !page.isCounting();
+        },
+        kWaitMs));
+    EXPECT_TRUE(progress.front().startsWith(QString::fromUtf8("文件 1/2"))) << progress.join(QLatin1Char('|')).toStdString();
     const size_t asked = dns.queriesReceived();
     EXPECT_LE(asked, 2 * 3 * 64u);
     EXPECT_TRUE(child<QLabel>(&page, "message")->text().startsWith(said));
-    EXPECT_EQ(child<QTableWidget>(&page, "lv1")->rowCount(), 4);
+    // Each file: its verified, fake and undecided visits, which add up to every Baidu visit.
+    auto* list = child<QTableWidget>(&page, "lv1");
+    ASSERT_EQ(list->rowCount(), 6);
+    for (int file = 0; file < 2; ++file) {
+        int baidu = 0;
+        for (int group = 0; group < 3; ++group)
+            baidu += list->item(file * 3 + group, 3)->text().toInt();
+        EXPECT_EQ(baidu, 300);
+        EXPECT_EQ(list->item(file * 3 + 2, 2)->text(), QString::fromUtf8("未验证"));
+        EXPECT_GT(list->item(file * 3 + 2, 3)->text().toInt(), 0) << "a file that was not checked never reads 0";
+    }
     screenshot(&page, "stats-page-dns-silent");
 }
 
-TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
+TEST(VerificationPages, statisticsCountVerifiedFakeAndUncheckedVisitsInAColumnOfTheirOwn)
 {
     DnsTestServer dns;
     fillServer(dns);
@@ -256,24 +285,36 @@ TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
     QTRY_VERIFY_WITH_TIMEOUT(!page.isCounting(), kWaitMs);
 
     auto* list = child<QTableWidget>(&page, "lv1");
-    ASSERT_EQ(list->rowCount(), 4);
+    ASSERT_EQ(list->rowCount(), 6);
     std::map<QString, QStringList> rows;
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < 6; ++row) {
         QStringList cells;
-        for (int column = 1; column < 9; ++column)
+        for (int column = 1; column < 10; ++column)
             cells << list->item(row, column)->text();
-        rows[list->item(row, 0)->text() + QLatin1Char('/') + cells.front()] = cells.mid(1);
+        rows[list->item(row, 0)->text() + QLatin1Char('/') + cells[1]] = cells.mid(2);
     }
-    // columns 百度, GOOGlE, Soso, 有道, 雅虎, Sogou, MSN
-    const QString fake = QString::fromUtf8("伪装");
-    EXPECT_EQ(rows[QStringLiteral("ex261201.log/") + fake], words("1|1|0|0|0|0|0"));
-    EXPECT_EQ(rows[QStringLiteral("ex261202.log/") + fake], words("0|2|0|0|0|0|0"));
-    for (const auto& [key, cells] : rows) {
-        if (!key.endsWith(fake)) {
-            EXPECT_EQ(cells, key.startsWith(QStringLiteral("ex261201")) ? words("1|2|0|0|0|0|0") : words("1|0|0|0|0|0|0"))
-                << key.toStdString();
-        }
-    }
+    // The group in its own column, the size in its own; columns 百度, GOOGlE, Soso, 有道, 雅虎, Sogou, MSN
+    EXPECT_EQ(list->horizontalHeaderItem(2)->text(), QString::fromUtf8("验证"));
+    EXPECT_EQ(list->item(1, 1)->text(), list->item(0, 1)->text());
+    const std::map<QString, QStringList> expected = {
+        {QString::fromUtf8("ex261201.log/已验证"), words("1|2|0|0|0|0|0")},
+        {QString::fromUtf8("ex261201.log/伪装"), words("1|1|0|0|0|0|0")},
+        {QString::fromUtf8("ex261201.log/未验证"), words("0|0|0|0|0|0|0")},
+        {QString::fromUtf8("ex261202.log/已验证"), words("1|0|0|0|0|0|0")},
+        {QString::fromUtf8("ex261202.log/伪装"), words("0|2|0|0|0|0|0")},
+        {QString::fromUtf8("ex261202.log/未验证"), words("0|0|0|0|0|0|0")},
+    };
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(child<QLabel>(&page, "message")->text(), QString()) << "every address was checked";
+
+    // The export is the command line's table: one line per file, the groups side by side.
+    page.chooseCsvPath = [&] { return QString::fromStdString(folder.file("verified.csv")); };
+    QTest::mouseClick(child<QPushButton>(&page, "exportCsv"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return child<QPushButton>(&page, "exportCsv")->isEnabled(); }, kWaitMs));
+    const std::string csv = readFile(folder.file("verified.csv"));
+    EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBF日志文件名,大小,百度 已验证,")) << csv;
+    EXPECT_NE(csv.find("ex261202.log,"), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
 
     auto* chart = child<StatsChartWidget>(&page, "chart");
     ASSERT_EQ(chart->rowCount(), 4);
