@@ -77,8 +77,8 @@ Settings SettingsFile::load(const Settings& current) const
         settings.filters.*key.box = m_ini.readBool(n.filter, key.name, current.filters.*key.box);
     settings.hideAdvert = m_ini.readBool(kAdmin, kAd, current.hideAdvert);
     settings.siteUrl = m_ini.readString(kUser, kSiteUrl, current.siteUrl);
-    auto readColour = [&](std::string_view key, TColor fallback) {
-        return stringToColor(m_ini.readString(kUser, key, colorToString(fallback))).value_or(fallback);
+    auto readColour = [&](std::string_view key, ColourValue fallback) {
+        return colourFromText(m_ini.readString(kUser, key, colourToText(fallback))).value_or(fallback);
     };
     settings.listBackground = readColour(kBackground, current.listBackground);
     settings.listText = readColour(kText, current.listText);
@@ -95,7 +95,7 @@ Status SettingsFile::writeLogFolder(const std::string& folder)
 }
 
 Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::string& siteUrl,
-                                       TColor background, TColor text)
+                                       ColourValue background, ColourValue text)
 {
     const Names& n = names();
     for (const FilterKey& key : n.filterKeys)
@@ -103,9 +103,9 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
             return status;
     if (Status status = writeSiteUrl(siteUrl); !status)
         return status;
-    if (Status status = m_ini.writeString(kUser, kBackground, colorToString(background)); !status)
+    if (Status status = m_ini.writeString(kUser, kBackground, colourToText(background)); !status)
         return status;
-    return m_ini.writeString(kUser, kText, colorToString(text));
+    return m_ini.writeString(kUser, kText, colourToText(text));
 }
 
 Status SettingsFile::saveVerification(const VerificationSettings& verification)
