@@ -65,7 +65,7 @@ SettingsFile::SettingsFile(std::string path) : m_ini(std::move(path)) {}
 std::string SettingsFile::defaultPath()
 {
     // File names are UTF-8 here; the source's literal already is.
-    return joinPath(executableFolder(), "保存设置.ini");
+    return joinPath(settingsFolder(), "保存设置.ini");
 }
 
 Settings SettingsFile::load(const Settings& current) const
