@@ -25,10 +25,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers ...
-"
-                   "       quillmarkbox-cli --version
-", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers ...\n"
+                   "       quillmarkbox-cli --version\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));
