@@ -3,12 +3,12 @@
 #include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogTokens.h"
+#include "logs/RecordColumns.h"
 #include "platform/JsonText.h"
 
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -27,57 +27,56 @@ enum class Kind {
 constexpr int kFromExtra = 100;
 
 struct JsonField {
-    std::string_view member;
+    std::string_view member; // quoted, with its colon
     int source;
     Kind kind;
 };
 
 constexpr JsonField kFields[] = {
-    {"source.address", kColClientIp, Kind::Text},
-    {"http.request.method", 10, Kind::Text},
-    {"url.path", kColUriStem, Kind::Text},
-    {"url.query", kColUriQuery, Kind::Text},
-    {"http.response.status_code", kColStatus, Kind::Number},
-    {"iis.sub_status", 5, Kind::Number},
-    {"iis.win32_status", 6, Kind::Number},
-    {"http.response.bytes", kColBytesSent, Kind::Number},
-    {"http.request.bytes", 14, Kind::Number},
-    {"event.duration", kColTimeTaken, Kind::Milliseconds},
-    {"destination.address", kColServerIp, Kind::Text},
-    {"destination.port", 12, Kind::Number},
-    {"user.name", kFromExtra + kExtraUserName, Kind::Text},
-    {"user_agent.original", kColUserAgent, Kind::Text},
-    {"http.request.referrer", kColReferrer, Kind::Text},
-    {"http.version", kFromExtra + kExtraVersion, Kind::HttpVersion},
-    {"url.domain", kFromExtra + kExtraHost, Kind::HostName},
-    {"host.name", kFromExtra + kExtraComputerName, Kind::Text},
-    {"iis.site_name", kFromExtra + kExtraSiteName, Kind::Text},
+    {R"("source.address":)", kColClientIp, Kind::Text},
+    {R"("http.request.method":)", 10, Kind::Text},
+    {R"("url.path":)", kColUriStem, Kind::Text},
+    {R"("url.query":)", kColUriQuery, Kind::Text},
+    {R"("http.response.status_code":)", kColStatus, Kind::Number},
+    {R"("iis.sub_status":)", 5, Kind::Number},
+    {R"("iis.win32_status":)", 6, Kind::Number},
+    {R"("http.response.bytes":)", kColBytesSent, Kind::Number},
+    {R"("http.request.bytes":)", 14, Kind::Number},
+    {R"("event.duration":)", kColTimeTaken, Kind::Milliseconds},
+    {R"("destination.address":)", kColServerIp, Kind::Text},
+    {R"("destination.port":)", 12, Kind::Number},
+    {R"("user.name":)", kFromExtra + kExtraUserName, Kind::Text},
+    {R"("user_agent.original":)", kColUserAgent, Kind::Text},
+    {R"("http.request.referrer":)", kColReferrer, Kind::Text},
+    {R"("http.version":)", kFromExtra + kExtraVersion, Kind::HttpVersion},
+    {R"("url.domain":)", kFromExtra + kExtraHost, Kind::HostName},
+    {R"("host.name":)", kFromExtra + kExtraComputerName, Kind::Text},
+    {R"("iis.site_name":)", kFromExtra + kExtraSiteName, Kind::Text},
 };
 
 constexpr int kColTime = 9;
-constexpr unsigned kMaxPosition = 255;
 
 unsigned positionOf(const FieldMap& map, int source)
 {
     return source >= kFromExtra ? map.extras[static_cast<size_t>(source - kFromExtra)] : map[source];
 }
 
-// Tokens 1..last of a stored line; a position past the line's end reads "-".
-void cutTokens(std::string_view line, unsigned last, std::array<std::string_view, kMaxPosition + 1>& tokens)
+// Tokens 1..last of a stored line, a position past the line's end reading "-"; true when the line
+// is plain (RowCells::plainFields), so its tokens need no escaping.
+bool cutTokens(std::string_view line, unsigned last, std::array<std::string_view, kMaxTokenPosition>& tokens)
 {
-    const char* p = line.data();
-    const char* end = p + line.size();
-    unsigned position = 1;
-    for (; position <= last; ++position) {
-        const auto* blank = static_cast<const char*>(std::memchr(p, ' ', static_cast<size_t>(end - p)));
-        const char* stop = blank ? blank : end;
-        tokens[position] = std::string_view(p, static_cast<size_t>(stop - p));
-        if (!blank)
-            break;
-        p = blank + 1;
+    std::uint32_t starts[kMaxTokenPosition + 1];
+    bool plain = false;
+    const unsigned found = last == 0 ? 0 : tokenStarts(line, last, starts, plain);
+    for (unsigned position = 1; position < found; ++position)
+        tokens[position] = line.substr(starts[position], starts[position + 1] - 1 - starts[position]);
+    if (found > 0) { // the last token found may still be followed by more
+        const std::string_view rest = line.substr(starts[found]);
+        tokens[found] = rest.substr(0, rest.find(' '));
     }
-    for (++position; position <= last; ++position)
+    for (unsigned position = found + 1; position <= last; ++position)
         tokens[position] = kMissingToken;
+    return plain;
 }
 
 bool isDigits(std::string_view text)
@@ -122,22 +121,53 @@ std::string_view withoutPort(std::string_view host)
     return name.find(':') == std::string_view::npos || name.ends_with(']') ? name : host;
 }
 
+// Bytes a JSON string cannot hold as they are, and GBK bytes, which need converting.
+constexpr std::array<bool, 256> kNeedsMore = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<size_t>(c)] = c < 0x20 || c == '"' || c == '\\' || c >= 0x80;
+    return table;
+}();
+
 class RowWriter {
 public:
-    explicit RowWriter(std::string& out) : m_out(out) { m_out += '{'; }
+    RowWriter(std::string& out, bool plainLine) : m_out(out), m_plainLine(plainLine) { m_out += '{'; }
     ~RowWriter() { m_out += "}\n"; }
 
+    // `name` is the member's name in quotes and the colon: "\"url.path\":".
     std::string& member(std::string_view name)
     {
         if (!m_first)
             m_out += ',';
         m_first = false;
-        m_out += '"';
-        m_out += name;
-        m_out += "\":";
+        m_out.append(name);
         return m_out;
     }
-    void text(std::string_view name, std::string_view gbk) { appendGbkJsonString(member(name), gbk); }
+    void text(std::string_view name, std::string_view gbk)
+    {
+        std::string& out = member(name);
+        for (char c : gbk) {
+            if (kNeedsMore[static_cast<unsigned char>(c)]) {
+                appendGbkJsonString(out, gbk);
+                return;
+            }
+        }
+        out += '"';
+        out.append(gbk);
+        out += '"';
+    }
+    // A value cut from the line.
+    void field(std::string_view name, std::string_view gbk)
+    {
+        if (!m_plainLine) {
+            text(name, gbk);
+            return;
+        }
+        std::string& out = member(name);
+        out += '"';
+        out.append(gbk);
+        out += '"';
+    }
     void number(std::string_view name, std::uint64_t value)
     {
         char digits[24];
@@ -147,27 +177,37 @@ public:
 
 private:
     std::string& m_out;
+    bool m_plainLine;
     bool m_first = true;
 };
 
 void writeField(RowWriter& row, const JsonField& field, std::string_view value)
 {
     std::uint64_t count = 0;
+    const bool milliseconds = field.kind == Kind::Milliseconds;
     switch (field.kind) {
     case Kind::Text:
-        row.text(field.member, value);
+        row.field(field.member, value);
         return;
     case Kind::Number:
     case Kind::Milliseconds:
+        // Most counts stand as they are: digits without a leading zero, too few to overflow.
+        if (isDigits(value) && (value.size() == 1 || value[0] != '0') && value.size() <= (milliseconds ? 12 : 18)) {
+            std::string& out = row.member(field.member);
+            out.append(value);
+            if (milliseconds && value != "0")
+                out.append("000000");
+            return;
+        }
         // A damaged count is no number: left out rather than written as text a typed column refuses.
-        if (parseCount(value, field.kind == Kind::Milliseconds ? 1000000 : 1, count))
+        if (parseCount(value, milliseconds ? 1000000 : 1, count))
             row.number(field.member, count);
         return;
     case Kind::HttpVersion:
-        row.text(field.member, value.starts_with("HTTP/") ? value.substr(5) : value);
+        row.field(field.member, value.starts_with("HTTP/") ? value.substr(5) : value);
         return;
     case Kind::HostName:
-        row.text(field.member, withoutPort(value));
+        row.field(field.member, withoutPort(value));
         return;
     }
 }
@@ -192,14 +232,14 @@ void writeCrawler(RowWriter& row, const LogRecord& record, std::string_view agen
     const int tableRow = record.crawlerRow();
     const CrawlerId crawler = tableRow != 0 ? crawlerOfRow(tableRow) : names.ofAgent(agent);
     if (crawler != kNoCrawler)
-        row.text("quillmarkbox.crawler.key", crawlerEntry(crawler).key);
+        row.text(R"("quillmarkbox.crawler.key":)", crawlerEntry(crawler).key);
     // The name the crawler column shows where the crawler table named the row.
     if (tableRow != 0)
-        row.text("quillmarkbox.crawler.name", crawlerDisplayName(tableRow));
+        row.text(R"("quillmarkbox.crawler.name":)", crawlerDisplayName(tableRow));
     else if (crawler != kNoCrawler)
-        row.text("quillmarkbox.crawler.name", crawlerEntry(crawler).name);
+        row.text(R"("quillmarkbox.crawler.name":)", crawlerEntry(crawler).name);
     if (crawler != kNoCrawler)
-        row.text("quillmarkbox.crawler.group", crawlerGroupWord(crawlerEntry(crawler).group));
+        row.text(R"("quillmarkbox.crawler.group":)", crawlerGroupWord(crawlerEntry(crawler).group));
 }
 
 bool isAbsent(std::string_view value) { return value.empty() || value == kMissingToken; }
@@ -210,7 +250,7 @@ void appendJsonLines(const RecordStore& store, size_t begin, size_t end, std::sp
                      std::string& out)
 {
     CrawlerNames names;
-    std::array<std::string_view, kMaxPosition + 1> tokens;
+    std::array<std::string_view, kMaxTokenPosition> tokens;
     for (size_t row = begin; row < end; ++row) {
         const std::uint32_t recordNumber = store.recordAt(static_cast<std::uint32_t>(row));
         const LogRecord& record = store.record(recordNumber);
@@ -218,15 +258,14 @@ void appendJsonLines(const RecordStore& store, size_t begin, size_t end, std::sp
         unsigned last = std::max<unsigned>(map[kColDate], map[kColTime]);
         for (const JsonField& field : kFields)
             last = std::max(last, positionOf(map, field.source));
-        cutTokens(record.line(), last, tokens);
+        const bool plain = cutTokens(record.line(), last, tokens);
         tokens[0] = kMissingToken;
 
-        RowWriter json(out);
+        RowWriter json(out, plain);
         const std::string_view date = tokens[map[kColDate]];
         const std::string_view time = tokens[map[kColTime]];
         if (isDate(date) && isTime(time)) {
-            std::string& stamp = json.member("@timestamp");
-            stamp += '"';
+            std::string& stamp = json.member(R"("@timestamp":")");
             stamp.append(date).append("T").append(time).append("Z\"");
         }
         for (const JsonField& field : kFields) {
@@ -236,7 +275,9 @@ void appendJsonLines(const RecordStore& store, size_t begin, size_t end, std::sp
         }
         writeCrawler(json, record, tokens[map[kColUserAgent]], names);
         if (recordNumber < verdicts.size() && !verdicts[recordNumber].empty())
-            json.text("quillmarkbox.crawler.verdict", verdicts[recordNumber]);
+            json.text(R"("quillmarkbox.crawler.verdict":)", verdicts[recordNumber]);
+        if (row == begin) // the rows of a log are much alike: room for the rest at once
+            out.reserve(out.size() * (end - begin) * 9 / 8);
     }
 }
 

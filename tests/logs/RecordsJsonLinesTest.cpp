@@ -90,12 +90,14 @@ TEST(RecordsJsonLines, writesGbkAsUtf8AndHostileBytesEscaped)
     std::string log = kIis6Header;
     log += iis6Line("/" + gbk("日志") + ".htm", gbk("百度") + "\"\\\x01\xB0");
     log += iis6Line(std::string("/nul\0x", 6), "\xFF");
+    log += iis6Line("/ascii.htm", "a\x01\x1F\x7F"); // control bytes in a line that is otherwise plain ASCII
     const std::vector<std::string> rows = jsonRows(log);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_NE(rows[0].find(R"j("url.path":"/日志.htm")j"), std::string::npos) << rows[0];
     EXPECT_NE(rows[0].find(R"j("user_agent.original":"百度\"\\\u0001)j" "\xEF\xBF\xBD\""), std::string::npos) << rows[0];
     EXPECT_NE(rows[1].find(R"j("url.path":"/nul\u0000x")j"), std::string::npos) << rows[1];
     EXPECT_NE(rows[1].find("\"user_agent.original\":\"\xEF\xBF\xBD\""), std::string::npos) << rows[1];
+    EXPECT_NE(rows[2].find(std::string(R"j("user_agent.original":"a\u0001\u001f)j") + "\x7F\""), std::string::npos) << rows[2];
 }
 
 TEST(RecordsJsonLines, followsTheDisplayOrderAndGivesEachRecordItsVerdict)
