@@ -23,6 +23,10 @@ enum class Kind {
     HostName,     // a Host header without its ":port"
 };
 
+// Columns the rest of the log analysis does not read by name.
+constexpr int kColSubStatus = 5, kColWin32Status = 6, kColTime = 9, kColMethod = 10, kColServerPort = 12,
+              kColBytesReceived = 14;
+
 // Where a value comes from: a column's slot, or past kFromExtra an ExtraField.
 constexpr int kFromExtra = 100;
 
@@ -34,17 +38,17 @@ struct JsonField {
 
 constexpr JsonField kFields[] = {
     {R"("source.address":)", kColClientIp, Kind::Text},
-    {R"("http.request.method":)", 10, Kind::Text},
+    {R"("http.request.method":)", kColMethod, Kind::Text},
     {R"("url.path":)", kColUriStem, Kind::Text},
     {R"("url.query":)", kColUriQuery, Kind::Text},
     {R"("http.response.status_code":)", kColStatus, Kind::Number},
-    {R"("iis.sub_status":)", 5, Kind::Number},
-    {R"("iis.win32_status":)", 6, Kind::Number},
+    {R"("iis.sub_status":)", kColSubStatus, Kind::Number},
+    {R"("iis.win32_status":)", kColWin32Status, Kind::Number},
     {R"("http.response.bytes":)", kColBytesSent, Kind::Number},
-    {R"("http.request.bytes":)", 14, Kind::Number},
+    {R"("http.request.bytes":)", kColBytesReceived, Kind::Number},
     {R"("event.duration":)", kColTimeTaken, Kind::Milliseconds},
     {R"("destination.address":)", kColServerIp, Kind::Text},
-    {R"("destination.port":)", 12, Kind::Number},
+    {R"("destination.port":)", kColServerPort, Kind::Number},
     {R"("user.name":)", kFromExtra + kExtraUserName, Kind::Text},
     {R"("user_agent.original":)", kColUserAgent, Kind::Text},
     {R"("http.request.referrer":)", kColReferrer, Kind::Text},
@@ -53,8 +57,6 @@ constexpr JsonField kFields[] = {
     {R"("host.name":)", kFromExtra + kExtraComputerName, Kind::Text},
     {R"("iis.site_name":)", kFromExtra + kExtraSiteName, Kind::Text},
 };
-
-constexpr int kColTime = 9;
 
 unsigned positionOf(const FieldMap& map, int source)
 {
