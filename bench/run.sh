@@ -95,6 +95,9 @@ echo
 bench/cli_output.sh "$log"
 
 echo
+bench/jsonl_output.sh "$log"
+
+echo
 echo "Published address lists (build/lists_bench):"
 build/lists_bench "$log"
 
