@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --bench
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_BENCH=ON >/dev/null
 cmake --build build -j2 >/dev/null
 
 size=${1:-1073741824}
@@ -93,6 +93,9 @@ TABLE
 
 echo
 bench/cli_output.sh "$log"
+
+echo
+bench/jsonl_output.sh "$log"
 
 echo
 echo "Published address lists (build/lists_bench):"

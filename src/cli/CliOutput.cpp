@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quill::cli {
@@ -67,6 +69,13 @@ void appendPrintable(std::string& out, std::string_view gbkField, bool raw)
         appendRawEscaped(out, gbkField);
     else // the converter turns a lead byte before TAB, CR or LF into U+FFFD and keeps the byte
         appendUtf8Escaped(out, gbkToUtf8(gbkField));
+}
+
+void widenStdoutPipe()
+{
+    struct stat info {};
+    if (fstat(STDOUT_FILENO, &info) == 0 && S_ISFIFO(info.st_mode))
+        fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
 }
 
 Status writeStdout(std::string_view bytes)

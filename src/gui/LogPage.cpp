@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 #include "logsource/LogPathCheck.h"
 #include "gui/BusyCursor.h"
-#include "gui/ColorBoxWidget.h"
+#include "gui/ColourBoxWidget.h"
 #include "gui/ColumnWidths.h"
 #include "gui/CsvExportRunner.h"
 #include "gui/ErrorBoxDialog.h"
@@ -72,10 +72,10 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
     m_summaryLabel = named(makePlainLabel(this), "Label4");
-    m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
-    m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
-    m_textColourBox = named(new ColorBoxWidget(this), "ColorBox2");
-    m_textColourBox->setColor(0x00000000); // clBlack
+    m_backgroundColourBox = named(new ColourBoxWidget(this), "ColorBox1");
+    m_backgroundColourBox->setColour(0x00F0CAA6); // kColourSkyBlue
+    m_textColourBox = named(new ColourBoxWidget(this), "ColorBox2");
+    m_textColourBox->setColour(0x00000000); // kColourBlack
 
     m_model = new LogRecordModel(analysis, this);
     m_recordView = named(new QTableView(this), "lv2");
@@ -148,8 +148,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(m_logFileBox, &QComboBox::activated, this, &LogPage::reload);
     connect(m_searchBox, &QLineEdit::returnPressed, this, &LogPage::reload);
     connect(m_exportButton, &QPushButton::clicked, this, &LogPage::exportCsv);
-    connect(m_backgroundColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
-    connect(m_textColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
+    connect(m_backgroundColourBox, &ColourBoxWidget::colourChanged, this, &LogPage::applyListColours);
+    connect(m_textColourBox, &ColourBoxWidget::colourChanged, this, &LogPage::applyListColours);
     connect(m_verifyBox, &QCheckBox::toggled, this, &LogPage::verifyBoxToggled);
     connect(m_onlyFakesBox, &QCheckBox::toggled, this, [this](bool on) {
         m_model->setOnlyFakes(on);
@@ -227,22 +227,22 @@ void LogPage::listLogFiles(bool selectLast)
     m_logFileBox->setCurrentIndex(selectLast ? m_logFileBox->count() - 1 : -1);
 }
 
-void LogPage::setListColours(TColor background, TColor text)
+void LogPage::setListColours(ColourValue background, ColourValue text)
 {
-    m_backgroundColourBox->setColor(background);
-    m_textColourBox->setColor(text);
+    m_backgroundColourBox->setColour(background);
+    m_textColourBox->setColour(text);
     applyListColours();
 }
 
-TColor LogPage::listBackground() const { return m_backgroundColourBox->color(); }
+ColourValue LogPage::listBackground() const { return m_backgroundColourBox->colour(); }
 
-TColor LogPage::listText() const { return m_textColourBox->color(); }
+ColourValue LogPage::listText() const { return m_textColourBox->colour(); }
 
 void LogPage::applyListColours()
 {
     QPalette colours = m_recordView->palette();
-    colours.setColor(QPalette::Base, toQColor(m_backgroundColourBox->color(), palette()));
-    colours.setColor(QPalette::Text, toQColor(m_textColourBox->color(), palette()));
+    colours.setColor(QPalette::Base, toQColor(m_backgroundColourBox->colour(), palette()));
+    colours.setColor(QPalette::Text, toQColor(m_textColourBox->colour(), palette()));
     m_recordView->setPalette(colours);
 }
 

@@ -26,7 +26,7 @@ class QTableView;
 
 namespace quill {
 
-class ColorBoxWidget;
+class ColourBoxWidget;
 class ColumnWidths;
 class CsvExportRunner;
 class LogRecordModel;
@@ -52,9 +52,9 @@ public:
     // Lists the "*.log" entries of the log folder; optionally selects the last one (loading nothing).
     void listLogFiles(bool selectLast);
 
-    void setListColours(TColor background, TColor text);
-    TColor listBackground() const;
-    TColor listText() const;
+    void setListColours(ColourValue background, ColourValue text);
+    ColourValue listBackground() const;
+    ColourValue listText() const;
 
     // "刷新日志" and choosing an entry of the log-file box: empty the list and load the file named
     // by the box's text.
@@ -152,8 +152,8 @@ private:
     QPushButton* m_reloadButton;
     QLineEdit* m_searchBox;
     QLabel* m_summaryLabel;
-    ColorBoxWidget* m_backgroundColourBox;
-    ColorBoxWidget* m_textColourBox;
+    ColourBoxWidget* m_backgroundColourBox;
+    ColourBoxWidget* m_textColourBox;
     QTableView* m_recordView;
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;

@@ -84,7 +84,7 @@ void StatsChartWidget::appendCounts(const QString& fileName, const std::optional
     update();
 }
 
-QColor StatsChartWidget::engineColor(int engine)
+QColor StatsChartWidget::engineColour(int engine)
 {
     // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN: seven hues that stay apart side by side; the
     // wider views of today's crawlers go on with five more, then start again.
@@ -171,7 +171,7 @@ void StatsChartWidget::drawLegend(QPainter& painter, const QRect& area) const
     for (int engine = 0; engine < seriesCount(); ++engine) {
         const QString& caption = m_series[engine];
         const QRect swatch(x, area.center().y() - kSwatch / 2, kSwatch, kSwatch);
-        painter.fillRect(swatch, engineColor(engine));
+        painter.fillRect(swatch, engineColour(engine));
         x = swatch.right() + 1 + kGap / 2;
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(QRect(x, area.top(), metrics.horizontalAdvance(caption) + 1, area.height()),
@@ -216,13 +216,13 @@ void StatsChartWidget::drawGroups(QPainter& painter, const Layout& at) const
         const QList<QRect> bars = barRects(row);
         for (int engine = 0; engine < bars.size(); ++engine) {
             if (!m_rows[row].fakes) {
-                painter.fillRect(bars[engine], engineColor(engine));
+                painter.fillRect(bars[engine], engineColour(engine));
                 continue;
             }
             if (bars[engine].height() < 2)
                 continue; // no fakes: nothing to draw, as a count of 0 draws nothing
-            painter.fillRect(bars[engine], QBrush(engineColor(engine), Qt::BDiagPattern));
-            painter.setPen(engineColor(engine));
+            painter.fillRect(bars[engine], QBrush(engineColour(engine), Qt::BDiagPattern));
+            painter.setPen(engineColour(engine));
             painter.drawRect(bars[engine].adjusted(0, 0, -1, -1));
         }
         // The file's name under its group, a fakes group's too; a name that does not fit keeps its

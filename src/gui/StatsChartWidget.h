@@ -37,7 +37,7 @@ public:
     // empty for a row without counts. A count of 0 gives a bar of height 0.
     QList<QRect> barRects(int row) const;
     // The colour of series `engine` (0-6: the engines, Baidu first).
-    static QColor engineColor(int engine);
+    static QColor engineColour(int engine);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

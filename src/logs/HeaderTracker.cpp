@@ -36,6 +36,7 @@ HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t max
 std::uint32_t HeaderTracker::idOf(const FieldMap& map)
 {
     std::string key(map.positions.begin(), map.positions.end());
+    key.append(map.extras.begin(), map.extras.end());
     if (m_maps.size() >= m_maxMaps && !m_ids.count(key)) {
         m_tooManyMaps = true;
         return m_mapId;

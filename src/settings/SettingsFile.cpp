@@ -72,7 +72,7 @@ SettingsFile::SettingsFile(std::string path) : m_ini(std::move(path)) {}
 std::string SettingsFile::defaultPath()
 {
     // File names are UTF-8 here; the source's literal already is.
-    return joinPath(executableFolder(), "保存设置.ini");
+    return joinPath(settingsFolder(), "保存设置.ini");
 }
 
 const IniSnapshot& SettingsFile::snapshot() const
@@ -92,8 +92,8 @@ Settings SettingsFile::load(const Settings& current) const
         settings.filters.*key.box = ini.readBool(n.filter, key.name, current.filters.*key.box);
     settings.hideAdvert = ini.readBool(kAdmin, kAd, current.hideAdvert);
     settings.siteUrl = ini.readString(kUser, kSiteUrl, current.siteUrl);
-    auto readColour = [&](std::string_view key, TColor fallback) {
-        return stringToColor(ini.readString(kUser, key, colorToString(fallback))).value_or(fallback);
+    auto readColour = [&](std::string_view key, ColourValue fallback) {
+        return colourFromText(ini.readString(kUser, key, colourToText(fallback))).value_or(fallback);
     };
     settings.listBackground = readColour(kBackground, current.listBackground);
     settings.listText = readColour(kText, current.listText);
@@ -116,7 +116,7 @@ Status SettingsFile::writeLogFolder(const std::string& folder)
 }
 
 Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::string& siteUrl,
-                                       TColor background, TColor text)
+                                       ColourValue background, ColourValue text)
 {
     const Names& n = names();
     forgetSnapshot();
@@ -125,9 +125,9 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
             return status;
     if (Status status = writeSiteUrl(siteUrl); !status)
         return status;
-    if (Status status = m_ini.writeString(kUser, kBackground, colorToString(background)); !status)
+    if (Status status = m_ini.writeString(kUser, kBackground, colourToText(background)); !status)
         return status;
-    return m_ini.writeString(kUser, kText, colorToString(text));
+    return m_ini.writeString(kUser, kText, colourToText(text));
 }
 
 Status SettingsFile::writeFollowLog(bool on)

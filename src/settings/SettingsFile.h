@@ -31,8 +31,8 @@ struct Settings {
     FilterSnapshot filters;         // the twelve saved boxes; audio and search are never saved
     bool hideAdvert = false;
     std::string siteUrl;            // GBK
-    TColor listBackground = clSkyBlue;
-    TColor listText = clBlack;
+    ColourValue listBackground = kColourSkyBlue;
+    ColourValue listText = kColourBlack;
     VerificationSettings verification;
     bool csvVerbatim = false; // "导出CSV" writes cells that start like a formula as they are
     bool followLog = false;   // 跟踪 on the log page
@@ -56,7 +56,7 @@ public:
     // The twelve filter boxes, "siteurl", "lvbakcolor" and "lvfontcolor", in that order; stops at
     // the first failed write, leaving the keys before it written.
     Status saveConfiguration(const FilterSnapshot& boxes, const std::string& siteUrl,
-                             TColor background, TColor text);
+                             ColourValue background, ColourValue text);
     // Column widths the user set on the list named `list` ("lv2", "lv1"), section "列宽": one
     // number per column, 0 where the width follows the font.
     std::vector<int> readColumnWidths(std::string_view list, size_t columns) const;

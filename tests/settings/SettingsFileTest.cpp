@@ -121,7 +121,7 @@ TEST(SettingsFile, readOnlyFileStopsTheSaveWithItsPath)
     const std::string path = folder.write("s.ini", "[user]\r\nsiteurl=x\r\n");
     chmod(path.c_str(), 0444);
     SettingsFile file(path);
-    const Status status = file.saveConfiguration(FilterSnapshot{}, "y", clSkyBlue, clBlack);
+    const Status status = file.saveConfiguration(FilterSnapshot{}, "y", kColourSkyBlue, kColourBlack);
     EXPECT_EQ(status.message(), "Unable to write to " + path);
     EXPECT_EQ(file.writeSiteUrl("y").message(), "Unable to write to " + path);
     EXPECT_EQ(readFile(path), "[user]\r\nsiteurl=x\r\n");

@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 #include "gui/LogPage.h"
 #include "gui/LogRecordModel.h"
-#include "gui/ColorBoxWidget.h"
+#include "gui/ColourBoxWidget.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtGbk.h"
 
@@ -141,13 +141,13 @@ TEST(LogPage, colourBoxesRecolourTheListAtOnce)
 {
     PageFixture f(kIis6Header);
     EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Base), QColor(0xA6, 0xCA, 0xF0)); // sky blue
-    const int red = child<ColorBoxWidget>(&f.page, "ColorBox1")->findText(QStringLiteral("Red"));
+    const int red = child<ColourBoxWidget>(&f.page, "ColorBox1")->findText(QStringLiteral("Red"));
     ASSERT_GT(red, 0);
-    child<ColorBoxWidget>(&f.page, "ColorBox1")->setCurrentIndex(red);
-    emit child<ColorBoxWidget>(&f.page, "ColorBox1")->activated(red);
+    child<ColourBoxWidget>(&f.page, "ColorBox1")->setCurrentIndex(red);
+    emit child<ColourBoxWidget>(&f.page, "ColorBox1")->activated(red);
     EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Base), QColor(Qt::red));
-    child<ColorBoxWidget>(&f.page, "ColorBox2")->customColorPicker = [](TColor) { return std::optional<TColor>(0x00123456); };
-    emit child<ColorBoxWidget>(&f.page, "ColorBox2")->activated(0);
+    child<ColourBoxWidget>(&f.page, "ColorBox2")->customColourPicker = [](ColourValue) { return std::optional<ColourValue>(0x00123456); };
+    emit child<ColourBoxWidget>(&f.page, "ColorBox2")->activated(0);
     EXPECT_EQ(f.page.listText(), 0x00123456u);
     EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Text), QColor(0x56, 0x34, 0x12));
 }

@@ -2,7 +2,7 @@
 #include "gui/LogPage.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
-#include "gui/ColorBoxWidget.h"
+#include "gui/ColourBoxWidget.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/SettingsPage.h"
 #include "app/MainWindow.h"
@@ -99,11 +99,11 @@ TEST(MainWindow, savedConfigurationSurvivesARestart)
         child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->setChecked(false);
         child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox7")->setChecked(true);
         child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox32")->setChecked(true);
-        child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox1")->customColorPicker = [](TColor) { return std::optional<TColor>(0x00ABCDEF); };
-        emit child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox1")->activated(0);
-        const int navy = child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->findText(QStringLiteral("Navy"));
-        child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->setCurrentIndex(navy);
-        emit child<ColorBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->activated(navy);
+        child<ColourBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox1")->customColourPicker = [](ColourValue) { return std::optional<ColourValue>(0x00ABCDEF); };
+        emit child<ColourBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox1")->activated(0);
+        const int navy = child<ColourBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->findText(QStringLiteral("Navy"));
+        child<ColourBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->setCurrentIndex(navy);
+        emit child<ColourBoxWidget>(child<LogPage>(form, "ts2"), "ColorBox2")->activated(navy);
         child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts3"));
         QTest::mouseClick(child<QPushButton>(child<SettingsPage>(form, "ts3"), "Button3"), Qt::LeftButton);
         form->close();

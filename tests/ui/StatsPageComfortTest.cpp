@@ -1,6 +1,6 @@
 #include "UiTestSupport.h"
 #include "gui/StatsPage.h"
-#include "gui/ColorBoxWidget.h"
+#include "gui/ColourBoxWidget.h"
 #include "gui/CsvExportRunner.h"
 #include "gui/QtTranslations.h"
 #include "support/RunProcess.h"
@@ -132,7 +132,7 @@ TEST(QtFloor, qtDialogsSpeakChineseAndTheColourBoxStaysShort)
     QCoreApplication::removeTranslator(translator);
     delete translator;
 
-    ColorBoxWidget box;
+    ColourBoxWidget box;
     EXPECT_EQ(box.maxVisibleItems(), 20);
     ASSERT_GT(box.count(), 50);
     for (int i = 1; i < box.count(); ++i)

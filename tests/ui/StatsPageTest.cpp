@@ -415,14 +415,14 @@ TEST(StatsChart, drawsOneGroupPerRowAndNoBarsForARowWithoutCounts)
     const QImage image = chart.grab().toImage();
     for (int engine = 0; engine < 7; ++engine) {
         if (first[engine].height() > 0) {
-            EXPECT_EQ(image.pixelColor(first[engine].center()), StatsChartWidget::engineColor(engine)) << engine;
+            EXPECT_EQ(image.pixelColor(first[engine].center()), StatsChartWidget::engineColour(engine)) << engine;
         }
-        EXPECT_EQ(image.pixelColor(third[engine].center()), StatsChartWidget::engineColor(engine)) << engine;
+        EXPECT_EQ(image.pixelColor(third[engine].center()), StatsChartWidget::engineColour(engine)) << engine;
     }
     for (int x = first[6].right() + 1; x < third[0].left(); ++x)
         for (int y = third[0].top(); y < third[0].bottom(); ++y)
             for (int engine = 0; engine < 7; ++engine)
-                ASSERT_NE(image.pixelColor(x, y), StatsChartWidget::engineColor(engine)) << x << "," << y;
+                ASSERT_NE(image.pixelColor(x, y), StatsChartWidget::engineColour(engine)) << x << "," << y;
 
     // Many rows widen the chart beyond its place, and the page's scroll area scrolls sideways.
     const int narrow = chart.minimumSizeHint().width();
