@@ -82,7 +82,7 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
     size_t offset = 0;
     for (const FileVisits& visits : files) {
         std::vector<std::string> texts = {visits.fileName, visits.sizeText};
-        if (visits.readError.empty()) {
+        if (visits.read) {
             const std::vector<VerificationResult> results(run.results.begin() + static_cast<std::ptrdiff_t>(offset),
                                                           run.results.begin() +
                                                               static_cast<std::ptrdiff_t>(offset + visits.requests.size()));
@@ -96,9 +96,9 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
         }
         offset += visits.requests.size();
         printRow(out, texts, csv);
-        if (!visits.readError.empty())
+        if (!visits.read)
             std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
-                         printableField(visits.readError, args.raw()).c_str());
+                         printableField(visits.read.message(), args.raw()).c_str());
     }
     return kExitOk;
 }
@@ -142,7 +142,7 @@ int runStats(CliArgs& args)
             out.flush();
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
-                             printableField(row.readError, args.raw()).c_str());
+                             printableField(row.read.message(), args.raw()).c_str());
         },
         [] {},
     };

@@ -55,13 +55,6 @@ ColorBoxWidget::ColorBoxWidget(QWidget* parent) : QComboBox(parent)
         QString name = QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
         addItem(swatch(toQColor(entry.value, palette())), name.mid(2), QVariant::fromValue(entry.value));
     }
-    customColorPicker = [this](TColor current) -> std::optional<TColor> {
-        const QColor chosen = QColorDialog::getColor(toQColor(current, palette()), this);
-        if (!chosen.isValid())
-            return std::nullopt;
-        return static_cast<TColor>(chosen.red()) | (static_cast<TColor>(chosen.green()) << 8) |
-               (static_cast<TColor>(chosen.blue()) << 16);
-    };
     connect(this, &QComboBox::activated, this, &ColorBoxWidget::onActivated);
 }
 
@@ -90,12 +83,13 @@ void ColorBoxWidget::setCustomEntry(TColor value)
 void ColorBoxWidget::onActivated(int index)
 {
     if (index == kCustomIndex) {
-        const std::optional<TColor> chosen = customColorPicker ? customColorPicker(color()) : std::nullopt;
-        if (!chosen) {
+        const QColor chosen = QColorDialog::getColor(toQColor(color(), palette()), this);
+        if (!chosen.isValid()) {
             setCurrentIndex(m_lastIndex);
             return;
         }
-        setCustomEntry(*chosen);
+        setCustomEntry(static_cast<TColor>(chosen.red()) | (static_cast<TColor>(chosen.green()) << 8) |
+                       (static_cast<TColor>(chosen.blue()) << 16));
     }
     m_lastIndex = currentIndex();
     emit colorChanged(color());

@@ -6,8 +6,6 @@
 
 #include <QComboBox>
 #include <QPalette>
-#include <functional>
-#include <optional>
 
 namespace quill {
 
@@ -22,9 +20,6 @@ public:
     TColor color() const;
     // Selects the named entry of `value`, or shows it in the custom entry.
     void setColor(TColor value);
-
-    // Asks the user for a colour; offscreen tests replace the dialog.
-    std::function<std::optional<TColor>(TColor current)> customColorPicker;
 
 signals:
     void colorChanged(quill::TColor value);

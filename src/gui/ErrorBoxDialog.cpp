@@ -6,26 +6,10 @@
 #include <QMessageBox>
 
 namespace quill {
-namespace {
-
-std::function<void(const QString&)>& handler()
-{
-    static std::function<void(const QString&)> instance;
-    return instance;
-}
-
-} // namespace
 
 void showErrorBox(QWidget* parent, std::string_view gbkMessage)
 {
-    const QString text = fromGbk(errorBoxText(gbkMessage));
-    if (handler()) {
-        handler()(text);
-        return;
-    }
-    QMessageBox::critical(parent, QStringLiteral("Quillmarkbox"), text);
+    QMessageBox::critical(parent, QStringLiteral("Quillmarkbox"), fromGbk(errorBoxText(gbkMessage)));
 }
-
-void setErrorBoxHandler(std::function<void(const QString& text)> newHandler) { handler() = std::move(newHandler); }
 
 } // namespace quill

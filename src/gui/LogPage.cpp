@@ -9,13 +9,14 @@
 #include "gui/BusyCursor.h"
 #include "gui/ColorBoxWidget.h"
 #include "gui/ColumnWidths.h"
-#include "gui/CsvExportRunner.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
 #include "gui/WidgetSetup.h"
 #include "verify/VerificationWorker.h"
+#include "webtools/IpLookup.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -25,13 +26,16 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace quill {
 
-LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_analysis(analysis)
+LogPage::LogPage(LogAnalysis& analysis, Options options, QWidget* parent)
+    : QWidget(parent), m_analysis(analysis), m_options(std::move(options)),
+      m_dispatcher(std::make_unique<QtUiDispatcher>(this)), m_ipLookup(m_dispatcher.get())
 {
     const FilterSnapshot design;
     m_baiduBox = makeCheckBox(this, "CheckBox4", "百度", design.baidu);
@@ -53,7 +57,6 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_verifyProgressLabel = named(new QLabel(this), "LabelVerify");
     m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
     m_cancelVerifyButton->hide();
-    m_dispatcher = std::make_unique<QtUiDispatcher>(this);
 
     m_logFileBox = named(new QComboBox(this), "cbb1");
     m_logFileBox->setEditable(true);
@@ -100,9 +103,15 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(header, &QHeaderView::sectionClicked, this, &LogPage::sortByColumn);
     connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::showSummary);
 
+    m_recordMenu = named(new QMenu(this), "PopupMenu1");
+    QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
+    connect(lookUp, &QAction::triggered, this, &LogPage::lookUpSelectedAddress);
+    m_recordView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_recordView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_recordMenu->popup(m_recordView->viewport()->mapToGlobal(at)); });
+
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
-    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder); };
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
@@ -150,6 +159,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
 LogPage::~LogPage()
 {
     m_verification.reset();
+    m_ipLookup.stop();
 }
 
 void LogPage::fitColumnsToFont()
@@ -248,6 +258,34 @@ void LogPage::showSummary(const QString& text)
     m_summaryLabel->repaint(); // shown at once, also when a blocking step follows
 }
 
+void LogPage::lookUpSelectedAddress()
+{
+    const std::optional<std::string> address = selectedClientAddress();
+    if (!address || m_ipLookupRunning)
+        return;
+    showSummary(fromGbk(*address)); // the address shows while the lookup runs
+    setCursor(Qt::BusyCursor);
+    m_ipLookupRunning = true;
+    m_ipLookup.start([this, ip = *address, limits = m_options.ipLookupLimits](const std::atomic<bool>& stop,
+                                                                               const Worker::Post& post) {
+        const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
+        post([this, label = result.label] {
+            showSummary(fromGbk(label));
+            unsetCursor();
+            m_ipLookupRunning = false;
+        });
+    });
+}
+
+void LogPage::cancelIpLookup()
+{
+    m_ipLookup.stop();
+    if (!m_ipLookupRunning)
+        return;
+    unsetCursor();
+    m_ipLookupRunning = false;
+}
+
 void LogPage::reload()
 {
     if (isExporting())
@@ -317,8 +355,8 @@ void LogPage::startVerification()
     m_verifiedRequests = storeRequests(m_analysis.store());
     if (m_verifiedRequests.requests.empty())
         return;
-    VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
-    if (!m_verifierOptions)
+    VerifierOptions options = m_options.verifier.value_or(VerifierOptions{});
+    if (!m_options.verifier)
         options.dns = dnsOptionsFromEnvironment();
     m_verifyProgressLabel->setText(fromGbk(verificationProgressText(0, m_verifiedRequests.requests.size())));
     m_cancelVerifyButton->show();
@@ -383,7 +421,7 @@ void LogPage::exportCsv()
 {
     if (isExporting())
         return;
-    const QString path = chooseCsvPath ? chooseCsvPath() : QString();
+    const QString path = m_options.chooseCsvPath(this, m_logFolder);
     if (path.isEmpty())
         return;
     // The list as it stands: the rows "只看伪装" keeps, and the verdicts while their column shows.

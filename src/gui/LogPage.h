@@ -2,10 +2,13 @@
 // The "日志分析" page: filter boxes, the log-file box, the search box, the summary line, the two
 // colour boxes and the virtual record list.
 
+#include "gui/CsvExportRunner.h"
 #include "logs/LogAnalysis.h"
+#include "platform/Worker.h"
 #include "settings/ColourNames.h"
 #include "verify/CrawlerVerifier.h"
 #include "verify/LogVerification.h"
+#include "webtools/WebRequests.h"
 
 #include <QWidget>
 #include <functional>
@@ -17,6 +20,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -24,7 +28,6 @@ namespace quill {
 
 class ColorBoxWidget;
 class ColumnWidths;
-class CsvExportRunner;
 class LogRecordModel;
 class UiDispatcher;
 class VerificationWorker;
@@ -32,8 +35,16 @@ class VerificationWorker;
 class LogPage : public QWidget {
     Q_OBJECT
 public:
-    LogPage(LogAnalysis& analysis, QWidget* parent = nullptr);
-    // Cancels a running crawler check and waits for its thread before the widgets go.
+    struct Options {
+        ChooseCsvPath chooseCsvPath = chooseCsvFile;
+        // The DNS server and time-outs of the crawler check; empty: those of the environment.
+        std::optional<VerifierOptions> verifier;
+        WebLimits ipLookupLimits = webLimitsFromEnvironment();
+        CsvExportRunner::Options exportRunner;
+    };
+
+    LogPage(LogAnalysis& analysis, Options options, QWidget* parent = nullptr);
+    // Ends the crawler check and the IP lookup and waits for their threads before the widgets go.
     ~LogPage() override;
 
     // The filter boxes and the search text as they stand now.
@@ -60,22 +71,22 @@ public:
     bool verifyCrawlers() const;
     bool onlyFakes() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
-    // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
-    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     bool isVerifying() const { return m_verification != nullptr; }
 
     // The client address of the first selected row; nothing when no row is selected.
     std::optional<std::string> selectedClientAddress() const;
-    // Replaces the summary line under the filters (the IP lookup shows its answer there).
-    void showSummary(const QString& text);
-    // The record list, where the window hangs its context menu.
-    QTableView* recordView() const { return m_recordView; }
+    // "查看IP" of the record list's menu: where the visitor of the first selected row is, shown
+    // in the summary line. One lookup at a time.
+    void lookUpSelectedAddress();
+    bool isLookingUp() const { return m_ipLookupRunning; }
+    // Ends a lookup under way at once; its answer never shows.
+    void cancelIpLookup();
+
     LogRecordModel* model() const { return m_model; }
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
-    // "导出CSV": asks for the file (tests replace the dialog) and writes the list as it stands.
-    std::function<QString()> chooseCsvPath;
+    // "导出CSV": asks for the file and writes the list as it stands.
     void exportCsv();
     bool isExporting() const;
 
@@ -83,6 +94,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void showSummary(const QString& text);
     void applyListColours();
     void verifyBoxToggled(bool on);
     void startVerification();
@@ -118,16 +130,19 @@ private:
     ColorBoxWidget* m_backgroundColourBox;
     ColorBoxWidget* m_textColourBox;
     QTableView* m_recordView;
+    QMenu* m_recordMenu;
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
     ColumnWidths* m_columnWidths;
     LogAnalysis& m_analysis;
+    Options m_options;
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
-    std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back
+    bool m_ipLookupRunning = false;
+    Worker m_ipLookup;                                  // stopped before the widgets its answer goes to
     std::unique_ptr<VerificationWorker> m_verification; // last: stopped before the members it uses go
 };
 

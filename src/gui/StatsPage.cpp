@@ -26,16 +26,14 @@
 
 namespace quill {
 
-StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDispatcher* ui)
-    : QWidget(parent), m_logFolder(std::move(logFolder))
+StatsPage::StatsPage(Options options, QWidget* parent) : QWidget(parent), m_options(std::move(options))
 {
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
     m_onlyVerifiedBox = makeCheckBox(this, "CheckBoxVerified", "只计已验证", false);
     m_messageLabel = named(new QLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
-    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder()); };
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
 
     const auto& columns = statisticsListColumns();
     m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
@@ -91,13 +89,12 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     layout->addLayout(buttons);
     layout->addWidget(m_splitter, 1);
 
-    if (!ui) {
+    if (!m_options.ui) {
         m_ownDispatcher = std::make_unique<QtUiDispatcher>(this);
-        ui = m_ownDispatcher.get();
+        m_options.ui = m_ownDispatcher.get();
     }
-    m_ui = ui;
     m_statistics = std::make_unique<CrawlerStatistics>(
-        *ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
+        *m_options.ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
                                           [this] { finished(); }});
 
     connect(m_countButton, &QPushButton::clicked, this, &StatsPage::startCounting);
@@ -142,7 +139,7 @@ void StatsPage::startCounting()
     m_statsList->setRowCount(0);
     m_rows.clear();
     m_chart->clear();
-    const QString folder = m_logFolder();
+    const QString folder = m_options.logFolder();
     const LogPathProblem problem = checkLogFolder(toPath(folder));
     m_messageLabel->setText(problem == LogPathProblem::None ? QString()
                                                             : fromGbk(logPathProblemText(problem)) + folder);
@@ -150,11 +147,11 @@ void StatsPage::startCounting()
         m_verifiedWorker.reset();
         m_verifiedStopRequested = false;
         m_verifiedCounting = true;
-        VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
-        if (!m_verifierOptions)
+        VerifierOptions options = m_options.verifier.value_or(VerifierOptions{});
+        if (!m_options.verifier)
             options.dns = dnsOptionsFromEnvironment();
         m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
-            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
+            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_options.ui,
             VerifiedStatsWorker::Handlers{
                 [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
                     appendVerifiedRows(verified, fakes);
@@ -192,7 +189,7 @@ void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
         m_statsList->setItem(at, column, new QTableWidgetItem(text));
     }
     if (!row.counts)
-        m_statsList->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
+        m_statsList->item(at, 0)->setToolTip(fromGbk(row.read.message())); // why the count cells are empty
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
@@ -213,7 +210,7 @@ void StatsPage::exportCsv()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    const QString path = chooseCsvPath ? chooseCsvPath() : QString();
+    const QString path = m_options.chooseCsvPath(this, m_options.logFolder());
     if (path.isEmpty())
         return;
     m_countButton->setEnabled(false);

@@ -3,6 +3,7 @@
 // counts under the list.
 
 #include "crawlers/CrawlerStatistics.h"
+#include "gui/CsvExportRunner.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <QWidget>
@@ -23,16 +24,24 @@ class QTableWidget;
 namespace quill {
 
 class ColumnWidths;
-class CsvExportRunner;
 class StatsChartWidget;
 class VerifiedStatsWorker;
 
 class StatsPage : public QWidget {
     Q_OBJECT
 public:
-    // `logFolder` gives the window's log folder as it stands when "统计" is pressed. Rows reach
-    // the page through `ui` (tests hook it); without one the page posts to its own event queue.
-    explicit StatsPage(std::function<QString()> logFolder, QWidget* parent = nullptr, UiDispatcher* ui = nullptr);
+    struct Options {
+        // The window's log folder as it stands when "统计" is pressed.
+        std::function<QString()> logFolder;
+        ChooseCsvPath chooseCsvPath = chooseCsvFile;
+        // The DNS server and time-outs of the crawler check; empty: those of the environment.
+        std::optional<VerifierOptions> verifier;
+        // Where the counts reach the page; empty: its own event queue.
+        UiDispatcher* ui = nullptr;
+        CsvExportRunner::Options exportRunner;
+    };
+
+    explicit StatsPage(Options options, QWidget* parent = nullptr);
     // Abandons a running count and waits for its thread, before the list and buttons go.
     ~StatsPage() override;
 
@@ -43,13 +52,10 @@ public:
     void setOnlyVerified(bool onlyVerified);
     bool onlyVerified() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
-    // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
-    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
-    // "导出CSV": asks for the file (tests replace the dialog) and writes the table as it stands.
-    std::function<QString()> chooseCsvPath;
+    // "导出CSV": asks for the file and writes the table as it stands.
     void exportCsv();
 
 protected:
@@ -75,11 +81,9 @@ private:
     QTableWidget* m_statsList;
     QScrollArea* m_chartArea;
     StatsChartWidget* m_chart;
-    std::function<QString()> m_logFolder;
+    Options m_options;
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
-    UiDispatcher* m_ui;
     std::string m_verdictCachePath;
-    std::optional<VerifierOptions> m_verifierOptions;
     std::atomic<bool> m_verifiedStopRequested{false};
     bool m_verifiedCounting = false;
     std::unique_ptr<CrawlerStatistics> m_statistics;

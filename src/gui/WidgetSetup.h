@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QRect>
 #include <QString>
 
 namespace quill {
@@ -13,14 +12,6 @@ T* named(T* widget, const char* objectName)
 {
     widget->setObjectName(QString::fromLatin1(objectName));
     return widget;
-}
-
-// `widget` named and placed at a fixed spot of its parent.
-template <typename T>
-T* placed(T* widget, const char* objectName, const QRect& geometry)
-{
-    widget->setGeometry(geometry);
-    return named(widget, objectName);
 }
 
 inline QPushButton* makeButton(QWidget* parent, const char* objectName, const char* caption)

@@ -25,23 +25,21 @@ std::vector<zip_uint64_t> logEntries(zip_t* archive)
     return entries;
 }
 
-ZipArchive openArchiveFd(int fd, std::string& error)
+Result<ZipArchive> openArchiveFd(int fd)
 {
     const int own = dup(fd); // libzip closes the descriptor it was given
-    if (own < 0) {
-        error = fileErrorText(errno);
-        return nullptr;
-    }
+    if (own < 0)
+        return Status::failure(fileErrorText(errno));
     int code = 0;
     ZipArchive archive(zip_fdopen(own, ZIP_RDONLY | ZIP_CHECKCONS, &code));
-    if (!archive) {
-        close(own);
-        zip_error_t zipError;
-        zip_error_init_with_code(&zipError, code);
-        error = damagedArchiveText(zip_error_strerror(&zipError));
-        zip_error_fini(&zipError);
-    }
-    return archive;
+    if (archive)
+        return archive;
+    close(own);
+    zip_error_t zipError;
+    zip_error_init_with_code(&zipError, code);
+    Status damaged = Status::failure(damagedArchiveText(zip_error_strerror(&zipError)));
+    zip_error_fini(&zipError);
+    return damaged;
 }
 
 class ZipSource : public ByteSource {
@@ -91,10 +89,10 @@ private:
 
 Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 {
-    std::string error;
-    ZipArchive archive = openArchiveFd(fd, error);
-    if (!archive)
-        return Status::failure(error);
+    Result<ZipArchive> opened = openArchiveFd(fd);
+    if (!opened)
+        return opened.status();
+    ZipArchive archive = std::move(opened.value());
     std::vector<zip_uint64_t> entries = logEntries(archive.get());
     if (entries.empty())
         return Status::failure(gbk("压缩文件中没有 .log 文件"));

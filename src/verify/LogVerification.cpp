@@ -132,14 +132,14 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
 
     FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
-        visits.readError = fileErrorText(errno);
+        visits.read = Status::failure(fileErrorText(errno));
         return visits;
     }
     // An archive counts as the log inside it, its size included.
     const ArchiveKind archive = archiveKindOf(path);
     Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
     if (!source.ok()) {
-        visits.readError = source.status().message();
+        visits.read = source.status();
         return visits;
     }
     VisitCollector collector(visits);
@@ -151,7 +151,7 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
             return std::nullopt;
         const Result<size_t> got = source.value()->read(block.data(), block.size());
         if (!got.ok()) {
-            visits.readError = got.status().message();
+            visits.read = got.status();
             return visits;
         }
         if (got.value() == 0)

@@ -28,9 +28,9 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
             std::optional<FileVisits> visits = collectFileVisits(joinPath(folder, entry.name), abandon);
             if (!visits)
                 break;
-            CrawlerFileStats verified{visits->fileName, visits->sizeText, std::nullopt, visits->readError};
+            CrawlerFileStats verified{visits->fileName, visits->sizeText, std::nullopt, visits->read};
             CrawlerFileStats fakes = verified;
-            if (visits->readError.empty()) {
+            if (visits->read) {
                 const VerificationRun run = verifyCrawlers(visits->requests, options, cache, abandon);
                 if (run.cancelled)
                     break;
@@ -44,7 +44,7 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
             if (stopRequested)
                 break;
         }
-        cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
+        (void)cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
         if (!abandon)
             post([handlers] { handlers->finished(); });
     });

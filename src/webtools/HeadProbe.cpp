@@ -2,7 +2,6 @@
 
 #include "platform/CodePage.h"
 #include "platform/Hosts.h"
-#include "webtools/PageTools.h"
 
 #include <algorithm>
 
@@ -83,13 +82,13 @@ HeadProbe::HeadProbe(ClientSocket& socket, Handlers handlers, Schedule schedule,
     events.disconnected = [this] {
         m_connected = false;
         if (!m_givingUp)
-            finish(toolStatus(gbk("页面头"), {}));
+            finish(Status());
     };
     events.failed = [this](const std::string& message) {
         m_connected = false;
         if (m_handlers.connectFailed)
             m_handlers.connectFailed(message);
-        finish(toolStatus(gbk("页面头"), gbk("连接失败")));
+        finish(Status::failure(gbk("连接失败")));
     };
     m_socket.setEvents(std::move(events));
 }
@@ -174,13 +173,13 @@ void HeadProbe::giveUp(const std::string& reason)
     m_socket.close();
     m_givingUp = false;
     m_handlers.appendLine(gbk("失败"));
-    finish(toolStatus(gbk("页面头"), reason));
+    finish(Status::failure(reason));
 }
 
-void HeadProbe::finish(const std::string& status)
+void HeadProbe::finish(const Status& outcome)
 {
     if (m_handlers.finished)
-        m_handlers.finished(status);
+        m_handlers.finished(outcome);
 }
 
 } // namespace quill

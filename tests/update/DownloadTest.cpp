@@ -26,13 +26,6 @@ using namespace quill::test;
 
 namespace {
 
-std::string zipBytes(const std::vector<ZipEntry>& entries)
-{
-    TempFolder scratch;
-    writeZip(scratch.file("z.zip"), entries);
-    return readFile(scratch.file("z.zip"));
-}
-
 // Serves fixed bodies by path; "/cut" announces more than it sends, "/missing" is a 404.
 struct UpdateServer {
     LoopbackServer server;
