@@ -17,6 +17,9 @@ namespace quill::test {
 // unless `onlyLocalHeader`, into the central directory: an archive that lies about its content.
 void setDeclaredSize(const std::string& path, std::size_t entry, std::uint32_t size, bool onlyLocalHeader);
 
+// The names of the entries of `folder` (not of its sub-folders), sorted.
+std::vector<std::string> filesIn(const std::string& folder);
+
 // True when something exists at `path` (a dangling link too).
 bool fileExists(const std::string& path);
 
