@@ -93,3 +93,7 @@ TABLE
 
 echo
 bench/cli_output.sh "$log"
+
+echo
+echo "Published address lists (build/lists_bench):"
+build/lists_bench "$log"

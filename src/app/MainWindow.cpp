@@ -150,6 +150,9 @@ void MainWindow::applySettings()
     const std::string cachePath = SettingsFile(m_options.settingsPath).verdictCachePath(settings.verification);
     m_logPage->setVerdictCachePath(cachePath);
     m_statsPage->setVerdictCachePath(cachePath);
+    const std::string listsPath = SettingsFile(m_options.settingsPath).addressListsPath(settings.verification);
+    m_logPage->setAddressListsPath(listsPath);
+    m_statsPage->setAddressListsPath(listsPath);
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     restoreColumnWidths();

@@ -71,6 +71,8 @@ public:
     bool verifyCrawlers() const;
     bool onlyFakes() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // The published address lists the check reads, unless the verifier options bring their own.
+    void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     bool isVerifying() const { return m_verification != nullptr; }
 
     // The client address of the first selected row; nothing when no row is selected.
@@ -109,6 +111,7 @@ private:
     QCheckBox* m_imagesBox;
     QCheckBox* m_status200Box;
     QCheckBox* m_spidersBox;
+    QCheckBox* m_aiSpidersBox; // "AI 蜘蛛", never saved
     QCheckBox* m_baiduBox;
     QCheckBox* m_googleBox;
     QCheckBox* m_sosoBox;
@@ -139,6 +142,7 @@ private:
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
+    std::string m_addressListsPath;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back
     bool m_ipLookupRunning = false;
