@@ -97,3 +97,7 @@ bench/cli_output.sh "$log"
 echo
 echo "Published address lists (build/lists_bench):"
 build/lists_bench "$log"
+
+echo
+echo "Following a growing log (build/follow_bench, offscreen):"
+build/follow_bench 5 60 2>/dev/null

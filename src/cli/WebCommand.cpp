@@ -108,6 +108,8 @@ int runWalk(bool links, const std::string& siteBox, const CliArgs& args, const W
     parser.whenIdle([&parsed] { parsed = true; });
     while (!parsed)
         ui.runOne(std::chrono::milliseconds(1000));
+    if (const Status& read = parser.page().status(); !read)
+        return print.end(tool, read);
     for (const std::string& line : links ? pageLinkLines(parser.page()) : pageHeaderLines(parser.page()))
         print.value(line);
     return print.end(tool, Status());

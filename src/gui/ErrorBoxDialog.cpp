@@ -9,7 +9,11 @@ namespace quill {
 
 void showErrorBox(QWidget* parent, std::string_view gbkMessage)
 {
-    QMessageBox::critical(parent, QStringLiteral("Quillmarkbox"), fromGbk(errorBoxText(gbkMessage)));
+    // Messages carry file names and server texts: shown as written, never as markup.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Quillmarkbox"), fromGbk(errorBoxText(gbkMessage)),
+                    QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 } // namespace quill

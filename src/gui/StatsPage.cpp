@@ -9,6 +9,8 @@
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
 #include "gui/WidgetSetup.h"
+
+#include <QTextDocument>
 #include "verify/Verdict.h"
 #include "verify/VerifiedStatsWorker.h"
 #include "logs/RegistryVisits.h"
@@ -42,7 +44,7 @@ StatsPage::StatsPage(Options options, QWidget* parent) : QWidget(parent), m_opti
     m_topBox->setValue(10);
     m_topBox->setPrefix(QStringLiteral("前 "));
     m_topBox->setEnabled(false);
-    m_messageLabel = named(new QLabel(this), "message");
+    m_messageLabel = named(makePlainLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
 
@@ -243,7 +245,7 @@ void StatsPage::startCounting()
                 [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
                     appendVerifiedRows(verified, fakes);
                 },
-                [this] { finished(); }});
+                [this](const std::string& dnsNotice) { finished(fromGbk(dnsNotice)); }});
         return;
     }
     // start() clears the stop request and hands the worker its own copy of the folder.
@@ -305,19 +307,21 @@ void StatsPage::addTableRow(const std::vector<std::string>& texts, const Status&
         m_statsList->setItem(at, column, new QTableWidgetItem(column == 0 ? fromPath(text) : fromGbk(text)));
     }
     if (!read)
-        m_statsList->item(at, 0)->setToolTip(fromGbk(read.message())); // why the count cells are empty
+        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(read.message()))); // why the count cells are empty
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
 }
 
-void StatsPage::finished()
+void StatsPage::finished(const QString& notice)
 {
     m_verifiedCounting = false;
     m_registryCounting = false;
     m_viewBox->setEnabled(true);
     m_countButton->setEnabled(true);
     m_exportButton->setEnabled(true);
+    if (!notice.isEmpty())
+        m_messageLabel->setText(notice);
     const bool none = view() == View::Described ? m_rows.empty() : m_registryRows.empty();
     if (none && m_messageLabel->text().isEmpty())
         m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
@@ -332,7 +336,8 @@ void StatsPage::exportCsv()
         return;
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
-    CsvTable table = view() == View::Described ? statisticsCsv(m_rows) : registryStatisticsCsv(m_registryRows, m_registryColumns);
+    CsvTable table = view() == View::Described ? statisticsCsv(m_rows, m_csvCells)
+                                               : registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells);
     m_exportRunner->start(std::move(table), toPath(path), [this](const Status& outcome) {
         m_countButton->setEnabled(true);
         m_exportButton->setEnabled(true);

@@ -89,7 +89,7 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     m_pageHeaderButton = makeButton(m_toolBar, "Button8", "页面头");
     m_allLinksButton = makeButton(m_toolBar, "Button14", "所有链接");
     m_plainTextButton = makeButton(m_toolBar, "Button16", "纯文本");
-    m_resultSizeLabel = named(new QLabel(m_toolBar), "Label3");
+    m_resultSizeLabel = named(makePlainLabel(m_toolBar), "Label3");
     m_resultSizeLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_clearButton = makeButton(m_toolBar, "Button15", "清空");
     m_keywordBox = named(new QLineEdit(QString::fromUtf8("兴安盟"), m_toolBar), "Edit1");
@@ -97,7 +97,7 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     m_suggestKeywordsButton = makeButton(m_toolBar, "Button17", "相关词补充");
     m_relatedSearchButton = makeButton(m_toolBar, "Button20", "相关搜索");
     // What runs and how far it got, or how the last run ended.
-    m_statusLine = named(new QLabel(m_toolBar), "StatusLine");
+    m_statusLine = named(makePlainLabel(m_toolBar), "StatusLine");
     m_statusLine->setMinimumHeight(28);
     m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -303,6 +303,10 @@ void ToolsPage::listParsed(unsigned run, const std::string& tool, std::vector<st
 {
     if (run != m_run)
         return; // cancelled meanwhile
+    if (const Status& parsed = m_parser.page().status(); !parsed) {
+        endRun(toolStatus(tool, parsed));
+        return;
+    }
     for (const std::string& line : walk(m_parser.page()))
         appendLine(line);
     endRun(toolStatus(tool, Status()));
@@ -359,6 +363,8 @@ void ToolsPage::setDropDown(const QStringList& items)
 bool ToolsPage::loadSiteList()
 {
     const SiteListLoad load = quill::loadSiteList(m_options.siteListPath);
+    if (load.keptAside)
+        showErrorBox(this, *load.keptAside);
     if (!load.written)
         showErrorBox(this, load.written.message());
     setDropDown(fromGbkList(load.urls));
@@ -368,6 +374,8 @@ bool ToolsPage::loadSiteList()
 void ToolsPage::saveSite()
 {
     const SiteListChange change = saveSiteAddress(m_options.siteListPath, toGbk(m_siteBox->currentText()));
+    if (change.keptAside)
+        showErrorBox(this, *change.keptAside);
     if (!change.status) {
         showErrorBox(this, change.status.message());
         return;

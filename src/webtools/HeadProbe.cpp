@@ -81,8 +81,15 @@ HeadProbe::HeadProbe(ClientSocket& socket, Handlers handlers, Schedule schedule,
     events.readable = [this] { readHandler(); };
     events.disconnected = [this] {
         m_connected = false;
-        if (!m_givingUp)
-            finish(Status());
+        if (m_givingUp)
+            return;
+        // A server that closes without a byte has given no answer.
+        if (m_received == 0) {
+            m_handlers.appendLine(gbk("失败"));
+            finish(Status::failure(gbk("没有回应")));
+            return;
+        }
+        finish(Status());
     };
     events.failed = [this](const std::string& message) {
         m_connected = false;

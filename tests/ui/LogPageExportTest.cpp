@@ -16,17 +16,22 @@ using namespace quill::test;
 
 namespace {
 
-// The log page over a loaded log of three rows; "导出CSV" writes to whatever `csvPath` names.
+std::string threeRows()
+{
+    return kIis6Header + iisLine({.stem = "/index.htm"}) + iisLine({.stem = "/a.htm"}) +
+           iisLine({.stem = "/b.htm", .agent = "Baiduspider"});
+}
+
+// The log page over a loaded log (three rows unless told); "导出CSV" writes to whatever `csvPath` names.
 struct ExportFixture {
     TempFolder folder;
     LogAnalysis analysis;
     std::string csvPath = folder.file("list.csv");
     LogPage page{analysis, options()};
 
-    ExportFixture()
+    explicit ExportFixture(const std::string& log = threeRows())
     {
-        folder.write("u_ex9.log", kIis6Header + iisLine({.stem = "/index.htm"}) + iisLine({.stem = "/a.htm"}) +
-                                      iisLine({.stem = "/b.htm", .agent = "Baiduspider"}));
+        folder.write("u_ex9.log", log);
         page.setLogFolder(QString::fromStdString(folder.path()));
         page.listLogFiles(true);
         page.resize(800, 600);
@@ -90,4 +95,16 @@ TEST(LogPageExport, anExportOfAChangedFileWritesNothingAndEmptiesTheList)
     EXPECT_FALSE(std::filesystem::exists(f.csvPath));
     EXPECT_EQ(f.list()->model()->rowCount(), 0);
     EXPECT_EQ(child<QLabel>(&f.page, "Label4")->text(), changed);
+}
+
+TEST(LogPageExport, writesFormulaStartsAsTextUnlessTheSettingsSayVerbatim)
+{
+    ExportFixture f(kIis6Header + iisLine({.stem = "/a.htm", .agent = "=HYPERLINK(\"http://evil.test/\",\"x\")"}));
+    for (const CsvCells cells : {CsvCells::Neutralised, CsvCells::Verbatim}) {
+        f.page.setCsvCells(cells);
+        ASSERT_TRUE(f.exportList());
+        const bool quoted = readFile(f.csvPath).find(",\"'=HYPERLINK(") != std::string::npos;
+        EXPECT_EQ(quoted, cells == CsvCells::Neutralised);
+        EXPECT_NE(readFile(f.csvPath).find("=HYPERLINK("), std::string::npos);
+    }
 }

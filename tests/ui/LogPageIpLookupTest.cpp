@@ -37,6 +37,11 @@ struct LookupFixture {
                 response.set_content("<p>another layout</p>", "text/html");
                 return;
             }
+            if (ip == "8.8.8.8") { // markup inside the cut piece
+                response.set_content(gbk("<ul class=\"ul1\"><li>本站主数据：<b>粗体</b><img src=x></li></ul></td>"),
+                                     "text/html");
+                return;
+            }
             response.set_content(gbk("<td><ul class=\"ul1\"><li>本站主数据：内蒙古 ") + ip +
                                      gbk("</li><li>参考数据一：兴安盟</li><li>参考数据二：电信</li></ul></td>"),
                                  "text/html");
@@ -109,6 +114,19 @@ TEST(LogPageIpLookup, showsWhereTheFirstSelectedVisitorIs)
     ASSERT_TRUE(f.answered());
     EXPECT_EQ(f.summary(), u("来源"));
     EXPECT_EQ(f.targets, (std::vector<std::string>{"/ips.asp?ip=10.0.0.5", "/ips.asp?ip=9.9.9.9"}));
+}
+
+TEST(LogPageIpLookup, thePageTextIsShownAsTextNotAsMarkup)
+{
+    LookupFixture f(kIis6Header + visitFrom("8.8.8.8", "/a.htm"));
+    f.select({0});
+    f.chooseViewIp();
+    ASSERT_TRUE(f.answered());
+    EXPECT_EQ(f.summary(), u("来源：<b>粗体</b><img src=x>"));
+    screenshot(&f.page, "log-page-ip-lookup-markup");
+    // Every label of the page that shows log, page or file text.
+    for (const char* name : {"Label4", "LabelVerify"})
+        EXPECT_EQ(child<QLabel>(&f.page, name)->textFormat(), Qt::PlainText) << name;
 }
 
 TEST(LogPageIpLookup, anEmptyListChangesNothing)

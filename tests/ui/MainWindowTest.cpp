@@ -108,6 +108,17 @@ TEST(MainWindow, everyPageShowsItsControlsWholeAtAnyFontSize)
     }
 }
 
+TEST(MainWindow, labelsThatShowFileOrServerTextNeverReadItAsMarkup)
+{
+    WindowFixture f;
+    auto form = f.open();
+    for (const char* name : {"Label4", "LabelVerify"})
+        EXPECT_EQ(onPage<QLabel>(form, "ts2", name)->textFormat(), Qt::PlainText) << name;
+    EXPECT_EQ(onPage<QLabel>(form, "ts1", "message")->textFormat(), Qt::PlainText);
+    for (const char* name : {"StatusLine", "Label3"})
+        EXPECT_EQ(onPage<QLabel>(form, "ts4", name)->textFormat(), Qt::PlainText) << name;
+}
+
 TEST(MainWindow, savedConfigurationSurvivesARestart)
 {
     WindowFixture f;
@@ -323,4 +334,40 @@ TEST(MainWindow, columnWidthsTheUserSetsAreKeptInTheSettingsFile)
     const QHeaderView* header = onPage<QTableView>(&again, "ts2", "lv2")->horizontalHeader();
     EXPECT_EQ(header->sectionSize(kColReferrer), fitted + 77);
     EXPECT_EQ(header->sectionSize(kColDate), scaledColumnWidth(header, kColDate, 70)); // untouched: fitted
+}
+
+TEST(MainWindow, aDamagedSiteListIsKeptAsideAndToldOnce)
+{
+    WindowFixture f;
+    const std::string list = f.folder.file("test.xml");
+    const std::string damaged = "<XMLPacage><url>http://a.test/</url><url>http://b.te";
+    TempFolder::writeFile(list, damaged);
+    MessageBoxes boxes;
+    auto form = f.open();
+    EXPECT_EQ(child<QComboBox>(child<QWidget>(form, "ts4"), "ComboBox1")->count(), 0);
+    form.reset();
+    form = f.open(); // the next start finds the fresh empty list and says nothing
+    const QStringList shown = boxes.texts();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("test.xml.damaged-")));
+    size_t kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(f.folder.path()))
+        if (entry.path().filename().string().starts_with("test.xml.damaged-")) {
+            ++kept;
+            EXPECT_EQ(readFile(entry.path().string()), damaged);
+        }
+    EXPECT_EQ(kept, 1u);
+}
+
+TEST(MainWindow, aHugeSettingsFileIsReadOnceAndTheWindowComesUp)
+{
+    WindowFixture f;
+    std::string big = "[" + gbk("过滤") + "]\r\n";
+    for (int i = 0; big.size() < (36u << 20); ++i)
+        big += "k" + std::to_string(i) + "=" + std::string(24, 'v') + "\r\n";
+    big += gbk("图片") + "=0\r\n[user]\r\nsiteurl=huge.test\r\n";
+    TempFolder::writeFile(f.settings, big);
+    auto form = f.open();
+    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->isChecked());
+    EXPECT_EQ(child<QComboBox>(child<QWidget>(form, "ts4"), "ComboBox1")->currentText(), QStringLiteral("huge.test"));
 }

@@ -332,7 +332,7 @@ TEST(StatsPage, rowsEqualTheStatsCommandForTheSameFolder)
             shown += rowTexts(child<QTableWidget>(&t.page, "lv1"), row).join(QLatin1Char('\t')).toUtf8() + '\n';
 
         const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", folder});
-        EXPECT_EQ(cli.exitCode, 0);
+        EXPECT_EQ(cli.exitCode, folder == odd.path() ? 1 : 0); // gone.log cannot be counted
         EXPECT_GE(child<QTableWidget>(&t.page, "lv1")->rowCount(), 4);
         EXPECT_EQ(shown.toStdString(), cli.out) << folder;
     }
@@ -512,7 +512,7 @@ TEST(StatsPage, theTableExportsAsTheCommandPrintsIt)
     PageUnderTest t(QString::fromStdString(folder.path()));
     ASSERT_TRUE(t.count());
     const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", "--csv", folder.path()});
-    ASSERT_EQ(cli.exitCode, 0);
+    ASSERT_EQ(cli.exitCode, 1); // the damaged ex10.log.gz has its row and no counts
     EXPECT_EQ(cli.out.substr(0, 3), "\xEF\xBB\xBF");
     TempFolder out;
     ASSERT_TRUE(t.exportTo(out.file("stats.csv")));
