@@ -128,6 +128,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     });
     connect(m_showUpdaterButton, &QPushButton::clicked, this, &MainWindow::showUpdater);
     qApp->installEventFilter(this);
+    installKeys();
     applySettings();
 }
 

@@ -68,6 +68,9 @@ private:
     void saveOnClose();
     void showUpdater();
     void announceNewVersion();
+    // Ctrl+F, and Ctrl+Tab / Ctrl+PgDn (with Shift / PgUp back) from anywhere (MainWindowKeys.cpp).
+    void installKeys();
+    void stepPage(int step);
     void toggleHeaderStrip();
     void fitHeaderStrip();
     void keepAdvertAboveFloor();

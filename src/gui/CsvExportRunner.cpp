@@ -1,5 +1,6 @@
 #include "gui/CsvExportRunner.h"
 
+#include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
 #include "gui/WidgetSetup.h"
 
@@ -75,6 +76,11 @@ void CsvExportRunner::finish(const Status& outcome)
     m_cancelButton->hide();
     if (m_finished)
         m_finished(outcome);
+}
+
+QString csvWrittenText(size_t rows, const std::string& path)
+{
+    return QStringLiteral("已导出 %1 行到 %2").arg(rows).arg(fromPath(path));
 }
 
 QString chooseCsvFile(QWidget* parent, const QString& folder)

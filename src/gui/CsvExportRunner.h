@@ -57,6 +57,9 @@ private:
     Worker m_worker; // last: stopped before the members its posts use go
 };
 
+// What a page says once an export has written `rows` rows to `path`.
+QString csvWrittenText(size_t rows, const std::string& path);
+
 // The save dialog of "导出CSV", opening in `folder`; empty when the user cancels.
 QString chooseCsvFile(QWidget* parent, const QString& folder);
 // What a page asks for the file to export to; offscreen tests answer in place of the dialog.

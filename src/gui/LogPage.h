@@ -5,6 +5,7 @@
 #include "gui/CsvExportRunner.h"
 #include "logs/LogAnalysis.h"
 #include "logs/LogFollower.h"
+#include "logs/RecordsCsv.h"
 #include "platform/CsvText.h"
 #include "platform/Worker.h"
 #include "settings/ColourNames.h"
@@ -18,6 +19,7 @@
 #include <optional>
 #include <string>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -31,6 +33,7 @@ namespace quill {
 class ColorBoxWidget;
 class ColumnWidths;
 class LogRecordModel;
+class RecordListCopy;
 class UiDispatcher;
 class VerificationWorker;
 
@@ -98,6 +101,11 @@ public:
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
+    // 复制行, 复制单元格 and 复制访问IP, also in the list's context menu.
+    QList<QAction*> copyActions() const;
+    // Ctrl+F: the search box takes the focus, its text selected.
+    void focusSearch();
+
     // "导出CSV": asks for the file and writes the list as it stands.
     void exportCsv();
     bool isExporting() const;
@@ -108,6 +116,8 @@ protected:
 private:
     void showSummary(const QString& text);
     void applyListColours();
+    // What the list shows besides the store's rows: the rows "只看伪装" keeps, the verdict column.
+    ShownList shownList() const;
     void verifyBoxToggled(bool on);
     void startVerification();
     void cancelVerification();
@@ -126,6 +136,8 @@ private:
     void logFilesListed(std::vector<std::string> names);
     void rowsWithdrawn(const QString& text);
     void showRecordCount();
+    // The count again after the rows shown changed ("只看伪装", verdicts), when a file is loaded.
+    void showShownCount();
     void verifyFollowed();
     void startCheckOf(size_t firstRequest);
 
@@ -158,6 +170,7 @@ private:
     QMenu* m_recordMenu;
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
+    RecordListCopy* m_copy;
     ColumnWidths* m_columnWidths;
     LogAnalysis& m_analysis;
     Options m_options;
