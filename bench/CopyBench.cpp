@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     const int wanted = argc == 3 ? std::atoi(argv[2]) : 1'000'000;
 
     quill::LogAnalysis analysis;
-    quill::LogPage page(analysis);
+    quill::LogPage page(analysis, {});
     page.setLogFolder(log.absolutePath());
     page.listLogFiles(false);
     page.findChild<QComboBox*>(QStringLiteral("cbb1"))->setEditText(log.fileName());

@@ -2,7 +2,6 @@
 
 #include "gui/StatsPage.h"
 #include "gui/LogPage.h"
-#include "logs/RowTexts.h"
 #include "platform/Hosts.h"
 #include "webtools/AdvertFetch.h"
 #include "gui/ErrorBoxDialog.h"
@@ -15,23 +14,17 @@
 #include "gui/DecodePage.h"
 #include "gui/UpdaterWindow.h"
 #include "update/VersionCheckWorker.h"
-#include "webtools/IpLookup.h"
 #include "gui/ToolsPage.h"
-#include "webtools/WebRequests.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -71,7 +64,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_headerStrip->setAlignment(Qt::AlignCenter);
     m_headerStrip->setFrameShape(QFrame::Panel);
     m_headerStrip->setFrameShadow(QFrame::Raised);
-    m_headerStrip->setFixedHeight(17);
+    fitHeaderStrip();
 
     m_headerRule = named(new QFrame(this), "spl2");
     m_headerRule->setFixedHeight(3);
@@ -84,8 +77,10 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_pages->setDocumentMode(true); // flat tabs
     m_settingsPage =
         new SettingsPage({m_options.settingsPath, m_options.chooseFolder, [this] { return pageSettings(); }}, m_pages);
-    m_statsPage = new StatsPage([this] { return m_settingsPage->logFolder(); }, m_pages);
-    m_logPage = new LogPage(m_analysis, m_pages);
+    StatsPage::Options statsOptions;
+    statsOptions.logFolder = [this] { return m_settingsPage->logFolder(); };
+    m_statsPage = new StatsPage(std::move(statsOptions), m_pages);
+    m_logPage = new LogPage(m_analysis, {}, m_pages);
     m_toolsPage = new ToolsPage({m_options.siteListPath}, m_pageParser, m_pages);
     m_decodePage = new DecodePage(m_pages);
     addPage(m_pages, "ts3", "设置", m_settingsPage);
@@ -121,14 +116,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     layout->addWidget(m_splitter, 1);
     setBrowserHeight(kBrowserHeight);
 
-    m_recordMenu = named(new QMenu(this), "PopupMenu1");
-    QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
-    connect(lookUp, &QAction::triggered, this, &MainWindow::lookUpSelectedAddress);
-    m_recordMenu->addActions(m_logPage->copyActions());
-    QTableView* records = m_logPage->recordView();
-    records->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(records, &QWidget::customContextMenuRequested, this,
-            [this, records](const QPoint& at) { m_recordMenu->popup(records->viewport()->mapToGlobal(at)); });
 
     m_versionTimer = named(new QTimer(this), "Timer1");
     m_versionTimer->setInterval(1000);
@@ -148,7 +135,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
-    m_ipLookup.stop();
     m_advert.reset(); // before the widgets it shows the page in
     m_versionCheck.reset();
 }
@@ -218,27 +204,6 @@ Settings MainWindow::pageSettings() const
     return current;
 }
 
-void MainWindow::lookUpSelectedAddress()
-{
-    const std::optional<std::string> address = m_logPage->selectedClientAddress();
-    if (!address)
-        return;
-    if (m_ipLookupRunning)
-        return; // one lookup at a time
-    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup runs
-    m_logPage->setCursor(Qt::BusyCursor);
-    m_ipLookupRunning = true;
-    m_ipLookup.start(
-        [this, ip = *address, limits = webLimitsFromEnvironment()](const std::atomic<bool>& stop, const Worker::Post& post) {
-            const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
-            post([this, result] {
-                m_logPage->showSummary(fromGbk(result.label));
-                m_logPage->unsetCursor();
-                m_ipLookupRunning = false;
-            });
-        });
-}
-
 void MainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -260,7 +225,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Requests under way end now, so the program exits at once.
     m_toolsPage->cancelRun();
-    m_ipLookup.stop();
+    m_logPage->cancelIpLookup();
     saveOnClose();
     event->accept();
 }
@@ -304,7 +269,34 @@ void MainWindow::announceNewVersion()
     }
 }
 
-void MainWindow::toggleHeaderStrip() { m_headerStrip->setFixedHeight(m_headerStrip->height() <= 50 ? 300 : 4); }
+void MainWindow::toggleHeaderStrip()
+{
+    m_headerStripToggled = true;
+    m_headerStrip->setFixedHeight(m_headerStrip->height() <= 50 ? 300 : 4);
+}
+
+void MainWindow::fitHeaderStrip()
+{
+    // 17 pixels, or as much as the caption needs in a taller font; the toggled heights stay.
+    if (!m_headerStripToggled)
+        m_headerStrip->setFixedHeight(std::max(17, m_headerStrip->fontMetrics().height() + 2 * m_headerStrip->frameWidth()));
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // Never smaller than 800 x 600, nor than the pages need at the font they show.
+    if (event->type() == QEvent::LayoutRequest && layout())
+        setMinimumSize(layout()->totalMinimumSize().expandedTo(QSize(800, 600)));
+    return handled;
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && m_headerStrip)
+        fitHeaderStrip();
+}
 
 void MainWindow::setBrowserHeight(int height)
 {

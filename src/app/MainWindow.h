@@ -6,8 +6,6 @@
 #include "logs/LogAnalysis.h"
 #include "settings/SettingsFile.h"
 
-#include "platform/Worker.h"
-
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -15,7 +13,6 @@
 
 class QFrame;
 class QLabel;
-class QMenu;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
@@ -56,6 +53,8 @@ public:
     bool siteListWasRead() const { return m_siteListWasRead; }
 
 protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -68,12 +67,12 @@ private:
     void firstShow();
     void saveOnClose();
     void showUpdater();
-    void lookUpSelectedAddress();
     void announceNewVersion();
     // Ctrl+F, and Ctrl+Tab / Ctrl+PgDn (with Shift / PgUp back) from anywhere (MainWindowKeys.cpp).
     void installKeys();
     void stepPage(int step);
     void toggleHeaderStrip();
+    void fitHeaderStrip();
     void keepAdvertAboveFloor();
     void snapAdvertToFloor();
     void showAdvert();
@@ -83,7 +82,7 @@ private:
     std::unique_ptr<UiDispatcher> m_dispatcher;
     PageParser m_pageParser{*m_dispatcher};
     LogAnalysis m_analysis;
-    QLabel* m_headerStrip;
+    QLabel* m_headerStrip = nullptr;
     QFrame* m_headerRule;
     QTabWidget* m_pages;
     SettingsPage* m_settingsPage;
@@ -96,13 +95,11 @@ private:
     QPushButton* m_showUpdaterButton;
     QSplitter* m_splitter;
     QTextBrowser* m_advertView;
-    QMenu* m_recordMenu;
     QTimer* m_versionTimer;
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
-    Worker m_ipLookup{m_dispatcher.get()}; // "查看IP"
-    bool m_ipLookupRunning = false;
     UpdaterWindow* m_updater = nullptr;
+    bool m_headerStripToggled = false;
     bool m_hideAdvert = false;
     bool m_shown = false;
     bool m_siteListWasRead = false;

@@ -95,7 +95,7 @@ Status writeStdout(std::string_view bytes)
 void CliOutput::flush()
 {
     std::fflush(stdout);
-    writeStdout(m_buffer);
+    (void)writeStdout(m_buffer); // standard output has no one to tell; the exit status stays the command's
     m_buffer.clear();
 }
 

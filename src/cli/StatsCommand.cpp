@@ -77,8 +77,8 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
     size_t offset = 0;
     bool anyUncounted = false;
     for (const FileVisits& visits : files) {
-        VerifiedFileStats row{visits.fileName, visits.sizeText, std::nullopt, visits.readError};
-        if (visits.readError.empty()) {
+        VerifiedFileStats row{visits.fileName, visits.sizeText, std::nullopt, visits.read};
+        if (visits.read) {
             const std::vector<VerificationResult> results(run.results.begin() + static_cast<std::ptrdiff_t>(offset),
                                                           run.results.begin() +
                                                               static_cast<std::ptrdiff_t>(offset + visits.requests.size()));
@@ -86,10 +86,10 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
         }
         offset += visits.requests.size();
         printRow(out, verifiedStatisticsTexts(row), form);
-        if (!visits.readError.empty()) {
+        if (!visits.read) {
             anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
-                         printableField(visits.readError, args.raw()).c_str());
+                         printableField(visits.read.message(), args.raw()).c_str());
         }
     }
     return anyUncounted ? kExitFailure : kExitOk;
@@ -117,7 +117,7 @@ int printRegistryStatistics(CliArgs& args, const std::string& folder, RegistryVi
         if (!row.counts) {
             anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
-                         printableField(row.readError, args.raw()).c_str());
+                         printableField(row.read.message(), args.raw()).c_str());
         }
     }
     return anyUncounted ? kExitFailure : kExitOk;
@@ -195,7 +195,7 @@ int runStats(CliArgs& args)
             anyUncounted = anyUncounted || !row.counts;
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
-                             printableField(row.readError, args.raw()).c_str());
+                             printableField(row.read.message(), args.raw()).c_str());
         },
         [] {},
     };

@@ -55,13 +55,6 @@ ColourBoxWidget::ColourBoxWidget(QWidget* parent) : QComboBox(parent)
         QString name = QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
         addItem(swatch(toQColor(entry.value, palette())), name.mid(2), QVariant::fromValue(entry.value));
     }
-    customColourPicker = [this](ColourValue current) -> std::optional<ColourValue> {
-        const QColor chosen = QColorDialog::getColor(toQColor(current, palette()), this);
-        if (!chosen.isValid())
-            return std::nullopt;
-        return static_cast<ColourValue>(chosen.red()) | (static_cast<ColourValue>(chosen.green()) << 8) |
-               (static_cast<ColourValue>(chosen.blue()) << 16);
-    };
     connect(this, &QComboBox::activated, this, &ColourBoxWidget::onActivated);
 }
 
@@ -90,12 +83,13 @@ void ColourBoxWidget::setCustomEntry(ColourValue value)
 void ColourBoxWidget::onActivated(int index)
 {
     if (index == kCustomIndex) {
-        const std::optional<ColourValue> chosen = customColourPicker ? customColourPicker(colour()) : std::nullopt;
-        if (!chosen) {
+        const QColor chosen = QColorDialog::getColor(toQColor(colour(), palette()), this);
+        if (!chosen.isValid()) {
             setCurrentIndex(m_lastIndex);
             return;
         }
-        setCustomEntry(*chosen);
+        setCustomEntry(static_cast<ColourValue>(chosen.red()) | (static_cast<ColourValue>(chosen.green()) << 8) |
+                       (static_cast<ColourValue>(chosen.blue()) << 16));
     }
     m_lastIndex = currentIndex();
     emit colourChanged(colour());

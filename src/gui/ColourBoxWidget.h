@@ -6,8 +6,6 @@
 
 #include <QComboBox>
 #include <QPalette>
-#include <functional>
-#include <optional>
 
 namespace quill {
 
@@ -22,9 +20,6 @@ public:
     ColourValue colour() const;
     // Selects the named entry of `value`, or shows it in the custom entry.
     void setColour(ColourValue value);
-
-    // Asks the user for a colour; offscreen tests replace the dialog.
-    std::function<std::optional<ColourValue>(ColourValue current)> customColourPicker;
 
 signals:
     void colourChanged(quill::ColourValue value);

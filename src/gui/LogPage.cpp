@@ -9,7 +9,6 @@
 #include "gui/BusyCursor.h"
 #include "gui/ColourBoxWidget.h"
 #include "gui/ColumnWidths.h"
-#include "gui/CsvExportRunner.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
@@ -17,7 +16,9 @@
 #include "gui/WidgetSetup.h"
 #include "verify/UncheckedNotice.h"
 #include "verify/VerificationWorker.h"
+#include "webtools/IpLookup.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -27,13 +28,16 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace quill {
 
-LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_analysis(analysis)
+LogPage::LogPage(LogAnalysis& analysis, Options options, QWidget* parent)
+    : QWidget(parent), m_analysis(analysis), m_options(std::move(options)),
+      m_dispatcher(std::make_unique<QtUiDispatcher>(this)), m_ipLookup(m_dispatcher.get())
 {
     const FilterSnapshot design;
     m_baiduBox = makeCheckBox(this, "CheckBox4", "百度", design.baidu);
@@ -59,7 +63,6 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_verifyProgressLabel = named(makePlainLabel(this), "LabelVerify");
     m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
     m_cancelVerifyButton->hide();
-    m_dispatcher = std::make_unique<QtUiDispatcher>(this);
 
     m_logFileBox = named(new QComboBox(this), "cbb1");
     m_logFileBox->setEditable(true);
@@ -106,10 +109,17 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(header, &QHeaderView::sectionClicked, this, &LogPage::sortByColumn);
     connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::rowsWithdrawn);
 
+    m_recordMenu = named(new QMenu(this), "PopupMenu1");
+    QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
+    connect(lookUp, &QAction::triggered, this, &LogPage::lookUpSelectedAddress);
+    m_recordView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_recordView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_recordMenu->popup(m_recordView->viewport()->mapToGlobal(at)); });
+
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
-    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder); };
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
     m_copy = new RecordListCopy(m_recordView, m_model, analysis, [this] { return shownList(); }, this);
+    m_recordMenu->addActions(m_copy->actions());
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box :
@@ -164,6 +174,7 @@ LogPage::~LogPage()
 {
     m_verification.reset();
     m_follower.reset();
+    m_ipLookup.stop();
 }
 
 void LogPage::fitColumnsToFont()
@@ -266,6 +277,34 @@ void LogPage::showSummary(const QString& text)
     m_summaryLabel->repaint(); // shown at once, also when a blocking step follows
 }
 
+void LogPage::lookUpSelectedAddress()
+{
+    const std::optional<std::string> address = selectedClientAddress();
+    if (!address || m_ipLookupRunning)
+        return;
+    showSummary(fromGbk(*address)); // the address shows while the lookup runs
+    setCursor(Qt::BusyCursor);
+    m_ipLookupRunning = true;
+    m_ipLookup.start([this, ip = *address, limits = m_options.ipLookupLimits](const std::atomic<bool>& stop,
+                                                                               const Worker::Post& post) {
+        const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
+        post([this, label = result.label] {
+            showSummary(fromGbk(label));
+            unsetCursor();
+            m_ipLookupRunning = false;
+        });
+    });
+}
+
+void LogPage::cancelIpLookup()
+{
+    m_ipLookup.stop();
+    if (!m_ipLookupRunning)
+        return;
+    unsetCursor();
+    m_ipLookupRunning = false;
+}
+
 void LogPage::reload()
 {
     if (isExporting())
@@ -355,8 +394,8 @@ void LogPage::startCheckOf(size_t firstRequest)
     m_checkFrom = firstRequest;
     m_requestsAsked = all.size();
     std::vector<VerificationRequest> requests(all.begin() + static_cast<std::ptrdiff_t>(firstRequest), all.end());
-    VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
-    if (!m_verifierOptions)
+    VerifierOptions options = m_options.verifier.value_or(VerifierOptions{});
+    if (!m_options.verifier)
         options.dns = dnsOptionsFromEnvironment();
     if (!options.lists && (firstRequest == 0 || !m_checkLists)) // read once for the checks of one load
         m_checkLists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
@@ -457,7 +496,7 @@ void LogPage::exportCsv()
 {
     if (isExporting())
         return;
-    const QString chosen = chooseCsvPath ? chooseCsvPath() : QString();
+    const QString chosen = m_options.chooseCsvPath(this, m_logFolder);
     if (chosen.isEmpty())
         return;
     const std::string path = withCsvExtension(toPath(chosen));

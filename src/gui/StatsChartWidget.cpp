@@ -1,5 +1,6 @@
 #include "gui/StatsChartWidget.h"
 
+#include "crawlers/ChartScale.h"
 #include "gui/QtGbk.h"
 
 #include <QHelpEvent>
@@ -23,15 +24,6 @@ QStringList describedSeries()
     for (int engine = 0; engine < kStatisticsCountColumns; ++engine)
         captions << fromGbk(statisticsListColumns()[kFirstCountColumn + engine].caption);
     return captions;
-}
-
-// A grid step of 1, 2 or 5 times a power of ten that splits `largest` into at most four parts.
-std::int64_t gridStep(std::int64_t largest)
-{
-    for (std::int64_t power = 1;; power *= 10)
-        for (std::int64_t factor : {1, 2, 5})
-            if (factor * power * 4 >= largest)
-                return factor * power;
 }
 
 QString fakesCaption()
@@ -96,9 +88,7 @@ QColor StatsChartWidget::engineColour(int engine)
 
 int StatsChartWidget::leftMargin() const
 {
-    const std::int64_t step = gridStep(std::max<std::int64_t>(m_largest, 1));
-    const std::int64_t top = (std::max<std::int64_t>(m_largest, 1) + step - 1) / step * step;
-    return fontMetrics().horizontalAdvance(QString::number(top)) + 2 * kGap;
+    return fontMetrics().horizontalAdvance(QString::number(chartScale(m_largest).top)) + 2 * kGap;
 }
 
 QSize StatsChartWidget::minimumSizeHint() const
@@ -122,9 +112,9 @@ StatsChartWidget::Layout StatsChartWidget::layout() const
     const int plotBottom = height() - line - kGap;
     at.plot = QRect(QPoint(leftMargin(), plotTop), QPoint(width() - kGap, std::max(plotTop, plotBottom)));
     at.groupWidth = double(at.plot.width()) / std::max(rowCount(), 1);
-    const std::int64_t largest = std::max<std::int64_t>(m_largest, 1);
-    at.step = gridStep(largest);
-    at.top = (largest + at.step - 1) / at.step * at.step;
+    const ChartScale scale = chartScale(m_largest);
+    at.step = scale.step;
+    at.top = scale.top;
     return at;
 }
 

@@ -31,8 +31,7 @@
 
 namespace quill {
 
-StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDispatcher* ui)
-    : QWidget(parent), m_logFolder(std::move(logFolder))
+StatsPage::StatsPage(Options options, QWidget* parent) : QWidget(parent), m_options(std::move(options))
 {
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
@@ -46,8 +45,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_topBox->setEnabled(false);
     m_messageLabel = named(makePlainLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
-    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder()); };
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
 
     const auto& columns = statisticsListColumns();
     m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
@@ -106,13 +104,12 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     layout->addLayout(buttons);
     layout->addWidget(m_splitter, 1);
 
-    if (!ui) {
+    if (!m_options.ui) {
         m_ownDispatcher = std::make_unique<QtUiDispatcher>(this);
-        ui = m_ownDispatcher.get();
+        m_options.ui = m_ownDispatcher.get();
     }
-    m_ui = ui;
     m_statistics = std::make_unique<CrawlerStatistics>(
-        *ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
+        *m_options.ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
                                           [this] { finished(); }});
 
     connect(m_countButton, &QPushButton::clicked, this, &StatsPage::startCounting);
@@ -167,7 +164,7 @@ void StatsPage::showRows()
     m_statsList->setHorizontalHeaderLabels(captions);
     m_chart->setSeries(captions.mid(2));
     for (const RegistryFileStats& row : m_registryRows) {
-        addTableRow(registryRowTexts(row, m_registryColumns), row.readError);
+        addTableRow(registryRowTexts(row, m_registryColumns), row.read);
         m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
                                                                  : std::nullopt);
     }
@@ -219,7 +216,7 @@ void StatsPage::startCounting()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    const QString folder = m_logFolder();
+    const QString folder = m_options.logFolder();
     const LogPathProblem problem = checkLogFolder(toPath(folder));
     m_messageLabel->setText(problem == LogPathProblem::None ? QString()
                                                             : fromGbk(logPathProblemText(problem)) + folder);
@@ -233,7 +230,7 @@ void StatsPage::startCounting()
         m_registryStopRequested = false;
         m_registryCounting = true;
         m_registryWorker = std::make_unique<RegistryStatsWorker>(
-            toPath(folder), m_registryStopRequested, *m_ui,
+            toPath(folder), m_registryStopRequested, *m_options.ui,
             RegistryStatsWorker::Handlers{[this](const RegistryFileStats& row) { appendRegistryRow(row); },
                                           [this] { finished(); }});
         return;
@@ -249,13 +246,13 @@ void StatsPage::startCounting()
         m_verifiedWorker.reset();
         m_verifiedStopRequested = false;
         m_verifiedCounting = true;
-        VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
-        if (!m_verifierOptions)
+        VerifierOptions options = m_options.verifier.value_or(VerifierOptions{});
+        if (!m_options.verifier)
             options.dns = dnsOptionsFromEnvironment();
         if (!options.lists)
             options.lists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
         m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
-            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
+            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_options.ui,
             VerifiedStatsWorker::Handlers{
                 [this](const VerifiedFileStats& row) { appendVerifiedRows(row); },
                 [this](const VerifiedStatsProgress& progress) {
@@ -293,7 +290,7 @@ void StatsPage::appendRegistryRow(const RegistryFileStats& row)
         m_registryCounting = true;
         return;
     }
-    addTableRow(registryRowTexts(row, m_registryColumns), row.readError);
+    addTableRow(registryRowTexts(row, m_registryColumns), row.read);
     m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
                                                              : std::nullopt);
 }
@@ -302,7 +299,7 @@ void StatsPage::appendVerifiedRows(const VerifiedFileStats& row)
 {
     // One row per group; the group's word stands in its own column.
     for (VerifiedGroup group : kVerifiedGroups)
-        addTableRow(verifiedListRowTexts(row, group), row.counts ? std::string() : row.readError);
+        addTableRow(verifiedListRowTexts(row, group), row.counts ? std::string() : row.read.message());
     m_verifiedRows.push_back(row);
     const QString name = fromPath(row.fileName);
     const auto counts = [&row](VerifiedGroup group) {
@@ -315,12 +312,12 @@ void StatsPage::appendVerifiedRows(const VerifiedFileStats& row)
 void StatsPage::appendRow(const CrawlerFileStats& row)
 {
     const auto texts = statisticsRowTexts(row);
-    addTableRow(std::vector<std::string>(texts.begin(), texts.end()), row.counts ? std::string() : row.readError);
+    addTableRow(std::vector<std::string>(texts.begin(), texts.end()), row.read);
     m_rows.push_back(row);
     m_chart->appendRow(fromPath(row.fileName), row.counts);
 }
 
-void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::string& readError)
+void StatsPage::addTableRow(const std::vector<std::string>& texts, const Status& read)
 {
     const int at = m_statsList->rowCount();
     m_statsList->insertRow(at);
@@ -329,8 +326,8 @@ void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::st
         const auto& text = texts[static_cast<size_t>(column)];
         m_statsList->setItem(at, column, new QTableWidgetItem(column == 0 ? fromPath(text) : fromGbk(text)));
     }
-    if (!readError.empty()) // why the count cells are empty
-        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(readError)));
+    if (!read)
+        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(read.message()))); // why the count cells are empty
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
@@ -354,7 +351,7 @@ void StatsPage::exportCsv()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    const QString chosen = chooseCsvPath ? chooseCsvPath() : QString();
+    const QString chosen = m_options.chooseCsvPath(this, m_options.logFolder());
     if (chosen.isEmpty())
         return;
     const std::string path = withCsvExtension(toPath(chosen));

@@ -4,6 +4,7 @@
 // crawlers by group, or the busiest of them one by one.
 
 #include "crawlers/CrawlerStatistics.h"
+#include "gui/CsvExportRunner.h"
 #include "crawlers/RegistryStatistics.h"
 #include "platform/CsvText.h"
 #include "verify/CrawlerVerifier.h"
@@ -29,7 +30,6 @@ class QTableWidget;
 namespace quill {
 
 class ColumnWidths;
-class CsvExportRunner;
 class RegistryStatsWorker;
 class StatsChartWidget;
 class VerifiedStatsWorker;
@@ -37,9 +37,18 @@ class VerifiedStatsWorker;
 class StatsPage : public QWidget {
     Q_OBJECT
 public:
-    // `logFolder` gives the window's log folder as it stands when "统计" is pressed. Rows reach
-    // the page through `ui` (tests hook it); without one the page posts to its own event queue.
-    explicit StatsPage(std::function<QString()> logFolder, QWidget* parent = nullptr, UiDispatcher* ui = nullptr);
+    struct Options {
+        // The window's log folder as it stands when "统计" is pressed.
+        std::function<QString()> logFolder;
+        ChooseCsvPath chooseCsvPath = chooseCsvFile;
+        // The DNS server and time-outs of the crawler check; empty: those of the environment.
+        std::optional<VerifierOptions> verifier;
+        // Where the counts reach the page; empty: its own event queue.
+        UiDispatcher* ui = nullptr;
+        CsvExportRunner::Options exportRunner;
+    };
+
+    explicit StatsPage(Options options, QWidget* parent = nullptr);
     // Abandons a running count and waits for its thread, before the list and buttons go.
     ~StatsPage() override;
 
@@ -61,13 +70,10 @@ public:
     void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The published address lists the check reads, unless the verifier options bring their own.
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
-    // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
-    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
-    // "导出CSV": asks for the file (tests replace the dialog) and writes the table as it stands.
-    std::function<QString()> chooseCsvPath;
+    // "导出CSV": asks for the file and writes the table as it stands.
     void exportCsv();
 
 protected:
@@ -79,7 +85,7 @@ private:
     void stopCounting();
     void appendRow(const CrawlerFileStats& row);
     void appendRegistryRow(const RegistryFileStats& row);
-    void addTableRow(const std::vector<std::string>& texts, const std::string& readError);
+    void addTableRow(const std::vector<std::string>& texts, const Status& read);
     // Fills the list and the chart again for the view chosen, from the rows counted last for it.
     void showRows();
     std::vector<RegistryColumn> registryColumnsNow() const;
@@ -107,13 +113,11 @@ private:
     QTableWidget* m_statsList;
     QScrollArea* m_chartArea;
     StatsChartWidget* m_chart;
-    std::function<QString()> m_logFolder;
+    Options m_options;
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
-    UiDispatcher* m_ui;
     std::string m_verdictCachePath;
     CsvCells m_csvCells = CsvCells::Neutralised;
     std::string m_addressListsPath;
-    std::optional<VerifierOptions> m_verifierOptions;
     std::atomic<bool> m_verifiedStopRequested{false};
     bool m_verifiedCounting = false;
     std::atomic<bool> m_registryStopRequested{false};

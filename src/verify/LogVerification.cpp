@@ -167,11 +167,11 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
     if (abandon)
         return std::nullopt;
     if (!opened.ok()) {
-        visits.readError = opened.status().message();
+        visits.read = opened.status();
         return visits;
     }
     if (opened.value().state != LogPathState::Log) {
-        visits.readError = noLogText(opened.value().state);
+        visits.read = Status::failure(noLogText(opened.value().state));
         return visits;
     }
     LogSource& source = *opened.value().source;
@@ -186,7 +186,7 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
             FileVisits failed;
             failed.fileName = std::move(visits.fileName);
             failed.sizeText = std::move(visits.sizeText);
-            failed.readError = got.status().message();
+            failed.read = got.status();
             return failed;
         }
         if (!got.value())

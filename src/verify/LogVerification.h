@@ -51,7 +51,7 @@ std::string verificationProgressText(size_t done, size_t total);
 struct FileVisits {
     std::string fileName;
     std::string sizeText;
-    std::string readError;                      // set when the file could not be read
+    Status read;                                // failed when the file could not be read
     std::vector<VerificationRequest> requests;  // distinct pairs of statistics rows
     std::vector<int> rows;                      // the statistics row of each request
     std::vector<std::int64_t> visits;           // lines per request

@@ -5,6 +5,7 @@
 
 #include "crawlers/CrawlerFileStats.h"
 #include "platform/CsvText.h"
+#include "platform/Status.h"
 #include "verify/LogVerification.h"
 
 #include <optional>
@@ -17,7 +18,7 @@ struct VerifiedFileStats {
     std::string fileName; // without the folder
     std::string sizeText;
     std::optional<VerifiedCounts> counts; // none when the file could not be read
-    std::string readError;                // why there are no counts
+    Status read;                          // failed when the file could not be read: why there are no counts
 };
 
 enum class VerifiedGroup { Verified, Fake, Unchecked };

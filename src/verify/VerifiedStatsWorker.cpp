@@ -36,8 +36,8 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
                 std::optional<FileVisits> visits = collectFileVisits(path, abandon);
                 if (!visits)
                     return false;
-                VerifiedFileStats row{visits->fileName, visits->sizeText, std::nullopt, visits->readError};
-                if (visits->readError.empty()) {
+                VerifiedFileStats row{visits->fileName, visits->sizeText, std::nullopt, visits->read};
+                if (visits->read) {
                     const VerificationRun run =
                         verifyCrawlers(visits->requests, options, cache, abandon, [&](size_t done, size_t total) {
                             progress.checked = done;
@@ -58,7 +58,7 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
                 return true;
             },
             [&](size_t logs) { progress.files = logs; });
-        cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
+        (void)cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
         std::string notice = uncheckedNotice(unchecked, outOfReach);
         if (!setupProblem.empty())
             notice += (notice.empty() ? "" : "   ") + setupProblem;

@@ -22,8 +22,8 @@ using quill::test::runCli;
 
 std::string logLine(const char* address, const char* agent)
 {
-    return std::string("2026-11-30 00:00:00 W3SVC1 192.168.1.10 GET / - 80 - ") + address + " " + agent +
-           " 200 0 0 100 50 15 -\r\n";
+    return test::iisLine({.dateTime = "2026-11-30 00:00:00", .serverIp = "192.168.1.10", .client = address,
+                          .agent = agent, .bytesSent = "100", .bytesReceived = "50"});
 }
 
 class VerifyCommands : public ::testing::Test {

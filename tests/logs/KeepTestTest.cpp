@@ -52,7 +52,7 @@ TEST(KeepTest, appliesTheFiltersInTheirOrder)
 
     auto line = [](const std::string& stem, const std::string& agent = "Mozilla/4.0",
                    const std::string& client = "1.2.3.4", const std::string& status = "200") {
-        std::string l = iis6Line(stem, agent, client, "15", status);
+        std::string l = iisLine({.stem = stem, .client = client, .agent = agent, .status = status, .timeTaken = "15"});
         return l.substr(0, l.size() - 2);
     };
     struct Case {
@@ -156,7 +156,7 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
                                  "/yahoo.htm", "/" + gbkWord + ".gif", "/\x81.gif", "/200"});
         std::string client = pick({"1.2.3.4", "10.0.0.1", "200"});
         std::string status = pick({"200", "404", "304"});
-        std::string line = iis6Line(randomCase(stem), randomCase(agent), client, "15", status);
+        std::string line = iisLine({.stem = randomCase(stem), .client = client, .agent = randomCase(agent), .status = status, .timeTaken = "15"});
         line.resize(line.size() - 2);
         if (random() % 5 == 0)
             line = "200 " + line.substr(11); // starts with the status text
@@ -241,7 +241,7 @@ TEST(KeepTest, aiSpidersKeepTheAiGroupsVisits)
     FilterSnapshot aiWithoutSpiders = ai;
     aiWithoutSpiders.noSpiders = true;
     auto line = [](const std::string& agent, const std::string& stem = "/a.html") {
-        std::string l = iis6Line(stem, agent, "1.2.3.4", "15", "200");
+        std::string l = iisLine({.stem = stem, .agent = agent});
         return l.substr(0, l.size() - 2);
     };
     struct Case {

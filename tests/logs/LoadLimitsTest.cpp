@@ -48,7 +48,7 @@ Loaded loadPipeWithLimits(const TempFolder& folder, const std::string& bytes, co
 
 std::string longLine(size_t bytes)
 {
-    std::string line = iis6Line("/long.htm");
+    std::string line = iisLine({.stem = "/long.htm"});
     line.insert(line.size() - 2, std::string(bytes - (line.size() - 2), 'r'));
     return line;
 }
@@ -59,7 +59,7 @@ TEST(LoadLimits, aLineLongerThanTheLimitFailsTheLoadInAFileAsInAStream)
 {
     const size_t limit = 64 << 10;
     const std::string header = kIis6Header;
-    const std::string a = iis6Line("/a.htm");
+    const std::string a = iisLine({.stem = "/a.htm"});
     struct Case {
         const char* what;
         std::string bytes;
@@ -147,7 +147,7 @@ TEST(LoadLimits, aPipeWhoseWriterIsQuietForAWhileIsReadWhole)
     TempFolder folder;
     const std::string path = folder.file("slow.log");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    const std::string bytes = kIis6Header + iis6Line("/a.htm") + iis6Line("/b.htm");
+    const std::string bytes = kIis6Header + iisLine({.stem = "/a.htm"}) + iisLine({.stem = "/b.htm"});
     std::thread writer([&] {
         std::ofstream out(path, std::ios::binary);
         std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // longer than the wait for a writer

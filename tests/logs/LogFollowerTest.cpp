@@ -67,7 +67,7 @@ TEST(LogFollower, everyAppendedLineArrivesOnceInOrder)
         std::vector<std::string> expected;
         for (int i = 0; i < 3000; ++i) {
             const std::string stem = "/p" + std::to_string(i) + (i % 10 == 0 ? ".gif" : ".htm");
-            lines += iis6Line(stem);
+            lines += iisLine({.stem = stem});
             if (i % 10 != 0)
                 expected.push_back(stem);
         }
@@ -117,7 +117,7 @@ TEST(LogFollower, stopsAtOnceWhileTheFileIsQuiet)
     auto follower = std::make_unique<LogFollower>(*analysis.followStart(), ui, recordInto(analysis, seen));
     std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the worker sleeps in its wait
     follower.reset(); // wakes it: this ends rather than hangs
-    std::ofstream(path, std::ios::app) << iis6Line("/late.htm");
+    std::ofstream(path, std::ios::app) << iisLine({.stem = "/late.htm"});
     ui.drain();
     EXPECT_TRUE(seen.stems.empty());
 }

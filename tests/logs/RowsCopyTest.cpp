@@ -36,8 +36,9 @@ TEST(RowsCopy, rowsAreTabSeparatedWithCaptionsWhenSeveral)
     LogAnalysis analysis;
     FilterSnapshot filters;
     filters.images = false;
-    const std::string log = kIis6Header + iis6Line("/a.htm") + iis6Line("/" + gbk("日志") + ".htm", "Baiduspider") +
-                            iis6Line("/tab\there.htm", "x\ty", "9.9.9.9");
+    const std::string log = kIis6Header + iisLine({.stem = "/a.htm"}) +
+                            iisLine({.stem = "/" + gbk("日志") + ".htm", .agent = "Baiduspider"}) +
+                            iisLine({.stem = "/tab\there.htm", .client = "9.9.9.9", .agent = "x\ty"});
     ASSERT_TRUE(loadBytes(analysis, folder, log, filters).read());
     const RecordStore& store = analysis.store();
     const std::string row0 = rowByHand(analysis, 0, 0);
@@ -69,8 +70,9 @@ TEST(RowsCopy, aNarrowedListCopiesItsOwnRowNumbersAndTheVerdictColumn)
 {
     TempFolder folder;
     LogAnalysis analysis;
-    const std::string log = kIis6Header + iis6Line("/a.htm", "UA", "1.1.1.1") + iis6Line("/b.htm", "UA", "2.2.2.2") +
-                            iis6Line("/c.htm", "UA", "3.3.3.3");
+    const std::string log = kIis6Header + iisLine({.stem = "/a.htm", .client = "1.1.1.1", .agent = "UA"}) +
+                            iisLine({.stem = "/b.htm", .client = "2.2.2.2", .agent = "UA"}) +
+                            iisLine({.stem = "/c.htm", .client = "3.3.3.3", .agent = "UA"});
     ASSERT_TRUE(loadBytes(analysis, folder, log).read());
     while (cellText(analysis.store(), 0, kColUriStem) != "/c.htm") // sorted descending: c, b, a
         analysis.clickColumn(kColUriStem);
@@ -93,7 +95,7 @@ TEST(RowsCopy, manyRowsJoinAcrossChunksInListOrder)
     LogAnalysis analysis;
     std::string log = kIis6Header;
     for (int i = 0; i < 20000; ++i)
-        log += iis6Line("/p" + std::to_string(i) + ".htm", i % 7 == 0 ? gbk("蜘蛛") : "UA");
+        log += iisLine({.stem = "/p" + std::to_string(i) + ".htm", .agent = i % 7 == 0 ? gbk("蜘蛛") : "UA"});
     ASSERT_TRUE(loadBytes(analysis, folder, log).read());
     analysis.clickColumn(kColUriStem);
     std::vector<std::uint32_t> rows;

@@ -77,7 +77,7 @@ Outcome rowsOutcome(const std::vector<CrawlerFileStats>& rows)
     if (rows.empty())
         return {};
     if (!rows[0].counts)
-        return failed(rows[0].readError);
+        return failed(rows[0].read.message());
     std::string shown;
     for (const CrawlerFileStats& row : rows) {
         const auto texts = statisticsRowTexts(row);
@@ -112,7 +112,7 @@ Outcome viaVerifiedStatistics(const std::string& folder, const std::string&, con
                                         rows.push_back({row.fileName, row.sizeText,
                                                         row.counts ? std::optional(groupCounts(*row.counts, group))
                                                                    : std::nullopt,
-                                                        row.readError});
+                                                        row.read});
                                 },
                                 {},
                                 [&](const std::string&) { done = true; }});
@@ -134,7 +134,7 @@ Outcome viaRegistryStatistics(const std::string& folder, const std::string&, con
     if (rows.empty())
         return {};
     if (!rows[0].counts)
-        return failed(rows[0].readError);
+        return failed(rows[0].read.message());
     std::string shown = rows[0].sizeText;
     for (std::int64_t count : *rows[0].counts)
         shown += "\t" + std::to_string(count);

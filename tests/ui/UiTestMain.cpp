@@ -1,5 +1,7 @@
 // The UI tests run in one QApplication on the offscreen platform.
 
+#include "UiTestSupport.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@ int main(int argc, char** argv)
         qputenv("QUILLMARK_MAKER_HOST", "127.0.0.1:9");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmarkbox"));
+    quill::test::MessageBoxes::watchForBoxes();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -29,8 +29,7 @@ constexpr int kWaitMs = 20000;
 
 std::string visit(const std::string& address, const std::string& agent, const std::string& stem = "/a.htm")
 {
-    return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + address + " " + agent +
-           " 200 0 0 1 2 15 -\r\n";
+    return iisLine({.stem = stem, .client = address, .agent = agent});
 }
 
 // Genuine Google and Baidu crawlers, an impostor whose PTR lies, one without a PTR, and a visitor.
@@ -68,27 +67,38 @@ QStringList words(const char* utf8)
     return QString::fromUtf8(utf8).split(QLatin1Char('|'));
 }
 
+// The log page over kLog, its crawler checks asking `dns`; `verifier` may change how.
 struct LogPageFixture {
     DnsTestServer dns;
     TempFolder folder;
     LogAnalysis analysis;
-    LogPage page{analysis};
+    std::string csvPath = folder.file("list.csv");
+    LogPage page;
     QTableView* view = child<QTableView>(&page, "lv2");
     QCheckBox* verifyBox = child<QCheckBox>(&page, "CheckBoxVerify");
     QLabel* progress = child<QLabel>(&page, "LabelVerify");
 
-    LogPageFixture()
+    explicit LogPageFixture(const std::function<void(DnsTestServer& dns, VerifierOptions& verifier)>& verifier = {})
+        : page(analysis, options(verifier))
     {
-        fillServer(dns);
         folder.write("u_ex1.log", kLog);
         page.setLogFolder(QString::fromStdString(folder.path()));
         page.setVerdictCachePath(folder.file("cache.txt"));
-        page.setVerifierOptions(quick(dns.address()));
         page.listLogFiles(true);
         page.resize(1100, 360);
         page.show();
     }
     void reload() { QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton); }
+    LogPage::Options options(const std::function<void(DnsTestServer&, VerifierOptions&)>& verifier)
+    {
+        fillServer(dns);
+        LogPage::Options options;
+        options.verifier = quick(dns.address());
+        if (verifier)
+            verifier(dns, *options.verifier);
+        options.chooseCsvPath = [this](QWidget*, const QString&) { return QString::fromStdString(csvPath); };
+        return options;
+    }
 };
 
 } // namespace
@@ -146,11 +156,10 @@ TEST(VerificationPages, onlyFakesKeepsTheFakeRowsInEveryOrder)
     EXPECT_EQ(f.view->horizontalHeader()->sortIndicatorSection(), 1);
 
     // The export writes the list as it stands: only the fakes, numbered as shown, with verdicts.
-    const std::string csvPath = f.folder.file("fakes.csv");
-    f.page.chooseCsvPath = [&] { return QString::fromStdString(csvPath); };
+    f.csvPath = f.folder.file("fakes.csv");
     f.page.exportCsv();
     QTRY_VERIFY_WITH_TIMEOUT(!f.page.isExporting(), kWaitMs);
-    const std::string csv = readFile(csvPath);
+    const std::string csv = readFile(f.csvPath);
     ASSERT_NE(csv.find("\r\n"), std::string::npos);
     EXPECT_TRUE(csv.substr(0, csv.find("\r\n")).ends_with(",来源页,验证")) << csv;
     EXPECT_NE(csv.find("\r\n0,/c.htm,"), std::string::npos) << csv;
@@ -174,11 +183,10 @@ TEST(VerificationPages, onlyFakesKeepsTheFakeRowsInEveryOrder)
 
 TEST(VerificationPages, cancelKeepsTheWindowAliveAndEndsTheCheck)
 {
-    LogPageFixture f;
-    f.dns.setDelay(std::chrono::milliseconds(400));
-    VerifierOptions slow = quick(f.dns.address());
-    slow.dns.timeoutMs = 3000;
-    f.page.setVerifierOptions(slow);
+    LogPageFixture f([](DnsTestServer& dns, VerifierOptions& slow) {
+        dns.setDelay(std::chrono::milliseconds(400));
+        slow.dns.timeoutMs = 3000;
+    });
     f.page.setVerificationBoxes(true, false);
     f.reload();
     ASSERT_TRUE(f.page.isVerifying());
@@ -194,8 +202,9 @@ TEST(VerificationPages, cancelKeepsTheWindowAliveAndEndsTheCheck)
 
 TEST(VerificationPages, noReachableDnsEndsWithUnknownVerdicts)
 {
-    LogPageFixture f;
-    f.page.setVerifierOptions(quick("127.0.0.1:" + std::to_string(closedUdpPort())));
+    LogPageFixture f([](DnsTestServer&, VerifierOptions& unreachable) {
+        unreachable = quick("127.0.0.1:" + std::to_string(closedUdpPort()));
+    });
     f.page.setVerificationBoxes(true, false);
     f.reload();
     QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);
@@ -234,8 +243,10 @@ TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
     TempFolder folder;
     folder.write("ex261201.log", manyVisits);
     folder.write("ex261202.log", manyVisits);
-    StatsPage page([&] { return QString::fromStdString(folder.path()); });
-    page.setVerifierOptions(quick(dns.address()));
+    StatsPage::Options options;
+    options.logFolder = [&] { return QString::fromStdString(folder.path()); };
+    options.verifier = quick(dns.address());
+    StatsPage page(std::move(options));
     page.setVerdictCachePath(folder.file("cache.txt"));
     page.show();
     child<QCheckBox>(&page, "CheckBoxVerified")->click();
@@ -275,8 +286,10 @@ TEST(VerificationPages, statisticsCountVerifiedFakeAndUncheckedVisitsInAColumnOf
     folder.write("ex261201.log", kLog + visit("66.249.66.1", "Googlebot/2.1"));
     folder.write("ex261202.log", kIis6Header + visit("10.0.0.2", "Googlebot/2.1") + visit("10.0.0.2", "Googlebot/2.1") +
                                      visit("123.125.71.12", "Baiduspider"));
-    StatsPage page([&] { return QString::fromStdString(folder.path()); });
-    page.setVerifierOptions(quick(dns.address()));
+    StatsPage::Options options;
+    options.logFolder = [&] { return QString::fromStdString(folder.path()); };
+    options.verifier = quick(dns.address());
+    StatsPage page(std::move(options));
     page.setVerdictCachePath(folder.file("cache.txt"));
     page.resize(760, 520);
     page.show();
@@ -345,7 +358,7 @@ TEST(VerificationPages, boxesComeFromTheSettingsFileAndAreSavedWithTheOthers)
 
         child<QCheckBox>(logPage, "CheckBoxFakes")->click();
         child<QCheckBox>(&form, "CheckBoxVerified")->click();
-        child<QPushButton>(child<SettingsPage>(&form, "ts3"), "Button3")->click(); // "保存配制"
+        onPage<QPushButton>(&form, "ts3", "Button3")->click(); // "保存配制"
     }
     const Settings saved = SettingsFile(settings).load(Settings{});
     EXPECT_TRUE(saved.verification.verifyCrawlers);

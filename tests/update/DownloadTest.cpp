@@ -21,13 +21,6 @@ using namespace quill::test;
 
 namespace {
 
-std::string zipBytes(const std::vector<ZipEntry>& entries)
-{
-    TempFolder scratch;
-    writeZip(scratch.file("z.zip"), entries);
-    return readFile(scratch.file("z.zip"));
-}
-
 // The manifest entry of `name` served at `path`, size and hash filled in.
 UpdateEntry servedEntry(UpdateServer& server, const std::string& name, const std::string& path, const std::string& bytes)
 {

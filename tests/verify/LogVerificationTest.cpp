@@ -23,8 +23,8 @@ const CrawlerId kGooglebot = crawlerOfRow(1), kBaiduspider = crawlerOfRow(2), kQ
 
 std::string logLine(const char* address, const char* agent, const char* path = "/")
 {
-    return std::string("2026-11-30 00:00:00 W3SVC1 192.168.1.10 GET ") + path + " - 80 - " + address + " " + agent +
-           " 200 0 0 100 50 15 -\r\n";
+    return test::iisLine({.dateTime = "2026-11-30 00:00:00", .serverIp = "192.168.1.10", .stem = path,
+                          .client = address, .agent = agent, .bytesSent = "100", .bytesReceived = "50"});
 }
 
 std::string sampleLog()
@@ -97,7 +97,7 @@ TEST(LogVerification, fileVisitsCountStatisticsLinesByAddress)
     const auto visits = collectFileVisits(path, std::atomic<bool>(false));
     ASSERT_TRUE(visits);
     EXPECT_EQ(visits->fileName, "ex.log");
-    EXPECT_TRUE(visits->readError.empty());
+    EXPECT_TRUE(visits->read.ok());
     // qihoobot has no statistics column, so its line is not a statistics visit
     EXPECT_EQ(visits->requests, (std::vector<VerificationRequest>{{"66.249.66.1", kGooglebot},
                                                                   {"10.0.0.2", kBaiduspider},
@@ -128,7 +128,7 @@ TEST(LogVerification, unreadableFileGivesItsErrorAndAbandonGivesNothing)
     TempFolder folder;
     const auto missing = collectFileVisits(folder.file("none.log"), std::atomic<bool>(false));
     ASSERT_TRUE(missing);
-    EXPECT_FALSE(missing->readError.empty());
+    EXPECT_FALSE(missing->read.ok());
     EXPECT_FALSE(collectFileVisits(folder.write("ex.log", sampleLog()), std::atomic<bool>(true)));
 }
 

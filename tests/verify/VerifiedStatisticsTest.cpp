@@ -45,11 +45,11 @@ TEST(UncheckedNotice, saysHowManyAddressesWentUncheckedAndWhyWhenTheDnsWasOutOfR
 
 TEST(VerifiedStatistics, theListAndTheTableShowEveryGroupAndNoCountWhereNoneWasMade)
 {
-    VerifiedFileStats counted{"ex1.log", "1.5K", VerifiedCounts{}, ""};
+    VerifiedFileStats counted{"ex1.log", "1.5K", VerifiedCounts{}, {}};
     counted.counts->verified = {1, 2, 0, 0, 0, 0, 0};
     counted.counts->fake = {3, 0, 0, 0, 0, 0, 4};
     counted.counts->unchecked = {0, 5, 0, 0, 0, 0, 0};
-    const VerifiedFileStats unread{"ex2.log", "0.0K", std::nullopt, "cannot read"};
+    const VerifiedFileStats unread{"ex2.log", "0.0K", std::nullopt, Status::failure("cannot read")};
 
     std::vector<std::string> captions;
     for (const StatisticsListColumn& column : verifiedListColumns())

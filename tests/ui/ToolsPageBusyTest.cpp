@@ -22,8 +22,6 @@ using namespace quill::test;
 
 namespace {
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
 public:
@@ -67,7 +65,7 @@ struct BusyWindow {
 
 } // namespace
 
-TEST(ToolsBusy, indexQueriesLeaveTheWindowPaintingTimingAndTakingClicks)
+TEST(ToolsPageBusy, indexQueriesLeaveTheWindowPaintingTimingAndTakingClicks)
 {
     BusyWindow w;
     QTest::mouseClick(child<QPushButton>(w.page, "Button6"), Qt::LeftButton);
@@ -112,7 +110,7 @@ TEST(ToolsBusy, indexQueriesLeaveTheWindowPaintingTimingAndTakingClicks)
     EXPECT_LT(closing.elapsed(), 1000);
 }
 
-TEST(ToolsBusy, eachToolShowsWhatRunsAndHowItEnded)
+TEST(ToolsPageBusy, eachToolShowsWhatRunsAndHowItEnded)
 {
     ScopedEnv quick("QUILLMARK_WEB_TIMEOUTS_MS", "300,300,900"); // read when the page is made
     BusyWindow w;

@@ -21,8 +21,6 @@ using namespace quill::test;
 
 namespace {
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // The page with its parser, and a loopback site whose pages the tests set.
 struct ButtonsFixture {
     TempFolder folder;
@@ -65,7 +63,7 @@ struct ButtonsFixture {
 
 } // namespace
 
-TEST(PageToolButtons, headAnalysisAndLinksListTheParsedPage)
+TEST(ToolsPageWebTools, headAnalysisAndLinksListTheParsedPage)
 {
     ButtonsFixture f;
     f.pages["/home"] = gbk("<html><head><title>Home</title>"
@@ -98,7 +96,7 @@ TEST(PageToolButtons, headAnalysisAndLinksListTheParsedPage)
     }
 }
 
-TEST(PageToolButtons, aSecondParseClickWhileOneWaitsIsIgnored)
+TEST(ToolsPageWebTools, aSecondParseClickWhileOneWaitsIsIgnored)
 {
     ButtonsFixture f;
     // Big enough that its parse is still running when the second click comes.
@@ -117,7 +115,7 @@ TEST(PageToolButtons, aSecondParseClickWhileOneWaitsIsIgnored)
     EXPECT_EQ(lines, QStringList{u("网页标题:   T")});
 }
 
-TEST(PageToolButtons, aPageTooLargeToParseIsSaidOnTheStatusLine)
+TEST(ToolsPageWebTools, aPageTooLargeToParseIsSaidOnTheStatusLine)
 {
     ButtonsFixture f;
     std::string anchors;
@@ -134,7 +132,7 @@ TEST(PageToolButtons, aPageTooLargeToParseIsSaidOnTheStatusLine)
     screenshot(&f.page, "tools-page-too-many-elements");
 }
 
-TEST(PageToolButtons, plainTextShowsThePageAsText)
+TEST(ToolsPageWebTools, plainTextShowsThePageAsText)
 {
     ButtonsFixture f;
     const std::string html = gbk("<html><head><title>标题</title><style>p{}</style></head><body><p>一 段</p></body>");
@@ -149,7 +147,7 @@ TEST(PageToolButtons, plainTextShowsThePageAsText)
     EXPECT_EQ(f.click(child<QPushButton>(&f.page, "Button16")), QStringList());
 }
 
-TEST(PageToolButtons, keywordButtonsAppendOneKeywordPerLine)
+TEST(ToolsPageWebTools, keywordButtonsAppendOneKeywordPerLine)
 {
     LoopbackServer server;
     server->Get("/su", [](const httplib::Request&, httplib::Response& response) {
