@@ -244,7 +244,7 @@ double measureQuietFollower(const std::string& folder, int seconds, bool poll)
     quill::LogFollower::Options options;
     options.watch.poll = poll;
     quill::LogFollower follower(*analysis.followStart(), ui, {[](quill::FollowBatch) {}, [](std::vector<std::string>) {},
-                                                           [](quill::FollowEnd, const std::string&) {}},
+                                                           [](quill::FollowEnd, const quill::Status&) {}},
                                 options);
     const double before = selfCpuMs();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));

@@ -132,7 +132,7 @@ private:
     void startFollowing();
     void takeFollowed(FollowBatch batch);
     void takeHeldBatches();
-    void followEnded(FollowEnd end, const std::string& failure);
+    void followEnded(FollowEnd end, const Status& read);
     void logFilesListed(std::vector<std::string> names);
     void rowsWithdrawn(const QString& text);
     void showRecordCount();

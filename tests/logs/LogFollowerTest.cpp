@@ -42,7 +42,7 @@ LogFollower::Handlers recordInto(LogAnalysis& analysis, Seen& seen)
                     seen.stems.push_back(cellText(analysis.store(), r, kColUriStem));
             },
             [&](std::vector<std::string> names) { seen.listings.push_back(std::move(names)); },
-            [&](FollowEnd end, const std::string&) { seen.end = end; }};
+            [&](FollowEnd end, const Status&) { seen.end = end; }};
 }
 
 } // namespace

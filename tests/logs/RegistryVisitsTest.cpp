@@ -15,8 +15,8 @@ namespace {
 
 std::string line(const char* address, const char* userAgent, const char* referrer = "-")
 {
-    return std::string("2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /a.html - 80 - ") + address + " " + userAgent +
-           " 200 0 0 100 200 15 " + referrer + "\r\n";
+    return test::iisLine({.stem = "/a.html", .client = address, .agent = userAgent, .bytesSent = "100",
+                          .bytesReceived = "200", .referrer = referrer});
 }
 
 std::int64_t visits(const RegistryFileStats& stats, const char* crawler)

@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/QueueDispatcher.h"
 #include "support/Archives.h"
+#include "support/LogFixtures.h"
 #include "support/PipeWriter.h"
 #include "support/RunProcess.h"
 #include "support/TempFolder.h"
@@ -32,8 +33,10 @@ namespace {
 
 // A log without a "#Fields" line: its crawler lines carry no address, so the verified statistics
 // ask no DNS server.
-const std::string kLog = "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /a.htm - 80 - 1.2.3.4 Mozilla/4.0 200 0 0 1 2 3 -\r\n"
-                         "2026-12-01 00:00:02 W3SVC1 10.0.0.1 GET /b.htm - 80 - 1.2.3.4 Baiduspider 200 0 0 1 2 3 -\r\n";
+const std::string kLog =
+    iisLine({.stem = "/a.htm", .bytesSent = "1", .bytesReceived = "2", .timeTaken = "3"}) +
+    iisLine({.dateTime = "2026-12-01 00:00:02", .stem = "/b.htm", .agent = "Baiduspider", .bytesSent = "1",
+             .bytesReceived = "2", .timeTaken = "3"});
 
 struct Outcome {
     enum class Kind { Read, Failed, Nothing };

@@ -26,6 +26,7 @@ struct IisLine {
     std::string bytesSent = "1500";
     std::string bytesReceived = "300";
     std::string timeTaken = "15";
+    std::string referrer = "-";
 };
 
 // The line with its CR LF.
@@ -33,7 +34,7 @@ inline std::string iisLine(const IisLine& line)
 {
     return line.dateTime + " W3SVC1 " + line.serverIp + " GET " + line.stem + " - " + line.port + " - " + line.client + " " +
            line.agent + " " + line.status + " 0 0 " + line.bytesSent + " " + line.bytesReceived + " " +
-           line.timeTaken + " -\r\n";
+           line.timeTaken + " " + line.referrer + "\r\n";
 }
 
 } // namespace quill::test

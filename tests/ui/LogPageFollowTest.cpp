@@ -241,8 +241,7 @@ TEST(LogPageFollow, tickingTheBoxFollowsTheLoadedFileAndUntickingStops)
 TEST(LogPageFollow, checksTheCrawlersThatFollowAndNarrowsToTheirFakes)
 {
     auto visit = [](const std::string& address, const std::string& agent, const std::string& stem) {
-        return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + address + " " + agent +
-               " 200 0 0 1 2 15 -\r\n";
+        return iisLine({.stem = stem, .client = address, .agent = agent});
     };
     DnsTestServer dns;
     dns.addPtr("66.249.66.1", {"crawl-66-249-66-1.googlebot.com"});

@@ -344,7 +344,7 @@ TEST(MainWindow, aDamagedSiteListIsKeptAsideAndToldOnce)
     TempFolder::writeFile(list, damaged);
     MessageBoxes boxes;
     auto form = f.open();
-    EXPECT_EQ(child<QComboBox>(child<QWidget>(form, "ts4"), "ComboBox1")->count(), 0);
+    EXPECT_EQ(onPage<QComboBox>(form, "ts4", "ComboBox1")->count(), 0);
     form.reset();
     form = f.open(); // the next start finds the fresh empty list and says nothing
     const QStringList shown = boxes.texts();
@@ -368,6 +368,6 @@ TEST(MainWindow, aHugeSettingsFileIsReadOnceAndTheWindowComesUp)
     big += gbk("图片") + "=0\r\n[user]\r\nsiteurl=huge.test\r\n";
     TempFolder::writeFile(f.settings, big);
     auto form = f.open();
-    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->isChecked());
-    EXPECT_EQ(child<QComboBox>(child<QWidget>(form, "ts4"), "ComboBox1")->currentText(), QStringLiteral("huge.test"));
+    EXPECT_FALSE(onPage<QCheckBox>(form, "ts2", "CheckBox1")->isChecked());
+    EXPECT_EQ(onPage<QComboBox>(form, "ts4", "ComboBox1")->currentText(), QStringLiteral("huge.test"));
 }

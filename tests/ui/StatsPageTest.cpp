@@ -437,7 +437,7 @@ TEST(StatsChart, drawsOneGroupPerRowAndNoBarsForARowWithoutCounts)
     EXPECT_EQ(chart.rowCount(), 0);
 }
 
-TEST(StatsPage, pictureOfThePageWithItsChart)
+TEST(StatsPage, aWeekOfLogsFillsTheListAndTheChartAndNothingOverlaps)
 {
     TempFolder root;
     TempFolder logs;

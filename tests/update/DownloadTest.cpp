@@ -147,6 +147,24 @@ TEST(FetchToFile, theStopFlagEndsAStalledTransfer)
     EXPECT_FALSE(fileExists(folder.file("s.bin")));
 }
 
+TEST(DownloadLoop, theStateColumnSaysFailedWithTheUpdatersOwnReasonOnly)
+{
+    struct Case {
+        ItemState state;
+        std::string failure;
+        std::string shown;
+    } cases[] = {
+        {ItemState::Downloading, "", "下载中"},
+        {ItemState::Done, "", "完成"},
+        {ItemState::Failed, failureText(UpdateFailure::HashMismatch),
+         "失败" + gbkToUtf8(failureText(UpdateFailure::HashMismatch)).substr(std::string("升级失败").size())},
+        {ItemState::Failed, gbk("连接失败"), "失败"}, // not one of the updater's own texts
+        {ItemState::Failed, "", "失败"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gbkToUtf8(itemStateText(c.state, c.failure)), c.shown) << c.shown;
+}
+
 TEST(DownloadItem, neverReplacesTheProgramsOwnFiles)
 {
     UpdateServer server;
