@@ -11,5 +11,6 @@ int runText(CliArgs& args);
 int runHtml(CliArgs& args);
 int runVerify(CliArgs& args);
 int runWeb(CliArgs& args);
+int runLedger(CliArgs& args);
 
 } // namespace quill::cli

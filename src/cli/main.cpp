@@ -17,9 +17,10 @@ int main(int argc, char** argv)
         {"html", runHtml},
         {"verify", runVerify},
         {"web", runWeb},
+        {"ledger", runLedger},
     };
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web ...\n", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|ledger ...\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));

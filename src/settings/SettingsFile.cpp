@@ -28,6 +28,9 @@ struct Names {
         {gbk("只计已验证"), &VerificationSettings::onlyVerified},
     };
     std::string columnWidths = gbk("列宽");
+    std::string ledger = gbk("抓取档案");
+    std::string ledgerFile = gbk("文件");
+    std::string defaultLedgerFile = gbk("抓取档案.db");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -121,12 +124,20 @@ Status SettingsFile::saveVerification(const VerificationSettings& verification)
 
 std::string SettingsFile::verdictCachePath(const VerificationSettings& verification) const
 {
-    std::string name = verification.cacheFileName.empty() ? names().defaultCacheFile : verification.cacheFileName;
-    // Beside the settings file, whatever folder the name tries to reach.
+    return besideSettings(verification.cacheFileName, names().defaultCacheFile);
+}
+
+std::string SettingsFile::ledgerPath() const
+{
+    return besideSettings(m_ini.readString(names().ledger, names().ledgerFile, ""), names().defaultLedgerFile);
+}
+
+std::string SettingsFile::besideSettings(std::string name, const std::string& fallback) const
+{
     if (const size_t cut = name.find_last_of("/\\"); cut != std::string::npos)
         name.erase(0, cut + 1);
     if (name.empty() || name == "." || name == "..")
-        name = names().defaultCacheFile;
+        name = fallback;
     const std::string& settingsPath = path();
     const size_t slash = settingsPath.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? "." : settingsPath.substr(0, slash);

@@ -64,8 +64,15 @@ public:
     // The crawler check's cache file: its name (only the name part; the default when empty)
     // in the settings file's folder.
     std::string verdictCachePath(const VerificationSettings& verification) const;
+    // The crawl ledger: the name "抓取档案"/"文件" gives (only the name part; "抓取档案.db" when
+    // empty) in the settings file's folder.
+    std::string ledgerPath() const;
 
 private:
+    // A file named in the settings (GBK) beside the settings file, whatever folder the name tries
+    // to reach; `fallback` when no name is left.
+    std::string besideSettings(std::string name, const std::string& fallback) const;
+
     IniFile m_ini;
 };
 
