@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "gui/StatsPage.h"
+#include "gui/LedgerPage.h"
 #include "gui/LogPage.h"
 #include "logs/RowTexts.h"
 #include "platform/Hosts.h"
@@ -85,11 +86,15 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_settingsPage =
         new SettingsPage({m_options.settingsPath, m_options.chooseFolder, [this] { return pageSettings(); }}, m_pages);
     m_statsPage = new StatsPage([this] { return m_settingsPage->logFolder(); }, m_pages);
+    LedgerPage::Options ledgerOptions;
+    ledgerOptions.logFolder = [this] { return m_settingsPage->logFolder(); };
+    m_ledgerPage = new LedgerPage(std::move(ledgerOptions), m_pages);
     m_logPage = new LogPage(m_analysis, m_pages);
     m_toolsPage = new ToolsPage({m_options.siteListPath}, m_pageParser, m_pages);
     m_decodePage = new DecodePage(m_pages);
     addPage(m_pages, "ts3", "设置", m_settingsPage);
     addPage(m_pages, "ts1", "蜘蛛来访统计", m_statsPage);
+    addPage(m_pages, "tsLedger", "抓取档案", m_ledgerPage);
     addPage(m_pages, "ts2", "日志分析", m_logPage);
     addPage(m_pages, "ts4", "体验", m_toolsPage);
     addPage(m_pages, "TabSheet1", "解码", m_decodePage);
@@ -163,6 +168,9 @@ void MainWindow::applySettings()
     const std::string cachePath = SettingsFile(m_options.settingsPath).verdictCachePath(settings.verification);
     m_logPage->setVerdictCachePath(cachePath);
     m_statsPage->setVerdictCachePath(cachePath);
+    m_ledgerPage->setVerdictCachePath(cachePath);
+    m_ledgerPage->setVerifyCrawlers(settings.verification.verifyCrawlers);
+    m_ledgerPage->setLedgerPath(SettingsFile(m_options.settingsPath).ledgerPath());
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     restoreColumnWidths();
