@@ -93,3 +93,6 @@ TABLE
 
 echo
 bench/cli_output.sh "$log"
+
+echo
+bench/ledger.sh "$log"
