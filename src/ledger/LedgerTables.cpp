@@ -255,15 +255,14 @@ private:
 
 class TextTable : public LedgerTable {
 public:
-    TextTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows, std::vector<bool> numbers)
-        : m_captions(std::move(captions)), m_rows(std::move(rows)), m_numbers(std::move(numbers))
+    TextTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows)
+        : m_captions(std::move(captions)), m_rows(std::move(rows))
     {
-        m_numbers.resize(m_captions.size(), false);
         showAllRows();
     }
     size_t columnCount() const override { return m_captions.size(); }
     std::string caption(size_t column) const override { return m_captions[column]; }
-    bool isNumber(size_t column) const override { return m_numbers[column]; }
+    bool isNumber(size_t) const override { return false; }
 
 protected:
     size_t baseRowCount() const override { return m_rows.size(); }
@@ -275,7 +274,6 @@ protected:
 private:
     std::vector<std::string> m_captions;
     std::vector<std::vector<std::string>> m_rows;
-    std::vector<bool> m_numbers;
 };
 
 } // namespace
@@ -369,10 +367,9 @@ std::unique_ptr<LedgerTable> hoursTable(HoursView view) { return std::make_uniqu
 std::unique_ptr<LedgerTable> statusTable(StatusView view) { return std::make_unique<StatusTable>(std::move(view)); }
 std::unique_ptr<LedgerTable> fakesTable(FakesView view) { return std::make_unique<FakesTable>(std::move(view)); }
 
-std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows,
-                                       std::vector<bool> numbers)
+std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows)
 {
-    return std::make_unique<TextTable>(std::move(captions), std::move(rows), std::move(numbers));
+    return std::make_unique<TextTable>(std::move(captions), std::move(rows));
 }
 
 CsvTable ledgerCsv(const LedgerTable& table)

@@ -57,9 +57,8 @@ std::unique_ptr<LedgerTable> daysTable(DaysView view);
 std::unique_ptr<LedgerTable> hoursTable(HoursView view);
 std::unique_ptr<LedgerTable> statusTable(StatusView view);
 std::unique_ptr<LedgerTable> fakesTable(FakesView view);
-// Rows of (what, text): for the sitemap comparison and the answer of a query.
-std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows,
-                                       std::vector<bool> numbers = {});
+// Rows of texts: the sitemap comparison and the answer of a query.
+std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows);
 
 // The table as CSV (every row as it stands); it reads `table` while it is written.
 CsvTable ledgerCsv(const LedgerTable& table);

@@ -101,12 +101,6 @@ SqliteStatement& SqliteStatement::bindBlob(int index, std::string_view bytes)
     return *this;
 }
 
-SqliteStatement& SqliteStatement::bindNull(int index)
-{
-    sqlite3_bind_null(m_statement, index);
-    return *this;
-}
-
 bool SqliteStatement::step()
 {
     errno = 0;
@@ -146,8 +140,6 @@ std::string SqliteStatement::columnName(int column) const
 bool SqliteStatement::isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
 
 std::int64_t SqliteStatement::integer(int column) const { return sqlite3_column_int64(m_statement, column); }
-
-double SqliteStatement::real(int column) const { return sqlite3_column_double(m_statement, column); }
 
 std::string_view SqliteStatement::text(int column) const
 {

@@ -29,7 +29,6 @@ public:
     SqliteStatement& bind(int index, std::int64_t value);
     SqliteStatement& bind(int index, std::string_view text);
     SqliteStatement& bindBlob(int index, std::string_view bytes);
-    SqliteStatement& bindNull(int index);
 
     // True while a row is ready; false at the end. A failure ends the rows and is kept in status().
     bool step();
@@ -43,7 +42,6 @@ public:
     std::string columnName(int column) const;
     bool isNull(int column) const;
     std::int64_t integer(int column) const;
-    double real(int column) const;
     std::string_view text(int column) const; // valid until the next step
     std::string_view blob(int column) const;  // valid until the next step
     bool readOnly() const;
