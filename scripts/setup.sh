@@ -7,9 +7,10 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n
-  libcurl4-openssl-dev libpugixml-dev libzip-dev zlib1g-dev libhyperscan-dev libc-ares-dev libsqlite3-dev
+  libcurl4-openssl-dev libpugixml-dev libzip-dev zlib1g-dev libhyperscan-dev libc-ares-dev libsodium-dev
+  libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libxml2-dev libxml2-utils
-  fonts-wqy-zenhei python3
+  fonts-wqy-zenhei python3 openssl ca-certificates
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(goaccess time unzip)

@@ -279,7 +279,7 @@ void MainWindow::showUpdater()
 void MainWindow::startVersionCheck()
 {
     if (!m_versionCheck)
-        m_versionCheck = std::make_unique<VersionCheckWorker>(versionDocumentUrl(), m_hideAdvert);
+        m_versionCheck = std::make_unique<VersionCheckWorker>(versionDocumentUrl(), m_hideAdvert, m_dispatcher.get());
 }
 
 void MainWindow::announceNewVersion()

@@ -138,6 +138,10 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
     }
     exchange.received += static_cast<std::int64_t>(bytes.size());
     exchange.progress();
+    // A stop the progress callback set (a body longer than its caller allows) ends it before
+    // the rest of the body arrives.
+    if (exchange.options.stop && exchange.options.stop->load())
+        return 0;
     return bytes.size();
 }
 
@@ -263,6 +267,8 @@ struct HttpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
+        if (!options.caFile.empty())
+            curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
         // 0 is libcurl's "no limit of ours".
         const std::optional<std::chrono::milliseconds> connect =
             options.connectTimeout ? options.connectTimeout : options.timeout;

@@ -41,6 +41,9 @@ struct HttpOptions {
     std::optional<std::chrono::milliseconds> totalTimeout;
     // Body bytes kept in memory: a longer body is cut there and the request ends as complete.
     std::optional<std::size_t> maxBodyBytes;
+    // Certificates that https:// servers are checked against instead of the system's (tests trust
+    // their loopback server's this way). Certificates are always checked.
+    std::string caFile;
 
     // Called on the requesting thread with the bytes the answer announced (0 when unknown) and the
     // bytes received: when an answer's body begins, after each piece of it, and at least every

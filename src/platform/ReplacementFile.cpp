@@ -6,9 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,52 +49,6 @@ bool writeAll(int fd, std::string_view bytes)
 }
 
 } // namespace
-
-std::optional<long> temporaryFileOwner(std::string_view name)
-{
-    if (!name.ends_with(".tmp"))
-        return std::nullopt;
-    name.remove_suffix(4);
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0)
-        return std::nullopt;
-    const std::string_view suffix = name.substr(dot + 1);
-    // Three runs of digits joined by two dashes.
-    long numbers[3] = {};
-    size_t at = 0;
-    for (int part = 0; part < 3; ++part) {
-        const size_t start = at;
-        long value = 0;
-        while (at < suffix.size() && suffix[at] >= '0' && suffix[at] <= '9' && at - start < 18)
-            value = value * 10 + (suffix[at++] - '0');
-        if (at == start || (part < 2 && (at >= suffix.size() || suffix[at++] != '-')))
-            return std::nullopt;
-        numbers[part] = value;
-    }
-    if (at != suffix.size() || numbers[0] <= 0)
-        return std::nullopt;
-    return numbers[0];
-}
-
-void removeLeftoverTemporaryFiles(const std::string& folder)
-{
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* entry = readdir(dir)) {
-        const std::optional<long> owner = temporaryFileOwner(entry->d_name);
-        if (!owner || *owner == getpid())
-            continue;
-        // A process that still runs may still be writing it (EPERM: it runs under another user).
-        if (kill(static_cast<pid_t>(*owner), 0) == 0 || errno == EPERM)
-            continue;
-        const std::string path = folder + "/" + entry->d_name;
-        struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            unlink(path.c_str());
-    }
-    closedir(dir);
-}
 
 std::string unableToWriteText(const std::string& path)
 {

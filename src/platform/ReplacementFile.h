@@ -4,7 +4,6 @@
 
 #include "platform/Status.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,14 +42,6 @@ private:
     bool m_failed = false;
     bool m_flushToDisk = true;
 };
-
-// The process that made a temporary file of this kind, when `name` is one
-// ("<file>.<pid>-<n>-<random>.tmp").
-std::optional<long> temporaryFileOwner(std::string_view name);
-
-// Deletes the temporary files in `folder` that a killed process left behind: regular files of the
-// name above whose process no longer runs. Nothing else is touched.
-void removeLeftoverTemporaryFiles(const std::string& folder);
 
 // "Unable to write to " followed by the full path of `path` as GBK text.
 std::string unableToWriteText(const std::string& path);

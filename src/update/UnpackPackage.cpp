@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkText.h"
+#include "platform/ReplacementFile.h"
 #include "platform/ZipHandles.h"
 #include "update/UpdateManifest.h"
 
@@ -15,7 +16,6 @@
 
 namespace quill {
 namespace {
-
 
 // A file that does not begin like a ZIP archive (a local header or an empty archive's end record).
 bool isNoArchive(const std::string& path)
@@ -49,6 +49,11 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
     return a.size() == b.size() && upperAscii(a) == upperAscii(b);
 }
 
+bool isOneOf(std::string_view name, const std::vector<std::string>& names)
+{
+    return std::any_of(names.begin(), names.end(), [&](const std::string& other) { return sameIgnoringCase(name, other); });
+}
+
 struct PlannedEntry {
     zip_uint64_t index;
     std::string name;
@@ -76,7 +81,7 @@ bool writeEntry(zip_t* archive, const PlannedEntry& entry, ReplacementFile& file
         if (!file.write(std::string_view(buffer, static_cast<size_t>(got))))
             return false;
     }
-    return file.finish().ok();
+    return file.commit().ok();
 }
 
 } // namespace
@@ -93,29 +98,20 @@ std::string bareGbkFileName(std::string_view gbkName)
     return gbkToUtf8(bare);
 }
 
-bool StagedPackage::commitFiles()
+StagedFiles stagePackage(const std::string& archivePath, const StagingArea& area, const UnpackOptions& options)
 {
-    bool all = true;
-    for (const std::unique_ptr<ReplacementFile>& file : files)
-        all = file->commit().ok() && all;
-    return all;
-}
-
-StagedPackage stagePackage(const std::string& folder, const std::string& fileName, const UnpackOptions& options)
-{
-    StagedPackage staged;
-    const std::string path = joinPath(folder, fileName);
-    if (isNoArchive(path)) {
+    StagedFiles staged;
+    if (isNoArchive(archivePath)) {
         staged.result = UnpackResult::NotAnArchive;
         return staged;
     }
     int error = 0;
-    ZipArchive archive(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    ZipArchive archive(zip_open(archivePath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     if (!archive)
         return staged;
 
     // The whole plan and its declared size come first: nothing is written for a package that
-    // would not fit.
+    // would not fit or would replace one of the program's own files.
     std::vector<PlannedEntry> plan;
     std::uint64_t total = 0;
     bool programFound = false;
@@ -128,41 +124,44 @@ StagedPackage stagePackage(const std::string& folder, const std::string& fileNam
         const std::string name = entryFileName(archive.get(), index);
         if (name.empty())
             continue;
-        const bool isProgramName =
-            std::any_of(options.programNames.begin(), options.programNames.end(),
-                        [&](const std::string& programName) { return sameIgnoringCase(name, programName); });
+        const bool isProgramName = isOneOf(name, options.programNames);
+        if (!isProgramName && isOneOf(name, options.protectedNames)) {
+            staged.result = UnpackResult::ProtectedName;
+            return staged;
+        }
         if (isProgramName && programFound)
             continue;
         programFound = programFound || isProgramName;
-        plan.push_back({index, name, stat.size, isProgramName});
+        plan.push_back({index, isProgramName ? options.programName : name, stat.size, isProgramName});
         total = stat.size > UINT64_MAX - total ? UINT64_MAX : total + stat.size;
     }
-    const std::uint64_t room = std::min(options.limit, freeBytes(folder).value_or(options.limit));
+    const std::uint64_t room = std::min(options.limit, freeBytes(area.folder()).value_or(options.limit));
     if (total > room) {
         staged.result = UnpackResult::TooLarge;
         return staged;
     }
 
     for (const PlannedEntry& entry : plan) {
-        auto file = std::make_unique<ReplacementFile>(entry.isProgram ? options.programPath
-                                                                      : joinPath(folder, entry.name));
-        if (!writeEntry(archive.get(), entry, *file)) {
-            staged.program.reset();
-            staged.files.clear(); // their temporary files go with them
+        ReplacementFile file(area.stagedPath(entry.name));
+        if (!writeEntry(archive.get(), entry, file))
             return staged;
-        }
-        (entry.isProgram ? staged.program : staged.files.emplace_back()) = std::move(file);
+        if (std::find(staged.names.begin(), staged.names.end(), entry.name) == staged.names.end())
+            staged.names.insert(entry.isProgram ? staged.names.begin() : staged.names.end(), entry.name);
     }
+    staged.hasProgram = programFound;
     staged.result = UnpackResult::Unpacked;
     return staged;
 }
 
 UnpackResult unpackPackage(const std::string& folder, const std::string& fileName, std::uint64_t limit)
 {
+    Result<std::unique_ptr<StagingArea>> area = StagingArea::open(folder);
+    if (!area)
+        return UnpackResult::Failed;
     UnpackOptions options;
     options.limit = limit;
-    StagedPackage staged = stagePackage(folder, fileName, options);
-    if (staged.result == UnpackResult::Unpacked && !staged.commitFiles())
+    StagedFiles staged = stagePackage(joinPath(folder, fileName), *area.value(), options);
+    if (staged.result == UnpackResult::Unpacked && !area.value()->commit(staged.names))
         return UnpackResult::Failed;
     return staged.result;
 }

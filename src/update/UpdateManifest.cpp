@@ -102,6 +102,8 @@ std::vector<UpdateEntry> newerEntries(const std::string& manifestPath, const std
         entry.size = manifest.readString(section, "Size", "");
         entry.note = manifest.readString(section, "note", "");
         entry.url = manifest.readString(section, "URL", "");
+        entry.bytes = manifest.readString(section, "Bytes", "");
+        entry.sha256 = manifest.readString(section, "SHA256", "");
         newer.push_back(std::move(entry));
     }
     return newer;

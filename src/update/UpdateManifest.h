@@ -20,6 +20,8 @@ struct UpdateEntry {
     std::string dateText;
     std::string note;
     std::string url;
+    std::string bytes;  // the file's exact length in bytes, as the release tool wrote it
+    std::string sha256; // its SHA-256 in hexadecimal
 };
 
 // The day number of a date in the short-date form year-month-day ("2009-3-7", also with "/"),

@@ -3,6 +3,7 @@
 #include "platform/Hosts.h"
 #include "platform/HttpClient.h"
 #include "platform/GbkText.h"
+#include "update/FetchToFile.h"
 
 #include <pugixml.hpp>
 
@@ -31,7 +32,7 @@ std::optional<double> parseDecimal(std::string_view text)
 
 } // namespace
 
-std::string versionDocumentUrl() { return "http://" + makerHost() + "/Quillmarkkit/setxml.asp"; }
+std::string versionDocumentUrl() { return "https://" + makerHost() + "/Quillmarkkit/setxml.asp"; }
 
 double parseVersionDocument(std::string_view xml)
 {
@@ -59,17 +60,19 @@ VersionNotice versionNotice(double latest)
     return VersionNotice::KeepWaiting;
 }
 
-VersionCheckWorker::VersionCheckWorker(std::string url, bool hideAdvert)
+VersionCheckWorker::VersionCheckWorker(std::string url, bool hideAdvert, UiDispatcher* ui) : m_worker(ui)
 {
     if (hideAdvert)
         return;
-    m_worker.start([latest = m_latest, url = std::move(url)](const std::atomic<bool>& stop, const Worker::Post&) {
+    m_worker.start([this, url = std::move(url)](const std::atomic<bool>& stop, const Worker::Post& post) {
         HttpOptions options;
         options.followRedirects = true;
         options.timeout = std::chrono::seconds(30);
         options.stop = &stop;
+        options.caFile = trustedCaFile();
         const HttpResponse response = HttpClient(options).get(url);
-        *latest = response.ok() ? parseVersionDocument(response.body) : kVersionUnknown;
+        const double latest = response.ok() ? parseVersionDocument(response.body) : kVersionUnknown;
+        post([this, latest] { m_latest = latest; });
     });
 }
 

@@ -4,8 +4,6 @@
 
 #include "platform/Worker.h"
 
-#include <atomic>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -30,15 +28,16 @@ VersionNotice versionNotice(double latest);
 
 class VersionCheckWorker {
 public:
-    // With `hideAdvert` the worker does nothing and latestVersion stays kNoVersionYet.
-    VersionCheckWorker(std::string url, bool hideAdvert);
+    // Fetches `url` on a worker and posts the number to `ui`; with `hideAdvert` it does nothing
+    // and latestVersion stays kNoVersionYet.
+    VersionCheckWorker(std::string url, bool hideAdvert, UiDispatcher* ui);
 
-    double latestVersion() const { return m_latest->load(); }
+    // What the worker has posted so far; read on the user-interface thread, by the window's timer.
+    double latestVersion() const { return m_latest; }
 
 private:
-    // Shared with the job, which leaves its answer here for the window's timer to poll.
-    std::shared_ptr<std::atomic<double>> m_latest = std::make_shared<std::atomic<double>>(kNoVersionYet);
-    Worker m_worker;
+    double m_latest = kNoVersionYet;
+    Worker m_worker; // last: stopped before the value its posts write goes
 };
 
 } // namespace quill

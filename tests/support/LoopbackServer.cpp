@@ -28,10 +28,19 @@ sockaddr_in loopback(int port)
 
 } // namespace
 
-LoopbackServer::LoopbackServer()
+std::string loopbackCertificateFile() { return QUILLMARK_TEST_DATA_DIR "/loopback-cert.pem"; }
+
+LoopbackServer::LoopbackServer(Scheme scheme) : m_scheme(scheme)
 {
-    m_server.set_keep_alive_timeout(1);
-    m_port = m_server.bind_to_any_port("127.0.0.1");
+    if (scheme == Scheme::Https)
+        m_server = std::make_unique<httplib::SSLServer>(loopbackCertificateFile().c_str(),
+                                                        QUILLMARK_TEST_DATA_DIR "/loopback-key.pem");
+    else
+        m_server = std::make_unique<httplib::Server>();
+    if (!m_server->is_valid())
+        throw std::runtime_error("cannot set up the loopback server");
+    m_server->set_keep_alive_timeout(1);
+    m_port = m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0)
         throw std::runtime_error("cannot bind a loopback port");
 }
@@ -40,23 +49,24 @@ LoopbackServer::~LoopbackServer()
 {
     release();
     if (m_thread.joinable()) {
-        m_server.stop();
+        m_server->stop();
         m_thread.join();
     }
 }
 
 void LoopbackServer::start()
 {
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
     // stop() does nothing before the server runs, so wait for that (it takes microseconds).
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!m_server.is_running() && std::chrono::steady_clock::now() < deadline)
+    while (!m_server->is_running() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
 }
 
 std::string LoopbackServer::url(std::string_view path) const
 {
-    return "http://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+    const char* scheme = m_scheme == Scheme::Https ? "https" : "http";
+    return scheme + std::string("://127.0.0.1:") + std::to_string(m_port) + std::string(path);
 }
 
 bool LoopbackServer::holdUntilReleased(std::chrono::milliseconds limit)

@@ -1,8 +1,9 @@
 // Runs the updater window with its real message boxes and the real end of the message loop, for
 // tests that need a whole program. A stand-in user answers every box (Yes where it may) once it
 // has been on screen for a moment, and the program reports what the user saw on its output.
-//   updater_probe update FOLDER MANIFEST-URL   check, download, answer Yes, let the program end
-//   updater_probe close FOLDER MANIFEST-URL    check, download, close the window during the transfer
+//   updater_probe update FOLDER MANIFEST-URL KEY   check, download, answer Yes, let the program end
+//   updater_probe close FOLDER MANIFEST-URL KEY    check, download, close the window during the transfer
+// KEY is the hexadecimal public key the manifest is signed with.
 
 #include "gui/UpdaterWindow.h"
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -29,7 +31,8 @@ void report(const QString& line)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 4)
+    const std::optional<quill::PublicKey> key = argc == 5 ? quill::parsePublicKey(argv[4]) : std::nullopt;
+    if (!key)
         return 2;
     const bool closeDuringTransfer = std::strcmp(argv[1], "close") == 0;
 
@@ -37,6 +40,7 @@ int main(int argc, char** argv)
     options.programFolder = argv[2];
     options.executableName = "quillmarkbox";
     options.manifestUrl = argv[3];
+    options.publicKey = key;
     options.replaceWait = std::chrono::milliseconds(0);
     options.openFolder = [](const QString&) {};
     quill::UpdaterWindow window(options);
@@ -64,10 +68,18 @@ int main(int argc, char** argv)
         }
     });
     user.start(20);
-    QTimer::singleShot(0, [&] {
-        window.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
-        window.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+    // The check runs on a worker: 下载 is pressed once it has listed the file.
+    auto* check = window.findChild<QPushButton*>(QStringLiteral("Button1"));
+    auto* download = window.findChild<QPushButton*>(QStringLiteral("Button2"));
+    QTimer::singleShot(0, check, &QPushButton::click);
+    QTimer pressDownload;
+    QObject::connect(&pressDownload, &QTimer::timeout, [&] {
+        if (download->isEnabled()) {
+            pressDownload.stop();
+            download->click();
+        }
     });
+    pressDownload.start(10);
     const int code = app.exec();
     report(QStringLiteral("exited"));
     return code;

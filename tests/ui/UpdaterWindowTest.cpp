@@ -1,10 +1,12 @@
 #include "UiTestSupport.h"
-#include "platform/CodePage.h"
 #include "app/MainWindow.h"
-#include "support/LoopbackServer.h"
-#include "support/RunProcess.h"
+#include "gui/QtGbk.h"
 #include "gui/UpdaterWindow.h"
+#include "platform/CodePage.h"
+#include "support/RunProcess.h"
+#include "support/UpdateServer.h"
 #include "support/UpdateTestSupport.h"
+#include "update/UpdateFailure.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -16,11 +18,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
-#include <map>
-#include <set>
+#include <filesystem>
 #include <memory>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quill;
@@ -37,12 +37,10 @@ std::string zipBytes(const std::vector<ZipEntry>& entries)
     return readFile(scratch.file("z.zip"));
 }
 
-// A program folder, an update server and a UpdaterWindow whose boxes are recorded and answered.
+// A program folder, a signed update server and an UpdaterWindow whose boxes are recorded and answered.
 struct UpdaterFixture {
     TempFolder folder;
-    LoopbackServer server;
-    std::map<std::string, std::string> files; // by path
-    std::set<std::string> moved;              // paths answered with a redirect
+    UpdateServer server;
     QStringList informed;
     QStringList asked;
     bool answerYes = false;
@@ -52,29 +50,14 @@ struct UpdaterFixture {
     QWidget mainWindow;
     std::unique_ptr<UpdaterWindow> form;
 
-    explicit UpdaterFixture(UpdaterWindow::Options options = {})
+    explicit UpdaterFixture(UpdaterWindow::Options options = {}, Scheme scheme = Scheme::Http) : server(scheme)
     {
-        server->Get(R"(/.+)", [this](const httplib::Request& request, httplib::Response& response) {
-            if (request.path == "/moved" || moved.count(request.path)) {
-                response.status = 302;
-                response.set_header("Location", "/elsewhere");
-                response.set_content("<html><body>Object moved</body></html>", "text/html");
-                return;
-            }
-            if (request.path == "/stalled") {
-                server.holdUntilReleased(std::chrono::seconds(60));
-                return;
-            }
-            const auto found = files.find(request.path);
-            if (found == files.end())
-                response.status = 404;
-            else
-                response.set_content(found->second, "application/octet-stream");
-        });
-        server.start();
-        options.programFolder = folder.path();
+        if (options.programFolder.empty())
+            options.programFolder = folder.path();
         options.executableName = "quillmarkbox";
-        options.manifestUrl = server.url("/Quillmarkkit/update.txt");
+        options.manifestUrl = server.manifestUrl();
+        options.publicKey = testKey().publicKey;
+        options.caFile = loopbackCertificateFile();
         options.replaceWait = std::chrono::milliseconds(0);
         options.mainWindow = &mainWindow;
         options.inform = [this](const QString& text) { informed << text; };
@@ -93,16 +76,34 @@ struct UpdaterFixture {
         form->show();
     }
 
-    void publish(const std::string& manifest) { files["/Quillmarkkit/update.txt"] = manifest; }
+    QPushButton* button(const char* name) const { return child<QPushButton>(form, name); }
+    QTreeWidget* list() const { return child<QTreeWidget>(form, "ListView1"); }
+    QString status() const { return child<QStatusBar>(form, "StatusBar1")->currentMessage(); }
+
+    // Presses "检测" and waits until the check has ended.
+    void check()
+    {
+        QTest::mouseClick(button("Button1"), Qt::LeftButton);
+        EXPECT_TRUE(waitUntil([&] { return button("Button1")->isEnabled(); }));
+    }
+    // Presses "下载" and waits for the question that ends the downloads.
+    void download()
+    {
+        const qsizetype before = asked.size();
+        QTest::mouseClick(button("Button2"), Qt::LeftButton);
+        EXPECT_TRUE(waitUntil([&] { return asked.size() > before; }));
+    }
 
     QStringList column(int column) const
     {
         QStringList texts;
-        for (int i = 0; i < child<QTreeWidget>(form, "ListView1")->topLevelItemCount(); ++i)
-            texts << child<QTreeWidget>(form, "ListView1")->topLevelItem(i)->text(column);
+        for (int i = 0; i < list()->topLevelItemCount(); ++i)
+            texts << list()->topLevelItem(i)->text(column);
         return texts;
     }
 };
+
+QString failed(UpdateFailure failure) { return u("失败") + fromGbk(failureText(failure)).mid(4); }
 
 } // namespace
 
@@ -111,96 +112,150 @@ TEST(UpdaterWindow, opensReadyWithItsControls)
     UpdaterFixture f;
     EXPECT_EQ(f.form->windowTitle(), u("软件升级"));
     QStringList headers;
-    for (int i = 0; i < child<QTreeWidget>(f.form, "ListView1")->columnCount(); ++i)
-        headers << child<QTreeWidget>(f.form, "ListView1")->headerItem()->text(i);
+    for (int i = 0; i < f.list()->columnCount(); ++i)
+        headers << f.list()->headerItem()->text(i);
     EXPECT_EQ(headers.join(QLatin1Char(',')), u("文件名,大小,日期,说明,状态,地址"));
-    EXPECT_EQ(child<QPushButton>(f.form, "Button1")->text(), u("检测(&C)"));
-    EXPECT_EQ(child<QPushButton>(f.form, "Button2")->text(), u("下载(&D)"));
-    EXPECT_EQ(child<QPushButton>(f.form, "Button3")->text(), u("关闭(&X)"));
-    EXPECT_EQ(child<QLabel>(f.form, "Label1")->text() + child<QLabel>(f.form, "Label2")->text() + child<QLabel>(f.form, "Label3")->text(),
+    EXPECT_EQ(f.button("Button1")->text(), u("检测(&C)"));
+    EXPECT_EQ(f.button("Button2")->text(), u("下载(&D)"));
+    EXPECT_EQ(f.button("Button3")->text(), u("关闭(&X)"));
+    EXPECT_EQ(child<QLabel>(f.form, "Label1")->text() + child<QLabel>(f.form, "Label2")->text() +
+                  child<QLabel>(f.form, "Label3")->text(),
               u("升级文件列表：当前下载进度：总体下载进度："));
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>(f.form, "Button2")->isEnabled());
-    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("就绪..."));
-    EXPECT_EQ(child<QPushButton>(f.form, "Button1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
-    EXPECT_EQ(child<QPushButton>(f.form, "Button2")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
-    EXPECT_EQ(child<QPushButton>(f.form, "Button3")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
-    child<QPushButton>(f.form, "Button3")->animateClick();
+    EXPECT_TRUE(f.button("Button1")->isEnabled());
+    EXPECT_FALSE(f.button("Button2")->isEnabled());
+    EXPECT_EQ(f.status(), u("就绪..."));
+    EXPECT_EQ(f.button("Button1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
+    EXPECT_EQ(f.button("Button2")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
+    EXPECT_EQ(f.button("Button3")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
+    f.button("Button3")->animateClick();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !f.form->isVisible(); }, 5000));
 }
 
-TEST(UpdaterWindow, checkListsTheNewerFilesTicked)
+TEST(UpdaterWindow, checkListsTheNewerFilesOfASignedManifestTicked)
 {
-    UpdaterFixture f;
+    UpdaterFixture f({}, Scheme::Https);
     f.folder.write("update.ini", "[a_zip]\nDate=2009-3-7\n[b_zip]\nDate=2009-3-7\n");
-    f.publish("[first]\nName=a.zip\nDate=2009-3-8\nSize=1 KB\nnote=" + gbk("新词库") +
-              "\nURL=http://h/a.zip\n[second]\nName=b.zip\nDate=2009-3-7\nURL=http://h/b.zip\n");
+    std::string manifest = f.server.item("first", "a.zip", "/a.zip", "a", "2009-3-8") +
+                           f.server.item("second", "b.zip", "/b.zip", "b", "2009-3-7");
+    manifest.insert(manifest.find("URL="), "Size=1 KB\nnote=" + gbk("新词库") + "\n");
+    f.server.publish(manifest);
     QSignalSpy statuses(child<QStatusBar>(f.form, "StatusBar1"), &QStatusBar::messageChanged);
 
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    f.check();
 
     QStringList shown;
     for (const QList<QVariant>& change : statuses)
         shown << change.at(0).toString();
     EXPECT_EQ(shown, (QStringList{u("检测升级文件..."), u("分析升级文件..."), u("5分析升级文件..."), u("就绪...")}));
-    ASSERT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 1);
-    const QTreeWidgetItem* item = child<QTreeWidget>(f.form, "ListView1")->topLevelItem(0);
+    ASSERT_EQ(f.list()->topLevelItemCount(), 1);
+    const QTreeWidgetItem* item = f.list()->topLevelItem(0);
     EXPECT_EQ(item->checkState(0), Qt::Checked);
     QStringList texts;
     for (int i = 0; i < 6; ++i)
         texts << item->text(i);
-    EXPECT_EQ(texts, (QStringList{u("a.zip"), u("1 KB"), u("2009-3-8"), u("新词库"), u("未下载"), u("http://h/a.zip")}));
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
+    EXPECT_EQ(texts, (QStringList{u("a.zip"), u("1 KB"), u("2009-3-8"), u("新词库"), u("未下载"),
+                                  QString::fromStdString(f.server.url("/a.zip"))}));
+    EXPECT_TRUE(f.button("Button2")->isEnabled());
     EXPECT_TRUE(f.informed.isEmpty());
-    EXPECT_EQ(readFile(f.folder.file("tmp.ini")), f.files["/Quillmarkkit/update.txt"]);
+    EXPECT_EQ(readFile(f.folder.file("tmp.ini")), manifest);
     screenshot(f.form.get(), "updater-after-check");
 
     // A failed fetch keeps the list; a check that lists nothing empties it but leaves 下载 on.
-    f.files.clear();
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("检测升级文件失败!"));
-    EXPECT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 1);
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
-    f.publish("");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    f.server.remove("/Quillmarkkit/update.txt");
+    f.check();
+    EXPECT_EQ(f.status(), u("检测升级文件失败!"));
+    EXPECT_EQ(f.list()->topLevelItemCount(), 1);
+    f.server.publish("");
+    f.check();
     EXPECT_EQ(f.informed, QStringList{u("没有升级文件列表")});
-    EXPECT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 0);
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
-    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("就绪..."));
+    EXPECT_EQ(f.list()->topLevelItemCount(), 0);
+    EXPECT_TRUE(f.button("Button2")->isEnabled());
+    EXPECT_EQ(f.status(), u("就绪..."));
+    // A manifest whose files are all installed says so.
+    f.server.publish(f.server.item("second", "b.zip", "/b.zip", "b", "2009-3-7"));
+    f.check();
+    EXPECT_EQ(f.informed.last(), u("已是最新版本"));
 }
 
-TEST(UpdaterWindow, downloadMarksEachItemAndAnsweringNoKeepsTheButtonsOff)
+TEST(UpdaterWindow, anUnsignedOrForgedManifestIsRefusedAndSaidSo)
+{
+    UpdaterFixture f;
+    f.folder.write("tmp.ini", "kept");
+    const std::string manifest = f.server.item("1", "a.zip", "/a.zip", "a");
+    f.server.publish(manifest, nullptr);
+    f.check();
+    f.server.publish(manifest, &otherKey());
+    f.check();
+    EXPECT_EQ(f.informed, (QStringList{fromGbk(failureText(UpdateFailure::Unsigned)),
+                                       fromGbk(failureText(UpdateFailure::BadSignature))}));
+    EXPECT_EQ(f.status(), u("检测升级文件失败!"));
+    EXPECT_EQ(f.list()->topLevelItemCount(), 0);
+    EXPECT_EQ(readFile(f.folder.file("tmp.ini")), "kept");
+}
+
+TEST(UpdaterWindow, downloadMarksEachItemWithItsReasonAndSaysSo)
 {
     UpdaterFixture f;
     const std::string words = std::string(300000, 'w');
-    f.files["/files/words.zip"] = zipBytes({{"dict/words.txt", words}});
-    const std::string address = f.server.url("/files/");
-    f.publish("[1]\nName=words.zip\nDate=2010-1-1\nURL=" + address + "words.zip\n"
-              "[2]\nName=gone.zip\nDate=2010-1-1\nURL=" + address + "gone.zip\n"
-              "[3]\nName=later.zip\nDate=2010-1-1\nURL=" + address + "words.zip\n");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-    ASSERT_EQ(child<QTreeWidget>(f.form, "ListView1")->topLevelItemCount(), 3);
-    child<QTreeWidget>(f.form, "ListView1")->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
-    QSignalSpy maxima(child<QProgressBar>(f.form, "ProgressBar1"), &QProgressBar::valueChanged);
+    std::string manifest = f.server.item("1", "words.zip", "/words.zip", zipBytes({{"dict/words.txt", words}})) +
+                           f.server.item("2", "gone.zip", "/gone.zip", "x") +
+                           f.server.item("3", "forged.zip", "/forged.zip", zipBytes({{"x.txt", "GOOD"}})) +
+                           f.server.item("4", "later.zip", "/later.zip", "l");
+    f.server.remove("/gone.zip");
+    f.server.serve("/forged.zip", zipBytes({{"x.txt", "EVIL"}})); // as long as the genuine one
+    f.server.publish(manifest);
+    f.check();
+    ASSERT_EQ(f.list()->topLevelItemCount(), 4);
+    f.list()->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
+    QSignalSpy positions(child<QProgressBar>(f.form, "ProgressBar1"), &QProgressBar::valueChanged);
 
-    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
+    f.download();
 
-    EXPECT_EQ(f.column(4), (QStringList{u("完成"), u("失败"), u("未下载")}));
+    EXPECT_EQ(f.column(4), (QStringList{u("完成"), failed(UpdateFailure::Download),
+                                        failed(UpdateFailure::HashMismatch), u("未下载")}));
     EXPECT_EQ(readFile(f.folder.file("words.txt")), words);
-    EXPECT_FALSE(fileExists(f.folder.file("words.zip")));
-    EXPECT_EQ(f.informed, QStringList{u("下载升级文件完成")});
+    EXPECT_FALSE(fileExists(f.folder.file("x.txt")));
+    EXPECT_EQ(f.informed, QStringList{u("gone.zip：") + fromGbk(failureText(UpdateFailure::Download)) + u("\n") +
+                                      u("forged.zip：") + fromGbk(failureText(UpdateFailure::HashMismatch))});
     EXPECT_EQ(f.asked, QStringList{u("是否现在运行升级文件?")});
-    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->maximum(), 3);
-    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->value(), 3);
+    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->maximum(), 4);
+    EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->value(), 4);
     EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar1")->value(), 0);
-    EXPECT_FALSE(maxima.isEmpty()); // the current bar moved during the transfers
-    EXPECT_FALSE(child<QPushButton>(f.form, "Button1")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>(f.form, "Button2")->isEnabled());
-    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("正在下载升级文件..."));
+    EXPECT_FALSE(positions.isEmpty()); // the current bar moved during the transfers
+    // Answering No leaves both buttons off.
+    EXPECT_FALSE(f.button("Button1")->isEnabled());
+    EXPECT_FALSE(f.button("Button2")->isEnabled());
+    EXPECT_EQ(f.status(), u("正在下载升级文件..."));
     EXPECT_EQ(f.quits, 0);
     screenshot(f.form.get(), "updater-after-download");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(f.button("Button3"), Qt::LeftButton);
     EXPECT_FALSE(f.form->isVisible());
+}
+
+TEST(UpdaterWindow, theWindowPaintsAndClosesDuringADownload)
+{
+    UpdaterFixture f;
+    f.server.serve("/data", zipBytes({{"data.txt", "data"}}));
+    std::string manifest = f.server.item("1", "stalled.zip", "/stalled", "late") +
+                           f.server.item("2", "data.zip", "/data", zipBytes({{"data.txt", "data"}}));
+    f.server.publish(manifest);
+    f.check();
+    QTest::mouseClick(f.button("Button2"), Qt::LeftButton);
+    // The download runs on: the window repaints while it waits.
+    QTest::qWait(300);
+    EXPECT_EQ(f.column(4).first(), u("下载中"));
+    EXPECT_FALSE(f.form->grab().isNull());
+    screenshot(f.form.get(), "updater-stalled-download");
+    QTest::mouseClick(f.button("Button3"), Qt::LeftButton);
+
+    EXPECT_FALSE(f.form->isVisible());
+    EXPECT_EQ(f.column(4), (QStringList{failed(UpdateFailure::Download), u("未下载")}));
+    QTest::qWait(100);
+    EXPECT_TRUE(f.informed.isEmpty()); // no boxes for a window the user closed
+    EXPECT_TRUE(f.asked.isEmpty());
+    EXPECT_FALSE(fileExists(f.folder.file("data.txt")));
+    EXPECT_TRUE(f.button("Button1")->isEnabled());
+    EXPECT_TRUE(f.button("Button2")->isEnabled());
 }
 
 TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
@@ -208,12 +263,12 @@ TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
     UpdaterFixture f;
     chmod(f.folder.write("quillmarkbox", "the running program").c_str(), 0755);
     const std::string newProgram = "#!/bin/sh\necho started > started.txt\n";
-    f.files["/files/package"] = zipBytes({{"Quillmarkbox.exe", newProgram}});
-    f.publish("[p]\nName=Quillmarkbox\nDate=2010-1-1\nURL=" + f.server.url("/files/package") + "\n");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    f.server.publish(f.server.item("p", "Quillmarkbox", "/package", zipBytes({{"Quillmarkbox.exe", newProgram}})));
+    f.check();
     f.answerYes = true;
 
-    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
+    f.download();
+    EXPECT_TRUE(waitUntil([&] { return f.quits > 0; }));
 
     EXPECT_EQ(f.column(4), QStringList{u("完成")});
     EXPECT_EQ(f.informed, (QStringList{u("下载升级文件完成"), u("升级完成")}));
@@ -222,107 +277,95 @@ TEST(UpdaterWindow, answeringYesReplacesTheProgramAndEnds)
     EXPECT_EQ(f.opened, QStringList{QString::fromStdString(f.folder.path())});
     EXPECT_FALSE(f.mainWindow.isVisible());
     EXPECT_FALSE(f.form->isVisible());
-    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("就绪..."));
+    EXPECT_EQ(f.status(), u("就绪..."));
     EXPECT_EQ(child<QProgressBar>(f.form, "ProgressBar2")->value(), 0);
-    // The clean-up has started the new program in the folder and removed itself.
+    // The launcher has started the new program in the folder and removed itself.
     EXPECT_TRUE(waitUntil([&] {
         return fileExists(f.folder.file("started.txt")) && !fileExists(f.folder.file("$del$.bat"));
     }));
-    // The new program has the running program's name.
     EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), newProgram);
     EXPECT_FALSE(fileExists(f.folder.file("Quillmarkbox")));
-    EXPECT_FALSE(fileExists(f.folder.file("Quillmarkbox.exe")));
+    EXPECT_NE(readFile(f.folder.file("update.ini")).find("[Quillmarkbox]"), std::string::npos);
 }
 
-TEST(UpdaterWindow, failedDownloadsSayFailed)
+TEST(UpdaterWindow, aRefusedProgramPackageIsSaidAndKeptUntilTheWindowCloses)
+{
+    UpdaterFixture f;
+    chmod(f.folder.write("quillmarkbox", "the running program").c_str(), 0555); // read-only
+    f.server.publish(f.server.item("p", "Quillmarkbox", "/package", zipBytes({{"Quillmarkbox.exe", "new"}})));
+    f.check();
+    f.answerYes = true;
+    f.download();
+    EXPECT_TRUE(waitUntil([&] { return f.informed.size() == 2; }));
+
+    const QString reason = fromGbk(failureText(UpdateFailure::CannotReplaceProgram));
+    EXPECT_EQ(f.informed, (QStringList{u("下载升级文件完成"), reason}));
+    EXPECT_EQ(f.column(4), QStringList{failed(UpdateFailure::CannotReplaceProgram)});
+    EXPECT_EQ(f.quits, 0);
+    EXPECT_TRUE(f.button("Button1")->isEnabled());
+    EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), "the running program");
+    EXPECT_TRUE(fileExists(f.folder.file("Quillmarkbox")));
+    screenshot(f.form.get(), "updater-refused-package");
+    f.form->close();
+    EXPECT_FALSE(fileExists(f.folder.file("Quillmarkbox")));
+}
+
+TEST(UpdaterWindow, answeringYesWithoutAPackageOnlyReenablesTheButtons)
 {
     UpdaterFixture f;
     f.folder.write("quillmarkbox", "the running program");
-    f.files["/files/data"] = zipBytes({{"data.txt", "data"}});
-    const std::string files = f.server.url("/files/");
-    f.publish("[1]\nName=moved.zip\nDate=2010-1-1\nURL=" + f.server.url("/moved") + "\n"
-              "[2]\nName=quillmarkbox\nDate=2010-1-1\nURL=" + files + "data\n"
-              "[3]\nName=data.zip\nDate=2010-1-1\nURL=" + files + "data\n");
-    // A redirected manifest is a failed check, not a manifest without files.
-    f.moved.insert("/Quillmarkkit/update.txt");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-    EXPECT_EQ(child<QStatusBar>(f.form, "StatusBar1")->currentMessage(), u("检测升级文件失败!"));
-    EXPECT_TRUE(f.informed.isEmpty());
-    f.moved.clear();
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
+    f.server.publish(f.server.item("a", "a.txt", "/a.txt", "plain"));
+    f.check();
+    f.answerYes = true;
+    f.download();
 
-    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
-
-    // A redirect is no download, and no download may replace the running program.
-    EXPECT_EQ(f.column(4), (QStringList{u("失败"), u("失败"), u("完成")}));
+    EXPECT_TRUE(waitUntil([&] { return f.button("Button1")->isEnabled(); }));
+    EXPECT_TRUE(f.button("Button2")->isEnabled());
+    EXPECT_EQ(f.quits, 0);
+    EXPECT_TRUE(f.form->isVisible());
     EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), "the running program");
-    EXPECT_EQ(readFile(f.folder.file("data.txt")), "data");
-    screenshot(f.form.get(), "updater-failed-items");
+    EXPECT_FALSE(fileExists(f.folder.file("a.txt"))); // not an archive: dropped after the failed unpack
 }
 
-TEST(UpdaterWindow, closingTheWindowEndsAStalledDownload)
-{
-    UpdaterFixture f;
-    f.files["/files/data"] = zipBytes({{"data.txt", "data"}});
-    f.publish("[1]\nName=stalled.zip\nDate=2010-1-1\nURL=" + f.server.url("/stalled") + "\n"
-              "[2]\nName=data.zip\nDate=2010-1-1\nURL=" + f.server.url("/files/data") + "\n");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-    QTimer::singleShot(300, f.form.get(), [&] {
-        screenshot(f.form.get(), "updater-stalled-download");
-        child<QPushButton>(f.form, "Button3")->click();
-    });
-
-    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
-
-    EXPECT_FALSE(f.form->isVisible());
-    EXPECT_EQ(f.column(4), (QStringList{u("失败"), u("未下载")}));
-    EXPECT_TRUE(f.informed.isEmpty()); // no boxes for a window the user closed
-    EXPECT_TRUE(f.asked.isEmpty());
-    EXPECT_FALSE(fileExists(f.folder.file("data.txt")));
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
-}
-
-TEST(UpdaterWindow, aStalledDownloadFailsAfterTheNoProgressLimit)
-{
-    UpdaterWindow::Options options;
-    options.noProgressLimit = std::chrono::milliseconds(300);
-    UpdaterFixture f(options);
-    f.publish("[1]\nName=stalled.zip\nDate=2010-1-1\nURL=" + f.server.url("/stalled") + "\n");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-
-    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
-
-    EXPECT_EQ(f.column(4), QStringList{u("失败")});
-    EXPECT_EQ(f.informed, QStringList{u("下载升级文件完成")});
-}
-
-TEST(UpdaterWindow, leftoverTemporaryFilesGoAtTheNextStart)
+TEST(UpdaterWindow, startUpPutsBackAHalfDoneUpdateAndSparesTheUsersFiles)
 {
     TempFolder folder;
-    const std::string leftover = folder.write("words.txt." + std::to_string(endedProcess()) + "-0-42.tmp", "part");
-    const std::string kept = folder.write("words.txt", "words");
+    const std::string backup = folder.write("backup.2023-12-31.tmp", "the user's backup");
+    const std::string leftover = folder.write("words.txt." + std::to_string(endedProcess()) + "-0-42.tmp", "the user's");
+    std::filesystem::create_directory(folder.file(".update-1-1"));
+    folder.write(".update-1-1/new", "");
+    folder.write("update.journal", ".update-1-1\n");
     UpdaterWindow::Options options;
     options.programFolder = folder.path();
     UpdaterWindow form(options);
-    EXPECT_FALSE(fileExists(leftover));
-    EXPECT_EQ(readFile(kept), "words");
+    EXPECT_TRUE(fileExists(backup));
+    EXPECT_TRUE(fileExists(leftover));
+    EXPECT_FALSE(fileExists(folder.file(".update-1-1")));
+    EXPECT_FALSE(fileExists(folder.file("update.journal")));
+}
+
+TEST(UpdaterWindow, aProgramThePackageManagerInstalledIsNotUpdatedHere)
+{
+    UpdaterWindow::Options options;
+    options.programFolder = "/usr/bin";
+    UpdaterWindow form(options);
+    EXPECT_FALSE(child<QPushButton>(&form, "Button1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(&form, "Button2")->isEnabled());
+    EXPECT_EQ(child<QStatusBar>(&form, "StatusBar1")->currentMessage(), u("本程序由软件包管理器安装，请用软件包管理器升级"));
+    screenshot(&form, "updater-package-manager");
 }
 
 TEST(UpdaterWindow, theLastBoxIsSeenBeforeTheProgramEnds)
 {
     // A whole program: only a real end of the message loop shows whether it closes the box.
-    LoopbackServer server;
+    UpdateServer server;
     TempFolder folder;
     chmod(folder.write("quillmarkbox", "#!/bin/sh\necho old\n").c_str(), 0755);
-    const std::string package = zipBytes({{"Quillmarkbox.exe", "#!/bin/sh\necho new > started.txt\n"}});
-    const std::string manifest = "[p]\nName=Quillmarkbox\nDate=2010-1-1\nURL=" + server.url("/package") + "\n";
-    server->Get("/update.txt", [&](const httplib::Request&, httplib::Response& r) { r.set_content(manifest, "text/plain"); });
-    server->Get("/package", [&](const httplib::Request&, httplib::Response& r) { r.set_content(package, "application/zip"); });
-    server.start();
+    server.publish(server.item("p", "Quillmarkbox", "/package",
+                               zipBytes({{"Quillmarkbox.exe", "#!/bin/sh\necho new > started.txt\n"}})));
 
-    const ProcessResult run =
-        runProcess({"/usr/bin/timeout", "60", QUILLMARK_UPDATER_PROBE, "update", folder.path(), server.url("/update.txt")});
+    const ProcessResult run = runProcess({"/usr/bin/timeout", "60", QUILLMARK_UPDATER_PROBE, "update", folder.path(),
+                                          server.manifestUrl(), testKey().publicHex});
 
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "shown 下载升级文件完成\nclosed 下载升级文件完成\nshown 是否现在运行升级文件?\n"
@@ -334,49 +377,23 @@ TEST(UpdaterWindow, theLastBoxIsSeenBeforeTheProgramEnds)
 
 TEST(UpdaterWindow, closingTheWindowDuringADownloadEndsTheProgram)
 {
-    LoopbackServer server;
+    UpdateServer server;
     TempFolder folder;
-    const std::string manifest = "[p]\nName=a.zip\nDate=2010-1-1\nURL=" + server.url("/stalled") + "\n";
-    server->Get("/update.txt", [&](const httplib::Request&, httplib::Response& r) { r.set_content(manifest, "text/plain"); });
-    server->Get("/stalled", [&](const httplib::Request&, httplib::Response&) {
-        server.holdUntilReleased(std::chrono::seconds(60));
-    });
-    server.start();
+    server.publish(server.item("p", "a.zip", "/stalled", "late"));
 
-    const ProcessResult run =
-        runProcess({"/usr/bin/timeout", "20", QUILLMARK_UPDATER_PROBE, "close", folder.path(), server.url("/update.txt")});
+    const ProcessResult run = runProcess({"/usr/bin/timeout", "20", QUILLMARK_UPDATER_PROBE, "close", folder.path(),
+                                          server.manifestUrl(), testKey().publicHex});
 
     EXPECT_EQ(run.exitCode, 0) << run.err; // 124: the program was still in its download
     EXPECT_EQ(run.out, "closing the window\nexited\n");
 }
 
-TEST(UpdaterWindow, answeringYesWithoutAPackageOnlyReenablesTheButtons)
-{
-    UpdaterFixture f;
-    f.folder.write("quillmarkbox", "the running program");
-    f.publish("");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-    f.answerYes = true;
-    // 下载 is still off after an empty first check; a download needs a listed file first.
-    EXPECT_FALSE(child<QPushButton>(f.form, "Button2")->isEnabled());
-    f.files["/files/a.txt"] = "plain";
-    f.publish("[a]\nName=a.txt\nURL=" + f.server.url("/files/a.txt") + "\n");
-    QTest::mouseClick(child<QPushButton>(f.form, "Button1"), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>(f.form, "Button2"), Qt::LeftButton);
-
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button1")->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(f.form, "Button2")->isEnabled());
-    EXPECT_EQ(f.quits, 0);
-    EXPECT_TRUE(f.form->isVisible());
-    EXPECT_EQ(readFile(f.folder.file("quillmarkbox")), "the running program");
-    EXPECT_FALSE(fileExists(f.folder.file("a.txt"))); // not an archive: deleted after the failed unpack
-}
-
 namespace {
 
-// Serves the version document and points the maker's host at this server while it lives.
+// Serves the version document over HTTPS and points the maker's host at this server while it lives.
 struct VersionServer {
-    LoopbackServer server;
+    LoopbackServer server{Scheme::Https};
+    QByteArray oldHost = qgetenv("QUILLMARK_MAKER_HOST");
     explicit VersionServer(std::string version)
     {
         server->Get("/Quillmarkkit/setxml.asp", [version](const httplib::Request&, httplib::Response& response) {
@@ -384,8 +401,13 @@ struct VersionServer {
         });
         server.start();
         qputenv("QUILLMARK_MAKER_HOST", QByteArray::fromStdString("127.0.0.1:" + std::to_string(server.port())));
+        qputenv("QUILLMARK_CA_FILE", QByteArray::fromStdString(loopbackCertificateFile()));
     }
-    ~VersionServer() { qunsetenv("QUILLMARK_MAKER_HOST"); }
+    ~VersionServer()
+    {
+        qputenv("QUILLMARK_MAKER_HOST", oldHost);
+        qunsetenv("QUILLMARK_CA_FILE");
+    }
 };
 
 // Closes every message box the main window shows and keeps its text.

@@ -1,25 +1,20 @@
 #include "update/DownloadLoop.h"
-#include "update/SelfReplacement.h"
-#include "settings/SettingsFile.h"
-#include "webtools/SiteList.h"
 
-#include "support/UpdateTestSupport.h"
-#include "support/LoopbackServer.h"
-#include "support/RunProcess.h"
+#include "platform/CodePage.h"
+#include "settings/SettingsFile.h"
 #include "support/TempFolder.h"
-#include "platform/ReplacementFile.h"
+#include "support/UpdateServer.h"
+#include "support/UpdateTestSupport.h"
+#include "update/InstalledRecord.h"
+#include "update/SelfReplacement.h"
+#include "update/UpdateFailure.h"
+#include "webtools/SiteList.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
 #include <thread>
-#include <map>
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -33,57 +28,6 @@ std::string zipBytes(const std::vector<ZipEntry>& entries)
     return readFile(scratch.file("z.zip"));
 }
 
-// Serves fixed bodies by path; "/cut" announces more than it sends, "/missing" is a 404.
-struct UpdateServer {
-    LoopbackServer server;
-    std::map<std::string, std::string> files;
-    std::vector<std::string> userAgents;
-
-    void start()
-    {
-        server->Get(R"(/files/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
-            userAgents.push_back(request.get_header_value("User-Agent"));
-            const auto found = files.find(request.matches[1]);
-            if (found == files.end()) {
-                response.status = 404;
-                return;
-            }
-            response.set_content(found->second, "application/octet-stream");
-        });
-        server->Get("/moved", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 302;
-            response.set_header("Location", "/files/elsewhere");
-            response.set_content("<html><body>Object moved</body></html>", "text/html");
-        });
-        server->Get("/unchanged", [](const httplib::Request&, httplib::Response& response) { response.status = 304; });
-        server->Get("/created", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 201;
-            response.set_content("created body", "text/plain");
-        });
-        // One byte every `pause` ms, `count` bytes in all.
-        server->Get(R"(/trickle/(\d+)/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
-            const auto pause = std::chrono::milliseconds(std::stoi(request.matches[1]));
-            const size_t count = std::stoul(request.matches[2]);
-            response.set_content_provider(count, "application/octet-stream",
-                                          [pause](size_t, size_t, httplib::DataSink& sink) {
-                                              std::this_thread::sleep_for(pause);
-                                              return sink.write("t", 1);
-                                          });
-        });
-        server->Get("/cut", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content_provider(100000, "application/octet-stream",
-                                          [](size_t offset, size_t, httplib::DataSink& sink) {
-                                              if (offset > 0)
-                                                  return false; // the connection drops mid-body
-                                              sink.write(std::string(4000, 'x').data(), 4000);
-                                              return true;
-                                          });
-        });
-        server.start();
-    }
-    std::string url(const std::string& file) { return server.url("/files/" + file); }
-};
-
 // The names of the files a folder holds, sorted.
 std::vector<std::string> filesIn(const std::string& folder)
 {
@@ -94,32 +38,32 @@ std::vector<std::string> filesIn(const std::string& folder)
     return names;
 }
 
+// The manifest entry of `name` served at `path`, size and hash filled in.
+UpdateEntry servedEntry(UpdateServer& server, const std::string& name, const std::string& path, const std::string& bytes)
+{
+    server.serve(path, bytes);
+    return {name, "", "2010-1-1", "", server.url(path), std::to_string(bytes.size()), sha256Hex(bytes)};
+}
+
+DownloadOptions optionsFor(const TempFolder& folder)
+{
+    DownloadOptions options;
+    options.folder = folder.path();
+    options.executableName = "quillmarkbox";
+    options.today = dayNumber(2026, 12, 11);
+    return options;
+}
+
 struct Recorder {
     std::vector<std::string> events;
     TransferEvents transfer()
     {
-        return {[this](std::int64_t max) { events.push_back("begin " + std::to_string(max)); },
-                [this](std::int64_t position) { events.push_back("at " + std::to_string(position)); },
-                [this] { events.push_back("end"); }};
+        TransferEvents transfer;
+        transfer.begin = [this](std::int64_t max) { events.push_back("begin " + std::to_string(max)); };
+        transfer.advance = [this](std::int64_t position) { events.push_back("at " + std::to_string(position)); };
+        transfer.end = [this] { events.push_back("end"); };
+        return transfer;
     }
-};
-
-class ListStub : public DownloadList {
-public:
-    struct Item {
-        bool ticked;
-        std::string name, url;
-        std::vector<ItemState> states;
-    };
-    std::vector<Item> items;
-    std::vector<std::size_t> passedItems;
-
-    std::size_t count() const override { return items.size(); }
-    bool isTicked(std::size_t i) const override { return items[i].ticked; }
-    std::string name(std::size_t i) const override { return items[i].name; }
-    std::string url(std::size_t i) const override { return items[i].url; }
-    void setState(std::size_t i, ItemState state) override { items[i].states.push_back(state); }
-    void passed(std::size_t i) override { passedItems.push_back(i); }
 };
 
 } // namespace
@@ -127,76 +71,86 @@ public:
 TEST(FetchToFile, reportsTheTransferAndKeepsTheOldFileOnFailure)
 {
     UpdateServer server;
-    server.files["big.bin"] = std::string(200000, 'b');
-    server.start();
+    server.serve("/big.bin", std::string(200000, 'b'));
+    server.serve("/unchanged", "");
     TempFolder folder;
     const std::string target = folder.write("target.bin", "old bytes");
     Recorder recorder;
 
-    EXPECT_TRUE(fetchToFile(server.url("big.bin"), target, recorder.transfer()));
-    EXPECT_EQ(readFile(target), server.files["big.bin"]);
+    EXPECT_EQ(fetchToFile(server.url("/big.bin"), target, recorder.transfer()), FetchEnd::Fetched);
+    EXPECT_EQ(readFile(target), std::string(200000, 'b'));
     ASSERT_GE(recorder.events.size(), 3u);
     EXPECT_EQ(recorder.events.back(), "end");
     EXPECT_EQ(recorder.events[recorder.events.size() - 2], "at 200000");
     EXPECT_NE(std::find(recorder.events.begin(), recorder.events.end(), "begin 200000"), recorder.events.end());
-    EXPECT_EQ(server.userAgents.back(), "Mozilla/3.0 (compatible; Indy Library)");
 
-    // Every answer but a 2xx is a failed download: an unfollowed redirect's body is no update.
-    for (const std::string& url : {server.server.url("/cut"), server.url("nothing-here"), server.server.url("/moved"),
-                                   server.server.url("/unchanged"),
-                                   "http://127.0.0.1:" + std::to_string(refusingPort()) + "/x"}) {
+    // Every answer but a 2xx is a failed download, and a body longer than the manifest says ends.
+    struct Case {
+        std::string url;
+        std::optional<std::uint64_t> maxBytes;
+        FetchEnd end;
+    };
+    const Case cases[] = {
+        {server.url("/nothing-here"), {}, FetchEnd::Failed},
+        {server.url("/moved"), {}, FetchEnd::Failed},
+        {"http://127.0.0.1:" + std::to_string(refusingPort()) + "/x", {}, FetchEnd::Failed},
+        {server.url("/big.bin"), 1000, FetchEnd::TooLong},
+    };
+    for (const Case& c : cases) {
         folder.write("target.bin", "old bytes");
         recorder.events.clear();
-        EXPECT_FALSE(fetchToFile(url, target, recorder.transfer())) << url;
-        EXPECT_EQ(readFile(target), "old bytes") << url;
-        EXPECT_EQ(recorder.events.back(), "end") << url;
-        EXPECT_EQ(std::filesystem::directory_iterator(folder.path())->path().filename(), "target.bin") << url;
+        EXPECT_EQ(fetchToFile(c.url, target, recorder.transfer(), c.maxBytes), c.end) << c.url;
+        EXPECT_EQ(readFile(target), "old bytes") << c.url;
+        EXPECT_EQ(recorder.events.back(), "end") << c.url;
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"target.bin"}) << c.url;
     }
 }
 
-TEST(FetchToFile, anyTwoHundredIsADownload)
+TEST(FetchToFile, silenceAndTricklesEndTheTransfer)
 {
     UpdateServer server;
-    server.start();
-    TempFolder folder;
-    EXPECT_TRUE(fetchToFile(server.server.url("/created"), folder.file("c.txt"), {}));
-    EXPECT_EQ(readFile(folder.file("c.txt")), "created body");
-}
-
-TEST(FetchToFile, aTransferWithoutProgressFails)
-{
-    UpdateServer server;
-    server.start();
     struct Case {
         const char* what;
         std::string path; // pause between bytes, byte count
-        std::chrono::milliseconds limit;
-        bool fetched;
+        std::chrono::milliseconds noProgress;
+        std::optional<std::chrono::milliseconds> overall;
+        FetchEnd end;
     };
     const Case cases[] = {
-        {"one byte a second against a lowered limit", "/trickle/1000/5", std::chrono::milliseconds(300), false},
-        {"slow but steady", "/trickle/20/10", std::chrono::seconds(5), true},
+        {"one byte a second against a lowered silence limit", "/trickle/1000/5", std::chrono::milliseconds(300), {},
+         FetchEnd::TimedOut},
+        {"a steady trickle past the overall limit", "/trickle/50/100", std::chrono::seconds(5),
+         std::chrono::milliseconds(400), FetchEnd::TimedOut},
+        {"slow but steady and within both", "/trickle/20/10", std::chrono::seconds(5), std::chrono::seconds(10),
+         FetchEnd::Fetched},
     };
     for (const Case& c : cases) {
         TempFolder folder;
         folder.write("t.bin", "old");
         TransferEvents events;
-        events.noProgressLimit = c.limit;
-        EXPECT_EQ(fetchToFile(server.server.url(c.path), folder.file("t.bin"), events), c.fetched) << c.what;
-        EXPECT_EQ(readFile(folder.file("t.bin")), c.fetched ? std::string(10, 't') : "old") << c.what;
+        events.noProgressLimit = c.noProgress;
+        events.overallLimit = c.overall;
+        EXPECT_EQ(fetchToFile(server.url(c.path), folder.file("t.bin"), events), c.end) << c.what;
+        EXPECT_EQ(readFile(folder.file("t.bin")), c.end == FetchEnd::Fetched ? std::string(10, 't') : "old") << c.what;
     }
-    // The limit the window uses unless a test lowers it.
+}
+
+TEST(FetchToFile, theOverallLimitGrowsWithTheSize)
+{
+    using std::chrono::minutes;
+    const std::pair<std::uint64_t, std::chrono::milliseconds> cases[] = {
+        {0, minutes(10)},           {1, minutes(11)},
+        {10'000'000, minutes(11)},  {10'000'001, minutes(12)},
+        {100'000'000, minutes(20)}, {UINT64_MAX, minutes(10 + 100000)},
+    };
+    for (const auto& [bytes, limit] : cases)
+        EXPECT_EQ(downloadTimeLimit(bytes), limit) << bytes;
     EXPECT_EQ(TransferEvents().noProgressLimit, std::chrono::seconds(60));
 }
 
 TEST(FetchToFile, theStopFlagEndsAStalledTransfer)
 {
     UpdateServer server;
-    server.server->Get("/stall", [&](const httplib::Request&, httplib::Response& response) {
-        server.server.holdUntilReleased();
-        response.set_content("late", "text/plain");
-    });
-    server.start();
     TempFolder folder;
     std::atomic<bool> stop{false};
     TransferEvents events;
@@ -205,278 +159,180 @@ TEST(FetchToFile, theStopFlagEndsAStalledTransfer)
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         stop = true;
     });
-    EXPECT_FALSE(fetchToFile(server.server.url("/stall"), folder.file("s.bin"), events));
+    EXPECT_EQ(fetchToFile(server.url("/stalled"), folder.file("s.bin"), events), FetchEnd::Failed);
     closer.join();
-    server.server.release();
     EXPECT_FALSE(fileExists(folder.file("s.bin")));
 }
 
-TEST(DownloadLoop, neverReplacesTheProgramsOwnFiles)
+TEST(DownloadItem, neverReplacesTheProgramsOwnFiles)
 {
     UpdateServer server;
-    server.files["x"] = "downloaded";
-    server.files["package"] = zipBytes({{"Quillmarkbox.exe", "new program"}});
-    server.start();
-    struct Case {
-        std::string name;
-        ItemState state;
-    };
-    const Case cases[] = {
-        {"quillmarkbox", ItemState::Failed},
-        {"QUILLMARKBOX", ItemState::Failed},
-        {"sub/QuillMarkBox", ItemState::Failed},
-        {"$DEL$.BAT", ItemState::Failed},
-        {"保存设置.ini", ItemState::Failed},
-        {"保存设置.INI", ItemState::Failed},
-        {"Test.XML", ItemState::Failed},
-        {"Quillmarkbox", ItemState::Done}, // the package, another file than the program here
-        {"notes.txt", ItemState::Done},
-    };
-    for (const Case& c : cases) {
+    const std::string own[] = {"quillmarkbox", "$del$.bat", "保存设置.ini", "test.xml", "update.ini", "tmp.ini",
+                               "Harrowlog.tmp"};
+    const std::string names[] = {"quillmarkbox", "QUILLMARKBOX", "sub/QuillMarkBox", "$DEL$.BAT", "保存设置.INI",
+                                 "Test.XML", "UPDATE.ini", "tmp.INI", "harrowlog.TMP", "update.JOURNAL"};
+    for (const std::string& name : names) {
         TempFolder folder;
-        for (const char* own : {"quillmarkbox", "$del$.bat", "保存设置.ini", "test.xml"})
-            folder.write(own, "own");
-        const std::string url = server.url(c.name == "Quillmarkbox" ? "package" : "x");
-        EXPECT_EQ(downloadItem(folder.path(), c.name, url, {}, "quillmarkbox"), c.state) << c.name;
-        for (const char* own : {"quillmarkbox", "$del$.bat", "保存设置.ini", "test.xml"})
-            EXPECT_EQ(readFile(folder.file(own)), "own") << c.name << " " << own;
+        for (const std::string& file : own)
+            folder.write(file, "own");
+        const Status done = downloadItem(servedEntry(server, name, "/x", "downloaded"), optionsFor(folder));
+        EXPECT_EQ(done.message(), failureText(UpdateFailure::ProtectedName)) << name;
+        for (const std::string& file : own)
+            EXPECT_EQ(readFile(folder.file(file)), "own") << name << " " << file;
+        EXPECT_EQ(server.requests("/x"), 0) << name; // refused before a byte is fetched
     }
     // Where the package and the program are one file, the package is refused too.
     TempFolder folder;
     folder.write("Quillmarkbox", "the running program");
-    EXPECT_EQ(downloadItem(folder.path(), "Quillmarkbox", server.url("package"), {}, "Quillmarkbox"),
-              ItemState::Failed);
+    DownloadOptions options = optionsFor(folder);
+    options.executableName = "Quillmarkbox";
+    EXPECT_FALSE(downloadItem(servedEntry(server, "Quillmarkbox", "/p", "package"), options));
+    EXPECT_EQ(readFile(folder.file("Quillmarkbox")), "the running program");
     // The names are those the settings file and the site list really have.
     EXPECT_EQ(kSiteListFileName, kSiteListFile);
     EXPECT_TRUE(SettingsFile::defaultPath().ends_with("/" + std::string(kSettingsFileName)));
 }
 
-TEST(DownloadLoop, fetchesTickedItemsUnpacksArchivesAndKeepsThePackage)
+TEST(DownloadItem, aDataArchiveMayHoldNoneOfTheProgramsFiles)
 {
     UpdateServer server;
-    server.files["data.zip"] = zipBytes({{"data/words.txt", "words"}});
-    server.files["tool.exe"] = "MZ not an archive";
-    server.files["package"] = zipBytes({{"Quillmarkbox.exe", "new program"}});
-    const std::string broken = zipBytes({{"kept.txt", "new"}, {"more.txt", std::string(3000, 'm')}});
-    server.files["broken.zip"] = broken.substr(0, broken.size() - 30);
-    server.start();
-    TempFolder folder;
-    folder.write("kept.txt", "old");
-    ListStub list;
-    list.items = {
-        {true, "data.zip", server.url("data.zip"), {}},
-        {false, "skipped.zip", server.url("data.zip"), {}},
-        {true, "gone.zip", server.url("gone.zip"), {}},
-        {true, "tool.exe", server.url("tool.exe"), {}},
-        {true, "Quillmarkbox", server.url("package"), {}},
-        {true, "../outside.zip", server.url("data.zip"), {}},
-        {true, "..", server.url("data.zip"), {}},
-        {true, "broken.zip", server.url("broken.zip"), {}},
-    };
-
-    downloadTicked(list, folder.path(), {}, "quillmarkbox");
-
-    using S = ItemState;
-    const std::vector<std::vector<S>> states = {{S::Downloading, S::Done},   {},
-                                                {S::Downloading, S::Failed}, {S::Downloading, S::Done},
-                                                {S::Downloading, S::Done},   {S::Downloading, S::Done},
-                                                {S::Downloading, S::Failed}, {S::Downloading, S::Failed}};
-    for (std::size_t i = 0; i < list.items.size(); ++i)
-        EXPECT_EQ(list.items[i].states, states[i]) << list.items[i].name;
-    EXPECT_EQ(list.passedItems, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
-    // Archives and other downloads are gone after unpacking; the package waits for the replacement.
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-        files.push_back(entry.path().filename().string());
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"Quillmarkbox", "kept.txt", "words.txt"}));
-    EXPECT_EQ(readFile(folder.file("kept.txt")), "old"); // a broken archive says 失败 and replaces nothing
-    EXPECT_FALSE(fileExists(std::filesystem::path(folder.path()).parent_path() / "outside.zip"));
-}
-
-TEST(SelfReplacement, theBatchKeepsItsSevenLines)
-{
-    // Deliberate: byte for byte what the clean-up batch has always held, quotes of line 3 included.
-    EXPECT_EQ(cleanupBatchText(), ":try2\r\ndel Harrowlog.tmp\r\nif exist \"Harrowlog.tmp\" goto try2\r\n"
-                                  "Quillmarkbox.exe\r\ndel %0\r\ncls\r\nexit\r\n");
-}
-
-namespace {
-
-std::string niceness() { return std::to_string(getpriority(PRIO_PROCESS, 0)) + "\n"; }
-
-bool cleanupDone(const TempFolder& folder)
-{
-    return !fileExists(folder.file("$del$.bat")) && !fileExists(folder.file("Harrowlog.tmp"));
-}
-
-} // namespace
-
-TEST(SelfReplacement, theNewProgramTakesTheRunningProgramsNameAndBits)
-{
-    // The stand-in new program leaves its niceness in the folder it was started in.
-    const std::string newProgram = "#!/bin/sh\nnice > nice.txt && mv nice.txt started.txt\n";
-    for (const char* entryName : {"Quillmarkbox.exe", "quillmarkbox", "QUILLMARKBOX.EXE"}) {
+    const std::string entries[] = {"quillmarkbox", "QuillMarkBox", "dir/quillmarkbox", "Quillmarkbox", "Harrowlog.tmp",
+                                   "$del$.bat", gbk("保存设置.ini"), gbk("配置\\保存设置.INI"), "TEST.xml",
+                                   "update.ini", "tmp.ini", "update.journal"};
+    for (const std::string& entry : entries) {
         TempFolder folder;
-        const std::string running = folder.write("quillmarkbox", "#!/bin/sh\necho old\n");
-        chmod(running.c_str(), 0750);
-        folder.write("Harrowlog.tmp", "left over from an earlier update");
-        writeZip(folder.file("Quillmarkbox"), {{entryName, newProgram}, {"words.txt", "new words"}});
-        ReplaceOptions options;
-        options.programPid = endedProcess();
-
-        ASSERT_EQ(replaceExecutable(folder.path(), "quillmarkbox", options), ReplaceOutcome::Started) << entryName;
-
-        EXPECT_TRUE(waitUntil([&] { return fileExists(folder.file("started.txt")) && cleanupDone(folder); }))
-            << entryName;
-        EXPECT_EQ(readFile(running), newProgram) << entryName;
-        struct stat info {};
-        stat(running.c_str(), &info);
-        EXPECT_EQ(info.st_mode & 07777, 0750u) << entryName;
-        // Started at the program's own priority, not the lowest.
-        EXPECT_EQ(readFile(folder.file("started.txt")), niceness()) << entryName;
-        EXPECT_EQ(readFile(folder.file("words.txt")), "new words") << entryName;
-        EXPECT_FALSE(fileExists(folder.file("Quillmarkbox.exe"))) << entryName;
-        EXPECT_FALSE(fileExists(folder.file("Quillmarkbox"))) << entryName;
+        folder.write("quillmarkbox", "the running program");
+        folder.write("保存设置.ini", "settings");
+        folder.write("words.txt", "old words");
+        const std::string archive = zipBytes({{"words.txt", "new words"}, {entry, "attacker's text"}});
+        const Status done = downloadItem(servedEntry(server, "data.zip", "/data.zip", archive), optionsFor(folder));
+        EXPECT_EQ(done.message(), failureText(UpdateFailure::ProtectedName)) << entry;
+        EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"quillmarkbox", "words.txt", "保存设置.ini"}))
+            << entry;
+        EXPECT_EQ(readFile(folder.file("quillmarkbox")), "the running program") << entry;
+        EXPECT_EQ(readFile(folder.file("words.txt")), "old words") << entry;
     }
 }
 
-TEST(SelfReplacement, theNewProgramStartsOnlyOnceTheOldOneHasEnded)
+TEST(DownloadItem, refusesWhatTheSignedManifestDoesNotVouchFor)
 {
-    TempFolder folder;
-    chmod(folder.write("quillmarkbox", "#!/bin/sh\necho old\n").c_str(), 0755);
-    writeZip(folder.file("Quillmarkbox"), {{"Quillmarkbox.exe", "#!/bin/sh\necho started > started.txt\n"}});
-    const pid_t oldProgram = fork();
-    if (oldProgram == 0) {
-        pause();
-        _exit(0);
-    }
-    ReplaceOptions options;
-    options.programPid = oldProgram;
-
-    ASSERT_EQ(replaceExecutable(folder.path(), "quillmarkbox", options), ReplaceOutcome::Started);
-
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    EXPECT_FALSE(fileExists(folder.file("started.txt"))); // the old program still runs
-    kill(oldProgram, SIGKILL);
-    waitpid(oldProgram, nullptr, 0);
-    EXPECT_TRUE(waitUntil([&] { return fileExists(folder.file("started.txt")) && cleanupDone(folder); }));
-}
-
-TEST(SelfReplacement, killedAtAnyStepTheFolderHoldsAProgramThatStarts)
-{
-    const std::string oldProgram = "#!/bin/sh\necho old\n";
-    const std::string newProgram = "#!/bin/sh\necho new\n";
-    const ReplaceStep steps[] = {ReplaceStep::RemoveLeftover, ReplaceStep::StageProgram, ReplaceStep::SetOldAside,
-                                 ReplaceStep::RenameIntoPlace, ReplaceStep::CommitFiles, ReplaceStep::RemovePackage,
-                                 ReplaceStep::StartCleanup};
-    for (const ReplaceStep killedAt : steps) {
-        const int at = static_cast<int>(killedAt);
-        TempFolder folder;
-        const std::string program = folder.write("quillmarkbox", oldProgram);
-        chmod(program.c_str(), 0755);
-        folder.write("Harrowlog.tmp", "left over");
-        writeZip(folder.file("Quillmarkbox"), {{"Quillmarkbox.exe", newProgram}, {"words.txt", "new words"}});
-
-        const int exitCode = runInChild([&] {
-            ReplaceOptions options;
-            options.beforeStep = [&](ReplaceStep step) {
-                if (step == killedAt)
-                    _exit(42); // as if killed here
-            };
-            replaceExecutable(folder.path(), "quillmarkbox", options);
-            return 0;
-        });
-        ASSERT_EQ(exitCode, 42) << at;
-
-        // The program's name starts the old program or the new one.
-        const ProcessResult ran = runProcess({program});
-        EXPECT_TRUE(ran.out == "old\n" || ran.out == "new\n") << at << ": " << ran.out;
-
-        // And the next update completes.
-        writeZip(folder.file("Quillmarkbox"), {{"Quillmarkbox.exe", newProgram}, {"words.txt", "new words"}});
-        ReplaceOptions options;
-        options.programPid = endedProcess();
-        EXPECT_EQ(replaceExecutable(folder.path(), "quillmarkbox", options), ReplaceOutcome::Started) << at;
-        EXPECT_TRUE(waitUntil([&] { return cleanupDone(folder); })) << at;
-        EXPECT_EQ(runProcess({program}).out, "new\n") << at;
-        EXPECT_EQ(readFile(folder.file("words.txt")), "new words") << at;
-    }
-}
-
-TEST(SelfReplacement, stopsWithTheProgramInPlace)
-{
+    UpdateServer server;
+    const std::string archive = zipBytes({{"words.txt", "new words"}});
+    server.serve("/tampered.zip", zipBytes({{"words.txt", "ATTACKER!"}})); // as long as the genuine one
     struct Case {
         const char* what;
-        std::vector<ZipEntry> package; // none: no package downloaded
-        bool hasPackage;
-        const char* executable;
-        ReplaceOutcome outcome;
-        bool leftoverKept; // the only copy of a program is never deleted
+        UpdateEntry entry;
+        UpdateFailure failure;
     };
+    UpdateEntry good = servedEntry(server, "data.zip", "/data.zip", archive);
+    UpdateEntry noHash = good, noSize = good, badHash = good, longer = good, shorter = good, tampered = good;
+    noHash.sha256.clear();
+    noSize.bytes = "12 KB";
+    badHash.sha256[0] = badHash.sha256[0] == 'a' ? 'b' : 'a';
+    longer.bytes = std::to_string(archive.size() - 1);
+    shorter.bytes = std::to_string(archive.size() + 1);
+    tampered.url = server.url("/tampered.zip");
     const Case cases[] = {
-        {"no package", {}, false, "quillmarkbox", ReplaceOutcome::NoPackage, false},
-        {"executable missing", {{"Quillmarkbox.exe", "new"}}, true, "not-there", ReplaceOutcome::RenameFailed, true},
-        {"package without the program", {{"readme.txt", "hi"}}, true, "quillmarkbox", ReplaceOutcome::PackageBroken,
-         false},
-        {"damaged package", {{"Quillmarkbox.exe", "new"}, {"readme.txt", "hi"}}, true, "quillmarkbox",
-         ReplaceOutcome::PackageBroken, false},
+        {"no hash", noHash, UpdateFailure::NoChecksum},
+        {"a size that is no byte count", noSize, UpdateFailure::NoChecksum},
+        {"another hash", badHash, UpdateFailure::HashMismatch},
+        {"longer than the manifest says", longer, UpdateFailure::SizeMismatch},
+        {"shorter than the manifest says", shorter, UpdateFailure::SizeMismatch},
+        {"a package changed on the server", tampered, UpdateFailure::HashMismatch},
     };
     for (const Case& c : cases) {
         TempFolder folder;
-        folder.write("quillmarkbox", "the running program");
-        folder.write("Harrowlog.tmp", "left over");
-        if (c.hasPackage)
-            writeZip(folder.file("Quillmarkbox"), c.package);
-        if (std::string(c.what) == "damaged package")
-            folder.write("Quillmarkbox", readFile(folder.file("Quillmarkbox")).substr(0, 60));
-        EXPECT_EQ(replaceExecutable(folder.path(), c.executable), c.outcome) << c.what;
-        EXPECT_EQ(readFile(folder.file("quillmarkbox")), "the running program") << c.what;
-        EXPECT_EQ(fileExists(folder.file("Harrowlog.tmp")), c.leftoverKept) << c.what;
-        EXPECT_FALSE(fileExists(folder.file("$del$.bat"))) << c.what;
-        EXPECT_FALSE(fileExists(folder.file("readme.txt"))) << c.what;
-        EXPECT_EQ(filesIn(folder.path()).size(), 1u + c.leftoverKept + (c.outcome == ReplaceOutcome::RenameFailed))
-            << c.what; // no temporary file stays
+        folder.write("words.txt", "old words");
+        EXPECT_EQ(downloadItem(c.entry, optionsFor(folder)).message(), failureText(c.failure)) << c.what;
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"words.txt"}) << c.what;
+        EXPECT_EQ(readFile(folder.file("words.txt")), "old words") << c.what;
     }
-    // A package that is no archive at all counts as one without the program.
     TempFolder folder;
-    folder.write("quillmarkbox", "the running program");
-    folder.write("Quillmarkbox", "garbage");
-    EXPECT_EQ(replaceExecutable(folder.path(), "quillmarkbox"), ReplaceOutcome::PackageBroken);
-    EXPECT_EQ(readFile(folder.file("quillmarkbox")), "the running program");
-    EXPECT_FALSE(fileExists(folder.file("Quillmarkbox")));
+    EXPECT_TRUE(downloadItem(good, optionsFor(folder))) << "the same entry, untouched";
+    EXPECT_EQ(readFile(folder.file("words.txt")), "new words");
 }
 
-TEST(LeftoverFiles, onlyTemporaryFilesOfEndedProcessesAreRemoved)
+TEST(DownloadItem, aTrickleEndsAtTheOverallLimit)
 {
-    const std::string ended = std::to_string(endedProcess());
-    const std::string running = std::to_string(getppid());
-    const std::string mine = std::to_string(getpid());
+    UpdateServer server;
+    TempFolder folder;
+    DownloadOptions options = optionsFor(folder);
+    options.overallLimit = std::chrono::milliseconds(400);
+    const std::string bytes(100, 't');
+    UpdateEntry entry{"data.zip", "", "2010-1-1", "", server.url("/trickle/50/100"), "100", sha256Hex(bytes)};
+    EXPECT_EQ(downloadItem(entry, options).message(), failureText(UpdateFailure::TimedOut));
+    EXPECT_TRUE(filesIn(folder.path()).empty());
+}
+
+TEST(DownloadItem, neverWritesThroughALink)
+{
+    UpdateServer server;
     struct Case {
-        std::string name;
-        bool removed;
+        const char* what;
+        std::string link;       // in the program folder, pointing outside
+        std::string item;       // the downloaded file's name
+        std::vector<ZipEntry> archive;
     };
     const Case cases[] = {
-        {"words.txt." + ended + "-0-123456.tmp", true},
-        {"$del$.bat." + ended + "-12-7.tmp", true},
-        {"words.txt." + running + "-0-1.tmp", false}, // its writer still runs
-        {"words.txt." + mine + "-0-1.tmp", false},
-        {"words.txt." + ended + "-0.tmp", false},
-        {"words.txt." + ended + "-0-1-2.tmp", false},
-        {"words.txt." + ended + "-a-1.tmp", false},
-        {"." + ended + "-0-1.tmp", false},
-        {"Harrowlog.tmp", false},
-        {"notes.tmp", false},
-        {"words.txt", false},
+        {"an archive entry", "words.txt", "data.zip", {{"words.txt", "new words"}}},
+        {"the package", "Quillmarkbox", "Quillmarkbox", {{"Quillmarkbox.exe", "new program"}}},
+        {"the installed record", "update.ini", "data.zip", {{"other.txt", "x"}}},
     };
+    for (const Case& c : cases) {
+        TempFolder outside;
+        const std::string target = outside.write("target", "outside");
+        TempFolder folder;
+        std::filesystem::create_symlink(target, folder.file(c.link));
+        const Status done =
+            downloadItem(servedEntry(server, c.item, "/" + c.item, zipBytes(c.archive)), optionsFor(folder));
+        EXPECT_FALSE(done) << c.what;
+        EXPECT_EQ(readFile(target), "outside") << c.what;
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{c.link}) << c.what;
+    }
+}
+
+TEST(DownloadLoop, fetchesTickedItemsUnpacksArchivesRecordsThemAndKeepsThePackage)
+{
+    UpdateServer server;
+    const std::string broken = zipBytes({{"kept.txt", "new"}, {"more.txt", std::string(3000, 'm')}});
+    const std::string words = zipBytes({{"data/words.txt", "words"}});
     TempFolder folder;
-    for (const Case& c : cases)
-        folder.write(c.name, "x");
-    std::filesystem::create_directory(folder.file("dir." + ended + "-0-1.tmp"));
+    folder.write("kept.txt", "old");
+    folder.write("update.ini", "[other_zip]\nDate=2001-1-1\n");
+    std::vector<ListedItem> items = {
+        {servedEntry(server, "data.zip", "/data.zip", words)},
+        {servedEntry(server, "skipped.zip", "/data.zip", words), false},
+        {servedEntry(server, "gone.zip", "/gone.zip", "x")},
+        {servedEntry(server, "tool.exe", "/tool.exe", "MZ not an archive")},
+        {servedEntry(server, "Quillmarkbox", "/package", zipBytes({{"Quillmarkbox.exe", "new program"}}))},
+        {servedEntry(server, "../outside.zip", "/data.zip", words)},
+        {servedEntry(server, "..", "/dots", "x")},
+        {servedEntry(server, "broken.zip", "/broken.zip", broken.substr(0, broken.size() - 30))},
+    };
+    server.remove("/gone.zip");
+    items[3].entry.dateText = "no date";
+    std::vector<std::vector<ItemState>> states(items.size());
+    std::vector<std::size_t> passed;
+    DownloadReport report{[&](std::size_t item, ItemState state, const Status&) { states[item].push_back(state); },
+                          [&](std::size_t item) { passed.push_back(item); }};
 
-    removeLeftoverTemporaryFiles(folder.path());
+    downloadTicked(items, optionsFor(folder), report);
 
-    for (const Case& c : cases)
-        EXPECT_EQ(fileExists(folder.file(c.name)), !c.removed) << c.name;
-    EXPECT_TRUE(fileExists(folder.file("dir." + ended + "-0-1.tmp")));
+    using S = ItemState;
+    const std::vector<std::vector<S>> expected = {{S::Downloading, S::Done},   {},
+                                                  {S::Downloading, S::Failed}, {S::Downloading, S::Done},
+                                                  {S::Downloading, S::Done},   {S::Downloading, S::Done},
+                                                  {S::Downloading, S::Failed}, {S::Downloading, S::Failed}};
+    EXPECT_EQ(states, expected);
+    EXPECT_EQ(passed, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+    // Archives and other downloads are gone after unpacking; the package waits for the replacement.
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"Quillmarkbox", "kept.txt", "update.ini", "words.txt"}));
+    EXPECT_EQ(readFile(folder.file("kept.txt")), "old"); // a broken archive replaces nothing
+    EXPECT_FALSE(fileExists(std::filesystem::path(folder.path()).parent_path() / "outside.zip"));
+    // What was installed is recorded, so the next check does not offer it again.
+    const std::string record = readFile(folder.file("update.ini"));
+    for (const char* line : {"[other_zip]", "[data_zip]\nDate=2010-1-1", "[tool_exe]\nDate=2026-12-11",
+                             "[__/outside_zip]\nDate=2010-1-1"})
+        EXPECT_NE(record.find(line), std::string::npos) << line << " in " << record;
+    EXPECT_EQ(record.find("Quillmarkbox"), std::string::npos); // recorded when it is installed
 }

@@ -1,6 +1,6 @@
 #include "update/VersionCheckWorker.h"
 
-#include "support/UpdateTestSupport.h"
+#include "platform/QueueDispatcher.h"
 #include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -47,23 +47,29 @@ TEST(VersionCheck, theTimerAnnouncesOnlyANewerVersion)
         EXPECT_EQ(versionNotice(latest), notice) << latest;
 }
 
-TEST(VersionCheckWorker, publishesTheServersVersion)
+TEST(VersionCheckWorker, postsTheServersVersionOverHttps)
 {
-    LoopbackServer server;
+    LoopbackServer server(Scheme::Https);
     server->Get("/Quillmarkkit/setxml.asp", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<root><banben>1.04</banben></root>", "text/xml");
     });
     server->Get("/broken", [](const httplib::Request&, httplib::Response& response) { response.status = 500; });
     server.start();
+    setenv("QUILLMARK_CA_FILE", loopbackCertificateFile().c_str(), 1);
 
-    VersionCheckWorker found(server.url("/Quillmarkkit/setxml.asp"), false);
-    VersionCheckWorker failed(server.url("/broken"), false);
-    VersionCheckWorker hidden(server.url("/Quillmarkkit/setxml.asp"), true);
-    EXPECT_TRUE(waitUntil([&] { return found.latestVersion() != kNoVersionYet; }));
-    EXPECT_TRUE(waitUntil([&] { return failed.latestVersion() != kNoVersionYet; }));
+    QueueDispatcher ui;
+    VersionCheckWorker found(server.url("/Quillmarkkit/setxml.asp"), false, &ui);
+    VersionCheckWorker failed(server.url("/broken"), false, &ui);
+    VersionCheckWorker hidden(server.url("/Quillmarkkit/setxml.asp"), true, &ui);
+    // The value reaches the owner only through its user-interface thread.
+    EXPECT_EQ(found.latestVersion(), kNoVersionYet);
+    EXPECT_TRUE(ui.runOne(std::chrono::seconds(10)));
+    EXPECT_TRUE(ui.runOne(std::chrono::seconds(10)));
+    unsetenv("QUILLMARK_CA_FILE");
     EXPECT_EQ(found.latestVersion(), 1.04);
     EXPECT_EQ(failed.latestVersion(), kVersionUnknown);
     EXPECT_EQ(hidden.latestVersion(), kNoVersionYet);
+    EXPECT_EQ(versionDocumentUrl().substr(0, 8), "https://");
 }
 
 TEST(VersionCheckWorker, aServerThatNeverAnswersDoesNotHoldUpItsOwner)
@@ -76,8 +82,9 @@ TEST(VersionCheckWorker, aServerThatNeverAnswersDoesNotHoldUpItsOwner)
         response.set_content("<r><banben>9</banben></r>", "text/xml");
     });
     server.start();
+    QueueDispatcher ui;
     {
-        VersionCheckWorker worker(server.url("/slow"), false);
+        VersionCheckWorker worker(server.url("/slow"), false, &ui);
     }
     // The worker ended its request itself, before the server ever answered.
     EXPECT_FALSE(answered);
