@@ -95,4 +95,8 @@ echo
 bench/cli_output.sh "$log"
 
 echo
+echo "Published address lists (build/lists_bench):"
+build/lists_bench "$log"
+
+echo
 bench/ledger.sh "$log"

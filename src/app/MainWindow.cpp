@@ -168,6 +168,10 @@ void MainWindow::applySettings()
     const std::string cachePath = SettingsFile(m_options.settingsPath).verdictCachePath(settings.verification);
     m_logPage->setVerdictCachePath(cachePath);
     m_statsPage->setVerdictCachePath(cachePath);
+    const std::string listsPath = SettingsFile(m_options.settingsPath).addressListsPath(settings.verification);
+    m_logPage->setAddressListsPath(listsPath);
+    m_statsPage->setAddressListsPath(listsPath);
+    m_ledgerPage->setAddressListsPath(listsPath);
     m_ledgerPage->setVerdictCachePath(cachePath);
     m_ledgerPage->setVerifyCrawlers(settings.verification.verifyCrawlers);
     m_ledgerPage->setLedgerPath(SettingsFile(m_options.settingsPath).ledgerPath());

@@ -11,6 +11,7 @@ int runText(CliArgs& args);
 int runHtml(CliArgs& args);
 int runVerify(CliArgs& args);
 int runWeb(CliArgs& args);
+int runCrawlers(CliArgs& args);
 int runLedger(CliArgs& args);
 
 } // namespace quill::cli

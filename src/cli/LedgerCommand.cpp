@@ -18,7 +18,7 @@ namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli ledger [--ledger FILE] add [--verify [--cache FILE]] PATH...\n"
+    "quillmarkbox-cli ledger [--ledger FILE] add [--verify [--cache FILE] [--lists-from DIR]] PATH...\n"
     "       quillmarkbox-cli ledger [--ledger FILE] urls|dirs|days|hours|status|fakes [--from DATE] [--to DATE] "
     "[--crawler NAME] [--csv] [--raw]\n"
     "       quillmarkbox-cli ledger [--ledger FILE] uncrawled [--from DATE] [--to DATE] [--crawler NAME] [--csv] SITEMAP\n"
@@ -29,6 +29,7 @@ struct LedgerArgs {
     std::string command;
     std::vector<std::string> operands;
     std::optional<std::string> cachePath;
+    std::optional<std::string> listsFrom;
     std::optional<std::string> crawler;
     DateRange range;
     bool verify = false;
@@ -46,6 +47,8 @@ bool parse(CliArgs& args, LedgerArgs& parsed)
             ledger = args.take();
         } else if (arg == "--cache" && hasValue) {
             parsed.cachePath = args.take();
+        } else if (arg == "--lists-from" && hasValue) {
+            parsed.listsFrom = args.take();
         } else if (arg == "--crawler" && hasValue) {
             parsed.crawler = args.take();
         } else if ((arg == "--from" || arg == "--to") && hasValue) {
@@ -66,7 +69,7 @@ bool parse(CliArgs& args, LedgerArgs& parsed)
         }
     }
     parsed.ledgerPath = ledger ? *ledger : SettingsFile(SettingsFile::defaultPath()).ledgerPath();
-    return !parsed.command.empty() && (!parsed.cachePath || parsed.verify);
+    return !parsed.command.empty() && ((!parsed.cachePath && !parsed.listsFrom) || parsed.verify);
 }
 
 void printTable(const LedgerTable& table, bool csv, bool raw)
@@ -110,6 +113,7 @@ int runAdd(CliArgs& args, const LedgerArgs& parsed)
     options.verify = parsed.verify;
     if (parsed.verify) {
         options.verifier.dns = dnsOptionsFromEnvironment();
+        options.verifier.lists = crawlerAddressLists(args, parsed.listsFrom);
         options.verdictCachePath = parsed.cachePath ? *parsed.cachePath : defaultVerdictCachePath();
     }
     bool unread = false;

@@ -3,6 +3,7 @@
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
 #include "cli/CrawlerChecks.h"
+#include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogAnalysis.h"
 #include "logs/RecordColumns.h"
@@ -27,8 +28,8 @@ namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--click K]... [--count | --csv] "
-    "[--verify [--cache FILE]] [--raw] PATH [PATH...]";
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--group GROUP]... [--crawler NAME]... "
+    "[--click K]... [--count | --csv] [--verify [--cache FILE] [--lists-from DIR]] [--raw] PATH [PATH...]";
 
 constexpr size_t kRowsPerChunk = 8192;
 
@@ -43,6 +44,16 @@ bool* filterBox(FilterSnapshot& filters, const std::string& name)
     };
     auto it = boxes.find(name);
     return it == boxes.end() ? nullptr : it->second;
+}
+
+// The one crawler `id` names; nothing for no crawler.
+std::optional<CrawlerSet> crawlerSetOf(CrawlerId id)
+{
+    if (id == kNoCrawler)
+        return std::nullopt;
+    CrawlerSet set;
+    set.set(id);
+    return set;
 }
 
 bool parseColumn(const std::string& text, int& column)
@@ -138,6 +149,7 @@ int runLoad(CliArgs& args)
     bool csv = false;
     bool verify = false;
     std::optional<std::string> cachePath;
+    std::optional<std::string> listsFrom;
     while (!args.atEnd()) {
         std::string arg = args.take();
         if (arg == "--count") {
@@ -146,10 +158,20 @@ int runLoad(CliArgs& args)
             csv = true;
         } else if (arg == "--verify") {
             verify = true;
-        } else if (arg == "--cache") {
+        } else if (arg == "--cache" || arg == "--lists-from") {
             if (args.atEnd())
                 return usageError(kUsage);
-            cachePath = args.take();
+            (arg == "--cache" ? cachePath : listsFrom) = args.take();
+        } else if (arg == "--group" || arg == "--crawler") {
+            if (args.atEnd())
+                return usageError(kUsage);
+            const std::string name = args.take();
+            std::optional<CrawlerSet> crawlers = arg == "--group" ? crawlersOfGroup(args.toGbk(name))
+                                                                  : crawlerSetOf(crawlerByName(args.toGbk(name)));
+            if (!crawlers)
+                return usageError(kUsage);
+            filters.onlyRegistryCrawlers = true;
+            filters.registryCrawlers |= *crawlers;
         } else if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--click") {
             if (args.atEnd())
                 return usageError(kUsage);
@@ -172,7 +194,7 @@ int runLoad(CliArgs& args)
             paths.push_back(arg);
         }
     }
-    if (paths.empty() || (countOnly && csv) || (cachePath && !verify))
+    if (paths.empty() || (countOnly && csv) || ((cachePath || listsFrom) && !verify))
         return usageError(kUsage);
 
     LogAnalysis analysis;
@@ -200,8 +222,9 @@ int runLoad(CliArgs& args)
     std::vector<Verdict> verdicts;
     if (verify) {
         const StoreRequests requests = storeRequests(store);
-        const VerificationRun run =
-            runCrawlerChecks(args, requests.requests, cachePath ? *cachePath : defaultVerdictCachePath());
+        const VerificationRun run = runCrawlerChecks(args, requests.requests,
+                                                     cachePath ? *cachePath : defaultVerdictCachePath(),
+                                                     crawlerAddressLists(args, listsFrom));
         verdicts = recordVerdicts(requests, run);
     }
     const std::vector<Verdict>* verdictColumn = verify ? &verdicts : nullptr;

@@ -17,10 +17,11 @@ int main(int argc, char** argv)
         {"html", runHtml},
         {"verify", runVerify},
         {"web", runWeb},
+        {"crawlers", runCrawlers},
         {"ledger", runLedger},
     };
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|ledger ...\n", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers|ledger ...\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));

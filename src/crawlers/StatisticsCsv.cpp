@@ -43,4 +43,17 @@ CsvTable statisticsCsv(const std::vector<CrawlerFileStats>& rows)
     return table;
 }
 
+CsvTable registryStatisticsCsv(const std::vector<RegistryFileStats>& rows, const std::vector<RegistryColumn>& columns)
+{
+    CsvTable table;
+    table.header = std::string(kUtf8Bom);
+    appendLine(table.header, registryCaptions(columns));
+    table.rows = rows.size();
+    table.appendRows = [&rows, &columns](size_t begin, size_t end, std::string& out) {
+        for (size_t i = begin; i < end; ++i)
+            appendLine(out, registryRowTexts(rows[i], columns));
+    };
+    return table;
+}
+
 } // namespace quill

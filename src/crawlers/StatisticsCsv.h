@@ -2,6 +2,7 @@
 // The crawler statistics list as a CSV table: the ten captions, then one line per file.
 
 #include "crawlers/CrawlerFileStats.h"
+#include "crawlers/RegistryStatistics.h"
 #include "platform/CsvText.h"
 
 #include <vector>
@@ -15,5 +16,8 @@ void appendStatisticsCsvRow(std::string& out, const CrawlerFileStats& row);
 
 // The table reads `rows` while it is written.
 CsvTable statisticsCsv(const std::vector<CrawlerFileStats>& rows);
+
+// The "全部蜘蛛" view as a table: its captions, then one line per file. Reads both while written.
+CsvTable registryStatisticsCsv(const std::vector<RegistryFileStats>& rows, const std::vector<RegistryColumn>& columns);
 
 } // namespace quill

@@ -491,8 +491,10 @@ void LedgerPage::addPaths(std::vector<std::string> paths)
     if (!m_options.verifier)
         options.verifier.dns = dnsOptionsFromEnvironment();
     options.verdictCachePath = m_verdictCachePath;
-    m_addWorker.start([this, path = m_ledgerPath, paths = std::move(paths), options](const std::atomic<bool>&,
-                                                                                     const Worker::Post& post) {
+    m_addWorker.start([this, path = m_ledgerPath, paths = std::move(paths), options, lists = m_addressListsPath](
+                           const std::atomic<bool>&, const Worker::Post& post) mutable {
+        if (options.verify && !lists.empty())
+            options.verifier.lists = std::make_shared<const AddressLists>(readAddressListsFile(lists));
         size_t files = 0;
         std::uint64_t lines = 0;
         Result<std::unique_ptr<Ledger>> ledger = Ledger::open(path);

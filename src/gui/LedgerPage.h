@@ -56,6 +56,8 @@ public:
     // The ledger file; the views are read from it again.
     void setLedgerPath(std::string path);
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // The published address lists the check reads first.
+    void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // "验证蜘蛛": adds check the crawlers by DNS and keep fakes as fakes.
     void setVerifyCrawlers(bool verify);
 
@@ -97,6 +99,7 @@ private:
     UiDispatcher* m_ui;
     std::string m_ledgerPath;
     std::string m_verdictCachePath;
+    std::string m_addressListsPath;
     DateRange m_range;
     std::optional<std::int64_t> m_crawler;
     std::vector<int> m_histogramDays; // the day of each bar

@@ -42,6 +42,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_msnBox = makeCheckBox(this, "CheckBox9", "MSN", design.msn);
     m_youdaoBox = makeCheckBox(this, "CheckBox10", "有道", design.youdao);
     m_spidersBox = makeCheckBox(this, "CheckBox3", "蜘蛛", design.spiders);
+    m_aiSpidersBox = makeCheckBox(this, "CheckBoxAi", "AI 蜘蛛", false);
+    m_aiSpidersBox->setToolTip(QStringLiteral("只留 AI 训练、AI 搜索和 AI 代取蜘蛛的访问"));
     m_imagesBox = makeCheckBox(this, "CheckBox1", "过滤图片", design.images);
     m_audioBox = makeCheckBox(this, "CheckBox17", "过滤音频", design.audio);
     m_noSpidersBox = makeCheckBox(this, "CheckBox32", "过滤蜘蛛", design.noSpiders);
@@ -105,7 +107,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder); };
 
     auto* engines = new QHBoxLayout;
-    for (QCheckBox* box : {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox})
+    for (QCheckBox* box :
+         {m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_sogouBox, m_msnBox, m_youdaoBox, m_spidersBox, m_aiSpidersBox})
         engines->addWidget(box);
     engines->addSpacing(12);
     engines->addWidget(m_verifyBox);
@@ -182,6 +185,10 @@ FilterSnapshot LogPage::filterSnapshot() const
     filters.ownXmlHttp = m_ownXmlHttpBox->isChecked();
     filters.noSpiders = m_noSpidersBox->isChecked();
     filters.search = toGbk(m_searchBox->text());
+    if (m_aiSpidersBox->isChecked()) {
+        filters.onlyRegistryCrawlers = true;
+        filters.registryCrawlers = aiCrawlers();
+    }
     return filters;
 }
 
@@ -320,6 +327,8 @@ void LogPage::startVerification()
     VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
     if (!m_verifierOptions)
         options.dns = dnsOptionsFromEnvironment();
+    if (!options.lists)
+        options.lists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
     m_verifyProgressLabel->setText(fromGbk(verificationProgressText(0, m_verifiedRequests.requests.size())));
     m_cancelVerifyButton->show();
     m_verification = std::make_unique<VerificationWorker>(

@@ -60,6 +60,8 @@ public:
     bool verifyCrawlers() const;
     bool onlyFakes() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // The published address lists the check reads, unless the verifier options bring their own.
+    void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     bool isVerifying() const { return m_verification != nullptr; }
@@ -97,6 +99,7 @@ private:
     QCheckBox* m_imagesBox;
     QCheckBox* m_status200Box;
     QCheckBox* m_spidersBox;
+    QCheckBox* m_aiSpidersBox; // "AI 蜘蛛", never saved
     QCheckBox* m_baiduBox;
     QCheckBox* m_googleBox;
     QCheckBox* m_sosoBox;
@@ -125,6 +128,7 @@ private:
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
+    std::string m_addressListsPath;
     std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back

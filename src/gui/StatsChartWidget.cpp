@@ -12,13 +12,17 @@ namespace {
 
 constexpr int kFirstCountColumn = 2; // of the statistics list: name and size come first
 constexpr int kMinGroupWidth = 40;   // seven bars of at least 3 pixels, a gap, a day's digits
+constexpr int kMinBarWidth = 4;
 constexpr int kGap = 6;
 constexpr int kSwatch = 10;
 constexpr double kBarShare = 0.72; // of a group's width; the rest separates the groups
 
-QString engineCaption(int engine)
+QStringList describedSeries()
 {
-    return fromGbk(statisticsListColumns()[kFirstCountColumn + engine].caption);
+    QStringList captions;
+    for (int engine = 0; engine < kStatisticsCountColumns; ++engine)
+        captions << fromGbk(statisticsListColumns()[kFirstCountColumn + engine].caption);
+    return captions;
 }
 
 // A grid step of 1, 2 or 5 times a power of ten that splits `largest` into at most four parts.
@@ -37,7 +41,7 @@ QString fakesCaption()
 
 } // namespace
 
-StatsChartWidget::StatsChartWidget(QWidget* parent) : QWidget(parent)
+StatsChartWidget::StatsChartWidget(QWidget* parent) : QWidget(parent), m_series(describedSeries())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
@@ -52,22 +56,42 @@ void StatsChartWidget::clear()
     update();
 }
 
+void StatsChartWidget::setSeries(const QStringList& captions)
+{
+    m_series = captions.isEmpty() ? describedSeries() : captions;
+    clear();
+}
+
 void StatsChartWidget::appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts, bool fakes)
 {
-    m_rows.push_back({fileName, counts, fakes});
-    m_anyFakes = m_anyFakes || fakes;
+    std::optional<std::vector<std::int64_t>> values;
     if (counts)
-        m_largest = std::max(m_largest, *std::max_element(counts->begin(), counts->end()));
+        values.emplace(counts->begin(), counts->end());
+    appendCounts(fileName, values, fakes);
+}
+
+void StatsChartWidget::appendCounts(const QString& fileName, const std::optional<std::vector<std::int64_t>>& counts,
+                                    bool fakes)
+{
+    std::optional<std::vector<std::int64_t>> shown = counts;
+    if (shown)
+        shown->resize(static_cast<size_t>(seriesCount()), 0);
+    m_rows.push_back({fileName, shown, fakes});
+    m_anyFakes = m_anyFakes || fakes;
+    if (shown && !shown->empty())
+        m_largest = std::max(m_largest, *std::max_element(shown->begin(), shown->end()));
     updateGeometry(); // a scroll area around the chart learns its new minimum width
     update();
 }
 
 QColor StatsChartWidget::engineColor(int engine)
 {
-    // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN: seven hues that stay apart side by side.
-    static const QRgb colours[kStatisticsCountColumns] = {0x4E79A7, 0xF28E2B, 0xE15759, 0x76B7B2,
-                                                          0xB07AA1, 0x59A14F, 0xEDC948};
-    return QColor(colours[std::clamp(engine, 0, kStatisticsCountColumns - 1)]);
+    // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN: seven hues that stay apart side by side; the
+    // wider views of today's crawlers go on with five more, then start again.
+    static const QRgb colours[] = {0x4E79A7, 0xF28E2B, 0xE15759, 0x76B7B2, 0xB07AA1, 0x59A14F,
+                                   0xEDC948, 0xFF9DA7, 0x9C755F, 0xBAB0AC, 0x17BECF, 0x8C564B};
+    constexpr int count = sizeof colours / sizeof colours[0];
+    return QColor(colours[((engine % count) + count) % count]);
 }
 
 int StatsChartWidget::leftMargin() const
@@ -80,7 +104,8 @@ int StatsChartWidget::leftMargin() const
 QSize StatsChartWidget::minimumSizeHint() const
 {
     const int groups = std::max(rowCount(), 1);
-    return {leftMargin() + groups * kMinGroupWidth + kGap, 5 * fontMetrics().height() + 40};
+    const int groupWidth = std::max(kMinGroupWidth, seriesCount() * kMinBarWidth + 12);
+    return {leftMargin() + groups * groupWidth + kGap, 5 * fontMetrics().height() + 40};
 }
 
 QSize StatsChartWidget::sizeHint() const
@@ -109,9 +134,9 @@ QList<QRect> StatsChartWidget::barRects(int row) const
     if (row < 0 || row >= rowCount() || !m_rows[row].counts)
         return bars;
     const Layout at = layout();
-    const double barWidth = at.groupWidth * kBarShare / kStatisticsCountColumns;
+    const double barWidth = at.groupWidth * kBarShare / std::max(seriesCount(), 1);
     const double groupLeft = at.plot.left() + row * at.groupWidth + at.groupWidth * (1 - kBarShare) / 2;
-    for (int engine = 0; engine < kStatisticsCountColumns; ++engine) {
+    for (int engine = 0; engine < seriesCount(); ++engine) {
         const int left = int(groupLeft + engine * barWidth);
         const int right = int(groupLeft + (engine + 1) * barWidth);
         const double share = double((*m_rows[row].counts)[engine]) / double(at.top);
@@ -143,8 +168,8 @@ void StatsChartWidget::drawLegend(QPainter& painter, const QRect& area) const
 {
     const QFontMetrics metrics = fontMetrics();
     int x = area.left();
-    for (int engine = 0; engine < kStatisticsCountColumns; ++engine) {
-        const QString caption = engineCaption(engine);
+    for (int engine = 0; engine < seriesCount(); ++engine) {
+        const QString& caption = m_series[engine];
         const QRect swatch(x, area.center().y() - kSwatch / 2, kSwatch, kSwatch);
         painter.fillRect(swatch, engineColor(engine));
         x = swatch.right() + 1 + kGap / 2;
@@ -218,9 +243,9 @@ QString StatsChartWidget::toolTipText(int row) const
 {
     const Row& shown = m_rows[row];
     QString text = shown.fakes ? shown.fileName + QLatin1Char(' ') + fakesCaption() : shown.fileName;
-    for (int engine = 0; engine < kStatisticsCountColumns; ++engine)
-        text += QLatin1Char('\n') + engineCaption(engine) + QStringLiteral(": ") +
-                (shown.counts ? QString::number((*shown.counts)[engine]) : QString());
+    for (int engine = 0; engine < seriesCount(); ++engine)
+        text += QLatin1Char('\n') + m_series[engine] + QStringLiteral(": ") +
+                (shown.counts ? QString::number((*shown.counts)[static_cast<size_t>(engine)]) : QString());
     return text;
 }
 

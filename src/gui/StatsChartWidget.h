@@ -1,6 +1,7 @@
 #pragma once
-// The picture under the statistics list: one group of seven bars per counted file, one colour per
-// engine, with a legend. It only shows the rows it is given; the list stays as it is.
+// The picture under the statistics list: one group of bars per counted file, one colour per series
+// (the seven engines, or the columns of the "全部蜘蛛" view), with a legend. It only shows the rows
+// it is given; the list stays as it is.
 
 #include "crawlers/CrawlerFileStats.h"
 
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -20,16 +22,21 @@ public:
     explicit StatsChartWidget(QWidget* parent = nullptr);
 
     void clear();
+    // The series the bars stand for, in column order; empty: the seven engines. Clears the rows.
+    void setSeries(const QStringList& captions);
+    int seriesCount() const { return static_cast<int>(m_series.size()); }
     // One group at the right end; a row without counts keeps its place but draws no bars. A
     // group of `fakes` (visits whose crawler the DNS check found fake) is hatched and labelled so.
     void appendRow(const QString& fileName, const std::optional<StatisticsCounts>& counts, bool fakes = false);
+    // A row of the current series; missing counts are 0, surplus ones are left out.
+    void appendCounts(const QString& fileName, const std::optional<std::vector<std::int64_t>>& counts, bool fakes = false);
     bool isFakes(int row) const { return m_rows[static_cast<size_t>(row)].fakes; }
     int rowCount() const { return static_cast<int>(m_rows.size()); }
 
-    // Where the seven bars of `row` stand at the widget's present size, in count column order;
+    // Where the bars of `row` stand at the widget's present size, in count column order;
     // empty for a row without counts. A count of 0 gives a bar of height 0.
     QList<QRect> barRects(int row) const;
-    // The colour of the engine of count column `engine` (0-6, Baidu first).
+    // The colour of series `engine` (0-6: the engines, Baidu first).
     static QColor engineColor(int engine);
 
     QSize sizeHint() const override;
@@ -42,7 +49,7 @@ protected:
 private:
     struct Row {
         QString fileName;
-        std::optional<StatisticsCounts> counts;
+        std::optional<std::vector<std::int64_t>> counts;
         bool fakes = false;
     };
     struct Layout {
@@ -61,6 +68,7 @@ private:
     void drawGroups(QPainter& painter, const Layout& at) const;
     QString toolTipText(int row) const;
 
+    QStringList m_series;
     std::vector<Row> m_rows;
     std::int64_t m_largest = 0;
     bool m_anyFakes = false;

@@ -11,8 +11,12 @@
 #include "gui/WidgetSetup.h"
 #include "verify/Verdict.h"
 #include "verify/VerifiedStatsWorker.h"
+#include "logs/RegistryVisits.h"
 
 #include <QCheckBox>
+#include <algorithm>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -32,6 +36,13 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
     m_onlyVerifiedBox = makeCheckBox(this, "CheckBoxVerified", "只计已验证", false);
+    m_viewBox = named(new QComboBox(this), "cbbView");
+    m_viewBox->addItems({QStringLiteral("七列"), QStringLiteral("全部蜘蛛 · 按类别"), QStringLiteral("全部蜘蛛 · 按蜘蛛")});
+    m_topBox = named(new QSpinBox(this), "spnTop");
+    m_topBox->setRange(1, 50);
+    m_topBox->setValue(10);
+    m_topBox->setPrefix(QStringLiteral("前 "));
+    m_topBox->setEnabled(false);
     m_messageLabel = named(new QLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this);
@@ -81,6 +92,9 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     buttons->addWidget(m_stopButton);
     buttons->addSpacing(12);
     buttons->addWidget(m_onlyVerifiedBox);
+    buttons->addSpacing(12);
+    buttons->addWidget(m_viewBox);
+    buttons->addWidget(m_topBox);
     buttons->addWidget(m_messageLabel, 1);
     buttons->addWidget(m_exportRunner->progressBar());
     buttons->addWidget(m_exportRunner->cancelButton());
@@ -103,6 +117,60 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     connect(m_countButton, &QPushButton::clicked, this, &StatsPage::startCounting);
     connect(m_stopButton, &QPushButton::clicked, this, &StatsPage::stopCounting);
     connect(m_exportButton, &QPushButton::clicked, this, &StatsPage::exportCsv);
+    connect(m_viewBox, &QComboBox::currentIndexChanged, this, [this] {
+        m_topBox->setEnabled(view() == View::RegistryTop);
+        m_onlyVerifiedBox->setEnabled(view() == View::Described); // the check counts the seven columns
+        showRows();
+    });
+    connect(m_topBox, &QSpinBox::valueChanged, this, [this] {
+        if (view() == View::RegistryTop)
+            showRows();
+    });
+}
+
+StatsPage::View StatsPage::view() const { return static_cast<View>(m_viewBox->currentIndex()); }
+
+void StatsPage::setView(View view) { m_viewBox->setCurrentIndex(static_cast<int>(view)); }
+
+void StatsPage::setTopCount(int count) { m_topBox->setValue(count); }
+
+std::vector<RegistryColumn> StatsPage::registryColumnsNow() const
+{
+    const RegistryView shown = view() == View::RegistryGroups ? RegistryView::Groups : RegistryView::Crawlers;
+    return registryColumns(shown, m_registryRows, static_cast<size_t>(m_topBox->value()), allCrawlers());
+}
+
+void StatsPage::showRows()
+{
+    if (isCounting())
+        return; // the run in progress fills the list for the view it started with
+    m_statsList->setRowCount(0);
+    QStringList captions;
+    if (view() == View::Described) {
+        for (const StatisticsListColumn& column : statisticsListColumns())
+            captions << fromGbk(column.caption);
+        m_statsList->setColumnCount(captions.size());
+        m_statsList->setHorizontalHeaderLabels(captions);
+        m_chart->setSeries({});
+        const std::vector<CrawlerFileStats> rows = std::move(m_rows);
+        const std::vector<bool> fakes = std::move(m_rowFakes);
+        m_rows.clear();
+        m_rowFakes.clear();
+        for (size_t i = 0; i < rows.size(); ++i)
+            appendRow(rows[i], fakes[i]);
+        return;
+    }
+    m_registryColumns = registryColumnsNow();
+    for (const std::string& caption : registryCaptions(m_registryColumns))
+        captions << fromGbk(caption);
+    m_statsList->setColumnCount(captions.size());
+    m_statsList->setHorizontalHeaderLabels(captions);
+    m_chart->setSeries(captions.mid(2));
+    for (const RegistryFileStats& row : m_registryRows) {
+        addTableRow(registryRowTexts(row, m_registryColumns), row.readError);
+        m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
+                                                                 : std::nullopt);
+    }
 }
 
 void StatsPage::fitColumnsToFont()
@@ -126,6 +194,7 @@ StatsPage::~StatsPage()
     // The worker is stopped and joined while the widgets its handlers fill still exist; rows
     // it posted but that have not run yet are dropped.
     m_verifiedWorker.reset();
+    m_registryWorker.reset();
     m_statistics.reset();
 }
 
@@ -137,15 +206,31 @@ void StatsPage::startCounting()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    m_countButton->setEnabled(false);
-    m_exportButton->setEnabled(false);
-    m_statsList->setRowCount(0);
-    m_rows.clear();
-    m_chart->clear();
     const QString folder = m_logFolder();
     const LogPathProblem problem = checkLogFolder(toPath(folder));
     m_messageLabel->setText(problem == LogPathProblem::None ? QString()
                                                             : fromGbk(logPathProblemText(problem)) + folder);
+    if (view() != View::Described) {
+        m_registryRows.clear();
+        showRows(); // the captions of an empty run
+        m_countButton->setEnabled(false);
+        m_exportButton->setEnabled(false);
+        m_viewBox->setEnabled(false);
+        m_registryWorker.reset();
+        m_registryStopRequested = false;
+        m_registryCounting = true;
+        m_registryWorker = std::make_unique<RegistryStatsWorker>(
+            toPath(folder), m_registryStopRequested, *m_ui,
+            RegistryStatsWorker::Handlers{[this](const RegistryFileStats& row) { appendRegistryRow(row); },
+                                          [this] { finished(); }});
+        return;
+    }
+    m_rows.clear();
+    m_rowFakes.clear();
+    showRows();
+    m_countButton->setEnabled(false);
+    m_exportButton->setEnabled(false);
+    m_viewBox->setEnabled(false);
     if (m_onlyVerifiedBox->isChecked()) {
         m_verifiedWorker.reset();
         m_verifiedStopRequested = false;
@@ -153,6 +238,8 @@ void StatsPage::startCounting()
         VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
         if (!m_verifierOptions)
             options.dns = dnsOptionsFromEnvironment();
+        if (!options.lists)
+            options.lists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
         m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
             toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
             VerifiedStatsWorker::Handlers{
@@ -170,6 +257,27 @@ void StatsPage::stopCounting()
 {
     m_statistics->requestStop();
     m_verifiedStopRequested = true;
+    m_registryStopRequested = true;
+}
+
+void StatsPage::appendRegistryRow(const RegistryFileStats& row)
+{
+    m_registryRows.push_back(row);
+    const std::vector<RegistryColumn> columns = registryColumnsNow();
+    const bool sameColumns = std::equal(columns.begin(), columns.end(), m_registryColumns.begin(), m_registryColumns.end(),
+                                        [](const RegistryColumn& a, const RegistryColumn& b) {
+                                            return a.caption == b.caption && a.members == b.members;
+                                        });
+    if (!sameColumns) {
+        // The busiest crawlers changed with this file: the whole list follows the new columns.
+        m_registryCounting = false;
+        showRows();
+        m_registryCounting = true;
+        return;
+    }
+    addTableRow(registryRowTexts(row, m_registryColumns), row.readError);
+    m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
+                                                             : std::nullopt);
 }
 
 void StatsPage::appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)
@@ -184,28 +292,37 @@ void StatsPage::appendVerifiedRows(const CrawlerFileStats& verified, const Crawl
 void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
 {
     const auto texts = statisticsRowTexts(row);
+    addTableRow(std::vector<std::string>(texts.begin(), texts.end()), row.counts ? std::string() : row.readError);
+    m_rows.push_back(row);
+    m_rowFakes.push_back(fakes);
+    m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
+}
+
+void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::string& readError)
+{
     const int at = m_statsList->rowCount();
     m_statsList->insertRow(at);
-    for (int column = 0; column < kStatisticsListColumnCount; ++column) {
+    for (int column = 0; column < static_cast<int>(texts.size()); ++column) {
         // The name is a file-system name, shown as the log page's file box shows it.
-        const QString text = column == 0 ? fromPath(texts[column]) : fromGbk(texts[column]);
-        m_statsList->setItem(at, column, new QTableWidgetItem(text));
+        const auto& text = texts[static_cast<size_t>(column)];
+        m_statsList->setItem(at, column, new QTableWidgetItem(column == 0 ? fromPath(text) : fromGbk(text)));
     }
-    if (!row.counts)
-        m_statsList->item(at, 0)->setToolTip(fromGbk(row.readError)); // why the count cells are empty
+    if (!readError.empty())
+        m_statsList->item(at, 0)->setToolTip(fromGbk(readError)); // why the count cells are empty
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
-    m_rows.push_back(row);
-    m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
 }
 
 void StatsPage::finished()
 {
     m_verifiedCounting = false;
+    m_registryCounting = false;
+    m_viewBox->setEnabled(true);
     m_countButton->setEnabled(true);
     m_exportButton->setEnabled(true);
-    if (m_rows.empty() && m_messageLabel->text().isEmpty())
+    const bool none = view() == View::Described ? m_rows.empty() : m_registryRows.empty();
+    if (none && m_messageLabel->text().isEmpty())
         m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
 }
 
@@ -218,7 +335,8 @@ void StatsPage::exportCsv()
         return;
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
-    m_exportRunner->start(statisticsCsv(m_rows), toPath(path), [this](const Status& outcome) {
+    CsvTable table = view() == View::Described ? statisticsCsv(m_rows) : registryStatisticsCsv(m_registryRows, m_registryColumns);
+    m_exportRunner->start(std::move(table), toPath(path), [this](const Status& outcome) {
         m_countButton->setEnabled(true);
         m_exportButton->setEnabled(true);
         if (!outcome.ok() && outcome.message() != kCancelledMessage)

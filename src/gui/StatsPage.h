@@ -1,8 +1,10 @@
 #pragma once
 // The "蜘蛛来访统计" page: the statistics list, "统计" and "停止", and the bar chart of the
-// counts under the list.
+// counts under the list. The list shows the seven described columns, or "全部蜘蛛": today's
+// crawlers by group, or the busiest of them one by one.
 
 #include "crawlers/CrawlerStatistics.h"
+#include "crawlers/RegistryStatistics.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <QWidget>
@@ -14,6 +16,8 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
+class QSpinBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -24,6 +28,7 @@ namespace quill {
 
 class ColumnWidths;
 class CsvExportRunner;
+class RegistryStatsWorker;
 class StatsChartWidget;
 class VerifiedStatsWorker;
 
@@ -36,13 +41,22 @@ public:
     // Abandons a running count and waits for its thread, before the list and buttons go.
     ~StatsPage() override;
 
-    bool isCounting() const { return m_statistics->isCounting() || m_verifiedCounting; }
+    bool isCounting() const { return m_statistics->isCounting() || m_verifiedCounting || m_registryCounting; }
+
+    // What the list shows: the seven columns, or "全部蜘蛛" by group or by the busiest crawlers.
+    enum class View { Described, RegistryGroups, RegistryTop };
+    View view() const;
+    void setView(View view);
+    // How many crawlers "全部蜘蛛" shows one by one.
+    void setTopCount(int count);
 
     // "只计已验证": counts only visits whose crawler the DNS check verified, with a second row of
     // fakes per file. Its verdicts are kept in the cache file at `path`.
     void setOnlyVerified(bool onlyVerified);
     bool onlyVerified() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // The published address lists the check reads, unless the verifier options bring their own.
+    void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     // The list's column widths, which the window keeps in the settings file.
@@ -60,17 +74,27 @@ private:
     void startCounting();
     void stopCounting();
     void appendRow(const CrawlerFileStats& row, bool fakes = false);
+    void appendRegistryRow(const RegistryFileStats& row);
+    void addTableRow(const std::vector<std::string>& texts, const std::string& readError);
+    // Fills the list and the chart again for the view chosen, from the rows counted last for it.
+    void showRows();
+    std::vector<RegistryColumn> registryColumnsNow() const;
     void appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes);
     void finished();
 
     QPushButton* m_countButton;
     QPushButton* m_stopButton;
     QCheckBox* m_onlyVerifiedBox;
+    QComboBox* m_viewBox;
+    QSpinBox* m_topBox;
     QLabel* m_messageLabel;
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
     ColumnWidths* m_columnWidths;
-    std::vector<CrawlerFileStats> m_rows; // what the list shows, for the export
+    std::vector<CrawlerFileStats> m_rows; // the described view's rows, for the export
+    std::vector<bool> m_rowFakes;         // per row: the fakes of a file the check counted
+    std::vector<RegistryFileStats> m_registryRows;
+    std::vector<RegistryColumn> m_registryColumns; // what the list shows in a "全部蜘蛛" view
     QSplitter* m_splitter;
     QTableWidget* m_statsList;
     QScrollArea* m_chartArea;
@@ -79,9 +103,13 @@ private:
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
     UiDispatcher* m_ui;
     std::string m_verdictCachePath;
+    std::string m_addressListsPath;
     std::optional<VerifierOptions> m_verifierOptions;
     std::atomic<bool> m_verifiedStopRequested{false};
     bool m_verifiedCounting = false;
+    std::atomic<bool> m_registryStopRequested{false};
+    bool m_registryCounting = false;
+    std::unique_ptr<RegistryStatsWorker> m_registryWorker;
     std::unique_ptr<CrawlerStatistics> m_statistics;
     std::unique_ptr<VerifiedStatsWorker> m_verifiedWorker; // stopped before the members it uses go
 };

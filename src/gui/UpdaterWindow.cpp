@@ -62,6 +62,7 @@ QString stateText(ItemState state, const std::string& failure)
 // The latest position of a transfer, handed to the window once per repaint at most, not once per
 // piece of the body.
 struct BarFeed {
+    std::atomic<std::int64_t> maximum{0};
     std::atomic<std::int64_t> position{0};
     std::atomic<bool> posted{false};
 };
@@ -180,20 +181,26 @@ void UpdaterWindow::setButtonsEnabled(bool enabled)
 TransferEvents UpdaterWindow::transferEvents(const Worker::Post& post, const std::atomic<bool>& stop)
 {
     TransferEvents events;
-    // A bar with no range would show Qt's busy animation; an unknown size shows an empty bar.
-    events.begin = [this, post](std::int64_t maximum) {
-        post([this, maximum] {
-            m_fileProgress->setMaximum(std::max(barValue(maximum), 1));
-            m_fileProgress->setValue(0);
-        });
-    };
-    events.advance = [this, post, feed = std::make_shared<BarFeed>()](std::int64_t position) {
-        feed->position = position;
+    // One task at a time carries the latest range and position: a range that changes while an
+    // update waits is never applied after the position it belongs to.
+    const auto feed = std::make_shared<BarFeed>();
+    const auto show = [this, post, feed] {
         if (!feed->posted.exchange(true))
             post([this, feed] {
                 feed->posted = false;
+                // A bar with no range would show Qt's busy animation; an unknown size shows an empty bar.
+                m_fileProgress->setMaximum(std::max(barValue(feed->maximum), 1));
                 m_fileProgress->setValue(barValue(feed->position));
             });
+    };
+    events.begin = [feed, show](std::int64_t maximum) {
+        feed->maximum = maximum;
+        feed->position = 0;
+        show();
+    };
+    events.advance = [feed, show](std::int64_t position) {
+        feed->position = position;
+        show();
     };
     events.end = [this, post] { post([this] { m_fileProgress->setValue(0); }); };
     events.stop = &stop;

@@ -182,7 +182,7 @@ void CrawlTally::addDataLine(std::string_view line, const FieldMap& map)
     ++counts.crawlerRequests;
 
     std::uint32_t pair = 0;
-    if (m_keepAddresses && ledgerCrawlers()[static_cast<size_t>(crawler - 1)].tableRow > 0)
+    if (m_keepAddresses && ledgerCrawlers()[static_cast<size_t>(crawler - 1)].checkAs != kNoCrawler)
         pair = m_pairs.numberOf(pairText(tokens.at(map[kColClientIp]), crawler)) + 1;
     const std::string_view query = tokens.at(map[kColUriQuery]);
     const HitKey key{*day,
@@ -244,7 +244,7 @@ std::vector<VerificationRequest> CrawlTally::checkRequests() const
         const std::string& text = m_pairs.text(i);
         const size_t tab = text.rfind('\t');
         const int crawler = std::stoi(text.substr(tab + 1));
-        requests.push_back({text.substr(0, tab), ledgerCrawlers()[static_cast<size_t>(crawler - 1)].tableRow});
+        requests.push_back({text.substr(0, tab), ledgerCrawlers()[static_cast<size_t>(crawler - 1)].checkAs});
     }
     return requests;
 }

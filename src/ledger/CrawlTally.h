@@ -45,7 +45,7 @@ public:
     // Adds what `other` counted; `other` is left empty.
     void merge(CrawlTally& other);
 
-    // The distinct (client address, crawler table row) pairs of checkable crawler lines, in the
+    // The distinct (client address, crawler) pairs of crawler lines the check knows, in the
     // order of their numbers; empty without keepAddresses.
     std::vector<VerificationRequest> checkRequests() const;
     // The sums with `verdicts` (one per check request, in order) applied; with none, every

@@ -9,18 +9,27 @@ const std::vector<LedgerCrawler>& ledgerCrawlers()
 {
     static const std::vector<LedgerCrawler> crawlers = [] {
         std::vector<LedgerCrawler> list;
-        const std::string search = gbk("搜索引擎");
-        const std::string other = gbk("其他");
         for (int row = 1; row <= kCrawlerRowCount; ++row) {
-            // The code browser and the domain-information service are no search engines.
-            const bool searches = row != 11 && row != 12;
-            list.push_back({crawlerDisplayName(row), searches ? search : other, row});
+            const CrawlerId known = crawlerOfRow(row);
+            const std::string& group = crawlerGroupName(known != kNoCrawler ? crawlerEntry(known).group
+                                                                            : CrawlerGroup::Search);
+            list.push_back({crawlerDisplayName(row), group, known});
+        }
+        for (size_t i = 0; i < crawlerRegistry().size(); ++i) {
+            const CrawlerEntry& entry = crawlerRegistry()[i];
+            list.push_back({entry.name, crawlerGroupName(entry.group), static_cast<CrawlerId>(i + 1)});
         }
         return list;
     }();
     return crawlers;
 }
 
-int crawlerOfAgent(std::string_view agent) { return crawlerRowOf(agent); }
+int crawlerOfAgent(std::string_view agent)
+{
+    if (const int row = crawlerRowOf(agent); row != 0)
+        return row;
+    const CrawlerId id = identifyUserAgent(agent);
+    return id == kNoCrawler ? 0 : kCrawlerRowCount + id;
+}
 
 } // namespace quill

@@ -1,6 +1,8 @@
 #pragma once
-// Which crawler a visit came from, as the ledger names it. All naming goes through here, so the
-// ledger follows whatever the program knows about crawlers.
+// Which crawler a visit came from, as the ledger names it: the crawler table for the crawlers it
+// describes, the registry of today's crawlers for the rest. All naming goes through here.
+
+#include "crawlers/CrawlerRegistry.h"
 
 #include <string>
 #include <string_view>
@@ -10,11 +12,12 @@ namespace quill {
 
 struct LedgerCrawler {
     std::string name;  // GBK display name; what the ledger file keeps (as UTF-8)
-    std::string group; // GBK: 搜索引擎, 其他, ...
-    int tableRow = 0;  // crawler table row the DNS check knows it by; 0: none
+    std::string group; // GBK: 搜索引擎, AI 训练, ...
+    CrawlerId checkAs = kNoCrawler; // the crawler the check verifies a visit as; none: not checked
 };
 
-// Every crawler the ledger can name; crawler k is element k - 1.
+// Every crawler the ledger can name: the crawler table's thirteen rows, then the registry's
+// entries; crawler k is element k - 1.
 const std::vector<LedgerCrawler>& ledgerCrawlers();
 
 // The crawler a user-agent field names (the whole line where a file has no such field): its

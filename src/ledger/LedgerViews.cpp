@@ -133,13 +133,16 @@ Result<std::optional<std::int64_t>> LedgerViews::findCrawler(std::string_view gb
     Result<std::vector<CrawlerColumn>> all = crawlers();
     if (!all.ok())
         return all.status();
-    const std::string wanted = upperAscii(gbkName);
-    for (const CrawlerColumn& crawler : all.value())
-        if (upperAscii(crawler.name) == wanted)
-            return std::optional<std::int64_t>(crawler.id);
+    // The names it may stand for: as the ledger shows it, the crawler its user agent or token
+    // names, and the registry's crawler of that key or token.
+    std::vector<std::string> names = {upperAscii(gbkName)};
     if (const int named = crawlerOfAgent(gbkName); named != 0)
+        names.push_back(upperAscii(ledgerCrawlers()[static_cast<size_t>(named - 1)].name));
+    if (const CrawlerId id = crawlerByName(gbkName); id != kNoCrawler)
+        names.push_back(upperAscii(crawlerEntry(id).name));
+    for (const std::string& name : names)
         for (const CrawlerColumn& crawler : all.value())
-            if (crawler.name == ledgerCrawlers()[static_cast<size_t>(named - 1)].name)
+            if (upperAscii(crawler.name) == name)
                 return std::optional<std::int64_t>(crawler.id);
     return std::optional<std::int64_t>();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The states of the log page's filter boxes and search text, taken once at the start of a load.
 
+#include "crawlers/CrawlerRegistry.h"
+
 #include <string>
 
 namespace quill {
@@ -20,6 +22,10 @@ struct FilterSnapshot {
     bool ownXmlHttp = false;   // 过滤本站XMLhttp
     bool noSpiders = false;    // 过滤蜘蛛
     std::string search;        // GBK; empty keeps every line
+    // "AI 蜘蛛" and the command line's --group and --crawler: keep only the lines whose user agent
+    // names one of `registryCrawlers`. Never saved.
+    bool onlyRegistryCrawlers = false;
+    CrawlerSet registryCrawlers;
 };
 
 } // namespace quill

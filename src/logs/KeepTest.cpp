@@ -1,5 +1,6 @@
 #include "logs/KeepTest.h"
 
+#include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogTokens.h"
 #include "platform/GbkText.h"
@@ -19,12 +20,17 @@ bool passesCrawlerFilters(std::string_view rawLine, int crawlerRow, const Filter
         if (name.empty())
             return false;
         const EngineNames& engines = engineNames();
-        return (filters.baidu && name == engines.baidu) || (filters.google && name == engines.google)
+        const bool engine = (filters.baidu && name == engines.baidu) || (filters.google && name == engines.google)
             || (filters.soso && name == engines.soso) || (filters.yahoo && name == engines.yahoo)
             || (filters.sogou && name == engines.sogou) || (filters.msn && name == engines.msn)
             || (filters.youdao && name == engines.youdao);
+        if (!engine)
+            return false;
+    } else if (filters.noSpiders && !name.empty()) {
+        return false;
     }
-    return !(filters.noSpiders && !name.empty());
+    return !filters.onlyRegistryCrawlers
+        || filters.registryCrawlers.test(identifyUserAgent(tokenAt(rawLine, map[kColUserAgent])));
 }
 
 KeepDecision keepTest(std::string_view rawLine, const FilterSnapshot& filters, const FieldMap& map)

@@ -22,6 +22,9 @@ struct Names {
     std::string verification = gbk("验证");
     std::string defaultCacheFile = gbk("蜘蛛验证.txt");
     std::string cacheFile = gbk("缓存文件");
+    std::string defaultListsFile = gbk("蜘蛛IP表.txt");
+    std::string listsFile = gbk("蜘蛛IP表");
+    std::string listsFolder = gbk("蜘蛛IP表目录");
     std::vector<std::pair<std::string, bool VerificationSettings::*>> verificationKeys = {
         {gbk("验证蜘蛛"), &VerificationSettings::verifyCrawlers},
         {gbk("只看伪装"), &VerificationSettings::onlyFakes},
@@ -89,6 +92,9 @@ Settings SettingsFile::load(const Settings& current) const
         settings.verification.*box = m_ini.readBool(n.verification, key, current.verification.*box);
     settings.verification.cacheFileName =
         m_ini.readString(n.verification, n.cacheFile, current.verification.cacheFileName);
+    settings.verification.listsFileName =
+        m_ini.readString(n.verification, n.listsFile, current.verification.listsFileName);
+    settings.verification.listsFolder = m_ini.readString(n.verification, n.listsFolder, current.verification.listsFolder);
     return settings;
 }
 
@@ -132,8 +138,16 @@ std::string SettingsFile::ledgerPath() const
     return besideSettings(m_ini.readString(names().ledger, names().ledgerFile, ""), names().defaultLedgerFile);
 }
 
+std::string SettingsFile::addressListsPath(const VerificationSettings& verification) const
+{
+    return besideSettings(verification.listsFileName, names().defaultListsFile);
+}
+
 std::string SettingsFile::besideSettings(std::string name, const std::string& fallback) const
 {
+    if (name.empty())
+        name = fallback;
+    // Beside the settings file, whatever folder the name tries to reach.
     if (const size_t cut = name.find_last_of("/\\"); cut != std::string::npos)
         name.erase(0, cut + 1);
     if (name.empty() || name == "." || name == "..")

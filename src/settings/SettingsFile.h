@@ -19,6 +19,8 @@ struct VerificationSettings {
     bool onlyFakes = false;      // 只看伪装 on the log page
     bool onlyVerified = false;   // 只计已验证 on the statistics page
     std::string cacheFileName;   // GBK, a name beside the settings file; empty: the default
+    std::string listsFileName;   // GBK, the published address lists beside the settings file; empty: the default
+    std::string listsFolder;     // GBK; not empty: "更新蜘蛛IP表" reads the lists from files there
 };
 
 struct Settings {
@@ -64,13 +66,14 @@ public:
     // The crawler check's cache file: its name (only the name part; the default when empty)
     // in the settings file's folder.
     std::string verdictCachePath(const VerificationSettings& verification) const;
+    // The published address lists' file, placed as the cache file is.
+    std::string addressListsPath(const VerificationSettings& verification) const;
     // The crawl ledger: the name "抓取档案"/"文件" gives (only the name part; "抓取档案.db" when
     // empty) in the settings file's folder.
     std::string ledgerPath() const;
 
 private:
-    // A file named in the settings (GBK) beside the settings file, whatever folder the name tries
-    // to reach; `fallback` when no name is left.
+    // The file `name` (or `fallback` when empty) in the settings file's folder, as UTF-8.
     std::string besideSettings(std::string name, const std::string& fallback) const;
 
     IniFile m_ini;

@@ -46,18 +46,6 @@ std::string lowerHex(std::string_view text)
     return hex;
 }
 
-UpdateFailure unpackFailure(UnpackResult result)
-{
-    switch (result) {
-    case UnpackResult::TooLarge:
-        return UpdateFailure::NoSpace;
-    case UnpackResult::ProtectedName:
-        return UpdateFailure::ProtectedName;
-    default:
-        return UpdateFailure::BrokenArchive;
-    }
-}
-
 // Fetches the item into the staging area and checks it is exactly the file the manifest signed.
 Status fetchChecked(const UpdateEntry& entry, const std::string& path, const DownloadOptions& options)
 {

@@ -151,20 +151,6 @@ bool setAside(const std::string& running, const std::string& old)
 
 ReplaceResult failed(Status status) { return {ReplaceOutcome::Failed, std::move(status), nullptr}; }
 
-UpdateFailure unpackFailure(const StagedFiles& staged)
-{
-    switch (staged.result) {
-    case UnpackResult::Unpacked:
-        return UpdateFailure::NoProgram;
-    case UnpackResult::TooLarge:
-        return UpdateFailure::NoSpace;
-    case UnpackResult::ProtectedName:
-        return UpdateFailure::ProtectedName;
-    default:
-        return UpdateFailure::BrokenArchive;
-    }
-}
-
 // The package's files, the installed record and the batch, staged for one commit.
 Status stageEverything(const StagingArea& area, const std::string& package, const std::string& executableName,
                        const ReplaceOptions& options, std::vector<std::string>& names)
@@ -176,8 +162,10 @@ Status stageEverything(const StagingArea& area, const std::string& package, cons
         if (name != executableName)
             unpack.protectedNames.push_back(std::move(name));
     StagedFiles staged = stagePackage(package, area, unpack);
-    if (staged.result != UnpackResult::Unpacked || !staged.hasProgram)
-        return updateFailure(unpackFailure(staged));
+    if (staged.result != UnpackResult::Unpacked)
+        return updateFailure(unpackFailure(staged.result));
+    if (!staged.hasProgram)
+        return updateFailure(UpdateFailure::NoProgram);
     names = std::move(staged.names);
     if (!options.installed.empty()) {
         if (Status recorded = stageInstalledRecord(area, options.installed, options.today); !recorded)

@@ -153,6 +153,18 @@ StagedFiles stagePackage(const std::string& archivePath, const StagingArea& area
     return staged;
 }
 
+UpdateFailure unpackFailure(UnpackResult result)
+{
+    switch (result) {
+    case UnpackResult::TooLarge:
+        return UpdateFailure::NoSpace;
+    case UnpackResult::ProtectedName:
+        return UpdateFailure::ProtectedName;
+    default:
+        return UpdateFailure::BrokenArchive;
+    }
+}
+
 UnpackResult unpackPackage(const std::string& folder, const std::string& fileName, std::uint64_t limit)
 {
     Result<std::unique_ptr<StagingArea>> area = StagingArea::open(folder);

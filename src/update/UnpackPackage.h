@@ -2,6 +2,7 @@
 // Unpacks a downloaded ZIP archive into the program folder, all files or none.
 
 #include "update/StagingArea.h"
+#include "update/UpdateFailure.h"
 
 #include <cstdint>
 #include <string>
@@ -43,6 +44,9 @@ struct StagedFiles {
 // Nothing is written when the declared sizes exceed the limit or a name is protected; a later
 // entry of the same name wins.
 StagedFiles stagePackage(const std::string& archivePath, const StagingArea& area, const UnpackOptions& options);
+
+// Why an archive that did not unpack was refused.
+UpdateFailure unpackFailure(UnpackResult result);
 
 // stagePackage of `folder`/`fileName` in a staging area of `folder`, then every file committed.
 UnpackResult unpackPackage(const std::string& folder, const std::string& fileName,

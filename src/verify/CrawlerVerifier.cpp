@@ -21,20 +21,54 @@ bool noAnswer(DnsOutcome outcome)
     return outcome == DnsOutcome::TimedOut || outcome == DnsOutcome::Failed || outcome == DnsOutcome::Unreachable;
 }
 
-std::vector<std::string> inDomainNames(const DnsAnswer& ptr, int crawlerRow)
+std::vector<std::string> inDomainNames(const DnsAnswer& ptr, CrawlerId crawler)
 {
+    const std::vector<std::string>& domains = crawlerEntry(crawler).domains;
     std::vector<std::string> names;
     for (const std::string& name : ptr.names)
-        if (names.size() < kForwardLookupLimit && hostInDomains(name, crawlerDomains(crawlerRow)))
+        if (names.size() < kForwardLookupLimit && hostInDomains(name, domains))
             names.push_back(name);
     return names;
+}
+
+// What the lists say, when they settle the verdict without the DNS.
+std::optional<Verdict> listVerdict(const AddressLists* lists, const IpAddress& address, const CrawlerEntry& crawler,
+                                   std::int64_t now)
+{
+    if (!lists) {
+        if (crawler.domains.empty())
+            return Verdict::Unknown; // a crawler of lists alone, and no list at hand
+        return std::nullopt;
+    }
+    switch (lists->judge(address, crawler, now)) {
+    case ListFinding::InOwnList: return Verdict::Verified;
+    case ListFinding::InOtherList:
+    case ListFinding::OutsideFreshLists: return Verdict::Fake;
+    case ListFinding::Undecided: break;
+    }
+    return crawler.domains.empty() ? std::optional(Verdict::Unknown) : std::nullopt;
+}
+
+// The list that holds the address, for the record of how a verdict came about.
+int decidingList(const AddressLists* lists, const IpAddress& address, const CrawlerEntry& crawler)
+{
+    if (!lists)
+        return -1;
+    const AddressPrefixSet::Lists holding = lists->listsHolding(address);
+    for (int index : crawler.lists)
+        if (holding >> index & 1)
+            return index;
+    for (int index = 0; index < 32; ++index)
+        if (holding >> index & 1)
+            return index;
+    return -1;
 }
 
 // One distinct check in flight: its PTR answer, then one forward answer per in-domain name.
 struct Check {
     size_t index = 0; // into the distinct checks
     IpAddress address;
-    int row = 0;
+    CrawlerId crawler = kNoCrawler;
     DnsAnswer ptr;
     std::vector<DnsAnswer> forward;
     size_t forwardLeft = 0;
@@ -42,15 +76,15 @@ struct Check {
 
 } // namespace
 
-Verdict verdictOf(const DnsAnswer& ptr, int crawlerRow, const std::vector<DnsAnswer>& forward,
+Verdict verdictOf(const DnsAnswer& ptr, CrawlerId crawler, const std::vector<DnsAnswer>& forward,
                   const IpAddress& address)
 {
-    if (crawlerDomains(crawlerRow).empty())
+    if (crawler == kNoCrawler || crawlerEntry(crawler).domains.empty())
         return Verdict::NotVerifiable;
     if (noAnswer(ptr.outcome))
         return Verdict::Unknown;
     // A missing PTR record or one outside the domains: the address owner did not claim the engine.
-    if (ptr.outcome != DnsOutcome::Answer || inDomainNames(ptr, crawlerRow).empty())
+    if (ptr.outcome != DnsOutcome::Answer || inDomainNames(ptr, crawler).empty())
         return Verdict::Fake;
     bool unanswered = false;
     for (const DnsAnswer& answer : forward) {
@@ -68,23 +102,23 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
     VerificationRun run;
     run.results.resize(requests.size());
 
-    // Distinct checks by canonical address and row; requests point at them.
+    // Distinct checks by canonical address and crawler; requests point at them.
     struct Distinct {
         std::string address; // canonical
         IpAddress parsed;
-        int row;
+        CrawlerId crawler;
         VerificationResult result;
         bool open = true;
         size_t requests = 0; // how many requests wait for this check
     };
     std::vector<Distinct> distinct;
     std::vector<size_t> checkOf(requests.size(), SIZE_MAX);
-    std::map<std::pair<std::string, int>, size_t> seen;
+    std::map<std::pair<std::string, CrawlerId>, size_t> seen;
     size_t done = 0; // requests answered, which progress counts
     for (size_t i = 0; i < requests.size(); ++i) {
         const VerificationRequest& request = requests[i];
-        if (crawlerDomains(request.crawlerRow).empty()) {
-            run.results[i].verdict = request.crawlerRow ? Verdict::NotVerifiable : Verdict::None;
+        if (request.crawler == kNoCrawler || !crawlerEntry(request.crawler).verifiable()) {
+            run.results[i].verdict = request.crawler ? Verdict::NotVerifiable : Verdict::None;
             ++done;
             continue;
         }
@@ -95,9 +129,9 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
             continue;
         }
         const std::string text = ipAddressText(*address);
-        auto [it, added] = seen.try_emplace({text, request.crawlerRow}, distinct.size());
+        auto [it, added] = seen.try_emplace({text, request.crawler}, distinct.size());
         if (added)
-            distinct.push_back(Distinct{text, *address, request.crawlerRow, {}, true, 0});
+            distinct.push_back(Distinct{text, *address, request.crawler, {}, true, 0});
         ++distinct[it->second].requests;
         checkOf[i] = it->second;
     }
@@ -106,7 +140,13 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
     const size_t total = requests.size();
     std::vector<size_t> toAsk;
     for (size_t i = 0; i < distinct.size(); ++i) {
-        if (auto known = cache.find(distinct[i].address, distinct[i].row, startedAt)) {
+        const CrawlerEntry& crawler = crawlerEntry(distinct[i].crawler);
+        if (auto byList = listVerdict(options.lists.get(), distinct[i].parsed, crawler, startedAt)) {
+            distinct[i].result.verdict = *byList;
+            distinct[i].result.list = decidingList(options.lists.get(), distinct[i].parsed, crawler);
+            distinct[i].open = false;
+            done += distinct[i].requests;
+        } else if (auto known = cache.find(distinct[i].address, distinct[i].crawler, startedAt)) {
             distinct[i].result.verdict = *known;
             distinct[i].result.fromCache = true;
             distinct[i].open = false;
@@ -121,7 +161,7 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
     auto finish = [&](Distinct& check, Verdict verdict) {
         check.result.verdict = verdict;
         check.open = false;
-        cache.remember(check.address, check.row, verdict, options.now());
+        cache.remember(check.address, check.crawler, verdict, options.now());
         done += check.requests;
     };
 
@@ -146,21 +186,21 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
                 for (const DnsAnswer& answer : check->forward)
                     for (const IpAddress& address : answer.addresses)
                         target.result.addresses.push_back(ipAddressText(address));
-                finish(target, verdictOf(check->ptr, check->row, check->forward, check->address));
+                finish(target, verdictOf(check->ptr, check->crawler, check->forward, check->address));
                 --inFlight;
             };
             auto start = [&](size_t index) {
                 auto check = std::make_shared<Check>();
                 check->index = index;
                 check->address = distinct[index].parsed;
-                check->row = distinct[index].row;
+                check->crawler = distinct[index].crawler;
                 ++inFlight;
                 run.peakInFlight = std::max(run.peakInFlight, inFlight);
                 ++run.checked;
                 dns.lookupPtr(check->address, [&, check](const DnsAnswer& ptr) {
                     noteOutcome(ptr.outcome);
                     check->ptr = ptr;
-                    const auto names = ptr.outcome == DnsOutcome::Answer ? inDomainNames(ptr, check->row)
+                    const auto names = ptr.outcome == DnsOutcome::Answer ? inDomainNames(ptr, check->crawler)
                                                                          : std::vector<std::string>{};
                     if (names.empty()) {
                         complete(check);

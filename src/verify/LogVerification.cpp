@@ -1,5 +1,6 @@
 #include "verify/LogVerification.h"
 
+#include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "logs/HeaderStep.h"
 #include "logs/LogTokens.h"
@@ -44,7 +45,8 @@ public:
         }
         auto [it, added] = m_index.try_emplace(pairKey(address, row), m_visits.requests.size());
         if (added) {
-            m_visits.requests.push_back({std::string(address), row});
+            m_visits.requests.push_back({std::string(address), crawlerOfRow(row)});
+            m_visits.rows.push_back(row);
             m_visits.visits.push_back(0);
         }
         ++m_visits.visits[it->second];
@@ -64,16 +66,28 @@ StoreRequests storeRequests(const RecordStore& store)
     StoreRequests result;
     result.requestOfRecord.assign(store.count(), kNoRequest);
     std::unordered_map<std::string, std::uint32_t> index;
+    // A log holds few user agents many times over: each is named once.
+    std::unordered_map<std::string_view, CrawlerId> crawlerOfAgent;
     const auto records = store.records();
     for (std::uint32_t r = 0; r < records.size(); ++r) {
         const LogRecord& record = records[r];
-        if (record.crawlerRow() == 0)
+        const FieldMap& map = store.mapOf(record);
+        // The crawler column's row names the claim; a line it does not name may still be a
+        // crawler of today's registry.
+        CrawlerId crawler = crawlerOfRow(record.crawlerRow());
+        if (crawler == kNoCrawler) {
+            const std::string_view agent = tokenAt(record.line(), map[kColUserAgent]);
+            auto [known, added] = crawlerOfAgent.try_emplace(agent, kNoCrawler);
+            if (added)
+                known->second = identifyUserAgent(agent);
+            crawler = known->second;
+        }
+        if (crawler == kNoCrawler)
             continue;
-        const std::string_view address = tokenAt(record.line(), store.mapOf(record)[kColClientIp]);
-        auto [it, added] = index.try_emplace(pairKey(address, record.crawlerRow()),
-                                             static_cast<std::uint32_t>(result.requests.size()));
+        const std::string_view address = tokenAt(record.line(), map[kColClientIp]);
+        auto [it, added] = index.try_emplace(pairKey(address, crawler), static_cast<std::uint32_t>(result.requests.size()));
         if (added)
-            result.requests.push_back({std::string(address), record.crawlerRow()});
+            result.requests.push_back({std::string(address), crawler});
         result.requestOfRecord[r] = it->second;
     }
     return result;
@@ -179,7 +193,7 @@ VerifiedCounts countVerdicts(const FileVisits& visits, const std::vector<Verific
 {
     VerifiedCounts counts;
     for (size_t i = 0; i < visits.requests.size() && i < results.size(); ++i) {
-        const size_t column = static_cast<size_t>(statisticsCountIndex(visits.requests[i].crawlerRow));
+        const size_t column = static_cast<size_t>(statisticsCountIndex(visits.rows[i]));
         if (results[i].verdict == Verdict::Verified)
             counts.verified[column] += visits.visits[i];
         else if (results[i].verdict == Verdict::Fake)

@@ -21,7 +21,8 @@ struct StoreRequests {
     std::vector<std::uint32_t> requestOfRecord; // per record (file order); kNoRequest for non-crawlers
 };
 
-// The client addresses of the store's crawler records, each distinct pair once.
+// The client addresses of the store's crawler records, each distinct pair once: records the
+// crawler column names, and records whose user agent names a crawler of the registry.
 StoreRequests storeRequests(const RecordStore& store);
 
 // Per record (file order), its verdict; Verdict::None for records that are not crawlers.
@@ -45,6 +46,7 @@ struct FileVisits {
     std::string sizeText;
     std::string readError;                      // set when the file could not be read
     std::vector<VerificationRequest> requests;  // distinct pairs of statistics rows
+    std::vector<int> rows;                      // the statistics row of each request
     std::vector<std::int64_t> visits;           // lines per request
     StatisticsCounts unaddressed{};             // statistics lines without a usable address
 };

@@ -13,7 +13,8 @@
 namespace quill {
 namespace {
 
-// One entry a line: address, crawler token, verdict word (GBK), seconds since 1970, TAB-separated.
+// One entry a line: address, crawler key, verdict word (GBK), seconds since 1970, TAB-separated.
+// Files of earlier versions name crawlers by the crawler table's tokens; those still read.
 constexpr char kSeparator = '\t';
 constexpr size_t kLongestLine = 256;
 
@@ -22,13 +23,17 @@ bool keptInFile(Verdict verdict)
     return verdict == Verdict::Verified || verdict == Verdict::Fake;
 }
 
-int rowOfToken(std::string_view token)
+CrawlerId crawlerOfKey(std::string_view key)
 {
+    const auto& entries = crawlerRegistry();
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].key == key)
+            return static_cast<CrawlerId>(i + 1);
     const auto& rows = crawlerTable();
     for (int i = 0; i < kCrawlerRowCount; ++i)
-        if (rows[static_cast<size_t>(i)].token == token)
-            return i + 1;
-    return 0;
+        if (rows[static_cast<size_t>(i)].token == key)
+            return crawlerOfRow(i + 1);
+    return kNoCrawler;
 }
 
 std::vector<std::string_view> splitFields(std::string_view line)
@@ -49,9 +54,9 @@ std::int64_t secondsNow()
         .count();
 }
 
-std::string VerdictCache::key(const std::string& address, int row)
+std::string VerdictCache::key(const std::string& address, CrawlerId crawler)
 {
-    return address + kSeparator + std::to_string(row);
+    return address + kSeparator + std::to_string(crawler);
 }
 
 VerdictCache::VerdictCache(std::string path, std::int64_t now) : m_path(std::move(path))
@@ -69,33 +74,33 @@ VerdictCache::VerdictCache(std::string path, std::int64_t now) : m_path(std::mov
         if (fields.size() != 4)
             continue;
         const auto address = parseIpAddress(fields[0]);
-        const int row = rowOfToken(fields[1]);
+        const CrawlerId crawler = crawlerOfKey(fields[1]);
         const auto verdict = verdictFromText(fields[2]);
         std::int64_t checkedAt = 0;
         const auto [end, error] = std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), checkedAt);
-        if (!address || row == 0 || !verdict || !keptInFile(*verdict) || error != std::errc() ||
+        if (!address || crawler == kNoCrawler || !verdict || !keptInFile(*verdict) || error != std::errc() ||
             end != fields[3].data() + fields[3].size())
             continue;
         if (now - checkedAt >= kVerdictLifetimeSeconds || checkedAt > now + kVerdictLifetimeSeconds)
             continue;
-        m_entries[key(ipAddressText(*address), row)] = Entry{*verdict, checkedAt};
+        m_entries[key(ipAddressText(*address), crawler)] = Entry{*verdict, checkedAt};
     }
 }
 
-std::optional<Verdict> VerdictCache::find(const std::string& address, int row, std::int64_t now) const
+std::optional<Verdict> VerdictCache::find(const std::string& address, CrawlerId crawler, std::int64_t now) const
 {
-    auto it = m_entries.find(key(address, row));
+    auto it = m_entries.find(key(address, crawler));
     if (it == m_entries.end() || now - it->second.checkedAt >= kVerdictLifetimeSeconds)
         return std::nullopt;
     return it->second.verdict;
 }
 
-void VerdictCache::remember(const std::string& address, int row, Verdict verdict, std::int64_t now)
+void VerdictCache::remember(const std::string& address, CrawlerId crawler, Verdict verdict, std::int64_t now)
 {
     // No answer is no verdict: the next look asks again.
     if (!keptInFile(verdict))
         return;
-    m_entries[key(address, row)] = Entry{verdict, now};
+    m_entries[key(address, crawler)] = Entry{verdict, now};
     m_changed = true;
 }
 
@@ -108,10 +113,10 @@ Status VerdictCache::save(std::int64_t now) const
         if (!keptInFile(entry.verdict) || now - entry.checkedAt >= kVerdictLifetimeSeconds)
             continue;
         const size_t tab = entryKey.find(kSeparator);
-        const int row = std::stoi(entryKey.substr(tab + 1));
+        const auto crawler = static_cast<CrawlerId>(std::stoi(entryKey.substr(tab + 1)));
         text += entryKey.substr(0, tab);
         text += kSeparator;
-        text += crawlerTable()[static_cast<size_t>(row - 1)].token;
+        text += crawlerEntry(crawler).key;
         text += kSeparator;
         text += verdictText(entry.verdict);
         text += kSeparator;

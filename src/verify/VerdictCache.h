@@ -2,6 +2,7 @@
 // Verdicts already known: those of this run, and those of earlier runs kept in a cache file beside
 // the settings file, so a second look at the same logs asks the DNS nothing.
 
+#include "crawlers/CrawlerRegistry.h"
 #include "platform/Status.h"
 #include "verify/Verdict.h"
 
@@ -21,11 +22,11 @@ public:
     // lines that do not parse, give no entries.
     explicit VerdictCache(std::string path = {}, std::int64_t now = 0);
 
-    // The verdict known for `address` (canonical text) and crawler row `row`, if still fresh at `now`.
-    std::optional<Verdict> find(const std::string& address, int row, std::int64_t now) const;
+    // The verdict known for `address` (canonical text) and `crawler`, if still fresh at `now`.
+    std::optional<Verdict> find(const std::string& address, CrawlerId crawler, std::int64_t now) const;
 
     // Remembers 已验证 and 伪装, which save() also keeps in the file; other verdicts are dropped.
-    void remember(const std::string& address, int row, Verdict verdict, std::int64_t now);
+    void remember(const std::string& address, CrawlerId crawler, Verdict verdict, std::int64_t now);
 
     // Writes the fresh file entries beside the file and renames them over it. Without a path, or
     // when nothing new was remembered since the file was read, nothing is written.
@@ -39,7 +40,7 @@ private:
         Verdict verdict;
         std::int64_t checkedAt; // seconds since 1970
     };
-    static std::string key(const std::string& address, int row);
+    static std::string key(const std::string& address, CrawlerId crawler);
 
     std::string m_path;
     std::unordered_map<std::string, Entry> m_entries;

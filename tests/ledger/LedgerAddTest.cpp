@@ -263,6 +263,25 @@ TEST(LedgerAdd, aGrownFileIsReadOnWithTheFieldsOfItsLastHeader)
     EXPECT_EQ(totalHits(ledger), static_cast<std::int64_t>(4 + added[0].lines));
 }
 
+TEST(LedgerAdd, crawlersTheTableDoesNotDescribeAreNamedByTheRegistry)
+{
+    TempFolder folder;
+    const std::string ledger = folder.file("ledger.db");
+    const char* agents[] = {
+        "Mozilla/5.0+(compatible;+bingbot/2.0;++http://www.bing.com/bingbot.htm)",
+        "Mozilla/5.0+AppleWebKit/537.36+(KHTML,+like+Gecko;+compatible;+GPTBot/1.1;++https://openai.com/gptbot)",
+        "Mozilla/5.0+(compatible;+notGPTBot/1.0)", // no word start: no crawler
+        kBaiduAgent,                                // the table's own name, not the registry's
+    };
+    std::vector<Visit> visits;
+    for (const char* agent : agents)
+        visits.push_back(Visit{.agent = agent});
+    addPaths(ledger, {folder.write("ex.log", iis6Log(visits))});
+    EXPECT_EQ(ledgerRows(ledger, "SELECT name, crawler_group FROM crawler ORDER BY name"),
+              (std::vector<std::string>{"GPTBot|AI 训练", "必应|搜索引擎", "百度|搜索引擎"}));
+    EXPECT_EQ(ledgerRows(ledger, "SELECT requests, crawler_requests FROM day_total"), std::vector<std::string>{"4|3"});
+}
+
 TEST(LedgerAdd, unreadableFilesAreReportedAndTheRestAdded)
 {
     TempFolder folder;

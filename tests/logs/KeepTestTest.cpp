@@ -2,6 +2,7 @@
 #include "logs/HeaderStep.h"
 #include "logs/LogTestSupport.h"
 #include "logs/LogTokens.h"
+#include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "platform/CodePage.h"
 
@@ -227,4 +228,46 @@ TEST(KeepTest, loadAgreesWithAPlainReaderOnTheBundledSamples)
         EXPECT_EQ(loaded, expected) << name;
         EXPECT_GT(loaded.size(), 100u) << name;
     }
+}
+
+// "AI 蜘蛛" keeps the visits whose user agent names a crawler of the AI groups, after every other
+// filter; the load's matcher agrees with the plain test.
+TEST(KeepTest, aiSpidersKeepTheAiGroupsVisits)
+{
+    const FieldMap map = iis6Map();
+    FilterSnapshot ai;
+    ai.onlyRegistryCrawlers = true;
+    ai.registryCrawlers = aiCrawlers();
+    FilterSnapshot aiWithoutSpiders = ai;
+    aiWithoutSpiders.noSpiders = true;
+    auto line = [](const std::string& agent, const std::string& stem = "/a.html") {
+        std::string l = iis6Line(stem, agent, "1.2.3.4", "15", "200");
+        return l.substr(0, l.size() - 2);
+    };
+    struct Case {
+        std::string line;
+        const FilterSnapshot& filters;
+        bool keep;
+    };
+    const Case cases[] = {
+        {line("Mozilla/5.0+(compatible;+GPTBot/1.3)"), ai, true},
+        {line("Mozilla/5.0+(compatible;+ChatGPT-User/1.0)"), ai, true},
+        {line("Mozilla/5.0+(compatible;+Googlebot/2.1)"), ai, false},
+        {line("Mozilla/5.0+(Windows+NT+10.0)"), ai, false},
+        {line("notGPTBot/1.0"), ai, false},
+        {line("Mozilla/5.0", "/GPTBot.html"), ai, false},        // the token outside the user agent
+        {line("GPTBot/1.3", "/logo.gif"), ai, false},             // the image filter came first
+        {line("GPTBot/1.3"), aiWithoutSpiders, true},              // no crawler of the crawler column
+        {line("GPTBot/1.3+Baiduspider"), aiWithoutSpiders, false}, // ... but this line is one
+    };
+    std::string bytes = kIis6Header;
+    for (const Case& c : cases) {
+        EXPECT_EQ(keepTest(c.line, c.filters, map).keep, c.keep) << c.line;
+        if (&c.filters == &ai)
+            bytes += c.line + "\r\n";
+    }
+    TempFolder folder;
+    LogAnalysis analysis;
+    analysis.load(folder.write("ai.log", bytes), ai);
+    EXPECT_EQ(analysis.store().count(), 2u);
 }

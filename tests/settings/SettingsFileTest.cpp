@@ -138,7 +138,7 @@ TEST(SettingsFile, olderFileStartsWithVerificationOffAndSavedBoxesReadBack)
     EXPECT_EQ(fresh.siteUrl, "www.example.test");
 
     SettingsFile file(older);
-    VerificationSettings saved{true, false, true, gbk("验证缓存.txt")};
+    VerificationSettings saved{true, false, true, gbk("验证缓存.txt"), {}, {}};
     ASSERT_TRUE(file.saveVerification(saved).ok());
     const Settings again = file.load(Settings{});
     EXPECT_TRUE(again.verification.verifyCrawlers);

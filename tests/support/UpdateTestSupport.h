@@ -24,6 +24,9 @@ void writeZip(const std::string& path, const std::vector<ZipEntry>& entries);
 // unless `onlyLocalHeader`, into the central directory: an archive that lies about its content.
 void setDeclaredSize(const std::string& path, std::size_t entry, std::uint32_t size, bool onlyLocalHeader);
 
+// The names of the entries of `folder` (not of its sub-folders), sorted.
+std::vector<std::string> filesIn(const std::string& folder);
+
 // True when something exists at `path` (a dangling link too).
 bool fileExists(const std::string& path);
 

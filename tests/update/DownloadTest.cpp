@@ -28,16 +28,6 @@ std::string zipBytes(const std::vector<ZipEntry>& entries)
     return readFile(scratch.file("z.zip"));
 }
 
-// The names of the files a folder holds, sorted.
-std::vector<std::string> filesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The manifest entry of `name` served at `path`, size and hash filled in.
 UpdateEntry servedEntry(UpdateServer& server, const std::string& name, const std::string& path, const std::string& bytes)
 {

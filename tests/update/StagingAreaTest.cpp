@@ -17,15 +17,6 @@ using namespace quill::test;
 
 namespace {
 
-std::vector<std::string> filesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::unique_ptr<StagingArea> openArea(const std::string& folder, StagingOptions options = {})
 {
     Result<std::unique_ptr<StagingArea>> area = StagingArea::open(folder, options);

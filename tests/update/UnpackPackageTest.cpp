@@ -17,7 +17,7 @@ using namespace quill::test;
 namespace {
 
 // The names of the files a folder holds, sorted.
-std::vector<std::string> filesIn(const std::string& folder)
+std::vector<std::string> filesBelow(const std::string& folder)
 {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
@@ -48,14 +48,14 @@ TEST(UnpackPackage, writesEveryEntryUnderItsBareNameIntoTheFolder)
 
     EXPECT_EQ(unpackPackage(program, "pkg.zip"), UnpackResult::Unpacked);
 
-    EXPECT_EQ(filesIn(program), (std::vector<std::string>{"absolute.txt", "back.txt", "empty.dat", "escaped.txt",
+    EXPECT_EQ(filesBelow(program), (std::vector<std::string>{"absolute.txt", "back.txt", "empty.dat", "escaped.txt",
                                                           "old.txt", "pkg.zip", "readme.txt"}));
     EXPECT_EQ(readFile(program + "/old.txt"), "new");
     EXPECT_EQ(readFile(program + "/readme.txt"), "read me");
     EXPECT_EQ(readFile(program + "/escaped.txt"), "up");
     EXPECT_EQ(readFile(program + "/empty.dat"), "");
     // Nothing reached the folder above.
-    EXPECT_EQ(filesIn(outer.path()).size(), filesIn(program).size() + 1);
+    EXPECT_EQ(filesBelow(outer.path()).size(), filesBelow(program).size() + 1);
 }
 
 TEST(UnpackPackage, badArchivesChangeNothing)
@@ -116,7 +116,7 @@ TEST(UnpackPackage, aPackageIsWrittenWholeOrNotAtAll)
 
         EXPECT_EQ(readFile(folder.file("first.txt")), "old first") << c.what;
         EXPECT_EQ(readFile(folder.file("second.bin")), "old second") << c.what;
-        EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"first.txt", "pkg.zip", "second.bin"})) << c.what;
+        EXPECT_EQ(filesBelow(folder.path()), (std::vector<std::string>{"first.txt", "pkg.zip", "second.bin"})) << c.what;
     }
 }
 
@@ -154,7 +154,7 @@ TEST(UnpackPackage, refusesPackagesLargerThanTheyMayBe)
         EXPECT_EQ(unpackPackage(folder.path(), "pkg.zip", c.limit), c.result) << c.what;
 
         EXPECT_EQ(readFile(folder.file("a.txt")), "old") << c.what;
-        EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"a.txt", "pkg.zip"})) << c.what;
+        EXPECT_EQ(filesBelow(folder.path()), (std::vector<std::string>{"a.txt", "pkg.zip"})) << c.what;
     }
 }
 
@@ -172,7 +172,7 @@ TEST(UnpackPackage, aFullDiskReplacesNothing)
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(folder.file("small.txt")), "old small");
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"pkg.zip", "small.txt"}));
+    EXPECT_EQ(filesBelow(folder.path()), (std::vector<std::string>{"pkg.zip", "small.txt"}));
 }
 
 TEST(UnpackPackage, namesWithoutTheUtf8MarkAreGbk)
@@ -190,7 +190,7 @@ TEST(UnpackPackage, namesWithoutTheUtf8MarkAreGbk)
 
     EXPECT_EQ(unpackPackage(folder.path(), "pkg.zip"), UnpackResult::Unpacked);
 
-    EXPECT_EQ(filesIn(folder.path()),
+    EXPECT_EQ(filesBelow(folder.path()),
               (std::vector<std::string>{"pkg.zip", "乗.txt", "词.txt", "词库.txt", "说明.txt"}));
     EXPECT_EQ(readFile(folder.file("词库.txt")), "gbk");
     EXPECT_EQ(readFile(folder.file("乗.txt")), "trail byte 0x5C");

@@ -5,6 +5,8 @@
 #include "platform/QueueDispatcher.h"
 #include "support/DnsTestServer.h"
 
+#include "crawlers/CrawlerRegistry.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +18,8 @@ using Behaviour = DnsTestServer::Behaviour;
 
 namespace {
 
-constexpr int kGooglebot = 1, kBaiduspider = 2, kQihoo = 8, kMsn = 10;
+const CrawlerId kGooglebot = crawlerOfRow(1), kBaiduspider = crawlerOfRow(2), kQihoo = crawlerOfRow(8),
+                kMsn = crawlerOfRow(10);
 
 // Short time-outs keep the silent cases quick; the rule is the same at 3 s.
 VerifierOptions quickOptions(const std::string& server)
@@ -87,7 +90,7 @@ TEST_F(VerifierAgainstServer, verdictsFollowReverseThenForwardLookup)
 {
     struct Case {
         const char* address;
-        int row;
+        CrawlerId crawler;
         Verdict verdict;
     };
     const Case cases[] = {
@@ -124,13 +127,13 @@ TEST_F(VerifierAgainstServer, verdictsFollowReverseThenForwardLookup)
     };
     std::vector<VerificationRequest> requests;
     for (const Case& c : cases)
-        requests.push_back({c.address, c.row});
+        requests.push_back({c.address, c.crawler});
     const VerificationRun run = verify(requests, quickOptions(dns.address()));
     ASSERT_TRUE(run.status.ok()) << run.status.message();
     ASSERT_EQ(run.results.size(), requests.size());
     for (size_t i = 0; i < requests.size(); ++i)
         EXPECT_EQ(verdictText(run.results[i].verdict), verdictText(cases[i].verdict))
-            << cases[i].address << " row " << cases[i].row;
+            << cases[i].address << " crawler " << cases[i].crawler;
 }
 
 TEST_F(VerifierAgainstServer, resultNamesWhatTheLookupsSaw)
@@ -156,7 +159,7 @@ TEST_F(VerifierAgainstServer, sameAddressAndCrawlerIsAskedOnce)
 
 TEST_F(VerifierAgainstServer, notVerifiableRowsSendNoQuery)
 {
-    const auto run = verify({{"66.249.66.1", kQihoo}, {"66.249.66.1", 5}, {"66.249.66.1", 12}},
+    const auto run = verify({{"66.249.66.1", kQihoo}, {"66.249.66.1", crawlerOfRow(5)}, {"66.249.66.1", crawlerOfRow(12)}},
                             quickOptions(dns.address()));
     EXPECT_EQ(dns.queriesReceived(), 0u);
     for (const auto& result : run.results)

@@ -6,6 +6,8 @@
 
 #include "platform/CodePage.h"
 
+#include "crawlers/CrawlerRegistry.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +18,7 @@ using quill::test::TempFolder;
 
 namespace {
 
-constexpr int kGooglebot = 1, kBaiduspider = 2, kQihoo = 8;
+const CrawlerId kGooglebot = crawlerOfRow(1), kBaiduspider = crawlerOfRow(2), kQihoo = crawlerOfRow(8);
 
 std::string logLine(const char* address, const char* agent, const char* path = "/")
 {

@@ -6,6 +6,8 @@
 #include "support/DnsTestServer.h"
 #include "support/TempFolder.h"
 
+#include "crawlers/CrawlerRegistry.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,7 +19,7 @@ using quill::test::TempFolder;
 
 namespace {
 
-constexpr int kGooglebot = 1, kBaiduspider = 2;
+const CrawlerId kGooglebot = crawlerOfRow(1), kBaiduspider = crawlerOfRow(2);
 constexpr std::int64_t kDay = 24 * 3600;
 constexpr std::int64_t kNow = 1'800'000'000;
 
