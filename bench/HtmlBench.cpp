@@ -72,7 +72,7 @@ void BM_ElementList(benchmark::State& state)
     const std::string& text = page();
     const std::atomic<bool> stop{false};
     for (auto _ : state)
-        benchmark::DoNotOptimize(quill::buildElementList(text, stop));
+        benchmark::DoNotOptimize(quill::buildElementList(text, stop, quill::kMaxPageElements));
     setBytes(state, text.size());
 }
 

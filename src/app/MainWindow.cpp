@@ -158,14 +158,16 @@ MainWindow::~MainWindow()
 
 void MainWindow::applySettings()
 {
-    const Settings settings = SettingsFile(m_options.settingsPath).load(pageSettings());
+    // One reading of the file serves every key of the start-up.
+    const SettingsFile file(m_options.settingsPath);
+    const Settings settings = file.load(pageSettings());
 
     m_logPage->setSavedBoxes(settings.filters);
     m_hideAdvert = settings.hideAdvert;
     m_toolsPage->setSiteAddress(fromGbk(settings.siteUrl));
     m_logPage->setListColours(settings.listBackground, settings.listText);
     m_verdictCacheFileName = settings.verification.cacheFileName;
-    const std::string cachePath = SettingsFile(m_options.settingsPath).verdictCachePath(settings.verification);
+    const std::string cachePath = file.verdictCachePath(settings.verification);
     m_logPage->setVerdictCachePath(cachePath);
     m_statsPage->setVerdictCachePath(cachePath);
     const std::string listsPath = SettingsFile(m_options.settingsPath).addressListsPath(settings.verification);
@@ -176,8 +178,12 @@ void MainWindow::applySettings()
     m_ledgerPage->setVerifyCrawlers(settings.verification.verifyCrawlers);
     m_ledgerPage->setLedgerPath(SettingsFile(m_options.settingsPath).ledgerPath());
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
+    m_logPage->setFollowing(settings.followLog);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
-    restoreColumnWidths();
+    const CsvCells csvCells = settings.csvVerbatim ? CsvCells::Verbatim : CsvCells::Neutralised;
+    m_logPage->setCsvCells(csvCells);
+    m_statsPage->setCsvCells(csvCells);
+    restoreColumnWidths(file);
     const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
     m_settingsPage->setLogFolder(logFolder);
     m_logPage->setLogFolder(logFolder);
@@ -187,14 +193,13 @@ void MainWindow::applySettings()
     m_pages->setCurrentWidget(m_logPage);
 }
 
-void MainWindow::restoreColumnWidths()
+void MainWindow::restoreColumnWidths(const SettingsFile& file)
 {
     // Widths the user sets are written as soon as the user has stopped setting them.
     const struct {
         ColumnWidths* widths;
         const char* list;
     } lists[] = {{m_logPage->columnWidths(), "lv2"}, {m_statsPage->columnWidths(), "lv1"}};
-    const SettingsFile file(m_options.settingsPath);
     for (const auto& entry : lists) {
         entry.widths->setUserWidths(file.readColumnWidths(entry.list, entry.widths->userWidths().size()));
         connect(entry.widths, &ColumnWidths::changed, this, [this, widths = entry.widths, list = entry.list] {
@@ -212,8 +217,11 @@ Settings MainWindow::pageSettings() const
     current.siteUrl = toGbk(m_toolsPage->siteAddress());
     current.listBackground = m_logPage->listBackground();
     current.listText = m_logPage->listText();
-    current.verification = {m_logPage->verifyCrawlers(), m_logPage->onlyFakes(), m_statsPage->onlyVerified(),
-                            m_verdictCacheFileName};
+    current.verification.verifyCrawlers = m_logPage->verifyCrawlers();
+    current.verification.onlyFakes = m_logPage->onlyFakes();
+    current.verification.onlyVerified = m_statsPage->onlyVerified();
+    current.verification.cacheFileName = m_verdictCacheFileName;
+    current.followLog = m_logPage->following();
     return current;
 }
 

@@ -63,7 +63,7 @@ protected:
 
 private:
     void applySettings();
-    void restoreColumnWidths();
+    void restoreColumnWidths(const SettingsFile& file);
     // The settings the pages show now (the log folder aside).
     Settings pageSettings() const;
     void firstShow();

@@ -11,13 +11,14 @@
 namespace quill::cli {
 namespace {
 
-inline bool needsEscape(char c) { return c == '\\' || c == '\t' || c == '\r' || c == '\n'; }
-inline bool isLineByte(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+// A NUL would end the text of whatever reads the output as C strings.
+inline bool needsEscape(char c) { return c == '\\' || c == '\t' || c == '\r' || c == '\n' || c == '\0'; }
+inline bool isLineByte(char c) { return c == '\t' || c == '\r' || c == '\n' || c == '\0'; }
 
 inline void appendEscape(std::string& out, char c)
 {
     out += '\\';
-    out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\r' ? 'r' : 'n';
+    out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\r' ? 'r' : c == '\n' ? 'n' : '0';
 }
 
 bool isPlainAscii(std::string_view text)

@@ -1,6 +1,6 @@
 #pragma once
 // Standard output of the commands: GBK fields written as UTF-8 (or raw bytes) with backslash, TAB,
-// CR and LF escaped, so one record is one line and a field never holds a TAB.
+// CR, LF and NUL escaped, so one record is one line and a field never holds a TAB.
 
 #include "platform/Status.h"
 
@@ -9,8 +9,8 @@
 
 namespace quill::cli {
 
-// Appends a GBK field as it is printed: converted to UTF-8 unless `raw`, then escaped. A TAB, CR
-// or LF byte is escaped wherever it stands, also after a lead byte (it is never a second byte).
+// Appends a GBK field as it is printed: converted to UTF-8 unless `raw`, then escaped. A TAB, CR,
+// LF or NUL byte is escaped wherever it stands, also after a lead byte (it is never a second byte).
 void appendPrintable(std::string& out, std::string_view gbkField, bool raw);
 
 inline std::string printableField(std::string_view gbkField, bool raw)

@@ -35,7 +35,8 @@ ReadOutcome readFile(const std::string& path, std::string& bytes, int& error)
     }
     char buffer[1 << 16];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    // One byte past the parser's bound is enough to refuse the page; a device may never end.
+    while (bytes.size() <= kMaxPageBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         bytes.append(buffer, got);
     error = std::ferror(file) ? (errno ? errno : EIO) : 0;
     std::fclose(file);
@@ -100,6 +101,8 @@ int runHtml(CliArgs& args)
     PageParser parser(ui);
     parse(parser, ui, std::move(bytes));
     const ParsedPage& page = parser.page();
+    if (!page.status())
+        return failure(args, page.status().message());
     CliOutput out(args.raw());
     if (rest[0] == "tree") {
         printTree(page, out);

@@ -3,6 +3,7 @@
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
 #include "cli/CrawlerChecks.h"
+#include "cli/LoadFollow.h"
 #include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogAnalysis.h"
@@ -29,7 +30,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--group GROUP]... [--crawler NAME]... "
-    "[--click K]... [--count | --csv] [--verify [--cache FILE] [--lists-from DIR]] [--raw] PATH [PATH...]";
+    "[--click K]... [--count | --csv | --csv-raw | --follow] [--verify [--cache FILE] [--lists-from DIR]] [--raw] "
+    "PATH [PATH...]";
 
 constexpr size_t kRowsPerChunk = 8192;
 
@@ -85,9 +87,9 @@ Status confirmLoadedBytes(const RecordStore& store)
     return store.showsLoadedBytes() ? Status() : Status::failure(fileChangedText());
 }
 
-// Every row in display order, the 17 texts joined by TAB, then the verdict when `verdicts` is
-// given; chunks formatted on both cores.
-Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts, bool raw)
+// Every row in display order from `firstRow` on, the 17 texts joined by TAB, then the verdict
+// when `verdicts` is given; chunks formatted on both cores.
+Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts, bool raw, size_t firstRow = 0)
 {
     widenPipe(STDOUT_FILENO);
     // A crawler's name is printed the same way in every row it names.
@@ -96,7 +98,7 @@ Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts,
         crawlerNames[static_cast<size_t>(row)] = printableField(crawlerDisplayName(row), raw);
     OrderedChunks job;
     job.format = [&](size_t index, std::string& out) {
-        const size_t begin = index * kRowsPerChunk;
+        const size_t begin = firstRow + index * kRowsPerChunk;
         const size_t end = std::min<size_t>(store.count(), begin + kRowsPerChunk);
         RowCells cells;
         for (size_t row = begin; row < end; ++row) {
@@ -123,10 +125,11 @@ Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts,
             return rows;
         return writeStdout(chunk);
     };
-    return runOrderedChunks((store.count() + kRowsPerChunk - 1) / kRowsPerChunk, job);
+    return runOrderedChunks((store.count() - std::min<size_t>(firstRow, store.count()) + kRowsPerChunk - 1) / kRowsPerChunk,
+                            job);
 }
 
-Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
+Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts, CsvCells cells)
 {
     widenPipe(STDOUT_FILENO);
     ShownList shown;
@@ -135,7 +138,7 @@ Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts)
         for (Verdict verdict : *verdicts)
             shown.extraTexts.push_back(verdictText(verdict));
     }
-    return produceCsv(recordsCsv(store, std::move(shown)), writeStdout);
+    return produceCsv(recordsCsv(store, std::move(shown), cells), writeStdout);
 }
 
 } // namespace
@@ -147,6 +150,8 @@ int runLoad(CliArgs& args)
     std::vector<std::string> paths;
     bool countOnly = false;
     bool csv = false;
+    bool follow = false;
+    CsvCells cells = CsvCells::Neutralised;
     bool verify = false;
     std::optional<std::string> cachePath;
     std::optional<std::string> listsFrom;
@@ -156,6 +161,11 @@ int runLoad(CliArgs& args)
             countOnly = true;
         } else if (arg == "--csv") {
             csv = true;
+        } else if (arg == "--follow") {
+            follow = true;
+        } else if (arg == "--csv-raw") {
+            csv = true;
+            cells = CsvCells::Verbatim;
         } else if (arg == "--verify") {
             verify = true;
         } else if (arg == "--cache" || arg == "--lists-from") {
@@ -196,11 +206,14 @@ int runLoad(CliArgs& args)
     }
     if (paths.empty() || (countOnly && csv) || ((cachePath || listsFrom) && !verify))
         return usageError(kUsage);
+    // Rows printed as they are written stand in file order, without a verdict still to come.
+    if (follow && (countOnly || csv || verify || !clicks.empty()))
+        return usageError(kUsage);
 
     LogAnalysis analysis;
     LogAnalysis::LoadResult result;
     for (const std::string& path : paths) {
-        result = analysis.load(path, filters);
+        result = analysis.load(path, filters, follow && &path == &paths.back());
         if (!result.outcome.ok())
             return failure(args, result.outcome.status().message());
         if (!result.read()) {
@@ -228,9 +241,13 @@ int runLoad(CliArgs& args)
         verdicts = recordVerdicts(requests, run);
     }
     const std::vector<Verdict>* verdictColumn = verify ? &verdicts : nullptr;
-    const Status printed = csv ? printCsv(store, verdictColumn) : printRows(store, verdictColumn, args.raw());
+    const Status printed = csv ? printCsv(store, verdictColumn, cells) : printRows(store, verdictColumn, args.raw());
     if (!printed.ok())
         return failure(args, printed.message());
+    if (follow)
+        return followLoad(args, analysis, result.elapsedMs, [&](size_t firstRow) {
+            return printRows(store, nullptr, args.raw(), firstRow);
+        });
     std::fprintf(stderr, "%s\n", summary.c_str());
     return kExitOk;
 }

@@ -6,10 +6,9 @@
 #include "crawlers/CrawlerStatistics.h"
 #include "crawlers/CrawlerStatsWorker.h"
 #include "crawlers/StatisticsCsv.h"
+#include "crawlers/StatisticsLogs.h"
 #include "logs/RegistryVisits.h"
 #include "platform/CodePage.h"
-#include "platform/FileSystem.h"
-#include "logsource/LogFiles.h"
 #include "platform/QueueDispatcher.h"
 #include "verify/LogVerification.h"
 
@@ -21,20 +20,25 @@ namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli stats [--csv] [--verify [--cache FILE] [--lists-from DIR]] [--raw] FOLDER\n"
-    "       quillmarkbox-cli stats --by group|crawler [--top N] [--group GROUP]... [--csv] [--raw] FOLDER";
+    "quillmarkbox-cli stats [--csv | --csv-raw] [--verify [--cache FILE] [--lists-from DIR]] [--raw] FOLDER\n"
+    "       quillmarkbox-cli stats --by group|crawler [--top N] [--group GROUP]... [--csv | --csv-raw] [--raw] FOLDER";
 
 constexpr size_t kDefaultTopCount = 10;
 
-// One table row: TAB-separated printable fields, or a CSV line.
-void printRow(CliOutput& out, const std::vector<std::string>& texts, bool csv)
+// How the table is printed: TAB-separated printable fields, or CSV lines.
+struct TableForm {
+    bool csv = false;
+    CsvCells cells = CsvCells::Neutralised;
+};
+
+void printRow(CliOutput& out, const std::vector<std::string>& texts, TableForm form)
 {
-    if (csv) {
+    if (form.csv) {
         std::string line;
         for (size_t i = 0; i < texts.size(); ++i) {
             if (i > 0)
                 line += ',';
-            appendCsvField(line, texts[i]);
+            appendCsvField(line, texts[i], form.cells);
         }
         out.plain(line + "\r\n");
         return;
@@ -68,25 +72,24 @@ std::string verifiedStatisticsCsvHeader()
 // Every log of the folder read once for its statistics lines' addresses, all addresses checked
 // in one run, then per file: name, size, the seven verified counts and the seven fake counts.
 int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath,
-                            std::shared_ptr<const AddressLists> lists, bool csv)
+                            std::shared_ptr<const AddressLists> lists, TableForm form)
 {
-    const std::string statisticsFolder = quill::statisticsFolder(folder);
-    const std::atomic<bool> abandon{false};
+    const std::atomic<bool> never{false};
     std::vector<FileVisits> files;
     std::vector<VerificationRequest> requests;
-    for (const DirectoryEntry& entry : findLogEntries(statisticsFolder)) {
-        if (entry.isDirectory)
-            continue;
-        FileVisits visits = *collectFileVisits(joinPath(statisticsFolder, entry.name), abandon);
+    forEachStatisticsLog(folder, never, never, [&](const std::string& path) {
+        FileVisits visits = *collectFileVisits(path, never);
         requests.insert(requests.end(), visits.requests.begin(), visits.requests.end());
         files.push_back(std::move(visits));
-    }
+        return true;
+    });
     const VerificationRun run = runCrawlerChecks(args, requests, cachePath, std::move(lists));
 
     CliOutput out(args.raw());
-    if (csv)
+    if (form.csv)
         out.plain(verifiedStatisticsCsvHeader());
     size_t offset = 0;
+    bool anyUncounted = false;
     for (const FileVisits& visits : files) {
         std::vector<std::string> texts = {visits.fileName, visits.sizeText};
         if (visits.readError.empty()) {
@@ -102,37 +105,42 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
             texts.resize(2 + 2 * kStatisticsCountColumns);
         }
         offset += visits.requests.size();
-        printRow(out, texts, csv);
-        if (!visits.readError.empty())
+        printRow(out, texts, form);
+        if (!visits.readError.empty()) {
+            anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
                          printableField(visits.readError, args.raw()).c_str());
+        }
     }
-    return kExitOk;
+    return anyUncounted ? kExitFailure : kExitOk;
 }
 
 // The "全部蜘蛛" view: every file counted by registry crawler, then the columns chosen over all of
 // them, a caption line first.
 int printRegistryStatistics(CliArgs& args, const std::string& folder, RegistryView view, size_t topCount,
-                            const CrawlerSet& only, bool csv)
+                            const CrawlerSet& only, TableForm form)
 {
-    const std::string statisticsFolder = quill::statisticsFolder(folder);
-    const std::atomic<bool> abandon{false};
+    const std::atomic<bool> never{false};
     std::vector<RegistryFileStats> rows;
-    for (const DirectoryEntry& entry : findLogEntries(statisticsFolder))
-        if (!entry.isDirectory)
-            rows.push_back(*countRegistryVisits(joinPath(statisticsFolder, entry.name), abandon));
+    forEachStatisticsLog(folder, never, never, [&](const std::string& path) {
+        rows.push_back(*countRegistryVisits(path, never));
+        return true;
+    });
     const std::vector<RegistryColumn> columns = registryColumns(view, rows, topCount, only);
     CliOutput out(args.raw());
-    if (csv)
+    if (form.csv)
         out.plain(std::string(kUtf8Bom));
-    printRow(out, registryCaptions(columns), csv);
+    printRow(out, registryCaptions(columns), form);
+    bool anyUncounted = false;
     for (const RegistryFileStats& row : rows) {
-        printRow(out, registryRowTexts(row, columns), csv);
-        if (!row.counts)
+        printRow(out, registryRowTexts(row, columns), form);
+        if (!row.counts) {
+            anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
                          printableField(row.readError, args.raw()).c_str());
+        }
     }
-    return kExitOk;
+    return anyUncounted ? kExitFailure : kExitOk;
 }
 
 } // namespace
@@ -140,7 +148,7 @@ int printRegistryStatistics(CliArgs& args, const std::string& folder, RegistryVi
 int runStats(CliArgs& args)
 {
     bool verify = false;
-    bool csv = false;
+    TableForm form;
     std::optional<std::string> cachePath;
     std::optional<std::string> listsFrom;
     std::optional<RegistryView> view;
@@ -151,7 +159,9 @@ int runStats(CliArgs& args)
         if (option == "--verify") {
             verify = true;
         } else if (option == "--csv") {
-            csv = true;
+            form.csv = true;
+        } else if (option == "--csv-raw") {
+            form = {true, CsvCells::Verbatim};
         } else if (option == "--cache" && !args.atEnd()) {
             cachePath = args.take();
         } else if (option == "--lists-from" && !args.atEnd()) {
@@ -186,21 +196,23 @@ int runStats(CliArgs& args)
         return usageError(kUsage);
     if (view)
         return printRegistryStatistics(args, folder, *view, topCount.value_or(kDefaultTopCount),
-                                       only.value_or(allCrawlers()), csv);
+                                       only.value_or(allCrawlers()), form);
     if (verify)
         return printVerifiedStatistics(args, folder, cachePath ? *cachePath : defaultVerdictCachePath(),
-                                       crawlerAddressLists(args, listsFrom), csv);
+                                       crawlerAddressLists(args, listsFrom), form);
 
     // The same run the "统计" button starts, with this thread as the user-interface thread.
     QueueDispatcher ui;
     CliOutput out(args.raw());
-    if (csv)
+    if (form.csv)
         out.plain(statisticsCsvHeader());
+    bool anyUncounted = false; // a damaged archive or an unreadable file: its row, then exit 1
     CrawlerStatsWorker::Handlers handlers{
         [&](const CrawlerFileStats& row) {
             const auto texts = statisticsRowTexts(row);
-            printRow(out, std::vector<std::string>(texts.begin(), texts.end()), csv);
+            printRow(out, std::vector<std::string>(texts.begin(), texts.end()), form);
             out.flush();
+            anyUncounted = anyUncounted || !row.counts;
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
                              printableField(row.readError, args.raw()).c_str());
@@ -211,7 +223,7 @@ int runStats(CliArgs& args)
     statistics.start(folder);
     while (statistics.isCounting())
         ui.runOne(std::chrono::seconds(1));
-    return kExitOk;
+    return anyUncounted ? kExitFailure : kExitOk;
 }
 
 } // namespace quill::cli

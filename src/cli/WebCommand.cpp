@@ -104,6 +104,8 @@ int runWalk(bool links, const std::string& siteBox, const CliArgs& args, const W
     parser.parseText(std::move(*page.value));
     while (parser.parseState() != ParserState::Idle)
         ui.runOne(std::chrono::milliseconds(20));
+    if (const Status& parsed = parser.page().status(); !parsed)
+        return print.end(toolStatus(tool, parsed.message()), true);
     for (const std::string& line : links ? pageLinkLines(parser.page()) : pageHeaderLines(parser.page()))
         print.value(line);
     return print.end(toolStatus(tool, {}), false);

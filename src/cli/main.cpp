@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,11 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));
-    return commands.at(argv[1])(args);
+    try {
+        return commands.at(argv[1])(args);
+    } catch (const std::bad_alloc&) {
+        // Whatever a command holds in memory is bounded; a machine short of memory still gets a word.
+        std::fputs("Out of memory\n", stderr);
+        return kExitFailure;
+    }
 }

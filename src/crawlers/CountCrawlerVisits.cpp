@@ -1,18 +1,9 @@
 #include "crawlers/CountCrawlerVisits.h"
 
 #include "crawlers/CrawlerVisitCounter.h"
-#include "logsource/ByteSource.h"
-#include "platform/LineScan.h"
-#include "platform/FileHandle.h"
+#include "logsource/LineSplitter.h"
+#include "logsource/LogSource.h"
 #include "platform/FileSystem.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <new>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace quill {
 namespace {
@@ -27,85 +18,39 @@ CrawlerFileStats unreadable(CrawlerFileStats stats, const std::string& path, std
     return stats;
 }
 
-enum class ReadEnd { Done, Abandoned, Failed };
-
-// Feeds the file to the counter in blocks that end after a line end; a line longer than a block
-// makes the buffer grow until the line is whole.
-ReadEnd countBlocks(ByteSource& source, CrawlerVisitCounter& counter, const std::atomic<bool>& abandon,
-                    std::string& error, std::uint64_t& total)
-{
-    std::vector<char> buffer(kBlockBytes);
-    size_t used = 0;
-    while (true) {
-        if (abandon.load(std::memory_order_relaxed))
-            return ReadEnd::Abandoned;
-        if (used == buffer.size()) {
-            try {
-                buffer.resize(buffer.size() * 2);
-            } catch (const std::bad_alloc&) {
-                error = fileErrorText(ENOMEM);
-                return ReadEnd::Failed;
-            }
-        }
-        const Result<size_t> got = source.read(buffer.data() + used, buffer.size() - used);
-        if (!got.ok()) {
-            error = got.status().message();
-            return ReadEnd::Failed;
-        }
-        if (got.value() == 0) {
-            counter.addLines(std::string_view(buffer.data(), used));
-            return ReadEnd::Done;
-        }
-        used += got.value();
-        total += got.value();
-        size_t cut = afterLastLineEnd(buffer.data(), used);
-        if (cut == 0)
-            continue;
-        counter.addLines(std::string_view(buffer.data(), cut));
-        std::memmove(buffer.data(), buffer.data() + cut, used - cut);
-        used -= cut;
-    }
-}
-
 } // namespace
 
-std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon)
+std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, const std::atomic<bool>& abandon,
+                                                   size_t lineBytes)
 {
     CrawlerFileStats stats;
     const size_t slash = path.rfind(kPathSeparator);
     stats.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
-    // Non-blocking, so that a pipe named "*.log" cannot hold the open; it is refused below.
-    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0)
-        return unreadable(std::move(stats), path, fileErrorText(errno));
-    struct stat info {};
-    if (fstat(file.get(), &info) != 0)
-        return unreadable(std::move(stats), path, fileErrorText(errno));
-    if (!S_ISREG(info.st_mode))
-        return unreadable(std::move(stats), path, "not a regular file");
-    posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    // An archive counts as the log inside it, its size included.
-    const ArchiveKind archive = archiveKindOf(path);
-    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
-    if (!source.ok())
-        return unreadable(std::move(stats), path, source.status().message());
-    CrawlerVisitCounter counter;
-    std::string error;
-    std::uint64_t logBytes = 0;
-    switch (countBlocks(*source.value(), counter, abandon, error, logBytes)) {
-    case ReadEnd::Abandoned:
+    Result<OpenedLog> opened = openLog(path, &abandon);
+    if (abandon)
         return std::nullopt;
-    case ReadEnd::Failed:
-        return unreadable(std::move(stats), path, std::move(error));
-    case ReadEnd::Done:
-        break;
+    if (!opened.ok())
+        return unreadable(std::move(stats), path, opened.status().message());
+    if (opened.value().state != LogPathState::Log)
+        return unreadable(std::move(stats), path, noLogText(opened.value().state));
+    LogSource& source = *opened.value().source;
+
+    LineSplitter lines(source.stream(), {kBlockBytes, lineBytes, false});
+    CrawlerVisitCounter counter;
+    LineBlock block;
+    while (true) {
+        const Result<bool> got = lines.next(block);
+        if (abandon)
+            return std::nullopt;
+        if (!got.ok())
+            return unreadable(std::move(stats), path, got.status().message());
+        if (!got.value())
+            break;
+        counter.addLines(std::string_view(block.data, block.size));
     }
-    // The size as it is now: a log still being written has grown while it was counted.
-    if (archive == ArchiveKind::None)
-        logBytes = fstat(file.get(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-    stats.sizeText = statisticsSizeText(logBytes);
+    // An archive counts as the log inside it, its size included.
+    stats.sizeText = statisticsSizeText(source.shownSize(lines.bytesRead()));
     stats.counts = counter.counts();
     return stats;
 }

@@ -1,20 +1,8 @@
 #include "crawlers/CrawlerStatsWorker.h"
 
 #include "crawlers/CountCrawlerVisits.h"
-#include "logsource/LogFiles.h"
-#include "platform/GbkText.h"
-
-#include <algorithm>
 
 namespace quill {
-
-std::string statisticsFolder(const std::string& logFolder)
-{
-    size_t length = std::min(logFolder.size(), kStatisticsFolderLimit);
-    if (!isCharBoundary(logFolder, length))
-        --length;
-    return logFolder.substr(0, length);
-}
 
 CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<bool>& stopRequested,
                                        UiDispatcher& ui, Handlers handlers)
@@ -22,21 +10,17 @@ CrawlerStatsWorker::CrawlerStatsWorker(std::string logFolder, const std::atomic<
 {
     // Posted tasks may run after the job has ended, so they share the handlers.
     auto shared = std::make_shared<const Handlers>(std::move(handlers));
-    m_worker.start([folder = statisticsFolder(logFolder), &stopRequested,
+    m_worker.start([folder = std::move(logFolder), &stopRequested,
                     handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
-        for (const DirectoryEntry& entry : findLogEntries(folder)) {
-            if (abandon)
-                return;
-            if (entry.isDirectory)
-                continue;
-            std::optional<CrawlerFileStats> row = countCrawlerVisits(joinPath(folder, entry.name), abandon);
+        const bool ended = forEachStatisticsLog(folder, stopRequested, abandon, [&](const std::string& path) {
+            std::optional<CrawlerFileStats> row = countCrawlerVisits(path, abandon);
             if (!row)
-                return;
+                return false;
             post([handlers, row = std::move(*row)] { handlers->appendRow(row); });
-            if (stopRequested)
-                break;
-        }
-        post([handlers] { handlers->finished(); });
+            return true;
+        });
+        if (ended)
+            post([handlers] { handlers->finished(); });
     });
 }
 

@@ -3,6 +3,7 @@
 // hands each finished row, and then the end of the run, to the user-interface thread.
 
 #include "crawlers/CrawlerFileStats.h"
+#include "crawlers/StatisticsLogs.h"
 #include "platform/Worker.h"
 
 #include <atomic>
@@ -10,8 +11,6 @@
 #include <string>
 
 namespace quill {
-
-inline constexpr size_t kStatisticsFolderLimit = 200;
 
 class CrawlerStatsWorker {
 public:
@@ -36,8 +35,5 @@ public:
 private:
     Worker m_worker;
 };
-
-// The worker's copy of the log folder: its first 200 bytes, without splitting a GBK character.
-std::string statisticsFolder(const std::string& logFolder);
 
 } // namespace quill

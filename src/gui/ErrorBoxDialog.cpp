@@ -23,7 +23,10 @@ void showErrorBox(QWidget* parent, std::string_view gbkMessage)
         handler()(text);
         return;
     }
-    QMessageBox::critical(parent, QStringLiteral("Quillmarkbox"), text);
+    // Messages carry file names and server texts: shown as written, never as markup.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Quillmarkbox"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void setErrorBoxHandler(std::function<void(const QString& text)> newHandler) { handler() = std::move(newHandler); }

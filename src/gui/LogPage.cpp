@@ -52,7 +52,9 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_verifyBox = makeCheckBox(this, "CheckBoxVerify", "验证蜘蛛", false);
     m_onlyFakesBox = makeCheckBox(this, "CheckBoxFakes", "只看伪装", false);
     m_onlyFakesBox->setEnabled(false);
-    m_verifyProgressLabel = named(new QLabel(this), "LabelVerify");
+    m_followBox = makeCheckBox(this, "CheckBoxFollow", "跟踪", false);
+    m_followBox->setToolTip(QStringLiteral("日志文件新写入的记录随时加入列表"));
+    m_verifyProgressLabel = named(makePlainLabel(this), "LabelVerify");
     m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
     m_cancelVerifyButton->hide();
     m_dispatcher = std::make_unique<QtUiDispatcher>(this);
@@ -67,7 +69,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_searchBox->setMaximumWidth(180);
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
-    m_summaryLabel = named(new QLabel(this), "Label4");
+    m_summaryLabel = named(makePlainLabel(this), "Label4");
     m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
     m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
     m_textColourBox = named(new ColorBoxWidget(this), "ColorBox2");
@@ -100,7 +102,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     fitColumnsToFont();
     m_recordView->setColumnHidden(LogRecordModel::kVerdictColumn, true);
     connect(header, &QHeaderView::sectionClicked, this, &LogPage::sortByColumn);
-    connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::showSummary);
+    connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::rowsWithdrawn);
 
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this);
@@ -122,6 +124,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     filters->addStretch();
     filters->addWidget(m_logFileBox);
     filters->addWidget(m_reloadButton);
+    filters->addWidget(m_followBox);
     auto* third = new QHBoxLayout;
     third->addWidget(m_searchBox);
     third->addWidget(m_summaryLabel, 1);
@@ -147,12 +150,14 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(m_verifyBox, &QCheckBox::toggled, this, &LogPage::verifyBoxToggled);
     connect(m_onlyFakesBox, &QCheckBox::toggled, m_model, &LogRecordModel::setOnlyFakes);
     connect(m_cancelVerifyButton, &QPushButton::clicked, this, &LogPage::cancelVerification);
+    connect(m_followBox, &QCheckBox::toggled, this, &LogPage::followBoxToggled);
     applyListColours();
 }
 
 LogPage::~LogPage()
 {
     m_verification.reset();
+    m_follower.reset();
 }
 
 void LogPage::fitColumnsToFont()
@@ -260,6 +265,9 @@ void LogPage::reload()
     if (isExporting())
         return; // the export reads the store
     m_verification.reset();
+    m_follower.reset();
+    m_heldBatches.clear();
+    m_loaded = false;
     m_verifyProgressLabel->clear();
     m_cancelVerifyButton->hide();
     m_model->clear();
@@ -277,7 +285,7 @@ void LogPage::reload()
     {
         const bool archive = archiveKindOf(toPath(name)) != ArchiveKind::None;
         BusyCursor busy(expectLongLoad(fileSize(toPath(path)).value_or(0), archive));
-        result = m_model->load(toPath(path), filterSnapshot());
+        result = m_model->load(toPath(path), filterSnapshot(), following());
     }
     if (!result.outcome.ok()) {
         const std::string& error = result.outcome.status().message();
@@ -285,10 +293,15 @@ void LogPage::reload()
                                 QLatin1Char(')'));
         showErrorBox(this, error);
     } else if (result.read()) {
-        m_summaryLabel->setText(fromGbk(summaryLine(result.elapsedMs, m_analysis.store().count())));
+        m_loaded = true;
+        m_loadMs = result.elapsedMs;
+        m_followNote.clear();
+        showRecordCount();
     }
     if (result.read() && m_verifyBox->isChecked())
         startVerification();
+    if (result.read() && following())
+        startFollowing();
 }
 
 void LogPage::setVerificationBoxes(bool verifyCrawlers, bool onlyFakes)
@@ -322,17 +335,30 @@ void LogPage::startVerification()
 {
     m_verification.reset();
     m_verifiedRequests = storeRequests(m_analysis.store());
-    if (m_verifiedRequests.requests.empty())
+    m_verdictsSoFar = {};
+    m_requestsAsked = 0;
+    startCheckOf(0);
+}
+
+void LogPage::startCheckOf(size_t firstRequest)
+{
+    const std::vector<VerificationRequest>& all = m_verifiedRequests.requests;
+    if (firstRequest >= all.size())
         return;
+    m_checkFrom = firstRequest;
+    m_requestsAsked = all.size();
+    std::vector<VerificationRequest> requests(all.begin() + static_cast<std::ptrdiff_t>(firstRequest), all.end());
     VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
     if (!m_verifierOptions)
         options.dns = dnsOptionsFromEnvironment();
+    if (!options.lists && (firstRequest == 0 || !m_checkLists)) // read once for the checks of one load
+        m_checkLists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
     if (!options.lists)
-        options.lists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
-    m_verifyProgressLabel->setText(fromGbk(verificationProgressText(0, m_verifiedRequests.requests.size())));
+        options.lists = m_checkLists;
+    m_verifyProgressLabel->setText(fromGbk(verificationProgressText(0, requests.size())));
     m_cancelVerifyButton->show();
     m_verification = std::make_unique<VerificationWorker>(
-        m_verifiedRequests.requests, std::move(options), m_verdictCachePath, *m_dispatcher,
+        std::move(requests), std::move(options), m_verdictCachePath, *m_dispatcher,
         VerificationWorker::Handlers{[this](size_t done, size_t total) { verificationProgress(done, total); },
                                      [this](const VerificationRun& run) { verificationFinished(run); }});
 }
@@ -351,10 +377,16 @@ void LogPage::verificationProgress(size_t done, size_t total)
 void LogPage::verificationFinished(const VerificationRun& run)
 {
     m_cancelVerifyButton->hide();
-    m_model->setVerdicts(recordVerdicts(m_verifiedRequests, run));
+    // The check covered the requests from m_checkFrom on; earlier checks the ones before.
+    std::vector<VerificationResult>& results = m_verdictsSoFar.results;
+    results.resize(std::max(results.size(), m_checkFrom + run.results.size()));
+    std::copy(run.results.begin(), run.results.end(), results.begin() + static_cast<std::ptrdiff_t>(m_checkFrom));
+    m_model->setVerdicts(recordVerdicts(m_verifiedRequests, m_verdictsSoFar));
     if (!run.status.ok())
         m_verifyProgressLabel->setText(fromGbk(run.status.message()));
     m_verification.reset(); // its thread has ended: this was its last word
+    if (!run.cancelled && run.status.ok())
+        startCheckOf(m_requestsAsked); // crawlers that came while it ran
 }
 
 void LogPage::sortByColumn(int column)
@@ -406,9 +438,10 @@ void LogPage::exportCsv()
     }
     setLoadControlsEnabled(false);
     m_model->holdStore(true);
-    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown)), toPath(path), [this](const Status& outcome) {
+    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown), m_csvCells), toPath(path), [this](const Status& outcome) {
         setLoadControlsEnabled(true);
         m_model->holdStore(false);
+        takeHeldBatches();
         if (!outcome.ok() && outcome.message() != kCancelledMessage)
             showErrorBox(this, outcome.message());
     });

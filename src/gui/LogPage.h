@@ -3,6 +3,8 @@
 // colour boxes and the virtual record list.
 
 #include "logs/LogAnalysis.h"
+#include "logs/LogFollower.h"
+#include "platform/CsvText.h"
 #include "settings/ColourNames.h"
 #include "verify/CrawlerVerifier.h"
 #include "verify/LogVerification.h"
@@ -60,11 +62,19 @@ public:
     bool verifyCrawlers() const;
     bool onlyFakes() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // How "导出CSV" writes cells that start like a formula (the settings key 导出/CSV原样).
+    void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The published address lists the check reads, unless the verifier options bring their own.
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
     void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     bool isVerifying() const { return m_verification != nullptr; }
+
+    // "跟踪": while on, the loaded file's new lines join the list as they are written.
+    void setFollowing(bool on);
+    bool following() const;
+    // True while a loaded file is being followed.
+    bool isFollowing() const { return m_follower != nullptr; }
 
     // The client address of the first selected row; nothing when no row is selected.
     std::optional<std::string> selectedClientAddress() const;
@@ -95,6 +105,17 @@ private:
     void sortByColumn(int column);
     void showSortIndicator();
     void setLoadControlsEnabled(bool enabled);
+    // Following the loaded file (LogPageFollow.cpp).
+    void followBoxToggled(bool on);
+    void startFollowing();
+    void takeFollowed(FollowBatch batch);
+    void takeHeldBatches();
+    void followEnded(FollowEnd end, const std::string& failure);
+    void logFilesListed(std::vector<std::string> names);
+    void rowsWithdrawn(const QString& text);
+    void showRecordCount();
+    void verifyFollowed();
+    void startCheckOf(size_t firstRequest);
 
     QCheckBox* m_imagesBox;
     QCheckBox* m_status200Box;
@@ -112,6 +133,7 @@ private:
     QCheckBox* m_noSpidersBox;
     QCheckBox* m_verifyBox;
     QCheckBox* m_onlyFakesBox;
+    QCheckBox* m_followBox;
     QLabel* m_verifyProgressLabel;
     QPushButton* m_cancelVerifyButton;
     QComboBox* m_logFileBox;
@@ -128,10 +150,20 @@ private:
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
+    CsvCells m_csvCells = CsvCells::Neutralised;
     std::string m_addressListsPath;
     std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;
-    StoreRequests m_verifiedRequests; // what the running check was asked, to map its verdicts back
+    StoreRequests m_verifiedRequests; // what the checks were asked, to map their verdicts back
+    VerificationRun m_verdictsSoFar;  // per request of m_verifiedRequests, as far as checked
+    size_t m_checkFrom = 0;           // the first request of the running check
+    size_t m_requestsAsked = 0;       // requests given to a check so far
+    std::shared_ptr<const AddressLists> m_checkLists;
+    std::uint64_t m_loadMs = 0;       // how long the last load took, for the summary line
+    bool m_loaded = false;            // a file was read by the last load
+    QString m_followNote;             // what following last did, after the summary
+    std::vector<FollowBatch> m_heldBatches; // followed while an export reads the store
+    std::unique_ptr<LogFollower> m_follower;
     std::unique_ptr<VerificationWorker> m_verification; // last: stopped before the members it uses go
 };
 

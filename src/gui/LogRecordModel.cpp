@@ -5,6 +5,8 @@
 #include "gui/QtGbk.h"
 #include "verify/LogVerification.h"
 
+#include <algorithm>
+
 namespace quill {
 namespace {
 
@@ -70,15 +72,68 @@ QVariant LogRecordModel::headerData(int section, Qt::Orientation orientation, in
     return caption(section);
 }
 
-LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const FilterSnapshot& filters)
+LogAnalysis::LoadResult LogRecordModel::load(const std::string& path, const FilterSnapshot& filters, bool toFollow)
 {
     beginResetModel();
     m_withdrawing = false; // the new rows are not the ones found changed
-    LogAnalysis::LoadResult result = m_analysis.load(path, filters);
+    LogAnalysis::LoadResult result = m_analysis.load(path, filters, toFollow);
     m_verdicts.clear();
     refilter();
     endResetModel();
     return result;
+}
+
+Status LogRecordModel::appendFollowed(FollowBatch batch)
+{
+    const RecordStore& store = m_analysis.store();
+    const int earlierRows = rowCount();
+    const auto added = static_cast<int>(batch.records.size());
+    // While rows are sorted by the check's verdicts, the new ones (not checked yet) by theirs.
+    std::vector<std::string> keys;
+    const bool byVerdict = !store.order().empty() && m_analysis.lastSortColumn() == kVerdictColumn;
+    if (byVerdict) {
+        std::vector<Verdict> verdicts = m_verdicts;
+        verdicts.resize(store.count() + batch.records.size(), Verdict::None);
+        keys = verdictSortKeys(verdicts);
+    }
+    const bool shown = !m_onlyFakes && added > 0; // followed rows have no verdict: no fake among them
+    if (shown)
+        beginInsertRows({}, earlierRows, earlierRows + added - 1);
+    Result<LogAnalysis::AppendedRows> appended = m_analysis.appendFollowed(std::move(batch), byVerdict ? &keys : nullptr);
+    if (!m_verdicts.empty())
+        m_verdicts.resize(store.count(), Verdict::None);
+    if (shown)
+        endInsertRows();
+    if (!appended.ok()) {
+        beginResetModel(); // memory ran out: nothing was added after all
+        endResetModel();
+        return appended.status();
+    }
+    if (m_onlyFakes)
+        m_fakeRows = rowsWithVerdict(store, m_verdicts, Verdict::Fake); // the same records, moved in the store's order
+    else if (!appended.value().placedBefore.empty())
+        placeAddedRows(earlierRows, appended.value().placedBefore);
+    return {};
+}
+
+void LogRecordModel::placeAddedRows(int earlierRows, const std::vector<std::uint32_t>& placedBefore)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from) {
+        const auto row = static_cast<std::uint32_t>(index.row());
+        std::uint32_t moved;
+        if (index.row() < earlierRows) // after each added row placed before it
+            moved = row + static_cast<std::uint32_t>(std::upper_bound(placedBefore.begin(), placedBefore.end(), row) -
+                                                     placedBefore.begin());
+        else // the j-th added row, counted in the order they now stand
+            moved = placedBefore[row - static_cast<std::uint32_t>(earlierRows)] + row - static_cast<std::uint32_t>(earlierRows);
+        to.append(index.sibling(static_cast<int>(moved), index.column()));
+    }
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void LogRecordModel::clear()
@@ -136,10 +191,52 @@ void LogRecordModel::holdStore(bool held)
 
 void LogRecordModel::setVerdicts(std::vector<Verdict> verdicts)
 {
+    // Verdicts for the rows there are (more of them as records follow): the rows stay.
+    if (verdicts.size() == m_analysis.store().count() && verdicts.size() > 0 &&
+        (verdicts.size() == m_verdicts.size() || m_verdicts.empty())) {
+        m_verdicts = std::move(verdicts);
+        if (m_onlyFakes)
+            narrowTo(rowsWithVerdict(m_analysis.store(), m_verdicts, Verdict::Fake));
+        if (rowCount() > 0)
+            emit dataChanged(index(0, kVerdictColumn), index(rowCount() - 1, kVerdictColumn), {Qt::DisplayRole});
+        return;
+    }
     beginResetModel();
     m_verdicts = std::move(verdicts);
     refilter();
     endResetModel();
+}
+
+void LogRecordModel::narrowTo(std::vector<std::uint32_t> rows)
+{
+    // Both lists are store rows in display order; the old ones must all be among the new.
+    std::vector<std::uint32_t> placedBefore;
+    size_t old = 0;
+    for (std::uint32_t row : rows) {
+        if (old < m_fakeRows.size() && m_fakeRows[old] == row)
+            ++old;
+        else
+            placedBefore.push_back(static_cast<std::uint32_t>(old));
+    }
+    if (old != m_fakeRows.size()) {
+        beginResetModel();
+        m_fakeRows = std::move(rows);
+        endResetModel();
+        return;
+    }
+    if (placedBefore.empty())
+        return;
+    const int earlierRows = rowCount();
+    beginInsertRows({}, earlierRows, earlierRows + static_cast<int>(placedBefore.size()) - 1);
+    // Until they are placed, the added rows stand last.
+    std::vector<std::uint32_t> interim = m_fakeRows;
+    for (std::uint32_t row : rows)
+        if (!std::binary_search(m_fakeRows.begin(), m_fakeRows.end(), row))
+            interim.push_back(row);
+    m_fakeRows = std::move(interim);
+    endInsertRows();
+    m_fakeRows = std::move(rows);
+    placeAddedRows(earlierRows, placedBefore);
 }
 
 void LogRecordModel::setOnlyFakes(bool onlyFakes)

@@ -20,8 +20,12 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Loads a file into the store, with one model reset around it.
-    LogAnalysis::LoadResult load(const std::string& path, const FilterSnapshot& filters);
+    // Loads a file into the store, with one model reset around it; `toFollow` as LogAnalysis::load.
+    LogAnalysis::LoadResult load(const std::string& path, const FilterSnapshot& filters, bool toFollow = false);
+    // Adds the rows of followed records: after the others in file order, or each at its sorted
+    // place. The rows already there keep their selection and current cell; no reset. Fails when
+    // memory runs out, with the rows as they were.
+    Status appendFollowed(FollowBatch batch);
     // Empties the list, as the triggers of a load do first.
     void clear();
     // A click on a column header: the engine's sort, with one model reset.
@@ -59,6 +63,11 @@ public:
 private:
     void refilter();
     void withdrawRows();
+    // Rows were added at the end; moves them and the earlier rows to where they stand now, each
+    // earlier row i to i + the number of `placedBefore` entries <= i.
+    void placeAddedRows(int earlierRows, const std::vector<std::uint32_t>& placedBefore);
+    // The narrowed rows became `rows`; they keep their selection when the old ones are among them.
+    void narrowTo(std::vector<std::uint32_t> rows);
 
     LogAnalysis& m_analysis;
     std::vector<Verdict> m_verdicts;

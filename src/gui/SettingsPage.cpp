@@ -135,6 +135,8 @@ void SettingsPage::saveSettings()
         file.saveConfiguration(current.filters, current.siteUrl, current.listBackground, current.listText);
     if (written)
         written = file.saveVerification(current.verification);
+    if (written)
+        written = file.writeFollowLog(current.followLog);
     if (!written)
         showErrorBox(this, written.message());
 }

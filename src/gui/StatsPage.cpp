@@ -9,6 +9,8 @@
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
 #include "gui/WidgetSetup.h"
+
+#include <QTextDocument>
 #include "verify/Verdict.h"
 #include "verify/VerifiedStatsWorker.h"
 #include "logs/RegistryVisits.h"
@@ -43,7 +45,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_topBox->setValue(10);
     m_topBox->setPrefix(QStringLiteral("前 "));
     m_topBox->setEnabled(false);
-    m_messageLabel = named(new QLabel(this), "message");
+    m_messageLabel = named(makePlainLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this);
     chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder()); };
@@ -246,7 +248,7 @@ void StatsPage::startCounting()
                 [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
                     appendVerifiedRows(verified, fakes);
                 },
-                [this] { finished(); }});
+                [this](const std::string& dnsNotice) { finished(fromGbk(dnsNotice)); }});
         return;
     }
     // start() clears the stop request and hands the worker its own copy of the folder.
@@ -307,20 +309,22 @@ void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::st
         const auto& text = texts[static_cast<size_t>(column)];
         m_statsList->setItem(at, column, new QTableWidgetItem(column == 0 ? fromPath(text) : fromGbk(text)));
     }
-    if (!readError.empty())
-        m_statsList->item(at, 0)->setToolTip(fromGbk(readError)); // why the count cells are empty
+    if (!readError.empty()) // why the count cells are empty
+        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(readError)));
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
 }
 
-void StatsPage::finished()
+void StatsPage::finished(const QString& notice)
 {
     m_verifiedCounting = false;
     m_registryCounting = false;
     m_viewBox->setEnabled(true);
     m_countButton->setEnabled(true);
     m_exportButton->setEnabled(true);
+    if (!notice.isEmpty())
+        m_messageLabel->setText(notice);
     const bool none = view() == View::Described ? m_rows.empty() : m_registryRows.empty();
     if (none && m_messageLabel->text().isEmpty())
         m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
@@ -335,7 +339,8 @@ void StatsPage::exportCsv()
         return;
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
-    CsvTable table = view() == View::Described ? statisticsCsv(m_rows) : registryStatisticsCsv(m_registryRows, m_registryColumns);
+    CsvTable table = view() == View::Described ? statisticsCsv(m_rows, m_csvCells)
+                                               : registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells);
     m_exportRunner->start(std::move(table), toPath(path), [this](const Status& outcome) {
         m_countButton->setEnabled(true);
         m_exportButton->setEnabled(true);

@@ -5,6 +5,7 @@
 
 #include "crawlers/CrawlerStatistics.h"
 #include "crawlers/RegistryStatistics.h"
+#include "platform/CsvText.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <QWidget>
@@ -55,6 +56,8 @@ public:
     void setOnlyVerified(bool onlyVerified);
     bool onlyVerified() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
+    // How "导出CSV" writes cells that start like a formula (the settings key 导出/CSV原样).
+    void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The published address lists the check reads, unless the verifier options bring their own.
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
@@ -80,7 +83,8 @@ private:
     void showRows();
     std::vector<RegistryColumn> registryColumnsNow() const;
     void appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes);
-    void finished();
+    // A count ended; `notice` (the DNS server stopped answering) replaces the message line.
+    void finished(const QString& notice = {});
 
     QPushButton* m_countButton;
     QPushButton* m_stopButton;
@@ -103,6 +107,7 @@ private:
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
     UiDispatcher* m_ui;
     std::string m_verdictCachePath;
+    CsvCells m_csvCells = CsvCells::Neutralised;
     std::string m_addressListsPath;
     std::optional<VerifierOptions> m_verifierOptions;
     std::atomic<bool> m_verifiedStopRequested{false};

@@ -85,14 +85,14 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     m_pageHeaderButton = button(m_toolBar, "Button8", "页面头", {104, 112, 81, 33});
     m_allLinksButton = button(m_toolBar, "Button14", "所有链接", {192, 112, 81, 33});
     m_plainTextButton = button(m_toolBar, "Button16", "纯文本", {288, 112, 81, 33});
-    m_resultSizeLabel = placed(new QLabel(m_toolBar), "Label3", {368, 120, 49, 25});
+    m_resultSizeLabel = placed(makePlainLabel(m_toolBar), "Label3", {368, 120, 49, 25});
     m_resultSizeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_clearButton = button(m_toolBar, "Button15", "清空", {424, 120, 73, 25});
     m_keywordBox = placed(new QLineEdit(QString::fromUtf8("兴安盟"), m_toolBar), "Edit1", {520, 120, 97, 21});
     m_suggestKeywordsButton = button(m_toolBar, "Button17", "相关词补充", {616, 120, 81, 25});
     m_relatedSearchButton = button(m_toolBar, "Button20", "相关搜索", {704, 120, 81, 25});
     // What runs and how far it got, or how the last run ended.
-    m_statusLine = placed(new QLabel(m_toolBar), "StatusLine", {8, 76, 777, 28});
+    m_statusLine = placed(makePlainLabel(m_toolBar), "StatusLine", {8, 76, 777, 28});
     m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_results = named(new QPlainTextEdit(this), "Memo1");
@@ -276,6 +276,10 @@ void ToolsPage::listWhenParsed(unsigned run, std::string tool, std::vector<std::
         QTimer::singleShot(5, this, [this, run, tool = std::move(tool), walk] { listWhenParsed(run, tool, walk); });
         return;
     }
+    if (const Status& parsed = m_parser.page().status(); !parsed) {
+        endRun(toolStatus(tool, parsed.message()));
+        return;
+    }
     for (const std::string& line : walk(m_parser.page()))
         appendLine(line);
     endRun(toolStatus(tool, {}));
@@ -337,6 +341,8 @@ void ToolsPage::setDropDown(const QStringList& items)
 bool ToolsPage::loadSiteList()
 {
     const SiteListLoad load = quill::loadSiteList(m_options.siteListPath);
+    if (load.keptAside)
+        showErrorBox(this, *load.keptAside);
     if (!load.written)
         showErrorBox(this, load.written.message());
     setDropDown(fromGbkList(load.urls));
@@ -346,6 +352,8 @@ bool ToolsPage::loadSiteList()
 void ToolsPage::saveSite()
 {
     const SiteListChange change = saveSiteAddress(m_options.siteListPath, toGbk(m_siteBox->currentText()));
+    if (change.keptAside)
+        showErrorBox(this, *change.keptAside);
     if (!change.status) {
         showErrorBox(this, change.status.message());
         return;

@@ -1,6 +1,7 @@
 #include "html/ElementList.h"
 
 #include "html/SplitTagText.h"
+#include "platform/CodePage.h"
 #include "html/TagTokenizer.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ class ListBuilder {
 public:
     explicit ListBuilder(std::string_view document) : m_document(document), m_closers(document) {}
 
-    std::vector<Element> run(const std::atomic<bool>& stop);
+    Result<std::vector<Element>> run(const std::atomic<bool>& stop, std::size_t maxElements);
 
 private:
     Element& append(std::string name, std::string rawText, bool closed);
@@ -73,7 +74,7 @@ private:
     std::vector<Element> m_elements;
 };
 
-std::vector<Element> ListBuilder::run(const std::atomic<bool>& stop)
+Result<std::vector<Element>> ListBuilder::run(const std::atomic<bool>& stop, std::size_t maxElements)
 {
     TagTokenizer parser(m_document);
     parser.addMarkerPair("</", ">");
@@ -81,7 +82,8 @@ std::vector<Element> ListBuilder::run(const std::atomic<bool>& stop)
     parser.setQuoteHandling(true);
     parser.reset();
     // Every element but the sentinel starts at a "<": one allocation, no moves while growing.
-    m_elements.reserve(static_cast<std::size_t>(std::count(m_document.begin(), m_document.end(), '<')) + 1);
+    const auto starts = static_cast<std::size_t>(std::count(m_document.begin(), m_document.end(), '<'));
+    m_elements.reserve(std::min(starts, maxElements) + 1);
     for (TokenKind kind = parser.nextToken(); kind != TokenKind::End; kind = parser.nextToken()) {
         if (stop.load(std::memory_order_relaxed))
             return std::move(m_elements);
@@ -89,6 +91,8 @@ std::vector<Element> ListBuilder::run(const std::atomic<bool>& stop)
         if (kind != TokenKind::Block || !parser.endFound())
             continue;
         const std::string& marker = parser.startMarker();
+        if (marker != "</" && m_elements.size() >= maxElements)
+            return Status::failure(gbk("页面元素超过 ") + std::to_string(maxElements) + gbk(" 个，不作分析"));
         if (marker == "<")
             addStartTag(parser);
         else if (marker == "</")
@@ -178,9 +182,10 @@ void ListBuilder::appendSentinel()
 
 } // namespace
 
-std::vector<Element> buildElementList(std::string_view document, const std::atomic<bool>& stop)
+Result<std::vector<Element>> buildElementList(std::string_view document, const std::atomic<bool>& stop,
+                                              std::size_t maxElements)
 {
-    return ListBuilder(document).run(stop);
+    return ListBuilder(document).run(stop, maxElements);
 }
 
 } // namespace quill

@@ -3,14 +3,18 @@
 // and the "@DOCUMENT" sentinel last.
 
 #include "html/Element.h"
+#include "platform/Status.h"
 
 #include <atomic>
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
 namespace quill {
 
-// The element list of `document`; returns early, without the sentinel, once `stop` is set.
-std::vector<Element> buildElementList(std::string_view document, const std::atomic<bool>& stop);
+// The element list of `document`; returns early, without the sentinel, once `stop` is set. A
+// document of more than `maxElements` elements fails with a message.
+Result<std::vector<Element>> buildElementList(std::string_view document, const std::atomic<bool>& stop,
+                                              std::size_t maxElements);
 
 } // namespace quill

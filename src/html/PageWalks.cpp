@@ -127,6 +127,8 @@ void collectLinks(const ParsedPage& page, const ElementNode& node, std::vector<s
 std::vector<std::string> pageHeaderLines(const ParsedPage& page)
 {
     std::vector<std::string> lines;
+    if (!page.status())
+        return lines;
     for (std::size_t i = 0; i < page.root().count(); ++i)
         collectHeaderInfo(page, *page.root().item(i), lines);
     return lines;
@@ -135,6 +137,8 @@ std::vector<std::string> pageHeaderLines(const ParsedPage& page)
 std::vector<std::string> pageLinkLines(const ParsedPage& page)
 {
     std::vector<std::string> lines;
+    if (!page.status())
+        return lines;
     for (std::size_t i = 0; i < page.root().count(); ++i)
         collectLinks(page, *page.root().item(i), lines);
     return lines;

@@ -18,7 +18,7 @@ void collectHeaderInfo(const ParsedPage& page, const ElementNode& node, std::vec
 void collectLinks(const ParsedPage& page, const ElementNode& node, std::vector<std::string>& lines);
 
 // The walks as the page tools run them: once for each child of the root, so an element that is
-// itself a child of the root is never examined.
+// itself a child of the root is never examined. A page that was not parsed gives no lines.
 std::vector<std::string> pageHeaderLines(const ParsedPage& page);
 std::vector<std::string> pageLinkLines(const ParsedPage& page);
 

@@ -2,6 +2,9 @@
 
 #include "html/ElementList.h"
 #include "html/SplitTagText.h"
+#include "platform/CodePage.h"
+
+#include <new>
 
 namespace quill {
 namespace {
@@ -62,10 +65,24 @@ void buildTree(std::vector<Element>& elements, ElementTree& nodes)
 
 void ParsedPage::build(const std::atomic<bool>& stop)
 {
-    m_elements = buildElementList(m_document, stop);
-    if (stop.load(std::memory_order_relaxed))
+    if (m_document.size() > kMaxPageBytes) {
+        m_status = Status::failure(gbk("页面大于 32 MiB，不作分析"));
         return;
-    buildTree(m_elements, m_nodes);
+    }
+    try {
+        Result<std::vector<Element>> elements = buildElementList(m_document, stop, kMaxPageElements);
+        if (!elements) {
+            m_status = elements.status();
+            return;
+        }
+        m_elements = std::move(elements.value());
+        if (stop.load(std::memory_order_relaxed))
+            return;
+        buildTree(m_elements, m_nodes);
+    } catch (const std::bad_alloc&) {
+        // The nodes made so far point into the list, so both stay; the status keeps walks away.
+        m_status = Status::failure("Out of memory");
+    }
 }
 
 std::string_view ParsedPage::innerText(const ElementNode& node) const

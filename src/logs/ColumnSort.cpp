@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <thread>
 
 namespace quill {
@@ -158,6 +159,30 @@ std::vector<std::uint32_t> sortNumeric(const RecordStore& store, int column, boo
     return order;
 }
 
+// Puts each record from firstNew to count (taken in `less` order) after the earlier rows that do
+// not sort after it. `less` breaks ties by record number, and the added records come last in
+// file order, so equal keys keep file order as a full sort would.
+template <class Less>
+MergedOrder mergeRecords(const std::vector<std::uint32_t>& order, std::uint32_t firstNew, std::uint32_t count, Less less)
+{
+    std::vector<std::uint32_t> added(count - std::min(firstNew, count));
+    std::iota(added.begin(), added.end(), firstNew);
+    std::sort(added.begin(), added.end(), less);
+    MergedOrder merged;
+    merged.order.reserve(order.size() + added.size());
+    merged.placedBefore.reserve(added.size());
+    auto from = order.begin();
+    for (std::uint32_t record : added) {
+        const auto at = std::upper_bound(from, order.end(), record, less);
+        merged.order.insert(merged.order.end(), from, at);
+        merged.order.push_back(record);
+        merged.placedBefore.push_back(static_cast<std::uint32_t>(at - order.begin()));
+        from = at;
+    }
+    merged.order.insert(merged.order.end(), from, order.end());
+    return merged;
+}
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -217,6 +242,44 @@ std::vector<std::uint32_t> sortByColumn(const RecordStore& store, int column, bo
                                                 SortKind kind)
 {
     return kind == SortKind::Numeric ? sortNumeric(store, column, descending) : sortText(store, column, descending);
+}
+
+MergedOrder mergeByColumn(const RecordStore& store, const std::vector<std::uint32_t>& order, std::uint32_t firstNew,
+                          int column, bool descending, SortKind kind)
+{
+    auto key = [&](std::uint32_t r) {
+        const LogRecord& record = store.record(r);
+        return tokenAt(record.line(), store.mapOf(record)[column]);
+    };
+    if (kind == SortKind::Text) {
+        return mergeRecords(order, firstNew, store.count(), [&](std::uint32_t a, std::uint32_t b) {
+            const int compared = key(a).compare(key(b));
+            if (compared != 0)
+                return descending ? compared > 0 : compared < 0;
+            return a < b;
+        });
+    }
+    // Numbers by value, then the keys that are not numbers, in file order in both directions.
+    return mergeRecords(order, firstNew, store.count(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::optional<std::int32_t> x = parseSortNumber(key(a));
+        const std::optional<std::int32_t> y = parseSortNumber(key(b));
+        if (x && y && *x != *y)
+            return descending ? *x > *y : *x < *y;
+        if (x.has_value() != y.has_value())
+            return x.has_value();
+        return a < b;
+    });
+}
+
+MergedOrder mergeByKeys(const std::vector<std::string>& keys, const std::vector<std::uint32_t>& order,
+                        std::uint32_t firstNew, bool descending)
+{
+    return mergeRecords(order, firstNew, static_cast<std::uint32_t>(keys.size()), [&](std::uint32_t a, std::uint32_t b) {
+        const int compared = keys[a].compare(keys[b]);
+        if (compared != 0)
+            return descending ? compared > 0 : compared < 0;
+        return a < b;
+    });
 }
 
 } // namespace quill

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,5 +26,24 @@ std::optional<std::int32_t> parseSortNumber(std::string_view key);
 // with equal keys keep file order.
 std::vector<std::uint32_t> sortByColumn(const RecordStore& store, int column, bool descending,
                                                 SortKind kind);
+
+// A display order with records added to it.
+struct MergedOrder {
+    std::vector<std::uint32_t> order;
+    // For each added record, in the order they now stand: how many of the earlier rows stand
+    // before it (so an earlier row i now stands at i + the number of entries <= i).
+    std::vector<std::uint32_t> placedBefore;
+};
+
+// `order` (the display order of the records before `firstNew`, sorted by `column`) with the
+// records from `firstNew` to the store's end each put in its sorted place: the order sortByColumn
+// would give, found without sorting the earlier records again.
+MergedOrder mergeByColumn(const RecordStore& store, const std::vector<std::uint32_t>& order, std::uint32_t firstNew,
+                          int column, bool descending, SortKind kind);
+
+// The same for an order made by keys (one text per record in file order, compared byte by byte,
+// equal keys in file order), as for a column that is no field of the log.
+MergedOrder mergeByKeys(const std::vector<std::string>& keys, const std::vector<std::uint32_t>& order,
+                        std::uint32_t firstNew, bool descending);
 
 } // namespace quill

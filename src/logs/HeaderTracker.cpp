@@ -25,9 +25,11 @@ bool standsBetweenLines(const LogBlock& block, size_t z, size_t insideUpTo)
 
 } // namespace
 
-HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps)
+HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps, const std::vector<FieldMap>& known)
     : m_format(format), m_map(map), m_maxMaps(maxMaps)
 {
+    for (const FieldMap& knownMap : known)
+        idOf(knownMap);
     m_mapId = idOf(map);
 }
 

@@ -11,8 +11,8 @@ namespace quill {
 
 class HeaderTracker {
 public:
-    // A record names its field map by an id below `maxMaps`.
-    HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps);
+    // A record names its field map by an id below `maxMaps`; the `known` maps keep their ids.
+    HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps, const std::vector<FieldMap>& known = {});
 
     // Applies the block's header lines, records where its field map changes, and cuts the block
     // at a 0x1A standing between lines; returns true when it found one (the file ends there) or
@@ -22,6 +22,7 @@ public:
 
     // Every distinct map met, indexed by map id.
     std::vector<FieldMap> takeMaps() { return std::move(m_maps); }
+    const std::vector<FieldMap>& maps() const { return m_maps; }
 
 private:
     std::uint32_t idOf(const FieldMap& map);

@@ -2,12 +2,15 @@
 // The log analysis state of one window: the record store, the field map and log format carried
 // from load to load, and the sort direction shared by all columns.
 
+#include "logs/ColumnSort.h"
 #include "logs/FieldMap.h"
 #include "logs/FilterSnapshot.h"
+#include "logs/FollowedLog.h"
 #include "logs/LogReader.h"
 #include "logs/RecordStore.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,11 +31,34 @@ public:
         bool read() const { return outcome.ok() && outcome.value() == LogFile::Read; }
     };
 
-    // Discards the store and loads the file at `path` with the filters as they are now.
-    LoadResult load(const std::string& path, const FilterSnapshot& filters);
+    // Discards the store and loads the file at `path` with the filters as they are now. A load
+    // `toFollow` reads whole lines only, so that followStart() can tell where to go on.
+    LoadResult load(const std::string& path, const FilterSnapshot& filters, bool toFollow = false);
+
+    // Where following the last load goes on; nothing when it cannot be followed (it was not
+    // loaded to be followed, or it is no plain file, or an end mark ended it).
+    std::optional<FollowStart> followStart() const;
+
+    // Rows that a batch of followed records added: where the earlier rows went.
+    struct AppendedRows {
+        std::uint32_t firstRecord = 0;
+        std::uint32_t count = 0;
+        // Empty while the rows stand in file order (the new rows come last); otherwise, as
+        // MergedOrder::placedBefore says, how many earlier rows stand before each new one.
+        std::vector<std::uint32_t> placedBefore;
+    };
+    // Adds the records of a batch that follows the last load: after the others in file order,
+    // or each in its sorted place while a sort holds. `sortKeys` gives the keys of every record
+    // (file order, new ones included) while the rows are sorted by a column that is no field of
+    // the log. Fails when memory runs out, with the store as it was.
+    Result<AppendedRows> appendFollowed(FollowBatch batch, const std::vector<std::string>* sortKeys = nullptr);
 
     // Discards the record store, as the triggers of a load do before loading.
-    void clear() { m_store.clear(); }
+    void clear()
+    {
+        m_store.clear();
+        m_readEnd = {};
+    }
 
     // Whether the rows still show the bytes that were in the file when it was loaded. Once they
     // may not (the file was cut short or rewritten under a mapped store), the store is emptied
@@ -62,6 +88,9 @@ private:
 
     std::shared_ptr<RegionCache> m_textCache = std::make_shared<RegionCache>();
     RecordStore m_store;
+    std::string m_loadedPath;
+    FilterSnapshot m_loadedFilters;
+    ReadEnd m_readEnd; // of a load to be followed
     FieldMap m_fieldMap;
     LogFormat m_format = LogFormat::None;
     bool m_sortDescending = false;

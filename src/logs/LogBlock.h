@@ -2,6 +2,7 @@
 // A block of whole log lines on its way through a load, and the line tests every stage shares.
 
 #include "logs/FieldMap.h"
+#include "logsource/LineSplitter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -29,7 +30,7 @@ struct MapTransition {
 struct LogBlock {
     const char* data = nullptr;    // whole lines
     size_t size = 0;
-    std::unique_ptr<char[]> input; // owns the lines of a file that is read rather than mapped
+    ByteBuffer input;             // owns the lines of a file that is read rather than mapped
     size_t capacity = 0;
     size_t sequence = 0;          // place in the file, counting from 0
     bool startsFile = false;      // the first line is read as it is, without skipping blanks

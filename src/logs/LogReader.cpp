@@ -2,9 +2,8 @@
 
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
-#include "logsource/ByteSource.h"
-#include "platform/LineScan.h"
-#include "platform/FileHandle.h"
+#include "logsource/LineSplitter.h"
+#include "logsource/LogSource.h"
 #include "platform/FileSystem.h"
 #include "platform/MappedFile.h"
 #include "platform/Worker.h"
@@ -13,24 +12,19 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
-#include <fcntl.h>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <poll.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace quill {
 namespace {
 
-// Blocks of about this size go to the workers; a block always ends just after a line end.
+// Blocks of about this size go to the workers; a block always ends just after a line end, or
+// inside a run of bytes <= 0x20 that the load skips between lines.
 constexpr size_t kBlockBytes = size_t(4) << 20;
 constexpr size_t kMaxBlocksInFlight = 6;
-// How long a pipe may stay without a writer before the load gives up on it.
-constexpr int kWriterWaitMs = 1000;
 
 // Runs blocks on worker threads while the reader goes on. Each worker copies kept lines into its
 // own arena, then appends their records to the store's array strictly in file order. Input
@@ -38,8 +32,8 @@ constexpr int kWriterWaitMs = 1000;
 class BlockPool {
 public:
     BlockPool(const LineMatcher& matcher, RecordArray& records, const std::shared_ptr<RegionCache>& cache,
-              size_t maxLine)
-        : m_records(records)
+              size_t maxLine, size_t bufferBytes)
+        : m_records(records), m_bufferBytes(bufferBytes)
     {
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
         for (unsigned i = 0; i < count; ++i)
@@ -72,12 +66,13 @@ public:
         m_changed.notify_all();
     }
 
-    // An input buffer of kBlockBytes, reused when one is free.
-    std::unique_ptr<char[]> takeBuffer()
+    // An input buffer of the splitter's block size, reused when one is free; nullptr when there
+    // is no memory for one (the splitter then says so).
+    ByteBuffer takeBuffer()
     {
         std::lock_guard lock(m_mutex);
         if (m_freeBuffers.empty())
-            return std::make_unique_for_overwrite<char[]>(kBlockBytes);
+            return allocateBytes(m_bufferBytes);
         auto buffer = std::move(m_freeBuffers.back());
         m_freeBuffers.pop_back();
         return buffer;
@@ -140,7 +135,7 @@ private:
                     m_outcome = outcome;
                     m_failed.store(true);
                 }
-                if (block->capacity == kBlockBytes && !m_failed.load()) {
+                if (block->capacity == m_bufferBytes && !m_failed.load()) {
                     try {
                         m_freeBuffers.push_back(std::move(block->input));
                     } catch (const std::bad_alloc&) {
@@ -155,10 +150,11 @@ private:
     }
 
     RecordArray& m_records;
+    size_t m_bufferBytes;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<LogBlock*> m_queue;
-    std::vector<std::unique_ptr<char[]>> m_freeBuffers;
+    std::vector<ByteBuffer> m_freeBuffers;
     size_t m_inFlight = 0;
     size_t m_appended = 0; // blocks whose records are in the array
     bool m_closing = false;
@@ -169,103 +165,39 @@ private:
 };
 
 
-// Where a block of `used` bytes may end: after its last line end, or at its end when only bytes
-// <= 0x20 follow (they lie between lines, so a run of them as long as a sparse file's hole never
-// has to fit into one block). 0 when the block holds no end of a line yet.
-size_t cutPoint(const LogBlock& block, size_t used, bool atEnd)
+// Hands the log's blocks of whole lines to the pool, in order, until the log or the pool ends.
+// `endMark` tells whether an end mark (0x1A) ended the log.
+Status submitBlocks(LineSplitter& lines, bool mapped, HeaderTracker& headers, BlockPool& pool,
+                    std::vector<std::unique_ptr<LogBlock>>& blocks, bool& endMark)
 {
-    if (atEnd)
-        return used;
-    const char* data = block.data;
-    const size_t lineEnd = afterLastLineEnd(data, used);
-    if (lineEnd == 0 && block.startsFile)
-        return 0;
-    return skipBlankBytes(data + lineEnd, data + used) == data + used ? used : lineEnd;
-}
-
-std::string lineTooLongText(size_t limit) { return "Line too long: more than " + std::to_string(limit) + " bytes"; }
-
-// Reads the source into blocks of whole lines and hands each to the pool, starting with the
-// bytes already `taken` from it.
-Status readBlocks(ByteSource& source, std::string_view taken, size_t maxLine, HeaderTracker& headers,
-                  BlockPool& pool, std::vector<std::unique_ptr<LogBlock>>& blocks)
-{
-    auto block = std::make_unique<LogBlock>();
-    block->input = pool.takeBuffer();
-    block->data = block->input.get();
-    block->capacity = kBlockBytes;
-    block->startsFile = true;
-    std::memcpy(block->input.get(), taken.data(), taken.size());
-    size_t used = taken.size();
-    bool atEnd = false;
-    while (!atEnd && !pool.failed()) {
-        if (used == block->capacity) { // a line longer than the buffer: let it grow
-            // A block starts at a line (or at blank bytes, which never make it grow), so all of
-            // it is one line.
-            if (block->capacity > maxLine)
-                return Status::failure(lineTooLongText(maxLine));
-            const size_t capacity = std::min(block->capacity * 2, maxLine + 1);
-            auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-            std::memcpy(grown.get(), block->input.get(), used);
-            block->input = std::move(grown);
-            block->data = block->input.get();
-            block->capacity = capacity;
+    while (!pool.failed()) {
+        LineBlock lineBlock;
+        if (!mapped) {
+            lineBlock.buffer = pool.takeBuffer();
+            lineBlock.capacity = lineBlock.buffer ? lines.blockBytes() : 0;
         }
-        const Result<size_t> got = source.read(block->input.get() + used, block->capacity - used);
+        const Result<bool> got = lines.next(lineBlock);
         if (!got.ok())
             return got.status();
-        used += got.value();
-        atEnd = got.value() == 0;
-        if (!atEnd && used < block->capacity)
-            continue;
-        const size_t cut = cutPoint(*block, used, atEnd);
-        if (cut == 0 && !atEnd)
-            continue;
-
-        // The unfinished last line moves to the next block.
-        auto next = std::make_unique<LogBlock>();
-        const size_t rest = used - cut;
-        next->capacity = std::max(kBlockBytes, std::min(rest * 2, maxLine + 1));
-        next->input = next->capacity == kBlockBytes ? pool.takeBuffer()
-                                                    : std::make_unique_for_overwrite<char[]>(next->capacity);
-        next->data = next->input.get();
-        std::memcpy(next->input.get(), block->input.get() + cut, rest);
-        used = rest;
-
-        block->size = cut;
-        block->sequence = blocks.size();
-        if (headers.scanBlock(*block))
-            atEnd = true;
-        blocks.push_back(std::move(block));
-        pool.submit(blocks.back().get());
-        block = std::move(next);
-    }
-    return {};
-}
-
-// Cuts a mapped file into blocks of whole lines and hands each to the pool.
-void mapBlocks(const MappedFile& file, HeaderTracker& headers, BlockPool& pool,
-               std::vector<std::unique_ptr<LogBlock>>& blocks)
-{
-    for (size_t offset = 0; offset < file.size() && !pool.failed();) {
+        if (!got.value())
+            return {};
         auto block = std::make_unique<LogBlock>();
-        block->data = file.data() + offset;
-        block->mapped = true;
-        block->startsFile = offset == 0;
-        const size_t left = file.size() - offset;
-        size_t used = std::min(kBlockBytes, left);
-        size_t cut = 0;
-        while ((cut = cutPoint(*block, used, used == left)) == 0)
-            used = std::min(used * 2, left);
-        block->size = cut;
+        block->data = lineBlock.data;
+        block->size = lineBlock.size;
+        block->input = std::move(lineBlock.buffer);
+        block->capacity = lineBlock.capacity;
+        block->startsFile = lineBlock.startsLog;
+        block->mapped = mapped;
         block->sequence = blocks.size();
-        offset += cut;
         const bool ended = headers.scanBlock(*block);
         blocks.push_back(std::move(block));
         pool.submit(blocks.back().get());
-        if (ended)
-            return;
+        if (ended) {
+            endMark = !headers.tooManyMaps();
+            return {};
+        }
     }
+    return {};
 }
 
 // How many records, from the first, have their text before `end`.
@@ -278,55 +210,16 @@ size_t recordsBefore(const RecordArray& records, const char* end)
     return static_cast<size_t>(inside - all.begin());
 }
 
-// Opens without blocking, so a pipe nobody writes to cannot hold the load; a pipe gets a moment
-// for its writer to turn up. -1 with errno set, or -2 when no writer came. A byte read to learn
-// whether a quiet pipe has a writer goes to `taken`.
-int openLog(const std::string& path, struct stat& info, std::string& taken)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
-    int failure = 0;
-    bool timedOut = false, noWriter = false;
-    if (fstat(fd, &info) != 0) {
-        failure = errno;
-    } else if (S_ISFIFO(info.st_mode) && !waitForBytes(fd, kWriterWaitMs, timedOut)) {
-        failure = errno;
-    } else if (timedOut) {
-        // Quiet so far: with a writer the read finds nothing yet, without one the end.
-        char byte;
-        const ssize_t got = readSome(fd, &byte, 1);
-        if (got == 1)
-            taken.assign(1, byte);
-        else if (got == 0)
-            noWriter = true;
-        else if (errno != EAGAIN)
-            failure = errno;
-    }
-    if (failure != 0 || noWriter) {
-        close(fd);
-        errno = failure;
-        return noWriter ? -2 : -1;
-    }
-    return fd;
-}
-
 Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters, LogFormat& format, FieldMap& map,
-                         RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits)
+                         RecordStore& store, const std::shared_ptr<RegionCache>& cache, const LoadLimits& limits,
+                         ReadEnd* end)
 {
-    struct stat info {};
-    std::string taken;
-    const int fd = openLog(path, info, taken);
-    if (fd == -2)
-        return Status::failure("No program writes to this pipe");
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR)
-            return LogFile::Missing;
-        return Status::failure(fileErrorText(errno));
-    }
-    FileHandle file(fd);
-    if (S_ISDIR(info.st_mode))
-        return LogFile::Missing;
+    Result<OpenedLog> opened = openLog(path);
+    if (!opened.ok())
+        return opened.status();
+    if (opened.value().state != LogPathState::Log)
+        return LogFile::Missing; // nothing there, or a folder: the list just stays empty
+    LogSource& source = *opened.value().source;
 
     // Header state goes to copies, so a failed read leaves the caller's state as it was.
     LogFormat newFormat = format;
@@ -335,24 +228,32 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
     const LineMatcher matcher(filters);
     // A data line takes at least 11 bytes: room for every record but those of a growing file.
     RecordArray records;
-    if (!records.reserve(static_cast<size_t>(info.st_size) / 11 + 16))
+    if (!records.reserve(static_cast<size_t>(source.sizeAtOpen() / 11) + 16))
         return Status::failure(kOutOfMemoryText);
     std::vector<std::unique_ptr<LogBlock>> blocks;
-    // A regular file is mapped rather than read: its kept lines need neither a copy nor memory.
-    // An archive is read through its decompressor, as the log inside it.
-    const ArchiveKind archive = S_ISREG(info.st_mode) ? archiveKindOf(path) : ArchiveKind::None;
-    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
-    if (!source.ok())
-        return source.status();
-    std::unique_ptr<MappedFile> mapping;
-    if (S_ISREG(info.st_mode) && archive == ArchiveKind::None)
-        mapping = MappedFile::map(file.get(), static_cast<size_t>(info.st_size));
-    BlockPool pool(matcher, records, cache, limits.lineBytes);
-    Status read;
+    // A plain file is mapped rather than read: its kept lines need neither a copy nor memory.
+    std::unique_ptr<MappedFile> mapping = source.map();
+    // A load to be followed stops after the last whole line; the rest is read once it is whole.
+    const bool following = end && source.readsAtOffsets();
+    std::uint64_t readTo = source.sizeAtOpen();
+    std::unique_ptr<ByteSource> wholeLines;
+    if (following) {
+        const Result<std::uint64_t> linesEnd = source.wholeLinesEnd(readTo);
+        if (!linesEnd.ok())
+            return linesEnd.status();
+        readTo = linesEnd.value();
+        if (!mapping)
+            wholeLines = source.range(0, readTo);
+    }
+    const SplitOptions split{kBlockBytes, limits.lineBytes, true};
+    std::optional<LineSplitter> lines;
     if (mapping)
-        mapBlocks(*mapping, headers, pool, blocks);
+        lines.emplace(mapping->data(), following ? static_cast<size_t>(readTo) : mapping->size(), split);
     else
-        read = readBlocks(*source.value(), taken, limits.lineBytes, headers, pool, blocks);
+        lines.emplace(wholeLines ? *wholeLines : source.stream(), split);
+    BlockPool pool(matcher, records, cache, limits.lineBytes, lines->blockBytes());
+    bool endMark = false;
+    const Status read = submitBlocks(*lines, mapping != nullptr, headers, pool, blocks, endMark);
     const BlockOutcome outcome = pool.finish();
     if (outcome == BlockOutcome::LineTooLong)
         return Status::failure(lineTooLongText(limits.lineBytes));
@@ -361,20 +262,22 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
     if (!read.ok())
         return read;
     if (headers.tooManyMaps())
-        return Status::failure("More than " + std::to_string(limits.fieldMaps) +
-                               " different field layouts (\"#Fields\" lines) in one file");
+        return Status::failure(tooManyLayoutsText(limits.fieldMaps));
     size_t mappedBytes = 0;
     if (mapping) {
         // A file cut short while it was mapped reads as zero bytes past its new end: the lines
         // that stood there are gone. Zeros where the file still has bytes mean the disk failed.
-        mappedBytes = mapping->size();
-        if (fstat(file.get(), &info) == 0)
-            mappedBytes = std::min(mappedBytes, static_cast<size_t>(info.st_size));
+        mappedBytes = std::min<size_t>(mapping->size(), source.sizeNow().value_or(mapping->size()));
         if (mapping->readableBytes() < mappedBytes)
             return Status::failure(fileErrorText(EIO));
         records.truncate(recordsBefore(records, mapping->data() + mappedBytes));
     }
 
+    if (following) {
+        end->followable = !endMark;
+        end->file = source.identity();
+        end->offset = std::min<std::uint64_t>(readTo, mapping ? mappedBytes : readTo);
+    }
     store.assign(std::move(records), pool.takeArenas(), std::move(mapping), mappedBytes, headers.takeMaps());
     if (cache)
         cache->releaseAll(); // what this load did not reuse
@@ -385,13 +288,20 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
 
 } // namespace
 
+std::string tooManyLayoutsText(std::uint32_t limit)
+{
+    return "More than " + std::to_string(limit) + " different field layouts (\"#Fields\" lines) in one file";
+}
+
 Result<LogFile> readLogFile(const std::string& path, const FilterSnapshot& filters, LogFormat& format,
                             FieldMap& map, RecordStore& store, const std::shared_ptr<RegionCache>& cache,
-                            const LoadLimits& limits)
+                            const LoadLimits& limits, ReadEnd* end)
 {
     store.clear();
+    if (end)
+        *end = {};
     try {
-        return readInto(path, filters, format, map, store, cache, limits);
+        return readInto(path, filters, format, map, store, cache, limits, end);
     } catch (const std::bad_alloc&) {
         store.clear();
         return Status::failure(kOutOfMemoryText);

@@ -17,11 +17,12 @@ constexpr int kMaxPosition = 256;
 
 #ifdef __SSE2__
 // Bytes that make a text need more than a copy when printed or exported: above 0x7F (GBK),
-// backslash, TAB, comma and double quote.
+// backslash, TAB, CR, NUL, comma and double quote.
 inline unsigned specialMask(__m128i bytes)
 {
     const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(bytes, _mm_setzero_si128()))),
         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
 }
@@ -29,7 +30,7 @@ inline unsigned specialMask(__m128i bytes)
 
 inline bool isSpecial(char c)
 {
-    return (c & 0x80) != 0 || c == '\\' || c == '\t' || c == ',' || c == '"';
+    return (c & 0x80) != 0 || c == '\\' || c == '\t' || c == '\r' || c == '\0' || c == ',' || c == '"';
 }
 
 // Start offsets of tokens 1..last of `line` (token k starts at starts[k]), and whether the whole

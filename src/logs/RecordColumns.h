@@ -23,8 +23,8 @@ const std::array<RecordColumn, kColumnCount>& recordColumns();
 struct RowCells {
     std::array<std::string_view, kColumnCount> texts;
     char number[16];
-    // The record's line holds no byte above 0x7F, backslash, TAB, comma or double quote, so its
-    // field cells print and export as they are.
+    // The record's line holds no byte above 0x7F, backslash, TAB, CR, NUL, comma or double quote,
+    // so its field cells print and export as they are.
     bool plainFields = false;
     // The crawler table row that named the agent, 0 when the agent cell is the line's own field.
     int crawlerRow = 0;

@@ -37,6 +37,14 @@ public:
     // stream always stay true.
     bool showsLoadedBytes() const { return !m_mapping || m_mapping->keepsBytes(m_mappedBytes); }
 
+    // Adds records read after the load (file order goes on), whose text `text` holds, with the
+    // field maps first met among them; false when memory runs out, with the store as it was.
+    bool append(std::span<const LogRecord> records, const std::shared_ptr<TextArena>& text,
+                const std::vector<FieldMap>& newMaps);
+
+    // Keeps the first `count` records (a failed append is undone so).
+    void truncate(std::uint32_t count) { m_records.truncate(count); }
+
     void clear();
     // Takes over the records of a finished load, in file order, with the arenas or the file
     // mapping that hold their text; the records lie within the mapping's first `mappedBytes`.
@@ -46,6 +54,7 @@ public:
 private:
     RecordArray m_records;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
+    std::vector<std::shared_ptr<TextArena>> m_appendedText; // shared with the follower still writing to it
     std::unique_ptr<MappedFile> m_mapping;
     size_t m_mappedBytes = 0;
     std::vector<FieldMap> m_maps;

@@ -9,7 +9,7 @@
 
 namespace quill {
 
-CsvTable recordsCsv(const RecordStore& store, ShownList shown)
+CsvTable recordsCsv(const RecordStore& store, ShownList shown, CsvCells cellMode)
 {
     CsvTable table;
     table.header = kUtf8Bom;
@@ -25,7 +25,7 @@ CsvTable recordsCsv(const RecordStore& store, ShownList shown)
     table.header += "\r\n";
     table.rows = shown.rows ? shown.rows->size() : store.count();
     auto list = std::make_shared<const ShownList>(std::move(shown));
-    table.appendRows = [&store, list](size_t begin, size_t end, std::string& out) {
+    table.appendRows = [&store, list, cellMode](size_t begin, size_t end, std::string& out) {
         RowCells cells;
         for (size_t row = begin; row < end; ++row) {
             const auto storeRow = static_cast<std::uint32_t>(list->rows ? (*list->rows)[row] : row);
@@ -37,16 +37,18 @@ CsvTable recordsCsv(const RecordStore& store, ShownList shown)
             for (size_t column = 0; column < kColumnCount; ++column) {
                 if (column > 0)
                     out += ',';
-                if (cells.plainFields && column != kColUserAgent)
-                    out.append(cells.texts[column]);
+                const std::string_view text = cells.texts[column];
+                if (cells.plainFields && column != kColUserAgent &&
+                    (cellMode == CsvCells::Verbatim || !startsLikeFormula(text)))
+                    out.append(text);
                 else
-                    appendCsvField(out, cells.texts[column]);
+                    appendCsvField(out, text, cellMode);
             }
             if (list->extraCaption) {
                 out += ',';
                 const std::uint32_t record = store.recordAt(storeRow);
                 if (record < list->extraTexts.size())
-                    appendCsvField(out, list->extraTexts[record]);
+                    appendCsvField(out, list->extraTexts[record], cellMode);
             }
             out += "\r\n";
         }

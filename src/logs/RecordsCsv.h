@@ -25,6 +25,6 @@ struct ShownList {
 };
 
 // The table reads `store` while it is written: the store must not change until then.
-CsvTable recordsCsv(const RecordStore& store, ShownList shown = {});
+CsvTable recordsCsv(const RecordStore& store, ShownList shown = {}, CsvCells cells = CsvCells::Neutralised);
 
 } // namespace quill

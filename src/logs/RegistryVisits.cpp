@@ -1,20 +1,13 @@
 #include "logs/RegistryVisits.h"
 
 #include "crawlers/CrawlerFileStats.h"
-#include "crawlers/CrawlerStatsWorker.h"
+#include "crawlers/StatisticsLogs.h"
 #include "logs/HeaderStep.h"
 #include "logs/LogTokens.h"
-#include "logsource/ByteSource.h"
-#include "logsource/LogFiles.h"
-#include "platform/FileHandle.h"
+#include "logsource/LineSplitter.h"
+#include "logsource/LogSource.h"
 #include "platform/FileSystem.h"
-#include "platform/LineScan.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <new>
-#include <sys/stat.h>
 #include <vector>
 
 namespace quill {
@@ -65,56 +58,38 @@ RegistryFileStats unreadable(RegistryFileStats stats, const std::string& path, s
 
 } // namespace
 
-std::optional<RegistryFileStats> countRegistryVisits(const std::string& path, const std::atomic<bool>& abandon)
+std::optional<RegistryFileStats> countRegistryVisits(const std::string& path, const std::atomic<bool>& abandon,
+                                                     size_t lineBytes)
 {
     RegistryFileStats stats;
     const size_t slash = path.rfind(kPathSeparator);
     stats.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
-    // Non-blocking, so that a pipe named "*.log" cannot hold the open; it is refused below.
-    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
-    if (file.get() < 0 || fstat(file.get(), &info) != 0)
-        return unreadable(std::move(stats), path, fileErrorText(errno));
-    if (!S_ISREG(info.st_mode))
-        return unreadable(std::move(stats), path, "not a regular file");
-    const ArchiveKind archive = archiveKindOf(path);
-    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
-    if (!source.ok())
-        return unreadable(std::move(stats), path, source.status().message());
+    Result<OpenedLog> opened = openLog(path, &abandon);
+    if (abandon)
+        return std::nullopt;
+    if (!opened.ok())
+        return unreadable(std::move(stats), path, opened.status().message());
+    if (opened.value().state != LogPathState::Log)
+        return unreadable(std::move(stats), path, noLogText(opened.value().state));
+    LogSource& source = *opened.value().source;
 
     std::vector<std::int64_t> counts(crawlerRegistry().size() + 1, 0);
     RegistryCounter counter(counts);
-    std::vector<char> buffer(kBlockBytes);
-    size_t used = 0;
-    std::uint64_t logBytes = 0;
+    LineSplitter lines(source.stream(), {kBlockBytes, lineBytes, false});
+    LineBlock block;
     while (true) {
-        if (abandon.load(std::memory_order_relaxed))
+        const Result<bool> got = lines.next(block);
+        if (abandon)
             return std::nullopt;
-        if (used == buffer.size()) {
-            try {
-                buffer.resize(buffer.size() * 2); // a line longer than a block
-            } catch (const std::bad_alloc&) {
-                return unreadable(std::move(stats), path, fileErrorText(ENOMEM));
-            }
-        }
-        const Result<size_t> got = source.value()->read(buffer.data() + used, buffer.size() - used);
         if (!got.ok())
             return unreadable(std::move(stats), path, got.status().message());
-        if (got.value() == 0) {
-            counter.addLines(std::string_view(buffer.data(), used));
+        if (!got.value())
             break;
-        }
-        used += got.value();
-        logBytes += got.value();
-        const size_t cut = afterLastLineEnd(buffer.data(), used);
-        counter.addLines(std::string_view(buffer.data(), cut));
-        std::memmove(buffer.data(), buffer.data() + cut, used - cut);
-        used -= cut;
+        counter.addLines(std::string_view(block.data, block.size));
     }
-    if (archive == ArchiveKind::None)
-        logBytes = fstat(file.get(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : logBytes;
-    stats.sizeText = statisticsSizeText(logBytes);
+    // An archive counts as the log inside it, its size included.
+    stats.sizeText = statisticsSizeText(source.shownSize(lines.bytesRead()));
     stats.counts = std::move(counts);
     return stats;
 }
@@ -125,21 +100,17 @@ RegistryStatsWorker::RegistryStatsWorker(std::string logFolder, const std::atomi
 {
     // Posted tasks may run after the job has ended, so they share the handlers.
     auto shared = std::make_shared<const Handlers>(std::move(handlers));
-    m_worker.start([folder = statisticsFolder(logFolder), &stopRequested,
+    m_worker.start([folder = std::move(logFolder), &stopRequested,
                     handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
-        for (const DirectoryEntry& entry : findLogEntries(folder)) {
-            if (abandon)
-                return;
-            if (entry.isDirectory)
-                continue;
-            std::optional<RegistryFileStats> row = countRegistryVisits(joinPath(folder, entry.name), abandon);
+        const bool ended = forEachStatisticsLog(folder, stopRequested, abandon, [&](const std::string& path) {
+            std::optional<RegistryFileStats> row = countRegistryVisits(path, abandon);
             if (!row)
-                return;
+                return false;
             post([handlers, row = std::move(*row)] { handlers->appendRow(row); });
-            if (stopRequested)
-                break;
-        }
-        post([handlers] { handlers->finished(); });
+            return true;
+        });
+        if (ended)
+            post([handlers] { handlers->finished(); });
     });
 }
 

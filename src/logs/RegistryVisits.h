@@ -3,6 +3,7 @@
 // "#Fields:" lines, named by the crawler registry. And the worker that counts a folder so.
 
 #include "crawlers/RegistryStatistics.h"
+#include "logsource/ReadLimits.h"
 #include "platform/Worker.h"
 
 #include <atomic>
@@ -13,9 +14,10 @@
 namespace quill {
 
 // The row of the log file at `path`: visits per registry crawler. Read in blocks of whole lines;
-// once `abandon` is set the count stops and gives nothing. A file that cannot be read, or is no
-// regular file, gives a row without counts; an archive counts as the log inside it.
-std::optional<RegistryFileStats> countRegistryVisits(const std::string& path, const std::atomic<bool>& abandon);
+// once `abandon` is set the count stops and gives nothing. A log that cannot be read, or holds a
+// line longer than `lineBytes`, gives a row without counts; an archive counts as the log inside it.
+std::optional<RegistryFileStats> countRegistryVisits(const std::string& path, const std::atomic<bool>& abandon,
+                                                     size_t lineBytes = kMaxLineBytes);
 
 class RegistryStatsWorker {
 public:

@@ -1,10 +1,12 @@
 #pragma once
-// A stream of bytes read in blocks: a plain file, or the log inside a compressed archive.
+// A stream of bytes read in blocks: a plain file or a pipe, or the log inside a compressed archive.
 
 #include "platform/Status.h"
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace quill {
@@ -16,15 +18,27 @@ public:
     virtual Result<size_t> read(char* into, size_t size) = 0;
 };
 
-// The bytes of an open descriptor, which stays the caller's.
+// The bytes of an open descriptor, which stays the caller's, after the `taken` bytes already read
+// from it. A pipe opened without blocking is waited for. Once `abandon` (when given) is set, every
+// read fails with cancelledText(), also one that is waiting.
 class FdSource : public ByteSource {
 public:
-    explicit FdSource(int fd) : m_fd(fd) {}
+    FdSource(int fd, std::string taken, const std::atomic<bool>* abandon);
     Result<size_t> read(char* into, size_t size) override;
 
 private:
     int m_fd;
+    std::string m_taken;
+    const std::atomic<bool>* m_abandon;
 };
+
+// What a read that was abandoned reports; no reader shows it, since whoever abandons stops listening.
+inline constexpr const char* kCancelledText = "Cancelled";
+
+// Waits up to `timeoutMs` (-1: without end) until `fd` has bytes or its stream has ended, looking
+// at `abandon` (when given) every few milliseconds. False on an error (errno set) or once
+// abandoned; `timedOut` tells whether the time ran out.
+bool waitForStream(int fd, int timeoutMs, const std::atomic<bool>* abandon, bool& timedOut);
 
 enum class ArchiveKind { None, Gzip, Zip };
 
@@ -33,10 +47,5 @@ ArchiveKind archiveKindOf(std::string_view name);
 
 // The text every damaged archive reports, followed by what was wrong (GBK).
 std::string damagedArchiveText(std::string_view detail);
-
-// The log text inside the archive open on `fd` (which stays the caller's and must stay open while
-// the source lives): a gzip file decompressed, or a ZIP archive's "*.log" entries one after
-// another. Fails with damagedArchiveText when the archive cannot be read.
-Result<std::unique_ptr<ByteSource>> openArchive(int fd, ArchiveKind kind);
 
 } // namespace quill

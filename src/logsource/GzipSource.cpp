@@ -1,10 +1,8 @@
 #include "logsource/GzipSource.h"
 
-#include "platform/FileSystem.h"
+#include "logsource/ReadLimits.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace quill {
@@ -20,7 +18,8 @@ struct GzipSource::Stream {
     bool ready = false;
 };
 
-GzipSource::GzipSource(int fd) : m_fd(fd), m_stream(std::make_unique<Stream>()), m_input(kInputBytes)
+GzipSource::GzipSource(ByteSource& compressed)
+    : m_compressed(compressed), m_stream(std::make_unique<Stream>()), m_input(kInputBytes)
 {
     m_stream->ready = inflateInit2(&m_stream->z, kGzipOnly) == Z_OK;
 }
@@ -33,23 +32,19 @@ GzipSource::~GzipSource()
 
 Status GzipSource::refill()
 {
-    while (true) {
-        const ssize_t got = ::read(m_fd, m_input.data(), m_input.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return Status::failure(fileErrorText(errno));
-        m_stream->z.next_in = m_input.data();
-        m_stream->z.avail_in = static_cast<uInt>(got);
-        m_inputEnded = got == 0;
-        return {};
-    }
+    const Result<size_t> got = m_compressed.read(reinterpret_cast<char*>(m_input.data()), m_input.size());
+    if (!got.ok())
+        return got.status();
+    m_stream->z.next_in = m_input.data();
+    m_stream->z.avail_in = static_cast<uInt>(got.value());
+    m_inputEnded = got.value() == 0;
+    return {};
 }
 
 Result<size_t> GzipSource::read(char* into, size_t size)
 {
     if (!m_stream->ready)
-        return Status::failure(fileErrorText(ENOMEM));
+        return Status::failure(kOutOfMemoryText);
     z_stream& z = m_stream->z;
     size = std::min<size_t>(size, 1u << 30);
     z.next_out = reinterpret_cast<Bytef*>(into);

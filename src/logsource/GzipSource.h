@@ -1,5 +1,5 @@
 #pragma once
-// A gzip file decompressed as it is read, one input block at a time; members written one after
+// A gzip stream decompressed as it is read, one input block at a time; members written one after
 // another read as one stream, as gzip itself reads them.
 
 #include "logsource/ByteSource.h"
@@ -11,7 +11,8 @@ namespace quill {
 
 class GzipSource : public ByteSource {
 public:
-    explicit GzipSource(int fd);
+    // Reads the compressed bytes from `compressed`, which must outlive this source.
+    explicit GzipSource(ByteSource& compressed);
     ~GzipSource() override;
     Result<size_t> read(char* into, size_t size) override;
 
@@ -19,7 +20,7 @@ private:
     struct Stream;
     Status refill();
 
-    int m_fd;
+    ByteSource& m_compressed;
     std::unique_ptr<Stream> m_stream;
     std::vector<unsigned char> m_input;
     bool m_inputEnded = false;

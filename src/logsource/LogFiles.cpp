@@ -69,4 +69,16 @@ std::vector<DirectoryEntry> findLogEntries(const std::string& folder)
     return entries;
 }
 
+std::string newerLogFile(const std::vector<std::string>& before, const std::vector<std::string>& now,
+                         const std::string& current)
+{
+    std::string newest;
+    for (const std::string& name : now) {
+        const bool added = std::find(before.begin(), before.end(), name) == before.end();
+        if (added && naturalLess(current, name) && (newest.empty() || naturalLess(newest, name)))
+            newest = name;
+    }
+    return newest;
+}
+
 } // namespace quill

@@ -17,4 +17,10 @@ bool naturalLess(std::string_view a, std::string_view b);
 // as the directory search finds them) and archive files.
 std::vector<DirectoryEntry> findLogEntries(const std::string& folder);
 
+// The log file a new listing of the folder adds after `current`, as IIS adds the next day's:
+// the last name in `now`, not in `before`, that sorts after `current` in name order; empty when
+// there is none.
+std::string newerLogFile(const std::vector<std::string>& before, const std::vector<std::string>& now,
+                         const std::string& current);
+
 } // namespace quill

@@ -1,10 +1,14 @@
 #include "logsource/ZipSource.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/ZipHandles.h"
+#include "platform/ZipLayout.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <zip.h>
@@ -25,7 +29,7 @@ std::vector<zip_uint64_t> logEntries(zip_t* archive)
     return entries;
 }
 
-ZipArchive openArchiveFd(int fd, std::string& error)
+ZipArchive openArchiveFd(int fd, int flags, std::string& error)
 {
     const int own = dup(fd); // libzip closes the descriptor it was given
     if (own < 0) {
@@ -33,7 +37,7 @@ ZipArchive openArchiveFd(int fd, std::string& error)
         return nullptr;
     }
     int code = 0;
-    ZipArchive archive(zip_fdopen(own, ZIP_RDONLY | ZIP_CHECKCONS, &code));
+    ZipArchive archive(zip_fdopen(own, flags, &code));
     if (!archive) {
         close(own);
         zip_error_t zipError;
@@ -63,14 +67,22 @@ public:
                     *into = '\n';
                     return size_t(1);
                 }
+                zip_stat_t stat;
+                if (zip_stat_index(m_archive.get(), m_entries[m_next], 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+                    return Status::failure(damagedArchiveText(zip_strerror(m_archive.get())));
                 m_entry.reset(zip_fopen_index(m_archive.get(), m_entries[m_next], 0));
                 if (!m_entry)
                     return Status::failure(damagedArchiveText(zip_strerror(m_archive.get())));
+                m_left = stat.size;
                 ++m_next;
             }
             const zip_int64_t got = zip_fread(m_entry.get(), into, size);
             if (got < 0)
                 return Status::failure(damagedArchiveText(zip_file_strerror(m_entry.get())));
+            // Never more than the directory declared, which the layout check bounded.
+            if (static_cast<zip_uint64_t>(got) > m_left)
+                return Status::failure(damagedArchiveText(gbk("条目比目录所说的大")));
+            m_left -= static_cast<zip_uint64_t>(got);
             if (got > 0) {
                 m_last = into[got - 1];
                 return static_cast<size_t>(got);
@@ -84,6 +96,7 @@ private:
     std::vector<zip_uint64_t> m_entries;
     ZipEntry m_entry;
     size_t m_next = 0;
+    zip_uint64_t m_left = 0; // bytes the open entry may still give
     char m_last = '\n';
 };
 
@@ -92,9 +105,11 @@ private:
 Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 {
     std::string error;
-    ZipArchive archive = openArchiveFd(fd, error);
+    ZipArchive archive = openArchiveFd(fd, ZIP_RDONLY | ZIP_CHECKCONS, error);
     if (!archive)
         return Status::failure(error);
+    if (Status layout = checkZipLayout(fd, archive.get()); !layout)
+        return Status::failure(damagedArchiveText(layout.message()));
     std::vector<zip_uint64_t> entries = logEntries(archive.get());
     if (entries.empty())
         return Status::failure(gbk("压缩文件中没有 .log 文件"));
@@ -103,8 +118,14 @@ Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 
 bool zipMayHoldLogs(const std::string& path)
 {
-    int code = 0;
-    ZipArchive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    // Only a regular file is looked into: opening a pipe could wait for its writer for ever, and
+    // whatever is not a file is listed so that reading it says what is wrong.
+    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    std::string error;
+    ZipArchive archive = openArchiveFd(file.get(), ZIP_RDONLY, error);
     return !archive || !logEntries(archive.get()).empty();
 }
 

@@ -30,10 +30,39 @@ void appendQuoted(std::string& out, std::string_view utf8)
 
 } // namespace
 
-void appendCsvField(std::string& out, std::string_view gbkField)
+bool startsLikeFormula(std::string_view field)
+{
+    if (field.empty())
+        return false;
+    const char first = field.front();
+    if (first == '=' || first == '@' || first == '\t' || first == '\r')
+        return true;
+    if (first != '+' && first != '-')
+        return false;
+    if (field == "-")
+        return false;
+    // A sign, digits and at most one point, a digit on either side of it: a number.
+    const std::string_view number = field.substr(1);
+    const size_t point = number.find('.');
+    const auto digits = [](std::string_view text) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (point == std::string_view::npos)
+        return !digits(number);
+    return !digits(number.substr(0, point)) || !digits(number.substr(point + 1));
+}
+
+void appendCsvField(std::string& out, std::string_view gbkField, CsvCells cells)
 {
     const bool ascii = std::none_of(gbkField.begin(), gbkField.end(), [](char c) { return (c & 0x80) != 0; });
-    appendQuoted(out, ascii ? gbkField : std::string_view(gbkToUtf8(gbkField)));
+    const bool formula = cells == CsvCells::Neutralised && startsLikeFormula(gbkField);
+    if (ascii && !formula) {
+        appendQuoted(out, gbkField);
+        return;
+    }
+    std::string utf8 = formula ? "'" : "";
+    utf8 += ascii ? std::string(gbkField) : gbkToUtf8(gbkField);
+    appendQuoted(out, utf8);
 }
 
 Status produceCsv(const CsvTable& table, const std::function<Status(std::string_view)>& deliver, const CsvRun& run)

@@ -14,8 +14,20 @@ namespace quill {
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Appends a GBK field converted to UTF-8, quoted when it needs it.
-void appendCsvField(std::string& out, std::string_view gbkField);
+// How cells that a spreadsheet would run as a formula are written.
+enum class CsvCells {
+    Neutralised, // a leading "'" makes them text, as spreadsheet security guidance asks
+    Verbatim,    // for tools that read the cells as data
+};
+
+// True when a spreadsheet would take a cell holding `field` for a formula: it begins with "=",
+// "+", "-", "@", TAB or CR. The log's empty-field mark "-" and signed plain numbers ("-12",
+// "+3.5") are values, not formulas.
+bool startsLikeFormula(std::string_view field);
+
+// Appends a GBK field converted to UTF-8, quoted when it needs it; a field that starts like a
+// formula gets a leading "'" unless `cells` is Verbatim.
+void appendCsvField(std::string& out, std::string_view gbkField, CsvCells cells = CsvCells::Neutralised);
 
 // A table to write: the header line (with the byte-order mark) and rows appended in ranges.
 struct CsvTable {

@@ -19,6 +19,13 @@ public:
     FileHandle& operator=(const FileHandle&) = delete;
 
     int get() const { return m_fd; }
+    // Hands the descriptor over; the handle no longer closes it.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;

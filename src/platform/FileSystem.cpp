@@ -1,7 +1,10 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -66,6 +69,14 @@ std::string joinPath(const std::string& folder, std::string_view name)
     return path;
 }
 
+std::string folderOfPath(const std::string& path)
+{
+    const size_t slash = path.rfind(kPathSeparator);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
 std::optional<std::uint64_t> fileSize(const std::string& path)
 {
     struct stat info {};
@@ -80,6 +91,32 @@ std::optional<std::uint64_t> freeBytes(const std::string& path)
     if (statvfs(path.c_str(), &info) != 0)
         return std::nullopt;
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+Result<std::string> renameAside(const std::string& path, std::string_view label)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stem = path + "." + std::string(label) + "-" + stamp;
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const std::string target = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+            return target;
+        if (errno == EEXIST)
+            continue;
+        // File systems without the no-replace rename: a link cannot replace either.
+        if (errno == EINVAL && link(path.c_str(), target.c_str()) == 0) {
+            unlink(path.c_str());
+            return target;
+        }
+        if (errno == EEXIST)
+            continue;
+        return Status::failure(fileErrorText(errno));
+    }
+    return Status::failure(fileErrorText(EEXIST));
 }
 
 std::string executableFolder()

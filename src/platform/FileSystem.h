@@ -1,6 +1,8 @@
 #pragma once
 // File-system services: wildcard listing, sizes, the executable's folder, path joining.
 
+#include "platform/Status.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,12 +32,19 @@ bool matchesWildcard(std::string_view name, std::string_view pattern);
 // `folder` + separator + `name`; an empty folder gives a path from the root.
 std::string joinPath(const std::string& folder, std::string_view name);
 
+// The folder part of `path`: what stands before its last separator ("." when there is none).
+std::string folderOfPath(const std::string& path);
+
 // Size of the regular file at `path`, or nothing when it cannot be read.
 std::optional<std::uint64_t> fileSize(const std::string& path);
 
 // Bytes an unprivileged writer may still put on the file system holding `path`; nothing when
 // that cannot be told.
 std::optional<std::uint64_t> freeBytes(const std::string& path);
+
+// Renames `path` to "<path>.<label>-YYYYMMDD-HHMMSS" (local time, "-2", "-3", ... added while that
+// name is taken), never replacing another file, and gives the new path; fails with the file error.
+Result<std::string> renameAside(const std::string& path, std::string_view label);
 
 // The folder holding the running executable.
 std::string executableFolder();

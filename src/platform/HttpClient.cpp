@@ -8,6 +8,7 @@
 #include <cctype>
 #include <charconv>
 #include <string_view>
+#include <strings.h>
 
 namespace quill {
 namespace {
@@ -251,6 +252,13 @@ struct HttpClient::Impl {
             add("Content-Type", options.contentType);
         for (const std::string& line : options.extraHeaderLines)
             list = curl_slist_append(list, line.c_str());
+        // Decoding makes libcurl announce what it can decode; the request stays as the tool sends it.
+        const bool asksEncoding = std::any_of(options.extraHeaderLines.begin(), options.extraHeaderLines.end(),
+                                              [](const std::string& line) {
+                                                  return strncasecmp(line.c_str(), "Accept-Encoding:", 16) == 0;
+                                              });
+        if (options.decodeContent && !asksEncoding)
+            list = curl_slist_append(list, "Accept-Encoding:");
         return list;
     }
 
@@ -267,6 +275,7 @@ struct HttpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, options.decodeContent ? "" : nullptr);
         if (!options.caFile.empty())
             curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
         // 0 is libcurl's "no limit of ours".

@@ -41,6 +41,9 @@ struct HttpOptions {
     std::optional<std::chrono::milliseconds> totalTimeout;
     // Body bytes kept in memory: a longer body is cut there and the request ends as complete.
     std::optional<std::size_t> maxBodyBytes;
+    // A body the server compressed (Content-Encoding gzip, deflate, br), asked for or not, is
+    // decompressed; no Accept-Encoding is sent for it unless an extra header line sends one.
+    bool decodeContent = false;
     // Certificates that https:// servers are checked against instead of the system's (tests trust
     // their loopback server's this way). Certificates are always checked.
     std::string caFile;

@@ -281,38 +281,13 @@ std::vector<std::string> IniFile::sectionNames() const
     return names;
 }
 
-namespace {
-
-// sameName without building upper-cased copies: trail bytes of double-byte characters compare
-// exactly, single-byte letters ignoring case.
-bool sameNameInPlace(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size();) {
-        const size_t length = gbkCharLength(a, i);
-        if (length == 2) {
-            if (a[i] != b[i] || a[i + 1] != b[i + 1])
-                return false;
-        } else {
-            const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-            if (fold(a[i]) != fold(b[i]))
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-} // namespace
-
 IniSnapshot::IniSnapshot(const std::string& path)
 {
     const std::optional<std::string> content = readWholeFile(path);
     if (!content)
         return;
     const std::vector<Line> lines = splitLines(*content);
-    std::vector<Key>* keys = nullptr; // keys count only in the first section of a name
+    std::unordered_map<std::string, std::string>* keys = nullptr; // only the first section of a name counts
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view text = lines[i].text;
         if (i == 0 && text.starts_with(kUtf8Bom))
@@ -325,10 +300,7 @@ IniSnapshot::IniSnapshot(const std::string& path)
                 keys = &m_keys.emplace_back();
             }
         } else if (info.kind == LineKind::Key && keys) {
-            const bool seen = std::any_of(keys->begin(), keys->end(),
-                                          [&](const Key& key) { return sameNameInPlace(key.name, info.name); });
-            if (!seen)
-                keys->push_back({std::string(info.name), std::string(cutToChars(info.value, kIniValueMaxChars))});
+            keys->try_emplace(upperAscii(info.name), cutToChars(info.value, kIniValueMaxChars));
         }
     }
 }
@@ -343,10 +315,24 @@ std::string IniSnapshot::readString(std::string_view section, std::string_view k
 std::string IniSnapshot::readString(size_t section, std::string_view key, std::string_view defaultValue) const
 {
     if (section < m_keys.size())
-        for (const Key& candidate : m_keys[section])
-            if (sameNameInPlace(candidate.name, key))
-                return candidate.value;
+        if (const auto found = m_keys[section].find(upperAscii(key)); found != m_keys[section].end())
+            return found->second;
     return std::string(defaultValue);
+}
+
+int IniSnapshot::readInteger(std::string_view section, std::string_view key, int defaultValue) const
+{
+    const auto found = m_index.find(upperAscii(section));
+    if (found == m_index.end())
+        return defaultValue;
+    const auto& keys = m_keys[found->second];
+    const auto value = keys.find(upperAscii(key));
+    return value == keys.end() ? defaultValue : parseInteger(value->second).value_or(defaultValue);
+}
+
+bool IniSnapshot::readBool(std::string_view section, std::string_view key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
 Status IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)

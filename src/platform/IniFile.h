@@ -65,14 +65,14 @@ public:
     std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
     // The same for the section sectionNames()[section], without looking its name up.
     std::string readString(size_t section, std::string_view key, std::string_view defaultValue) const;
+    // As IniFile::readInteger and IniFile::readBool.
+    int readInteger(std::string_view section, std::string_view key, int defaultValue) const;
+    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
 private:
-    struct Key {
-        std::string name;
-        std::string value;
-    };
     std::vector<std::string> m_sectionNames;
-    std::vector<std::vector<Key>> m_keys; // of each named section, in file order
+    // Of each named section: upper-cased key name -> the value of its first line.
+    std::vector<std::unordered_map<std::string, std::string>> m_keys;
     std::unordered_map<std::string, size_t> m_index; // upper-cased section name -> its number
 };
 

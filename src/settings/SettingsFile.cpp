@@ -34,6 +34,10 @@ struct Names {
     std::string ledger = gbk("抓取档案");
     std::string ledgerFile = gbk("文件");
     std::string defaultLedgerFile = gbk("抓取档案.db");
+    std::string exportSection = gbk("导出");
+    std::string csvVerbatim = gbk("CSV原样");
+    std::string log = gbk("日志");
+    std::string followLog = gbk("跟踪");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -74,32 +78,43 @@ std::string SettingsFile::defaultPath()
     return joinPath(executableFolder(), "保存设置.ini");
 }
 
+const IniSnapshot& SettingsFile::snapshot() const
+{
+    if (!m_snapshot)
+        m_snapshot.emplace(m_ini.path());
+    return *m_snapshot;
+}
+
 Settings SettingsFile::load(const Settings& current) const
 {
     const Names& n = names();
+    const IniSnapshot& ini = snapshot();
     Settings settings = current;
-    settings.logFolder = m_ini.readString(n.basic, n.logFolder, current.logFolder);
+    settings.logFolder = ini.readString(n.basic, n.logFolder, current.logFolder);
     for (const FilterKey& key : n.filterKeys)
-        settings.filters.*key.box = m_ini.readBool(n.filter, key.name, current.filters.*key.box);
-    settings.hideAdvert = m_ini.readBool(kAdmin, kAd, current.hideAdvert);
-    settings.siteUrl = m_ini.readString(kUser, kSiteUrl, current.siteUrl);
+        settings.filters.*key.box = ini.readBool(n.filter, key.name, current.filters.*key.box);
+    settings.hideAdvert = ini.readBool(kAdmin, kAd, current.hideAdvert);
+    settings.siteUrl = ini.readString(kUser, kSiteUrl, current.siteUrl);
     auto readColour = [&](std::string_view key, TColor fallback) {
-        return stringToColor(m_ini.readString(kUser, key, colorToString(fallback))).value_or(fallback);
+        return stringToColor(ini.readString(kUser, key, colorToString(fallback))).value_or(fallback);
     };
     settings.listBackground = readColour(kBackground, current.listBackground);
     settings.listText = readColour(kText, current.listText);
     for (const auto& [key, box] : n.verificationKeys)
-        settings.verification.*box = m_ini.readBool(n.verification, key, current.verification.*box);
+        settings.verification.*box = ini.readBool(n.verification, key, current.verification.*box);
     settings.verification.cacheFileName =
-        m_ini.readString(n.verification, n.cacheFile, current.verification.cacheFileName);
+        ini.readString(n.verification, n.cacheFile, current.verification.cacheFileName);
     settings.verification.listsFileName =
-        m_ini.readString(n.verification, n.listsFile, current.verification.listsFileName);
-    settings.verification.listsFolder = m_ini.readString(n.verification, n.listsFolder, current.verification.listsFolder);
+        ini.readString(n.verification, n.listsFile, current.verification.listsFileName);
+    settings.verification.listsFolder = ini.readString(n.verification, n.listsFolder, current.verification.listsFolder);
+    settings.csvVerbatim = ini.readBool(n.exportSection, n.csvVerbatim, current.csvVerbatim);
+    settings.followLog = ini.readBool(n.log, n.followLog, current.followLog);
     return settings;
 }
 
 Status SettingsFile::writeLogFolder(const std::string& folder)
 {
+    forgetSnapshot();
     return m_ini.writeString(names().basic, names().logFolder, folder);
 }
 
@@ -107,6 +122,7 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
                                        TColor background, TColor text)
 {
     const Names& n = names();
+    forgetSnapshot();
     for (const FilterKey& key : n.filterKeys)
         if (Status status = m_ini.writeBool(n.filter, key.name, boxes.*key.box); !status)
             return status;
@@ -117,9 +133,16 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
     return m_ini.writeString(kUser, kText, colorToString(text));
 }
 
+Status SettingsFile::writeFollowLog(bool on)
+{
+    forgetSnapshot();
+    return m_ini.writeBool(names().log, names().followLog, on);
+}
+
 Status SettingsFile::saveVerification(const VerificationSettings& verification)
 {
     const Names& n = names();
+    forgetSnapshot();
     for (const auto& [key, box] : n.verificationKeys)
         if (Status status = m_ini.writeBool(n.verification, key, verification.*box); !status)
             return status;
@@ -161,7 +184,7 @@ std::string SettingsFile::besideSettings(std::string name, const std::string& fa
 std::vector<int> SettingsFile::readColumnWidths(std::string_view list, size_t columns) const
 {
     std::vector<int> widths(columns, 0);
-    const std::string text = m_ini.readString(names().columnWidths, list, "");
+    const std::string text = snapshot().readString(names().columnWidths, list, "");
     size_t column = 0;
     for (size_t at = 0; at <= text.size() && column < columns; ++column) {
         const size_t comma = std::min(text.find(',', at), text.size());
@@ -179,11 +202,13 @@ Status SettingsFile::writeColumnWidths(std::string_view list, const std::vector<
     std::string text;
     for (size_t i = 0; i < widths.size(); ++i)
         text += (i ? "," : "") + std::to_string(widths[i]);
+    forgetSnapshot();
     return m_ini.writeString(names().columnWidths, list, text);
 }
 
 Status SettingsFile::writeSiteUrl(const std::string& siteUrl)
 {
+    forgetSnapshot();
     return m_ini.writeString(kUser, kSiteUrl, siteUrl);
 }
 

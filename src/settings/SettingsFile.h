@@ -1,11 +1,14 @@
 #pragma once
 // The settings file "保存设置.ini" beside the executable: read once at start-up, written key by key.
+// One object reads the file once, however many keys it is asked for; a write makes the next read
+// read it again.
 
 #include "logs/FilterSnapshot.h"
 #include "platform/IniFile.h"
 #include "platform/Status.h"
 #include "settings/ColourNames.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +34,8 @@ struct Settings {
     TColor listBackground = clSkyBlue;
     TColor listText = clBlack;
     VerificationSettings verification;
+    bool csvVerbatim = false; // "导出CSV" writes cells that start like a formula as they are
+    bool followLog = false;   // 跟踪 on the log page
 };
 
 class SettingsFile {
@@ -57,6 +62,9 @@ public:
     std::vector<int> readColumnWidths(std::string_view list, size_t columns) const;
     Status writeColumnWidths(std::string_view list, const std::vector<int>& widths);
 
+    // "日志"/"跟踪", with the other boxes of the log page.
+    Status writeFollowLog(bool on);
+
     // "user"/"siteurl", the one key saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);
     // The three boxes of the crawler check and the cache file name, in that order; stops at the
@@ -73,10 +81,13 @@ public:
     std::string ledgerPath() const;
 
 private:
+    const IniSnapshot& snapshot() const;
+    void forgetSnapshot() { m_snapshot.reset(); }
     // The file `name` (or `fallback` when empty) in the settings file's folder, as UTF-8.
     std::string besideSettings(std::string name, const std::string& fallback) const;
 
     IniFile m_ini;
+    mutable std::optional<IniSnapshot> m_snapshot;
 };
 
 } // namespace quill

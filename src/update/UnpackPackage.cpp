@@ -5,6 +5,7 @@
 #include "platform/GbkText.h"
 #include "platform/ReplacementFile.h"
 #include "platform/ZipHandles.h"
+#include "platform/ZipLayout.h"
 #include "update/UpdateManifest.h"
 
 #include <zip.h>
@@ -140,6 +141,8 @@ StagedFiles stagePackage(const std::string& archivePath, const StagingArea& area
         staged.result = UnpackResult::TooLarge;
         return staged;
     }
+    if (!checkZipLayout(archivePath, archive.get()))
+        return staged;
 
     for (const PlannedEntry& entry : plan) {
         ReplacementFile file(area.stagedPath(entry.name));

@@ -1,5 +1,6 @@
 #include "verify/CrawlerVerifier.h"
 
+#include "platform/CodePage.h"
 #include "verify/CrawlerDomains.h"
 
 #include <algorithm>
@@ -9,12 +10,21 @@
 namespace quill {
 namespace {
 
-// A PTR set may name many hosts; a genuine crawler needs one, so only the first few in the
-// engine's domains are looked up.
-constexpr size_t kForwardLookupLimit = 4;
+// A PTR set may name many hosts; every one in the engine's domains is looked up, up to this many.
+// An address whose owner lists more in-domain names than any operator does is not verified.
+constexpr size_t kForwardLookupLimit = 16;
 // Time-outs or refusals before the first reply of any kind that mean no DNS is reachable.
 constexpr size_t kSilentFailuresBeforeGivingUp = 8;
+// Time-outs or refusals in a row, with no reply between them, after which a server that did
+// answer counts as gone: a lost datagram is retried, so each of these is two losses.
+constexpr size_t kSilentFailuresInARow = 32;
 constexpr int kPollSliceMs = 50;
+
+// What a run says when its server stopped answering (GBK).
+std::string dnsDownText(size_t unanswered)
+{
+    return gbk("DNS 服务器没有回答，视为不可用：其余 ") + std::to_string(unanswered) + gbk(" 个地址记为未知");
+}
 
 bool noAnswer(DnsOutcome outcome)
 {
@@ -165,7 +175,12 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
         done += check.requests;
     };
 
-    if (!toAsk.empty()) {
+    if (!toAsk.empty() && options.dnsKnownDown) {
+        run.dnsDown = true;
+        run.status = Status::failure(dnsDownText(toAsk.size()));
+        for (size_t i : toAsk)
+            finish(distinct[i], Verdict::Unknown);
+    } else if (!toAsk.empty()) {
         auto resolver = DnsResolver::create(options.dns);
         if (!resolver) {
             run.status = resolver.status();
@@ -176,9 +191,15 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
             size_t next = 0;
             size_t inFlight = 0;
             size_t silentFailures = 0;
+            size_t silentInARow = 0;
             auto noteOutcome = [&](DnsOutcome outcome) {
-                if (outcome == DnsOutcome::TimedOut || outcome == DnsOutcome::Unreachable)
-                    ++silentFailures;
+                const bool silent = outcome == DnsOutcome::TimedOut || outcome == DnsOutcome::Unreachable;
+                silentFailures += silent ? 1 : 0;
+                silentInARow = silent ? silentInARow + 1 : 0;
+            };
+            auto serverDown = [&] {
+                return dns.anyReply() ? silentInARow >= kSilentFailuresInARow
+                                      : silentFailures >= kSilentFailuresBeforeGivingUp;
             };
             auto complete = [&](const std::shared_ptr<Check>& check) {
                 Distinct& target = distinct[check->index];
@@ -218,23 +239,30 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
                 });
             };
             size_t lastReported = done;
-            while (!stop) {
-                const bool givenUp = !dns.anyReply() && silentFailures >= kSilentFailuresBeforeGivingUp;
-                while (!givenUp && inFlight < options.maxInFlight && next < toAsk.size() && !stop)
+            while (!stop && !run.dnsDown) {
+                while (inFlight < options.maxInFlight && next < toAsk.size() && !stop)
                     start(toAsk[next++]);
-                if (inFlight == 0 && (givenUp || next == toAsk.size()))
+                if (inFlight == 0 && next == toAsk.size())
                     break;
                 dns.run(kPollSliceMs);
+                run.dnsDown = serverDown();
                 if (progress && done != lastReported) {
                     lastReported = done;
                     progress(done, total);
                 }
             }
             run.cancelled = stop;
-            if (!run.cancelled)
-                for (size_t i : toAsk)
-                    if (distinct[i].open)
-                        finish(distinct[i], Verdict::Unknown); // never asked: no DNS reachable
+            if (!run.cancelled) {
+                size_t unanswered = 0;
+                for (size_t i : toAsk) {
+                    if (distinct[i].open) {
+                        finish(distinct[i], Verdict::Unknown); // running or never asked: the server is gone
+                        ++unanswered;
+                    }
+                }
+                if (run.dnsDown)
+                    run.status = Status::failure(dnsDownText(unanswered));
+            }
         }
     }
     if (progress)

@@ -38,11 +38,16 @@ struct VerifierOptions {
     size_t maxInFlight = 64; // checks asked at the same time
     std::function<std::int64_t()> now = secondsNow;
     std::shared_ptr<const AddressLists> lists; // none: DNS alone
+    // An earlier run found the server down: nothing is asked, checks the cache cannot answer are 未知.
+    bool dnsKnownDown = false;
 };
 
 struct VerificationRun {
     std::vector<VerificationResult> results; // one per request, in request order
-    Status status;          // why nothing could be asked (a bad server setting), or success
+    // Why checks went unasked, for stderr and the page: a bad server setting, or a server that
+    // stopped answering (dnsDown); success otherwise.
+    Status status;
+    bool dnsDown = false;   // the server went silent: the checks still open ended 未知 at once
     size_t checked = 0;     // distinct checks that asked the DNS
     size_t peakInFlight = 0;
     bool cancelled = false;
@@ -56,7 +61,8 @@ struct VerificationRun {
 // `cache`, new ones go into it. `progress(done, total)` counts requests answered
 // and runs on the calling thread. Once `stop` is set no new check starts, the running ones are
 // dropped and their requests stay at Verdict::None. A server that answers none of the first
-// checks at all ends the run: every request still open is 未知.
+// checks, or leaves many in a row unanswered after answering, counts as down: every check still
+// open, running or not yet asked, is 未知 at once.
 VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests, const VerifierOptions& options,
                                VerdictCache& cache, const std::atomic<bool>& stop,
                                const std::function<void(size_t done, size_t total)>& progress = {});

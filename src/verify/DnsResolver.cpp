@@ -6,11 +6,37 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 namespace quill {
+
+namespace {
+
+// "IPv4:port" or "[IPv6]:port", the port from 1 to 65535: all that a server setting may be.
+bool isServerAddress(std::string_view server)
+{
+    const size_t colon = server.rfind(':');
+    if (colon == std::string_view::npos)
+        return false;
+    const std::string_view port = server.substr(colon + 1);
+    int number = 0;
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
+    if (port.empty() || port.size() > 5 || error != std::errc() || end != port.data() + port.size() ||
+        number < 1 || number > 65535 || port.front() == '+' || port.front() == '-')
+        return false;
+    std::string_view host = server.substr(0, colon);
+    const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+    if (bracketed)
+        host = host.substr(1, host.size() - 2);
+    if (host.find(':') != std::string_view::npos && !bracketed)
+        return false;
+    return parseIpAddress(host).has_value();
+}
+
+} // namespace
 
 DnsOptions dnsOptionsFromEnvironment()
 {
@@ -183,10 +209,11 @@ Result<std::unique_ptr<DnsResolver>> DnsResolver::create(const DnsOptions& optio
         return Status::failure(std::string("DNS: ") + ares_strerror(status));
     }
     if (!options.server.empty()) {
-        const bool bad = options.server.find(',') != std::string::npos ||
+        const bool bad = !isServerAddress(options.server) ||
                          ares_set_servers_ports_csv(impl->channel, options.server.c_str()) != ARES_SUCCESS;
         if (bad)
-            return Status::failure("DNS server address is not address:port: " + options.server);
+            return Status::failure("DNS server address is not address:port: " + options.server.substr(0, 64) +
+                                   (options.server.size() > 64 ? "..." : ""));
     }
     return std::unique_ptr<DnsResolver>(new DnsResolver(std::move(impl)));
 }

@@ -4,13 +4,12 @@
 #include "crawlers/CrawlerTable.h"
 #include "logs/HeaderStep.h"
 #include "logs/LogTokens.h"
-#include "logsource/ByteSource.h"
+#include "logsource/LineSplitter.h"
+#include "logsource/LogSource.h"
 #include "platform/CodePage.h"
-#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/LineScan.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <unordered_map>
 
 namespace quill {
@@ -31,6 +30,20 @@ class VisitCollector {
 public:
     explicit VisitCollector(FileVisits& visits) : m_visits(visits) {}
 
+    // Each line of a block of whole lines; a line ends at CR or LF, and the empty line between
+    // the two of a CR LF holds no token.
+    void addLines(std::string_view block)
+    {
+        const char* p = block.data();
+        const char* end = p + block.size();
+        while (p < end) {
+            const char* lineEnd = findEither(p, end, '\r', '\n');
+            addLine(std::string_view(p, static_cast<size_t>(lineEnd - p)));
+            p = lineEnd + (lineEnd < end);
+        }
+    }
+
+private:
     void addLine(std::string_view line)
     {
         const int row = statisticsRowOf(line);
@@ -52,7 +65,6 @@ public:
         ++m_visits.visits[it->second];
     }
 
-private:
     FileVisits& m_visits;
     LogFormat m_format = LogFormat::None;
     FieldMap m_map;
@@ -64,12 +76,19 @@ private:
 StoreRequests storeRequests(const RecordStore& store)
 {
     StoreRequests result;
-    result.requestOfRecord.assign(store.count(), kNoRequest);
-    std::unordered_map<std::string, std::uint32_t> index;
+    addStoreRequests(result, store);
+    return result;
+}
+
+void addStoreRequests(StoreRequests& result, const RecordStore& store)
+{
+    const auto first = static_cast<std::uint32_t>(result.requestOfRecord.size());
+    result.requestOfRecord.resize(store.count(), kNoRequest);
+    std::unordered_map<std::string, std::uint32_t>& index = result.requestOfPair;
     // A log holds few user agents many times over: each is named once.
     std::unordered_map<std::string_view, CrawlerId> crawlerOfAgent;
     const auto records = store.records();
-    for (std::uint32_t r = 0; r < records.size(); ++r) {
+    for (std::uint32_t r = first; r < records.size(); ++r) {
         const LogRecord& record = records[r];
         const FieldMap& map = store.mapOf(record);
         // The crawler column's row names the claim; a line it does not name may still be a
@@ -90,7 +109,6 @@ StoreRequests storeRequests(const RecordStore& store)
             result.requests.push_back({std::string(address), crawler});
         result.requestOfRecord[r] = it->second;
     }
-    return result;
 }
 
 std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run)
@@ -137,55 +155,46 @@ std::string verificationProgressText(size_t done, size_t total)
     return verifying + grouped(done) + "/" + grouped(total);
 }
 
-std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon)
+std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon,
+                                            size_t lineBytes)
 {
     FileVisits visits;
     const size_t slash = path.rfind(kPathSeparator);
     visits.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     visits.sizeText = statisticsSizeText(fileSize(path).value_or(0));
 
-    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        visits.readError = fileErrorText(errno);
+    Result<OpenedLog> opened = openLog(path, &abandon);
+    if (abandon)
+        return std::nullopt;
+    if (!opened.ok()) {
+        visits.readError = opened.status().message();
         return visits;
     }
-    // An archive counts as the log inside it, its size included.
-    const ArchiveKind archive = archiveKindOf(path);
-    Result<std::unique_ptr<ByteSource>> source = openArchive(file.get(), archive);
-    if (!source.ok()) {
-        visits.readError = source.status().message();
+    if (opened.value().state != LogPathState::Log) {
+        visits.readError = noLogText(opened.value().state);
         return visits;
     }
+    LogSource& source = *opened.value().source;
+    LineSplitter lines(source.stream(), {kBlockBytes, lineBytes, false});
     VisitCollector collector(visits);
-    std::string pending;
-    std::vector<char> block(kBlockBytes);
-    std::uint64_t logBytes = 0;
+    LineBlock block;
     while (true) {
+        const Result<bool> got = lines.next(block);
         if (abandon)
             return std::nullopt;
-        const Result<size_t> got = source.value()->read(block.data(), block.size());
         if (!got.ok()) {
-            visits.readError = got.status().message();
-            return visits;
+            FileVisits failed;
+            failed.fileName = std::move(visits.fileName);
+            failed.sizeText = std::move(visits.sizeText);
+            failed.readError = got.status().message();
+            return failed;
         }
-        if (got.value() == 0)
+        if (!got.value())
             break;
-        logBytes += got.value();
-        pending.append(block.data(), got.value());
-        size_t start = 0;
-        for (size_t end; (end = pending.find_first_of("\r\n", start)) != std::string::npos; start = end + 1) {
-            collector.addLine(std::string_view(pending).substr(start, end - start));
-            if (pending[end] == '\r' && end + 1 < pending.size() && pending[end + 1] == '\n')
-                ++end;
-        }
-        // A CR at the block's end may still be followed by its LF; the empty line it would leave
-        // has no token and counts for nothing.
-        pending.erase(0, start);
+        collector.addLines(std::string_view(block.data, block.size));
     }
-    if (!pending.empty())
-        collector.addLine(pending);
-    if (archive != ArchiveKind::None)
-        visits.sizeText = statisticsSizeText(logBytes);
+    // An archive counts as the log inside it, its size included.
+    visits.sizeText = statisticsSizeText(source.shownSize(lines.bytesRead()));
     return visits;
 }
 

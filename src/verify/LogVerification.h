@@ -4,12 +4,14 @@
 
 #include "crawlers/CrawlerFileStats.h"
 #include "logs/RecordStore.h"
+#include "logsource/ReadLimits.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quill {
@@ -19,11 +21,16 @@ inline constexpr std::uint32_t kNoRequest = UINT32_MAX;
 struct StoreRequests {
     std::vector<VerificationRequest> requests;  // distinct, in order of first appearance
     std::vector<std::uint32_t> requestOfRecord; // per record (file order); kNoRequest for non-crawlers
+    std::unordered_map<std::string, std::uint32_t> requestOfPair; // address and crawler -> request
 };
 
 // The client addresses of the store's crawler records, each distinct pair once: records the
 // crawler column names, and records whose user agent names a crawler of the registry.
 StoreRequests storeRequests(const RecordStore& store);
+
+// Adds what the records after those `requests` covers bring (records that followed the load):
+// their pairs not met before become new requests at the end.
+void addStoreRequests(StoreRequests& requests, const RecordStore& store);
 
 // Per record (file order), its verdict; Verdict::None for records that are not crawlers.
 std::vector<Verdict> recordVerdicts(const StoreRequests& requests, const VerificationRun& run);
@@ -51,8 +58,10 @@ struct FileVisits {
     StatisticsCounts unaddressed{};             // statistics lines without a usable address
 };
 
-// Reads the file at `path` once; nothing when `abandon` is set on the way.
-std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon);
+// Reads the log at `path` once, as the statistics read it; nothing when `abandon` is set on the
+// way. A log that cannot be read, or holds a line longer than `lineBytes`, gives its error.
+std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon,
+                                            size_t lineBytes = kMaxLineBytes);
 
 // Verified and fake visits per engine, in statistics column order.
 struct VerifiedCounts {

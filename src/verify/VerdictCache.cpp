@@ -1,13 +1,20 @@
 #include "verify/VerdictCache.h"
 
 #include "crawlers/CrawlerTable.h"
+#include "platform/CodePage.h"
 #include "platform/ReplacementFile.h"
 #include "verify/IpAddress.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quill {
@@ -36,6 +43,52 @@ CrawlerId crawlerOfKey(std::string_view key)
     return kNoCrawler;
 }
 
+// The cache file, open and locked while one run reads, merges and replaces it. A waiting run
+// that finds the file replaced when its turn comes locks the new one.
+class LockedFile {
+public:
+    explicit LockedFile(int fd) : m_fd(fd) {}
+    LockedFile(LockedFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    LockedFile& operator=(LockedFile&&) = delete;
+    ~LockedFile()
+    {
+        if (m_fd >= 0)
+            close(m_fd); // which releases the lock
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+Result<LockedFile> lockCacheFile(const std::string& path)
+{
+    // A save holds the lock for a read and a write of a small file; one stuck for this long is
+    // not coming back.
+    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+        if (fd < 0)
+            return Status::failure(unableToWriteText(path));
+        LockedFile file(fd);
+        struct stat opened {};
+        if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+            return Status::failure(unableToWriteText(path));
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            struct stat current {};
+            if (stat(path.c_str(), &current) == 0 && current.st_dev == opened.st_dev && current.st_ino == opened.st_ino)
+                return file;
+            continue; // replaced while we waited
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return Status::failure(unableToWriteText(path));
+        if (std::chrono::steady_clock::now() > giveUpAt)
+            return Status::failure(gbk("另一个程序正占用验证缓存文件: ") + utf8ToGbk(path));
+        // Off the UI thread: a save runs at the end of a check, on its worker or in the command.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 std::vector<std::string_view> splitFields(std::string_view line)
 {
     std::vector<std::string_view> fields;
@@ -59,15 +112,28 @@ std::string VerdictCache::key(const std::string& address, CrawlerId crawler)
     return address + kSeparator + std::to_string(crawler);
 }
 
-VerdictCache::VerdictCache(std::string path, std::int64_t now) : m_path(std::move(path))
+VerdictCache::Entries VerdictCache::readEntries(int fd, std::int64_t now)
 {
-    if (m_path.empty())
-        return;
-    std::ifstream file(m_path, std::ios::binary);
-    std::string line;
-    while (std::getline(file, line)) {
+    Entries entries;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return entries;
+    std::string bytes;
+    char buffer[65536];
+    while (bytes.size() < kLargestVerdictCache) {
+        const ssize_t got = read(fd, buffer, std::min<std::uint64_t>(sizeof buffer, kLargestVerdictCache - bytes.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    for (size_t start = 0; start < bytes.size();) {
+        const size_t end = std::min(bytes.find('\n', start), bytes.size());
+        std::string_view line(bytes.data() + start, end - start);
+        start = end + 1;
         if (line.ends_with('\r'))
-            line.pop_back();
+            line.remove_suffix(1);
         if (line.size() > kLongestLine)
             continue;
         const auto fields = splitFields(line);
@@ -77,14 +143,28 @@ VerdictCache::VerdictCache(std::string path, std::int64_t now) : m_path(std::mov
         const CrawlerId crawler = crawlerOfKey(fields[1]);
         const auto verdict = verdictFromText(fields[2]);
         std::int64_t checkedAt = 0;
-        const auto [end, error] = std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), checkedAt);
+        const auto [parsedEnd, error] = std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), checkedAt);
         if (!address || crawler == kNoCrawler || !verdict || !keptInFile(*verdict) || error != std::errc() ||
-            end != fields[3].data() + fields[3].size())
+            parsedEnd != fields[3].data() + fields[3].size())
             continue;
-        if (now - checkedAt >= kVerdictLifetimeSeconds || checkedAt > now + kVerdictLifetimeSeconds)
+        // Checked in the future or longer ago than the lifetime: no verdict to trust.
+        if (checkedAt > now || checkedAt <= now - kVerdictLifetimeSeconds)
             continue;
-        m_entries[key(ipAddressText(*address), crawler)] = Entry{*verdict, checkedAt};
+        entries[key(ipAddressText(*address), crawler)] = Entry{*verdict, checkedAt};
     }
+    return entries;
+}
+
+VerdictCache::VerdictCache(std::string path, std::int64_t now) : m_path(std::move(path))
+{
+    if (m_path.empty())
+        return;
+    // Without blocking: a FIFO in the file's place has no writer to wait for.
+    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return;
+    m_entries = readEntries(fd, now);
+    close(fd);
 }
 
 std::optional<Verdict> VerdictCache::find(const std::string& address, CrawlerId crawler, std::int64_t now) const
@@ -108,8 +188,17 @@ Status VerdictCache::save(std::int64_t now) const
 {
     if (m_path.empty() || !m_changed)
         return {};
-    std::string text;
+    Result<LockedFile> locked = lockCacheFile(m_path);
+    if (!locked)
+        return locked.status();
+    Entries merged = readEntries(locked.value().fd(), now);
     for (const auto& [entryKey, entry] : m_entries) {
+        const auto [it, added] = merged.try_emplace(entryKey, entry);
+        if (!added && it->second.checkedAt <= entry.checkedAt)
+            it->second = entry;
+    }
+    std::string text;
+    for (const auto& [entryKey, entry] : merged) {
         if (!keptInFile(entry.verdict) || now - entry.checkedAt >= kVerdictLifetimeSeconds)
             continue;
         const size_t tab = entryKey.find(kSeparator);

@@ -16,10 +16,14 @@ namespace quill {
 // Entries of the file older than this are checked again.
 inline constexpr std::int64_t kVerdictLifetimeSeconds = 7 * 24 * 3600;
 
+// The most of a cache file that is read; a longer file is no cache of ours, and its rest is ignored.
+inline constexpr std::uint64_t kLargestVerdictCache = std::uint64_t{64} << 20;
+
 class VerdictCache {
 public:
-    // `path` empty: this run only. The file is read at once; a missing or unreadable file, and
-    // lines that do not parse, give no entries.
+    // `path` empty: this run only. The file is read at once; a missing file, one that is no
+    // regular file (a FIFO, a device), lines that do not parse and time stamps that are not
+    // within the lifetime before `now` give no entries.
     explicit VerdictCache(std::string path = {}, std::int64_t now = 0);
 
     // The verdict known for `address` (canonical text) and `crawler`, if still fresh at `now`.
@@ -28,8 +32,10 @@ public:
     // Remembers 已验证 and 伪装, which save() also keeps in the file; other verdicts are dropped.
     void remember(const std::string& address, CrawlerId crawler, Verdict verdict, std::int64_t now);
 
-    // Writes the fresh file entries beside the file and renames them over it. Without a path, or
-    // when nothing new was remembered since the file was read, nothing is written.
+    // Merges the fresh entries with those the file holds now (another run may have saved since
+    // it was read; the later check of an address wins), writes them beside the file and renames
+    // them over it, all under a lock that other saves wait for. Without a path, or when nothing
+    // new was remembered since the file was read, nothing is written.
     Status save(std::int64_t now) const;
 
     size_t size() const { return m_entries.size(); }
@@ -40,10 +46,13 @@ private:
         Verdict verdict;
         std::int64_t checkedAt; // seconds since 1970
     };
+    using Entries = std::unordered_map<std::string, Entry>;
     static std::string key(const std::string& address, CrawlerId crawler);
+    // The fresh entries of the file open on `fd`.
+    static Entries readEntries(int fd, std::int64_t now);
 
     std::string m_path;
-    std::unordered_map<std::string, Entry> m_entries;
+    Entries m_entries;
     bool m_changed = false;
 };
 

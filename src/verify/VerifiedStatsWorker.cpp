@@ -1,8 +1,6 @@
 #include "verify/VerifiedStatsWorker.h"
 
-#include "crawlers/CrawlerStatsWorker.h"
-#include "platform/FileSystem.h"
-#include "logsource/LogFiles.h"
+#include "crawlers/StatisticsLogs.h"
 #include "verify/LogVerification.h"
 
 #include <memory>
@@ -16,24 +14,25 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
 {
     // Posted tasks may run after the job has ended, so they share the handlers.
     auto shared = std::make_shared<const Handlers>(std::move(handlers));
-    m_worker.start([folder = statisticsFolder(logFolder), &stopRequested, options = std::move(options),
+    m_worker.start([folder = std::move(logFolder), &stopRequested, options = std::move(options),
                     cachePath = std::move(cachePath),
-                    handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) {
+                    handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) mutable {
         VerdictCache cache(cachePath, options.now());
-        for (const DirectoryEntry& entry : findLogEntries(folder)) {
-            if (abandon)
-                break;
-            if (entry.isDirectory)
-                continue;
-            std::optional<FileVisits> visits = collectFileVisits(joinPath(folder, entry.name), abandon);
+        std::string dnsNotice;
+        forEachStatisticsLog(folder, stopRequested, abandon, [&](const std::string& path) {
+            std::optional<FileVisits> visits = collectFileVisits(path, abandon);
             if (!visits)
-                break;
+                return false;
             CrawlerFileStats verified{visits->fileName, visits->sizeText, std::nullopt, visits->readError};
             CrawlerFileStats fakes = verified;
             if (visits->readError.empty()) {
                 const VerificationRun run = verifyCrawlers(visits->requests, options, cache, abandon);
                 if (run.cancelled)
-                    break;
+                    return false;
+                if (run.dnsDown && !options.dnsKnownDown) {
+                    options.dnsKnownDown = true; // one silent server costs one wait, not one per file
+                    dnsNotice = run.status.message();
+                }
                 const VerifiedCounts counts = countVerdicts(*visits, run.results);
                 verified.counts = counts.verified;
                 fakes.counts = counts.fake;
@@ -41,12 +40,11 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
             post([handlers, verified = std::move(verified), fakes = std::move(fakes)] {
                 handlers->appendRows(verified, fakes);
             });
-            if (stopRequested)
-                break;
-        }
+            return true;
+        });
         cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
         if (!abandon)
-            post([handlers] { handlers->finished(); });
+            post([handlers, dnsNotice] { handlers->finished(dnsNotice); });
     });
 }
 

@@ -17,10 +17,11 @@ class VerifiedStatsWorker {
 public:
     // Both must be set; they run on the user-interface thread: appendRows once per file in listing
     // order (the verified counts, then the fake counts; both without counts when the file could
-    // not be read), then finished.
+    // not be read), then finished, with what to tell the user (GBK) when the DNS server stopped
+    // answering: the files after that are counted without asking it.
     struct Handlers {
         std::function<void(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)> appendRows;
-        std::function<void()> finished;
+        std::function<void(const std::string& dnsNotice)> finished;
     };
 
     // Counts the "*.log" entries of `logFolder` (cut as the statistics cut it). The caller's

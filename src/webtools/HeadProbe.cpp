@@ -82,8 +82,15 @@ HeadProbe::HeadProbe(ClientSocket& socket, Handlers handlers, Schedule schedule,
     events.readable = [this] { readHandler(); };
     events.disconnected = [this] {
         m_connected = false;
-        if (!m_givingUp)
-            finish(toolStatus(gbk("页面头"), {}));
+        if (m_givingUp)
+            return;
+        // A server that closes without a byte has given no answer.
+        if (m_received == 0) {
+            m_handlers.appendLine(gbk("失败"));
+            finish(toolStatus(gbk("页面头"), gbk("没有回应")));
+            return;
+        }
+        finish(toolStatus(gbk("页面头"), {}));
     };
     events.failed = [this](const std::string& message) {
         m_connected = false;

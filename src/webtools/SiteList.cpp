@@ -1,6 +1,7 @@
 #include "webtools/SiteList.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 #include "platform/ReplacementFile.h"
 
 #include <pugixml.hpp>
@@ -47,33 +48,93 @@ std::string declaredEncoding(std::string_view bytes)
     return declaration.substr(open + 1, close - open - 1);
 }
 
-// Whatever can be read of `path`; nothing when it is no regular file or cannot be read.
-std::optional<std::string> readBytes(const std::string& path)
+// A list this large or this deep is no list the program wrote; it is kept aside unread.
+constexpr std::uintmax_t kLargestList = std::uintmax_t{16} << 20;
+constexpr size_t kDeepestList = 256;
+
+enum class ListFile {
+    Missing,
+    Read,
+    NotAFile,   // a folder or a device in its place: neither read nor replaced
+    Unreadable, // a file that cannot be read or parsed: kept aside before any write
+};
+
+struct OpenedList {
+    ListFile state = ListFile::Missing;
+    std::string why; // GBK, for an unreadable file
+};
+
+// How deep the document nests, counted without recursion; stops counting past kDeepestList.
+size_t depthOf(const pugi::xml_document& document)
 {
-    std::error_code ignored;
-    // A folder opens like a file but has no size to read, so only regular files are loaded.
-    if (!std::filesystem::is_regular_file(path, ignored))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!in && !in.eof())
-        return std::nullopt;
-    return bytes.str();
+    size_t depth = 0;
+    size_t deepest = 0;
+    pugi::xml_node node = document.first_child();
+    while (node && deepest <= kDeepestList) {
+        deepest = std::max(deepest, ++depth);
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != document && !node.next_sibling()) {
+            node = node.parent();
+            --depth;
+        }
+        if (node == document)
+            break;
+        node = node.next_sibling();
+        --depth;
+    }
+    return deepest;
 }
 
-// Loads the file; a missing or unreadable one gives an empty list and false.
-bool openList(const std::string& path, pugi::xml_document& document)
+// Loads the file into `document`; anything but a readable list leaves it an empty list.
+OpenedList openList(const std::string& path, pugi::xml_document& document)
 {
-    const std::optional<std::string> bytes = readBytes(path);
-    if (bytes) {
-        const std::string utf8 = siteListAsUtf8(*bytes);
-        if (document.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, pugi::encoding_utf8) &&
-            document.document_element())
-            return true;
-    }
     emptyList(document);
-    return false;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return {};
+    if (status.type() != std::filesystem::file_type::regular)
+        return {ListFile::NotAFile, {}};
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > kLargestList)
+        return {ListFile::Unreadable, gbk("文件大于 16 MiB")};
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {ListFile::Unreadable, gbk("无法读取文件")};
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    // A file of nothing but blanks holds no address to lose.
+    if (bytes.view().find_first_not_of(" \t\r\n") == std::string_view::npos)
+        return {};
+    const std::string utf8 = siteListAsUtf8(std::move(bytes).str());
+    const pugi::xml_parse_result parsed = document.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, pugi::encoding_utf8);
+    std::string why;
+    if (!parsed)
+        why = std::string(parsed.description()) + gbk("，位置 ") + std::to_string(parsed.offset);
+    else if (!document.document_element())
+        why = gbk("没有根元素");
+    else if (depthOf(document) > kDeepestList) // later walks, and removing an entry, recurse that deep
+        why = gbk("元素嵌套超过 256 层");
+    if (!why.empty()) {
+        emptyList(document);
+        return {ListFile::Unreadable, why};
+    }
+    return {ListFile::Read, {}};
+}
+
+// Renames an unreadable list aside so that no write replaces it; the text that tells the user.
+Result<std::string> keepUnreadableList(const std::string& path, const std::string& why)
+{
+    const Result<std::string> aside = renameAside(path, "damaged");
+    const std::string file = utf8ToGbk(path);
+    if (!aside)
+        return Status::failure(gbk("站点列表 ") + file + gbk(" 无法读取（") + why + gbk("），也无法改名保留（") +
+                               aside.status().message() + gbk("），文件未改动"));
+    return gbk("站点列表 ") + file + gbk(" 无法读取（") + why + gbk("），已改名为 ") + utf8ToGbk(aside.value()) +
+           gbk(" 保留，列表从空开始");
 }
 
 // All text inside the element, as GBK.
@@ -143,7 +204,16 @@ SiteListLoad loadSiteList(const std::string& path)
 {
     SiteListLoad load;
     pugi::xml_document document;
-    load.wasRead = openList(path, document);
+    const OpenedList opened = openList(path, document);
+    load.wasRead = opened.state == ListFile::Read;
+    if (opened.state == ListFile::Unreadable) {
+        Result<std::string> kept = keepUnreadableList(path, opened.why);
+        if (!kept) {
+            load.written = kept.status();
+            return load;
+        }
+        load.keptAside = std::move(kept.value());
+    }
     if (!load.wasRead) {
         load.written = saveList(document, path);
         return load;
@@ -160,7 +230,7 @@ SiteListChange saveSiteAddress(const std::string& path, const std::string& addre
     if (address.size() < kShortestAddress)
         return change;
     pugi::xml_document document;
-    openList(path, document);
+    const OpenedList opened = openList(path, document);
     pugi::xml_node root = document.document_element();
     for (const pugi::xml_node& child : root.children()) {
         if (child.type() == pugi::node_element && nodeText(child) == address) {
@@ -172,6 +242,14 @@ SiteListChange saveSiteAddress(const std::string& path, const std::string& addre
     if (hasControlByte(address)) {
         change.status = Status::failure(gbk("地址中有控制字符（如换行或制表符），不能保存"));
         return change;
+    }
+    if (opened.state == ListFile::Unreadable) {
+        Result<std::string> kept = keepUnreadableList(path, opened.why);
+        if (!kept) {
+            change.status = kept.status();
+            return change;
+        }
+        change.keptAside = std::move(kept.value());
     }
     root.append_child("url").append_child(pugi::node_pcdata).set_value(gbkToUtf8(address).c_str());
     change.status = saveList(document, path);
@@ -188,7 +266,7 @@ SiteListChange deleteSiteAddress(const std::string& path, const std::string& add
     if (address.size() < kShortestAddress)
         return change;
     pugi::xml_document document;
-    openList(path, document);
+    openList(path, document); // an unreadable file holds no address, so it is never written here
     pugi::xml_node root = document.document_element();
     pugi::xml_node first;
     std::vector<std::string> all;

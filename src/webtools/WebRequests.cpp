@@ -50,6 +50,8 @@ HttpOptions requestOptions(WebTool tool, const WebContext& context)
     options.totalTimeout = context.limits.total;
     options.maxBodyBytes = context.limits.maxBody;
     options.stop = context.stop;
+    // A page is text: one compressed without being asked is read as the text it holds.
+    options.decodeContent = true;
     switch (tool) {
     case WebTool::FetchPage:
     case WebTool::PageHeadAndLinks:

@@ -62,3 +62,31 @@ TEST(HtmlCommand, reportsMissingFilesAndBadUsage)
     EXPECT_EQ(runCli({"html", "tree", "a", "b"}).exitCode, 2);
     EXPECT_EQ(runCli({"html", "tree", "--deep"}).exitCode, 2);
 }
+
+TEST(HtmlCommand, pagesPastTheParserBoundsFailWithAMessage)
+{
+    quill::test::TempFolder folder;
+    std::string anchors;
+    while (anchors.size() < (std::size_t(32) << 20) - 3)
+        anchors += "<a>";
+    const struct {
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {anchors, "页面元素超过 500000 个，不作分析\n"},
+        {std::string((std::size_t(32) << 20) + 1, ' '), "页面大于 32 MiB，不作分析\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder.write("page.htm", c.bytes);
+        for (const char* walk : {"tree", "head", "links"}) {
+            const ProcessResult run = runCli({"html", walk, path});
+            EXPECT_EQ(run.exitCode, 1) << walk;
+            EXPECT_EQ(run.out, "") << walk;
+            EXPECT_EQ(run.err, c.message) << walk;
+        }
+    }
+    // A device that never ends is read only past the bound.
+    const ProcessResult zero = runCli({"html", "links", "/dev/zero"});
+    EXPECT_EQ(zero.exitCode, 1);
+    EXPECT_EQ(zero.err, "页面大于 32 MiB，不作分析\n");
+}

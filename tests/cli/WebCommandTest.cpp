@@ -1,6 +1,7 @@
 // quillmarkbox-cli web, run as a whole process against loopback servers.
 
 #include "platform/CodePage.h"
+#include "support/Archives.h"
 #include "support/ScopedEnv.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
@@ -37,6 +38,22 @@ protected:
             response.set_content(kUtf8Page, "text/html; charset=utf-8");
         });
         server->Get("/gone", [](const httplib::Request&, httplib::Response& response) { response.status = 404; });
+        // Compressed though nobody asked for it.
+        server->Get("/gzip", [this](const httplib::Request& request, httplib::Response& response) {
+            askedEncoding = request.get_header_value("Accept-Encoding");
+            response.set_header("Content-Encoding", "gzip");
+            response.set_content(test::gzipBytes(kUtf8Page), "text/html; charset=utf-8");
+        });
+        server->Get("/nul", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string("<p>a\0b</p>", 11), "text/html");
+        });
+        server->Get("/anchors", [](const httplib::Request&, httplib::Response& response) {
+            std::string anchors;
+            anchors.reserve(std::size_t(32) << 20);
+            while (anchors.size() < (std::size_t(32) << 20) - 3)
+                anchors += "<a>";
+            response.set_content(anchors, "text/html");
+        });
         server->Get("/baidu", [](const httplib::Request& request, httplib::Response& response) {
             if (request.has_param("tn"))
                 response.set_content(gbk("找到相关网页约1,230篇，用时0.1秒"), "text/html");
@@ -56,6 +73,7 @@ protected:
 
     LoopbackServer server;
     std::string host = hostOf(server.port());
+    std::string askedEncoding = "(no request)";
     ScopedEnv baidu{"QUILLMARK_BAIDU_HOST", host};
     ScopedEnv suggestion{"QUILLMARK_SUGGESTION_HOST", host};
     ScopedEnv ip{"QUILLMARK_IPLOCATION_HOST", host};
@@ -132,6 +150,35 @@ TEST_F(WebCommand, failuresThePageLeavesSilentExitOne)
     EXPECT_EQ(index.err, "批量查询: 4/4 个查询失败（连接超时）\n");
 }
 
+TEST_F(WebCommand, pagesAreReadAsTheTextTheyHold)
+{
+    // A body compressed unasked is decompressed; the request still asks for no encoding.
+    const ProcessResult gzip = web({"text", host + "/gzip"});
+    EXPECT_EQ(gzip.exitCode, 0);
+    EXPECT_NE(gzip.out.find("新闻"), std::string::npos) << gzip.out;
+    EXPECT_EQ(askedEncoding, "");
+    EXPECT_EQ(web({"head", host + "/gzip"}).out, "网页标题:   兴安盟\n网页关键词:     草原\n");
+
+    // A NUL byte of the page is printed escaped, as the other control bytes are.
+    for (const char* raw : {"", "--raw"}) {
+        std::vector<std::string> arguments = {"text", host + "/nul"};
+        if (*raw)
+            arguments.push_back(raw);
+        const ProcessResult nul = web(arguments);
+        EXPECT_EQ(nul.out.find('\0'), std::string::npos) << raw;
+        EXPECT_NE(nul.out.find("a\\0b"), std::string::npos) << raw << nul.out;
+    }
+
+    // 32 MiB of links: the parse is refused with a message, not run out of memory.
+    ScopedEnv patient("QUILLMARK_WEB_TIMEOUTS_MS", "10000,10000,60000");
+    for (const char* tool : {"links", "head"}) {
+        const ProcessResult anchors = web({tool, host + "/anchors"});
+        EXPECT_EQ(anchors.exitCode, 1) << tool;
+        EXPECT_EQ(anchors.out, "") << tool;
+        EXPECT_NE(anchors.err.find(": 页面元素超过 500000 个，不作分析\n"), std::string::npos) << anchors.err;
+    }
+}
+
 TEST_F(WebCommand, rawHeadShowsTheReplyAsItCame)
 {
     test::RawTcpServer raw({"HTTP/1.1 200 OK\r\nServer: t\r\n\r\n"}, true);
@@ -148,6 +195,13 @@ TEST_F(WebCommand, rawHeadShowsTheReplyAsItCame)
     const ProcessResult badPort = web({"raw-head", "example.test:/"});
     EXPECT_EQ(badPort.exitCode, 1);
     EXPECT_EQ(badPort.err, "'' is not a valid integer value\n");
+
+    // A server that closes without a byte gave no answer: no 完成.
+    test::RawTcpServer closing({}, true);
+    const ProcessResult closed = web({"raw-head", hostOf(closing.port()) + "/"});
+    EXPECT_EQ(closed.exitCode, 1);
+    EXPECT_EQ(closed.out, "域名: 127.0.0.1\nURL: /\n端口: " + std::to_string(closing.port()) + "\n失败\n");
+    EXPECT_EQ(closed.err, "页面头: 没有回应\n");
 }
 
 TEST_F(WebCommand, usageErrorsExitTwo)

@@ -2,6 +2,7 @@
 
 #include "HtmlTestSupport.h"
 #include "html/PageWalks.h"
+#include "platform/CodePage.h"
 #include "support/HtmlSamples.h"
 
 #include <gtest/gtest.h>
@@ -98,4 +99,40 @@ TEST(ParserRobustness, deepNestingNeedsNoDeepStack)
     EXPECT_EQ(levels, 2 * depth);
     EXPECT_EQ(pageLinkLines(*page).size(), 1u);
     EXPECT_TRUE(pageHeaderLines(*page).empty());
+}
+
+TEST(ParserRobustness, pagesPastTheBoundsAreRefusedWithAMessage)
+{
+    auto anchors = [](std::size_t count) {
+        std::string text;
+        text.reserve(3 * count + 32);
+        text += "<title>T</title>";
+        while (text.size() < 16 + 3 * count)
+            text += "<a>";
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string failure; // GBK; empty: parsed
+    };
+    const Case cases[] = {
+        // The title element and its end tag count too.
+        {"at the element bound", anchors(kMaxPageElements - 1), {}},
+        {"one element more", anchors(kMaxPageElements), gbk("页面元素超过 500000 个，不作分析")},
+        {"32 MiB of links", anchors((std::size_t(32) << 20) / 3 - 8), gbk("页面元素超过 500000 个，不作分析")},
+        {"more bytes than a page may have", std::string(kMaxPageBytes + 1, 'x'), gbk("页面大于 32 MiB，不作分析")},
+    };
+    for (const Case& c : cases) {
+        auto page = parseNow(c.text);
+        EXPECT_EQ(page->status().message(), c.failure) << c.what;
+        if (c.failure.empty()) {
+            expectSoundTree(*page);
+            EXPECT_EQ(pageHeaderLines(*page).size(), 0u) << c.what; // a root child's title is not examined
+            continue;
+        }
+        EXPECT_LE(page->elements().size(), kMaxPageElements) << c.what;
+        EXPECT_TRUE(pageHeaderLines(*page).empty()) << c.what;
+        EXPECT_TRUE(pageLinkLines(*page).empty()) << c.what;
+    }
 }

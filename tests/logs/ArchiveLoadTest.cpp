@@ -136,3 +136,48 @@ TEST(ArchiveLoad, foldersListLogsAndArchivesInNameOrder)
               (std::vector<std::string>{"broken.zip", "dir.log", "EX26128.log", "ex26129.log", "ex261210.log",
                                         "ex261211.log.gz", "logs.zip"}));
 }
+
+TEST(ArchiveLoad, zipEntriesThatShareOrOverstateTheirDataAreRefused)
+{
+    const std::string log = sampleLog();
+    const RawZipEntry a = deflatedEntry("a.log", log.substr(0, log.size() / 2));
+    const RawZipEntry b = deflatedEntry("b.log", log.substr(log.size() / 2));
+    RawZipEntry boasting = deflatedEntry("x.log", "x\r\n");
+    boasting.size = 1u << 30; // a few bytes said to inflate to 1 GiB
+    RawZipEntry modest = deflatedEntry("m.log", log);
+    modest.size = 100; // inflates to far more than it says
+
+    const std::string refused = gbk("压缩文件已损坏: ");
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string message; // GBK, from its start; empty: loads
+    } cases[] = {
+        {"in-order.zip", rawZip({a, b}), {}},
+        // Three entries over one copy of the log, each quoting the next one's header.
+        {"overlap.zip", overlappingZip(log, 3), refused + gbk("条目的数据相互重叠或次序颠倒")},
+        {"reversed.zip", rawZip({a, b}, {1, 0}), refused + gbk("条目的数据相互重叠或次序颠倒")},
+        {"listed-twice.zip", rawZip({a, b}, {0, 1, 1}), refused},
+        {"boasting.zip", rawZip({boasting}), refused + gbk("条目声明的大小超过压缩数据的 1100 倍")},
+        {"modest.zip", rawZip({modest}), refused},
+    };
+    TempFolder folder;
+    for (const auto& c : cases) {
+        const std::string path = folder.write(c.name, c.bytes);
+        LogAnalysis analysis;
+        const auto result = analysis.load(path, {});
+        const auto stats = countFile(path);
+        ASSERT_TRUE(stats) << c.name;
+        if (c.message.empty()) {
+            EXPECT_TRUE(result.read()) << c.name << ": " << result.outcome.status().message();
+            EXPECT_EQ(analysis.store().count(), 3000u) << c.name;
+            EXPECT_TRUE(stats->counts) << c.name << ": " << stats->readError;
+            continue;
+        }
+        ASSERT_FALSE(result.outcome.ok()) << c.name;
+        EXPECT_EQ(result.outcome.status().message().substr(0, c.message.size()), c.message) << c.name;
+        EXPECT_EQ(analysis.store().count(), 0u) << c.name;
+        EXPECT_FALSE(stats->counts) << c.name;
+        EXPECT_EQ(stats->readError.substr(0, c.message.size()), c.message) << c.name;
+    }
+}

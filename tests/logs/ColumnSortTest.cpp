@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <numeric>
 
 using namespace quill;
@@ -194,5 +195,66 @@ TEST(ColumnSort, largeStoresSortAsAPlainStableSortWould)
     for (int column : {int(kColTimeTaken), int(kColTimeTaken), kColPort, kColPort}) {
         analysis.clickColumn(column);
         EXPECT_EQ(analysis.store().order(), expected(column, analysis.sortDescending())) << column;
+    }
+}
+
+// Records that follow a sorted load each take the place a full sort would give them, and the
+// earlier rows keep their order around them.
+TEST(ColumnSort, followedRecordsTakeThePlaceAFullSortGivesThem)
+{
+    std::uint32_t state = 11;
+    auto next = [&] { return state = state * 1103515245 + 12345; };
+    const char* odd[] = {"-", "x10", "2147483648", "+5"};
+    auto randomLines = [&](int count) {
+        std::vector<std::pair<std::string, std::string>> portTime;
+        for (int i = 0; i < count; ++i)
+            portTime.emplace_back(std::to_string(next() % 40),
+                                  next() % 8 == 0 ? odd[next() % 4] : std::to_string(next() % 60));
+        const std::string bytes = portsAndTimes(portTime);
+        return bytes.substr(std::string(kIis6Header).size());
+    };
+    for (int column : {int(kColTimeTaken), kColPort}) {
+        for (int clicks : {1, 2}) {
+            SCOPED_TRACE(std::to_string(column) + " clicked " + std::to_string(clicks));
+            TempFolder folder;
+            const std::string path = folder.write("ex.log", kIis6Header + randomLines(3000));
+            LogAnalysis analysis;
+            ASSERT_TRUE(analysis.load(path, {}, true).read());
+            for (int i = 0; i < clicks; ++i)
+                ASSERT_TRUE(analysis.clickColumn(column).ok());
+            FollowedLog log(*analysis.followStart());
+            for (int batchSize : {1, 700, 2500}) {
+                std::ofstream(path, std::ios::binary | std::ios::app) << randomLines(batchSize);
+                FollowBatch batch;
+                ASSERT_EQ(log.step(batch, size_t(1) << 30).end, FollowEnd::None);
+                const std::vector<std::uint32_t> before = analysis.store().order();
+                Result<LogAnalysis::AppendedRows> added = analysis.appendFollowed(std::move(batch));
+                ASSERT_TRUE(added.ok());
+                const std::vector<std::uint32_t>& after = analysis.store().order();
+                EXPECT_EQ(after, sortByColumn(analysis.store(), column, analysis.sortDescending(), sortKindOf(column)));
+                const std::vector<std::uint32_t>& placed = added.value().placedBefore;
+                ASSERT_EQ(placed.size(), static_cast<size_t>(batchSize));
+                for (size_t row = 0; row < before.size(); row += 97) {
+                    const size_t moved = row + static_cast<size_t>(std::upper_bound(placed.begin(), placed.end(), row) -
+                                                                   placed.begin());
+                    EXPECT_EQ(after[moved], before[row]);
+                }
+            }
+        }
+    }
+}
+
+TEST(ColumnSort, followedRecordsMergeByKeysAsAStableSortWould)
+{
+    const std::vector<std::string> keys = {"b", "a", "c", "a", "b", "", "a", "c", "b"};
+    for (bool descending : {false, true}) {
+        std::vector<std::uint32_t> order(5);
+        std::iota(order.begin(), order.end(), 0u);
+        auto less = [&](std::uint32_t a, std::uint32_t b) { return descending ? keys[b] < keys[a] : keys[a] < keys[b]; };
+        std::stable_sort(order.begin(), order.end(), less);
+        std::vector<std::uint32_t> all(keys.size());
+        std::iota(all.begin(), all.end(), 0u);
+        std::stable_sort(all.begin(), all.end(), less);
+        EXPECT_EQ(mergeByKeys(keys, order, 5, descending).order, all) << descending;
     }
 }

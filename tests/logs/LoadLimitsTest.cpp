@@ -1,5 +1,6 @@
 // Loads that cannot be finished end with a message and an empty store, never with an abort or a hang.
 #include "logs/LogTestSupport.h"
+#include "support/PipeWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -88,18 +90,29 @@ TEST(LoadLimits, aLineLongerThanTheLimitFailsTheLoadInAFileAsInAStream)
     }
 }
 
-TEST(LoadLimits, anEndlessFirstLineFromADeviceStopsAtTheLimit)
+TEST(LoadLimits, anEndlessFirstLineFromAPipeStopsAtTheLimit)
 {
-    const Loaded loaded = loadWithLimits("/dev/zero", {size_t(16) << 20});
+    TempFolder folder;
+    PipeWriter zeros(folder.file("zeros.log"), std::string(size_t(1) << 20, '\0'), PipeWriter::Then::Repeat);
+    const Loaded loaded = loadWithLimits(folder.file("zeros.log"), {size_t(16) << 20});
     EXPECT_EQ(loaded.outcome.status().message(), "Line too long: more than 16777216 bytes");
     EXPECT_EQ(loaded.count, 0u);
 }
 
 #if !defined(__SANITIZE_ADDRESS__) // the sanitizer's shadow memory leaves no address space to limit
-// Loads /dev/zero with room for the threads and a few buffers, far less than a line of 1 GiB
-// needs; exits 0 when the load reported running out of memory and left the store empty.
+// Loads an endless pipe of zero bytes with room for the threads and a few buffers, far less than
+// a line of 1 GiB needs; exits 0 when the load reported running out of memory and left the store
+// empty.
 [[noreturn]] void loadZerosInLittleAddressSpace()
 {
+    int ends[2];
+    if (pipe(ends) != 0)
+        std::_Exit(3);
+    std::thread([writeEnd = ends[1]] {
+        const std::string zeros(size_t(1) << 20, '\0');
+        while (write(writeEnd, zeros.data(), zeros.size()) > 0) {
+        }
+    }).detach();
     std::ifstream statm("/proc/self/statm");
     size_t pages = 0;
     statm >> pages;
@@ -107,7 +120,7 @@ TEST(LoadLimits, anEndlessFirstLineFromADeviceStopsAtTheLimit)
     const rlimit limit{room, room};
     if (setrlimit(RLIMIT_AS, &limit) != 0)
         std::_Exit(3);
-    const Loaded loaded = loadWithLimits("/dev/zero", {});
+    const Loaded loaded = loadWithLimits("/proc/self/fd/" + std::to_string(ends[0]), {});
     std::_Exit(loaded.outcome.status().message() == kOutOfMemoryText && loaded.count == 0 ? 0 : 1);
 }
 

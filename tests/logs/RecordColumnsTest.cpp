@@ -59,6 +59,41 @@ TEST(RecordColumns, rowCellsAreTheCellTextsOfEveryRowInAnyOrder)
     }
 }
 
+namespace {
+
+// Python's csv module reads the file back; each row comes out as its fields joined by US (0x1F)
+// and records by RS (0x1E), so any byte of a field survives the trip.
+std::string readBackCsv(const std::string& csvPath)
+{
+    const std::string script =
+        "import csv, sys\n"
+        "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+        "    rows = list(csv.reader(f, strict=True))\n"
+        "sys.stdout.buffer.write('\\x1e'.join('\\x1f'.join(r) for r in rows).encode('utf-8'))\n";
+    const ProcessResult python = runProcess({"/usr/bin/python3", "-c", script, csvPath});
+    EXPECT_EQ(python.exitCode, 0) << python.err;
+    return python.out;
+}
+
+// The list's captions and cells as readBackCsv gives them; `cells` says how formula starts look.
+std::string expectedCsv(const LogAnalysis& analysis, CsvCells cells)
+{
+    std::string expected;
+    const auto& columns = recordColumns();
+    for (int column = 0; column < kColumnCount; ++column)
+        expected += (column ? "\x1f" : "") + std::string(columns[static_cast<size_t>(column)].caption);
+    for (const auto& row : shownRows(analysis)) {
+        expected += "\x1e";
+        for (size_t column = 0; column < row.size(); ++column) {
+            const bool quoted = cells == CsvCells::Neutralised && startsLikeFormula(row[column]);
+            expected += (column ? "\x1f" : "") + std::string(quoted ? "'" : "") + gbkToUtf8(row[column]);
+        }
+    }
+    return expected;
+}
+
+} // namespace
+
 TEST(RecordColumns, csvExportReadsBackAsTheListShowsIt)
 {
     TempFolder folder;
@@ -69,26 +104,32 @@ TEST(RecordColumns, csvExportReadsBackAsTheListShowsIt)
     analysis.clickColumn(1);
     const std::string csvPath = folder.file("out.csv");
     ASSERT_TRUE(exportCsvFile(recordsCsv(analysis.store()), csvPath).ok());
-
-    // Python's csv module reads the file back; each row comes out as its fields joined by US (0x1F)
-    // and records by RS (0x1E), so any byte of a field survives the trip.
-    const std::string script =
-        "import csv, sys\n"
-        "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
-        "    rows = list(csv.reader(f, strict=True))\n"
-        "sys.stdout.buffer.write('\\x1e'.join('\\x1f'.join(r) for r in rows).encode('utf-8'))\n";
-    const ProcessResult python = runProcess({"/usr/bin/python3", "-c", script, csvPath});
-    ASSERT_EQ(python.exitCode, 0) << python.err;
-
-    std::string expected;
-    const auto& columns = recordColumns();
-    for (int column = 0; column < kColumnCount; ++column)
-        expected += (column ? "\x1f" : "") + std::string(columns[static_cast<size_t>(column)].caption);
-    for (const auto& row : shownRows(analysis)) {
-        expected += "\x1e";
-        for (size_t column = 0; column < row.size(); ++column)
-            expected += (column ? "\x1f" : "") + gbkToUtf8(row[column]);
-    }
-    EXPECT_EQ(python.out, expected);
+    EXPECT_EQ(readBackCsv(csvPath), expectedCsv(analysis, CsvCells::Neutralised));
     EXPECT_EQ(readFile(csvPath).substr(0, 3), "\xEF\xBB\xBF");
+}
+
+TEST(RecordColumns, csvExportWritesCellsThatStartLikeAFormulaAsText)
+{
+    // Whoever sends a request chooses its user agent and query, and a log can be forged whole.
+    std::string log = kIis6Header;
+    log += iis6Line("/a.htm", "=HYPERLINK(\"http://evil.test/\",\"x\")");
+    log += iis6Line("/b.htm", "+cmd|'/C+calc'!A0", "@1.2.3.4");
+    log += iis6Line("/c.htm", "-2+3+cmd|'/C+calc'!A0", "1.2.3.4", "-15");
+    log += iis6Line("/d.htm", "\t=1+1", "=1.2.3.4");
+    log += iis6Line("/e.htm", gbk("=日志"));
+    log += iis6Line("/plain.htm"); // its "-" fields stay as they are
+    TempFolder folder;
+    LogAnalysis analysis;
+    ASSERT_TRUE(loadBytes(analysis, folder, log, {}).read());
+    ASSERT_EQ(analysis.store().count(), 6u);
+    for (const CsvCells cells : {CsvCells::Neutralised, CsvCells::Verbatim}) {
+        const std::string csvPath = folder.file("out.csv");
+        ASSERT_TRUE(exportCsvFile(recordsCsv(analysis.store(), {}, cells), csvPath).ok());
+        const std::string read = readBackCsv(csvPath);
+        EXPECT_EQ(read, expectedCsv(analysis, cells));
+        const bool neutralised = cells == CsvCells::Neutralised;
+        EXPECT_EQ(read.find("\x1f=HYPERLINK") == std::string::npos, neutralised);
+        EXPECT_EQ(read.find("\x1f'=HYPERLINK") != std::string::npos, neutralised);
+        EXPECT_EQ(read.find("\x1f'-\x1f"), std::string::npos);
+    }
 }

@@ -38,3 +38,23 @@ TEST(LogFiles, naturalOrderIgnoresCaseAndComparesNumbersAsNumbers)
     std::sort(names.begin(), names.end(), naturalLess);
     EXPECT_EQ(names, sorted);
 }
+
+TEST(LogFiles, theNextDaysLogIsANewNameAfterTheCurrentOne)
+{
+    const std::vector<std::string> before = {"u_ex261207.log", "u_ex261208.log"};
+    const struct {
+        std::vector<std::string> now;
+        const char* current;
+        const char* newer; // empty: none
+    } cases[] = {
+        {{"u_ex261207.log", "u_ex261208.log", "u_ex261209.log"}, "u_ex261208.log", "u_ex261209.log"},
+        {{"U_EX261208.log", "u_ex261207.log", "u_ex261208.log", "u_ex261210.log", "u_ex261209.log"}, "u_ex261208.log",
+         "u_ex261210.log"},                                                                  // the latest of several
+        {{"u_ex261201.log", "u_ex261207.log", "u_ex261208.log"}, "u_ex261208.log", ""},       // an older day copied in
+        {{"u_ex261207.log", "u_ex261208.log"}, "u_ex261208.log", ""},                         // nothing new
+        {{"u_ex261207.log"}, "u_ex261208.log", ""},                                           // one gone
+        {{"u_ex261207.log", "u_ex261208.log", "u_ex261208.log.gz"}, "u_ex261207.log", "u_ex261208.log.gz"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(newerLogFile(before, c.now, c.current), c.newer) << c.now.size();
+}

@@ -64,6 +64,46 @@ TEST(CsvText, quotesOnlyWhatNeedsQuotesAndWritesUtf8)
     }
 }
 
+TEST(CsvText, cellsThatStartLikeAFormulaAreWrittenAsText)
+{
+    const struct {
+        std::string gbkField;
+        std::string neutralised;
+    } cases[] = {
+        // What a spreadsheet would run.
+        {"=1+2", "'=1+2"},
+        {"=HYPERLINK(\"http://x.test\",\"y\")", "\"'=HYPERLINK(\"\"http://x.test\"\",\"\"y\"\")\""},
+        {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        {"-2+3+cmd", "'-2+3+cmd"},
+        {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+        {"\t=1", "'\t=1"},
+        {"\r=1", "\"'\r=1\""},
+        {"-", "-"}, // the log's empty field
+        {"--", "'--"},
+        {"-.5", "'-.5"},
+        {"+", "'+"},
+        {gbk("=日志"), "'=日志"},
+        // Values, left as they are.
+        {"-12", "-12"},
+        {"+3.5", "+3.5"},
+        {"a=1", "a=1"},
+        {" =1", " =1"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        appendCsvField(out, c.gbkField);
+        EXPECT_EQ(out, c.neutralised) << c.gbkField;
+        // Verbatim: the same cell without the added quote mark.
+        std::string verbatim;
+        appendCsvField(verbatim, c.gbkField, CsvCells::Verbatim);
+        std::string expected = c.neutralised;
+        if (startsLikeFormula(c.gbkField))
+            expected.erase(expected.find('\''), 1);
+        EXPECT_EQ(verbatim, expected) << c.gbkField;
+    }
+}
+
 TEST(CsvText, exportWritesAllOrNothing)
 {
     TempFolder folder;

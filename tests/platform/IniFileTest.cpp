@@ -119,6 +119,9 @@ TEST(IniFile, readsIntegersAndBooleansWithDefaultForOtherText)
         IniFile ini(folder.write("t.ini", std::string("[a]\nk=") + c.value + "\n"));
         EXPECT_EQ(ini.readInteger("a", "k", 42), c.integer) << c.value;
         EXPECT_EQ(ini.readBool("a", "k", true), c.flag) << c.value;
+        const IniSnapshot snapshot(ini.path());
+        EXPECT_EQ(snapshot.readInteger("A", "K", 42), c.integer) << c.value;
+        EXPECT_EQ(snapshot.readBool("a", "k", true), c.flag) << c.value;
     }
     TempFolder folder;
     IniFile ini(folder.write("t.ini", "[a]\nk=word\n"));

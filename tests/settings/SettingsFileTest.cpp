@@ -170,3 +170,52 @@ TEST(SettingsFile, verdictCacheLiesBesideTheSettingsFile)
         EXPECT_EQ(file.verdictCachePath(verification), c.path) << c.name;
     }
 }
+
+TEST(SettingsFile, oneObjectReadsTheFileOnceUntilItWrites)
+{
+    TempFolder folder;
+    const std::string path = folder.write("settings.ini", "[" + gbk("过滤") + "]\r\n" + gbk("图片") +
+                                                              "=0\r\n[user]\r\nsiteurl=first.test\r\n[" +
+                                                              gbk("列宽") + "]\r\nlv2=50,60\r\n");
+
+    SettingsFile file(path);
+    const Settings first = file.load(Settings{});
+    EXPECT_FALSE(first.filters.images);
+    EXPECT_EQ(first.siteUrl, "first.test");
+    // Changed behind the object's back: it answers from its one reading.
+    TempFolder::writeFile(path, "[user]\r\nsiteurl=second.test\r\n");
+    EXPECT_EQ(file.load(Settings{}).siteUrl, "first.test");
+    EXPECT_EQ(file.readColumnWidths("lv2", 3), (std::vector<int>{50, 60, 0}));
+    // Its own write reads the file again.
+    ASSERT_TRUE(file.writeLogFolder("D:\\logs"));
+    EXPECT_EQ(file.load(Settings{}).siteUrl, "second.test");
+    EXPECT_EQ(file.load(Settings{}).logFolder, "D:\\logs");
+}
+
+TEST(SettingsFile, csvCellsAreNeutralisedUnlessTheExportKeySaysVerbatim)
+{
+    TempFolder folder;
+    const struct {
+        std::string file;
+        bool verbatim;
+    } cases[] = {
+        {"", false},
+        {"[" + gbk("导出") + "]\r\n" + gbk("CSV原样") + "=1\r\n", true},
+        {"[" + gbk("导出") + "]\r\n" + gbk("CSV原样") + "=0\r\n", false},
+        {"[" + gbk("导出") + "]\r\n" + gbk("CSV原样") + "=yes\r\n", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsFile(folder.write("s.ini", c.file)).load(Settings{}).csvVerbatim, c.verbatim) << c.file;
+}
+
+TEST(SettingsFile, followingIsKeptOffUntilSaved)
+{
+    TempFolder folder;
+    const std::string path = folder.write("s.ini", "");
+    EXPECT_FALSE(SettingsFile(path).load(Settings{}).followLog);
+    ASSERT_TRUE(SettingsFile(path).writeFollowLog(true).ok());
+    EXPECT_TRUE(SettingsFile(path).load(Settings{}).followLog);
+    EXPECT_NE(readFile(path).find("[" + gbk("日志") + "]\r\n" + gbk("跟踪") + "=1"), std::string::npos) << readFile(path);
+    ASSERT_TRUE(SettingsFile(path).writeFollowLog(false).ok());
+    EXPECT_FALSE(SettingsFile(path).load(Settings{}).followLog);
+}

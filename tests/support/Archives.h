@@ -1,6 +1,7 @@
 #pragma once
 // Compressed archives made in memory for tests: gzip members and ZIP archives.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,5 +13,22 @@ std::string gzipBytes(const std::string& bytes, int level = 6);
 
 // A ZIP archive of the given (name, bytes) entries, deflated, in this order.
 std::string zipBytes(const std::vector<std::pair<std::string, std::string>>& entries);
+
+// Hand-made ZIP archives whose directory says what a test wants, true or not.
+struct RawZipEntry {
+    std::string name;
+    std::string data;        // the bytes after the local header (raw deflate)
+    std::uint32_t crc = 0;   // of the inflated bytes
+    std::uint64_t size = 0;  // declared inflated size
+};
+// A raw deflate stream of `bytes` and an entry that holds it truthfully.
+RawZipEntry deflatedEntry(const std::string& name, const std::string& bytes);
+// The entries one after another, then a directory listing them in `order` (indexes into
+// `entries`; all of them in file order when empty).
+std::string rawZip(const std::vector<RawZipEntry>& entries, const std::vector<size_t>& order = {});
+// `count` entries that share one copy of `bytes`: each entry's deflate stream quotes the local
+// headers of the entries after it in stored blocks and ends in the shared data, so the archive
+// inflates to about `count` times `bytes` (libzip opens it without complaint).
+std::string overlappingZip(const std::string& bytes, int count);
 
 } // namespace quill::test

@@ -201,6 +201,8 @@ std::string DnsTestServer::reply(const std::string& query)
     return out;
 }
 
+void DnsTestServer::dropAfterReplies(size_t replies) { m_repliesLeft = replies; }
+
 void DnsTestServer::serve()
 {
     std::deque<Pending> pending;
@@ -224,8 +226,10 @@ void DnsTestServer::serve()
             continue;
         ++m_received;
         std::string answer = reply(std::string(buffer.data(), static_cast<size_t>(got)));
-        if (answer.empty())
+        if (answer.empty() || m_repliesLeft == 0)
             continue;
+        if (m_repliesLeft != SIZE_MAX)
+            --m_repliesLeft;
         std::chrono::milliseconds delay;
         {
             std::lock_guard lock(m_mutex);

@@ -35,6 +35,9 @@ public:
     void setBehaviour(const std::string& name, Behaviour behaviour);
     // Every answer waits this long before it is sent.
     void setDelay(std::chrono::milliseconds delay);
+    // After this many more replies, every query goes unanswered: a server that answers once and
+    // then drops.
+    void dropAfterReplies(size_t replies);
 
     size_t queriesReceived() const { return m_received; }
 
@@ -57,6 +60,7 @@ private:
     std::set<std::string> m_names;
     std::map<std::string, Behaviour> m_behaviours;
     std::chrono::milliseconds m_delay{0};
+    std::atomic<size_t> m_repliesLeft{SIZE_MAX};
     std::thread m_thread;
 };
 

@@ -1,5 +1,7 @@
 #include "support/RunProcess.h"
 
+#include <chrono>
+#include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,6 +82,89 @@ pid_t endedProcess()
         _exit(0);
     waitpid(child, nullptr, 0);
     return child;
+}
+
+RunningProcess::RunningProcess(const std::vector<std::string>& argv)
+{
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        return;
+    m_pid = fork();
+    if (m_pid == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        for (int fd : {out[0], out[1], err[0], err[1]})
+            close(fd);
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    m_out = out[0];
+    m_err = err[0];
+    m_reader = std::thread([this] {
+        bool outOpen = true, errOpen = true;
+        char buffer[65536];
+        while (outOpen || errOpen) {
+            pollfd fds[2] = {{outOpen ? m_out : -1, POLLIN, 0}, {errOpen ? m_err : -1, POLLIN, 0}};
+            poll(fds, 2, -1);
+            for (int i = 0; i < 2; ++i) {
+                if (!(fds[i].revents & (POLLIN | POLLHUP)))
+                    continue;
+                const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+                if (got <= 0) {
+                    (i == 0 ? outOpen : errOpen) = false;
+                    continue;
+                }
+                std::lock_guard lock(m_mutex);
+                (i == 0 ? m_result.out : m_result.err).append(buffer, static_cast<size_t>(got));
+            }
+        }
+    });
+}
+
+RunningProcess::~RunningProcess()
+{
+    if (m_pid > 0)
+        finish(0);
+}
+
+std::string RunningProcess::out() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_result.out;
+}
+
+void RunningProcess::signal(int number) const
+{
+    if (m_pid > 0)
+        kill(m_pid, number);
+}
+
+ProcessResult RunningProcess::finish(int limitMs)
+{
+    if (m_pid <= 0)
+        return m_result;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (waitpid(m_pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_pid = -1;
+    m_reader.join();
+    close(m_out);
+    close(m_err);
+    m_result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return m_result;
 }
 
 } // namespace quill::test

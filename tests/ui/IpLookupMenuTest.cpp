@@ -43,6 +43,11 @@ struct LookupFixture {
                 response.set_content("<p>another layout</p>", "text/html");
                 return;
             }
+            if (ip == "8.8.8.8") { // markup inside the cut piece
+                response.set_content(gbk("<ul class=\"ul1\"><li>本站主数据：<b>粗体</b><img src=x></li></ul></td>"),
+                                     "text/html");
+                return;
+            }
             response.set_content(gbk("<td><ul class=\"ul1\"><li>本站主数据：内蒙古 ") + ip +
                                      gbk("</li><li>参考数据一：兴安盟</li><li>参考数据二：电信</li></ul></td>"),
                                  "text/html");
@@ -101,6 +106,24 @@ TEST(IpLookupMenu, showsWhereTheFirstSelectedVisitorIs)
     ASSERT_TRUE(waitUntil([&] { return f.label().startsWith(u("来源")); }));
     EXPECT_EQ(f.label(), u("来源"));
     EXPECT_EQ(f.targets, (std::vector<std::string>{"/ips.asp?ip=10.0.0.5", "/ips.asp?ip=9.9.9.9"}));
+}
+
+TEST(IpLookupMenu, thePageTextIsShownAsTextNotAsMarkup)
+{
+    LookupFixture f(kIis6Header + lineFrom("8.8.8.8", "/a.htm"));
+    f.select({0});
+    f.chooseViewIp();
+    ASSERT_TRUE(waitUntil([&] { return f.label().startsWith(u("来源")); }));
+    EXPECT_EQ(f.label(), u("来源：<b>粗体</b><img src=x>"));
+    auto* label = child<QLabel>(child<LogPage>(f.form, "ts2"), "Label4");
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    screenshot(f.form.get(), "log-page-ip-lookup-markup");
+    // Every label of the window that shows log, page or file text.
+    for (const char* name : {"Label4", "LabelVerify"})
+        EXPECT_EQ(child<QLabel>(child<LogPage>(f.form, "ts2"), name)->textFormat(), Qt::PlainText) << name;
+    EXPECT_EQ(child<QLabel>(child<QWidget>(f.form, "ts1"), "message")->textFormat(), Qt::PlainText);
+    for (const char* name : {"StatusLine", "Label3"})
+        EXPECT_EQ(child<QLabel>(child<QWidget>(f.form, "ts4"), name)->textFormat(), Qt::PlainText) << name;
 }
 
 TEST(IpLookupMenu, anEmptyListChangesNothing)

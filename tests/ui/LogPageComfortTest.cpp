@@ -176,6 +176,22 @@ TEST(LogPageComfort, exportWritesTheListAsItStands)
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Unable to write to ")));
 }
 
+TEST(LogPageComfort, exportWritesFormulaStartsAsTextUnlessTheSettingsSayVerbatim)
+{
+    Page p(kIis6Header + logLine("/a.htm", "30", "=HYPERLINK(\"http://evil.test/\",\"x\")"));
+    p.reload();
+    const std::string path = p.folder.file("list.csv");
+    p.page.chooseCsvPath = [&] { return QString::fromStdString(path); };
+    for (const CsvCells cells : {CsvCells::Neutralised, CsvCells::Verbatim}) {
+        p.page.setCsvCells(cells);
+        QTest::mouseClick(child<QPushButton>(&p.page, "exportCsv"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p.page.isExporting(); }, 10000));
+        const bool quoted = readFile(path).find(",\"'=HYPERLINK(") != std::string::npos;
+        EXPECT_EQ(quoted, cells == CsvCells::Neutralised);
+        EXPECT_NE(readFile(path).find("=HYPERLINK("), std::string::npos);
+    }
+}
+
 TEST(LogPageComfort, anExportOfAChangedFileWritesNothingAndEmptiesTheList)
 {
     Page p(sampleLog());

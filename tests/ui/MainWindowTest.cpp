@@ -284,3 +284,40 @@ TEST(MainWindow, aLogFolderThatDoesNotExistListsNothing)
     QTest::mouseClick(child<QPushButton>(child<LogPage>(&form, "ts2"), "Button2"), Qt::LeftButton);
     EXPECT_EQ(child<QTableView>(child<LogPage>(&form, "ts2"), "lv2")->model()->rowCount(), 0);
 }
+
+TEST(MainWindow, aDamagedSiteListIsKeptAsideAndToldOnce)
+{
+    WindowFixture f;
+    const std::string list = f.folder.file("test.xml");
+    const std::string damaged = "<XMLPacage><url>http://a.test/</url><url>http://b.te";
+    TempFolder::writeFile(list, damaged);
+    QStringList shown;
+    setErrorBoxHandler([&](const QString& text) { shown << text; });
+    auto form = f.open();
+    EXPECT_EQ(child<QComboBox>(child<QWidget>(form, "ts4"), "ComboBox1")->count(), 0);
+    form.reset();
+    form = f.open(); // the next start finds the fresh empty list and says nothing
+    setErrorBoxHandler({});
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("test.xml.damaged-")));
+    size_t kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(f.folder.path()))
+        if (entry.path().filename().string().starts_with("test.xml.damaged-")) {
+            ++kept;
+            EXPECT_EQ(readFile(entry.path().string()), damaged);
+        }
+    EXPECT_EQ(kept, 1u);
+}
+
+TEST(MainWindow, aHugeSettingsFileIsReadOnceAndTheWindowComesUp)
+{
+    WindowFixture f;
+    std::string big = "[" + gbk("过滤") + "]\r\n";
+    for (int i = 0; big.size() < (36u << 20); ++i)
+        big += "k" + std::to_string(i) + "=" + std::string(24, 'v') + "\r\n";
+    big += gbk("图片") + "=0\r\n[user]\r\nsiteurl=huge.test\r\n";
+    TempFolder::writeFile(f.settings, big);
+    auto form = f.open();
+    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBox1")->isChecked());
+    EXPECT_EQ(child<QComboBox>(child<QWidget>(form, "ts4"), "ComboBox1")->currentText(), QStringLiteral("huge.test"));
+}

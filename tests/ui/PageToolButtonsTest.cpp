@@ -9,6 +9,7 @@
 #include "gui/ToolsPage.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -113,6 +114,22 @@ TEST(PageToolButtons, aSecondParseClickWhileOneWaitsIsIgnored)
     const QStringList lines = f.click(child<QPushButton>(&f.page, "Button7"));
     EXPECT_EQ(f.targets.size(), 1u);
     EXPECT_EQ(lines, QStringList{u("网页标题:   T")});
+}
+
+TEST(PageToolButtons, aPageTooLargeToParseIsSaidOnTheStatusLine)
+{
+    ButtonsFixture f;
+    std::string anchors;
+    while (anchors.size() < (std::size_t(32) << 20) - 3)
+        anchors += "<a>";
+    f.pages["/anchors"] = anchors;
+    f.open("/anchors");
+    for (const char* button : {"Button14", "Button7"}) {
+        EXPECT_EQ(f.click(child<QPushButton>(&f.page, button)), QStringList()) << button;
+        EXPECT_TRUE(child<QLabel>(&f.page, "StatusLine")->text().endsWith(u(": 页面元素超过 500000 个，不作分析")))
+            << child<QLabel>(&f.page, "StatusLine")->text().toStdString();
+    }
+    screenshot(&f.page, "tools-page-too-many-elements");
 }
 
 TEST(PageToolButtons, plainTextShowsThePageAsText)

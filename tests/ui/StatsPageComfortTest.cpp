@@ -85,7 +85,7 @@ TEST(StatsPageComfort, namesAndSizesShowWholeAndTheTableExportsAsTheCommandPrint
         ASSERT_TRUE(QTest::qWaitFor([&] { return child<QPushButton>(&p.page, "exportCsv")->isEnabled(); }, 10000));
         const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", "--csv", folder.path()});
         std::remove(path.c_str());
-        ASSERT_EQ(cli.exitCode, 0);
+        ASSERT_EQ(cli.exitCode, 1); // the damaged ex10.log.gz has its row and no counts
         EXPECT_EQ(cli.out.substr(0, 3), "\xEF\xBB\xBF");
         TempFolder out;
         p.page.chooseCsvPath = [&] { return QString::fromStdString(out.file("stats.csv")); };

@@ -328,7 +328,7 @@ TEST(StatsPage, rowsEqualTheStatsCommandForTheSameFolder)
             shown += rowTexts(child<QTableWidget>(&t.page, "lv1"), row).join(QLatin1Char('\t')).toUtf8() + '\n';
 
         const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", folder});
-        EXPECT_EQ(cli.exitCode, 0);
+        EXPECT_EQ(cli.exitCode, folder == odd.path() ? 1 : 0); // gone.log cannot be counted
         EXPECT_GE(child<QTableWidget>(&t.page, "lv1")->rowCount(), 4);
         EXPECT_EQ(shown.toStdString(), cli.out) << folder;
     }

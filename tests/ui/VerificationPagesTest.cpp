@@ -202,6 +202,42 @@ TEST(VerificationPages, noReachableDnsEndsWithUnknownVerdicts)
     EXPECT_EQ(columnTexts(f.view, LogRecordModel::kVerdictColumn), words("未知|未知||未知|未知|无法验证"));
 }
 
+TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
+{
+    std::string manyVisits = kIis6Header;
+    for (int i = 0; i < 300; ++i)
+        manyVisits += visit("10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250), "Baiduspider");
+    const QString said = QString::fromUtf8("DNS 服务器没有回答");
+
+    LogPageFixture f;
+    f.dns.dropAfterReplies(1);
+    f.folder.write("u_ex1.log", manyVisits);
+    f.page.setVerificationBoxes(true, false);
+    f.reload();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);
+    EXPECT_TRUE(f.progress->text().startsWith(said)) << f.progress->text().toStdString();
+    EXPECT_EQ(f.progress->textFormat(), Qt::PlainText);
+
+    // The statistics ask the silent server for the first file only.
+    DnsTestServer dns;
+    dns.dropAfterReplies(1);
+    TempFolder folder;
+    folder.write("ex261201.log", manyVisits);
+    folder.write("ex261202.log", manyVisits);
+    StatsPage page([&] { return QString::fromStdString(folder.path()); });
+    page.setVerifierOptions(quick(dns.address()));
+    page.setVerdictCachePath(folder.file("cache.txt"));
+    page.show();
+    child<QCheckBox>(&page, "CheckBoxVerified")->click();
+    QTest::mouseClick(child<QPushButton>(&page, "Button1"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!page.isCounting(), kWaitMs);
+    const size_t asked = dns.queriesReceived();
+    EXPECT_LE(asked, 2 * 3 * 64u);
+    EXPECT_TRUE(child<QLabel>(&page, "message")->text().startsWith(said));
+    EXPECT_EQ(child<QTableWidget>(&page, "lv1")->rowCount(), 4);
+    screenshot(&page, "stats-page-dns-silent");
+}
+
 TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
 {
     DnsTestServer dns;

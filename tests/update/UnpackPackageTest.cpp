@@ -1,6 +1,7 @@
 #include "update/UnpackPackage.h"
 
 #include "platform/CodePage.h"
+#include "support/Archives.h"
 #include "support/UpdateTestSupport.h"
 #include "support/TempFolder.h"
 
@@ -209,4 +210,32 @@ TEST(UnpackPackage, bareGbkNamesKeepWholeCharacters)
     };
     for (const auto& [name, bare] : cases)
         EXPECT_EQ(bareGbkFileName(name), bare) << bare;
+}
+
+TEST(UnpackPackage, entriesSharingTheirDataAreRefused)
+{
+    const std::string text(200000, 'w');
+    const RawZipEntry a = quill::test::deflatedEntry("a.txt", text);
+    const RawZipEntry b = quill::test::deflatedEntry("b.txt", text);
+    const struct {
+        const char* what;
+        std::string bytes;
+        UnpackResult result;
+    } cases[] = {
+        {"one after another", rawZip({a, b}), UnpackResult::Unpacked},
+        {"overlapping", overlappingZip(text, 4), UnpackResult::Failed},
+        {"listed out of order", rawZip({a, b}, {1, 0}), UnpackResult::Failed},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        folder.write("pkg.zip", c.bytes);
+        folder.write("a.txt", "old");
+        EXPECT_EQ(unpackPackage(folder.path(), "pkg.zip"), c.result) << c.what;
+        if (c.result == UnpackResult::Unpacked) {
+            EXPECT_EQ(readFile(folder.file("b.txt")), text) << c.what;
+            continue;
+        }
+        EXPECT_EQ(readFile(folder.file("a.txt")), "old") << c.what;
+        EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"a.txt", "pkg.zip"})) << c.what;
+    }
 }

@@ -238,11 +238,76 @@ TEST(CrawlerVerifier, noReachableDnsEndsEveryCheckUnknownWithoutAskingOnAndOn)
 
 TEST(CrawlerVerifier, badServerSettingIsReportedAndNothingAsked)
 {
-    for (const char* server : {"not an address", "127.0.0.1:53,127.0.0.2:53", "300.1.1.1:53"}) {
+    const std::string digits(5000, '7');
+    for (const std::string& server : {std::string("not an address"), std::string("127.0.0.1:53,127.0.0.2:53"),
+                                      std::string("300.1.1.1:53"), std::string("127.0.0.1"), std::string("127.0.0.1:"),
+                                      std::string("127.0.0.1:99999"), std::string("127.0.0.1:0"),
+                                      std::string("127.0.0.1:+53"), std::string("::1:53"), std::string("[::1]"),
+                                      std::string("[127.0.0.1:53"), digits, "127.0.0.1:" + digits}) {
         const auto run = verify({{"66.249.66.1", kGooglebot}}, quickOptions(server));
         EXPECT_FALSE(run.status.ok()) << server;
+        EXPECT_LT(run.status.message().size(), 200u); // a long setting is not echoed whole
         EXPECT_EQ(run.results[0].verdict, Verdict::Unknown);
     }
+    // What a setting may be: IPv4 and bracketed IPv6 with a port.
+    for (const char* server : {"127.0.0.1:53", "[::1]:53", "127.0.0.1:65535"})
+        EXPECT_TRUE(DnsResolver::create(DnsOptions{server}).ok()) << server;
+}
+
+TEST(CrawlerVerifier, everyInDomainPtrNameIsCheckedUpToSixteen)
+{
+    DnsTestServer dns;
+    std::vector<VerificationRequest> requests;
+    // 5 and 16 names of the engine's domain with one genuine among them, then 17 that all resolve
+    // elsewhere (short names, so that 17 of them fit a datagram).
+    for (const char* set : {"a", "b", "c"}) {
+        const int count = *set == 'a' ? 5 : *set == 'b' ? 16 : 17;
+        const std::string ip = "10.7.7." + std::to_string(count);
+        std::vector<std::string> names;
+        for (int i = 1; i <= count; ++i) {
+            names.push_back(set + std::to_string(i) + ".baidu.com");
+            dns.addAddresses(names.back(), {"192.0.2.1"});
+        }
+        dns.addPtr(ip, names);
+        if (count < 17)
+            dns.addAddresses(names.back(), {ip});
+        requests.push_back({ip, kBaiduspider});
+    }
+    const auto run = verify(requests, quickOptions(dns.address()));
+    EXPECT_EQ(run.results[0].verdict, Verdict::Verified);
+    EXPECT_EQ(run.results[1].verdict, Verdict::Verified);
+    EXPECT_EQ(run.results[2].verdict, Verdict::Fake);
+    // A PTR each, then one A per name checked: all of the 5 and the 16, 16 of the 17.
+    EXPECT_EQ(dns.queriesReceived(), 3u + 5u + 16u + 16u);
+}
+
+TEST(CrawlerVerifier, aServerThatAnswersOnceThenDropsEndsTheRestUnknownAtOnce)
+{
+    DnsTestServer dns;
+    dns.dropAfterReplies(1);
+    std::vector<VerificationRequest> requests;
+    for (int i = 0; i < 100000; ++i)
+        requests.push_back({"10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
+                                std::to_string(i % 256),
+                            kBaiduspider});
+    const auto run = verify(requests, quickOptions(dns.address()));
+    EXPECT_TRUE(run.dnsDown);
+    EXPECT_NE(run.status.message().find(gbk("DNS 服务器没有回答")), std::string::npos);
+    // Only the first waves were asked, each query retried once: not 100,000 checks of 300 ms.
+    EXPECT_LE(run.checked, 3 * 64u);
+    EXPECT_LE(dns.queriesReceived(), 2 * 3 * 64u);
+    const auto unknown = std::count_if(run.results.begin(), run.results.end(),
+                                       [](const VerificationResult& r) { return r.verdict == Verdict::Unknown; });
+    EXPECT_GE(unknown, 100000 - 1);
+
+    // A later run told the server is down asks nothing.
+    VerifierOptions known = quickOptions(dns.address());
+    known.dnsKnownDown = true;
+    const size_t asked = dns.queriesReceived();
+    const auto later = verify({{"10.9.9.9", kBaiduspider}}, known);
+    EXPECT_EQ(dns.queriesReceived(), asked);
+    EXPECT_TRUE(later.dnsDown);
+    EXPECT_EQ(later.results[0].verdict, Verdict::Unknown);
 }
 
 TEST(CrawlerVerifier, verdictRuleOverAnswers)

@@ -58,6 +58,32 @@ TEST(LogVerification, storeCrawlerRecordsBecomeDistinctRequests)
                                     Verdict::NotVerifiable, Verdict::None}));
 }
 
+// Records that followed the load add their new pairs after the others: the same requests as
+// when all were there from the start.
+TEST(LogVerification, followedRecordsAddTheirNewPairsAtTheEnd)
+{
+    TempFolder folder;
+    const std::string log = sampleLog();
+    const size_t cut = log.find("10.0.0.2");
+    const size_t lineStart = log.rfind('\n', cut) + 1;
+    const std::string path = folder.write("ex.log", log.substr(0, lineStart));
+    LogAnalysis analysis;
+    ASSERT_TRUE(analysis.load(path, {}, true).read());
+    StoreRequests requests = storeRequests(analysis.store());
+    FollowedLog followed(*analysis.followStart());
+    TempFolder::writeFile(path, log);
+    FollowBatch batch;
+    ASSERT_EQ(followed.step(batch, size_t(1) << 30).end, FollowEnd::None);
+    ASSERT_TRUE(analysis.appendFollowed(std::move(batch)).ok());
+    addStoreRequests(requests, analysis.store());
+
+    LogAnalysis whole;
+    ASSERT_TRUE(whole.load(folder.write("whole.log", log), {}).read());
+    const StoreRequests all = storeRequests(whole.store());
+    EXPECT_EQ(requests.requests, all.requests);
+    EXPECT_EQ(requests.requestOfRecord, all.requestOfRecord);
+}
+
 TEST(LogVerification, fileVisitsCountStatisticsLinesByAddress)
 {
     TempFolder folder;

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <sys/stat.h>
 
 using namespace quill;
@@ -122,6 +124,97 @@ TEST(VerdictCache, secondRunIsServedFromTheFileWithoutQueries)
     auto third = runOnce();
     EXPECT_EQ(third.checked, 2u);
     EXPECT_EQ(dns.queriesReceived(), 6u);
+}
+
+TEST(VerdictCache, timeStampsOutsideTheLifetimeAreDroppedAndNotSavedAgain)
+{
+    const struct {
+        const char* what;
+        std::string time;
+    } cases[] = {
+        {"the smallest 64-bit number", "-9223372036854775808"},
+        {"the largest", "9223372036854775807"},
+        {"a second in the future", std::to_string(kNow + 1)},
+        {"a year in the future", std::to_string(kNow + 365 * kDay)},
+        {"before 1970", "-1"},
+        {"past the largest", "9223372036854775808"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const std::string path =
+            folder.write("cache.txt", "10.0.0.1\tGooglebot\t" + gbk("已验证") + "\t" + c.time + "\n");
+        VerdictCache cache(path, kNow);
+        EXPECT_EQ(cache.find("10.0.0.1", kGooglebot, kNow), std::nullopt) << c.what;
+        cache.remember("10.0.0.2", kGooglebot, Verdict::Fake, kNow);
+        ASSERT_TRUE(cache.save(kNow).ok()) << c.what;
+        EXPECT_EQ(test::readFile(path), line("10.0.0.2", "Googlebot", "伪装", kNow)) << c.what;
+    }
+}
+
+TEST(VerdictCache, onlyRegularFilesAreReadAndOnlyTheirStart)
+{
+    TempFolder folder;
+    // A FIFO without a writer: neither the read nor the save waits for one.
+    const std::string fifo = folder.file("fifo.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    VerdictCache fromFifo(fifo, kNow);
+    EXPECT_EQ(fromFifo.size(), 0u);
+    fromFifo.remember("10.0.0.1", kGooglebot, Verdict::Fake, kNow);
+    EXPECT_FALSE(fromFifo.save(kNow).ok());
+
+    // A device that never ends.
+    EXPECT_EQ(VerdictCache("/dev/urandom", kNow).size(), 0u);
+
+    // 1 GiB without a line end (sparse, so it costs no disk), then an entry past the part read.
+    const std::string huge = folder.file("huge.txt");
+    {
+        std::ofstream out(huge, std::ios::binary);
+        out.seekp(std::streamoff(1) << 30);
+        out << "\n" << line("10.0.0.1", "Googlebot", "伪装", kNow);
+    }
+    VerdictCache fromHuge(huge, kNow);
+    EXPECT_EQ(fromHuge.size(), 0u);
+    fromHuge.remember("10.0.0.2", kGooglebot, Verdict::Fake, kNow);
+    ASSERT_TRUE(fromHuge.save(kNow).ok());
+    EXPECT_EQ(test::readFile(huge), line("10.0.0.2", "Googlebot", "伪装", kNow));
+}
+
+TEST(VerdictCache, runsSavingOneFileAtOnceKeepEveryVerdict)
+{
+    TempFolder folder;
+    const std::string path = folder.file("cache.txt");
+    auto address = [](int run, int i) { return "10." + std::to_string(run) + "." + std::to_string(i / 250) + "." + std::to_string(i % 250); };
+
+    // Both runs read the file before either saves: the second save keeps the first one's verdicts.
+    VerdictCache first(path, kNow);
+    VerdictCache second(path, kNow);
+    for (int i = 0; i < 300; ++i) {
+        first.remember(address(1, i), kGooglebot, Verdict::Fake, kNow);
+        second.remember(address(2, i), kBaiduspider, Verdict::Verified, kNow);
+    }
+    second.remember(address(1, 0), kGooglebot, Verdict::Verified, kNow + 1); // checked later: it wins
+    ASSERT_TRUE(first.save(kNow + 1).ok());
+    ASSERT_TRUE(second.save(kNow + 1).ok());
+    VerdictCache merged(path, kNow + 1);
+    EXPECT_EQ(merged.size(), 600u);
+    EXPECT_EQ(merged.find(address(1, 0), kGooglebot, kNow + 1), Verdict::Verified);
+    EXPECT_EQ(merged.find(address(1, 299), kGooglebot, kNow + 1), Verdict::Fake);
+    EXPECT_EQ(merged.find(address(2, 299), kBaiduspider, kNow + 1), Verdict::Verified);
+
+    // Saves at the very same time take turns: none loses another's verdicts.
+    std::vector<std::thread> runs;
+    for (int run = 3; run < 7; ++run)
+        runs.emplace_back([&, run] {
+            for (int i = 0; i < 25; ++i) {
+                VerdictCache cache(path, kNow + 1);
+                cache.remember(address(run, i), kGooglebot, Verdict::Fake, kNow + 1);
+                EXPECT_TRUE(cache.save(kNow + 1).ok());
+            }
+        });
+    for (std::thread& run : runs)
+        run.join();
+    EXPECT_EQ(VerdictCache(path, kNow + 1).size(), 600u + 100u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1); // nothing else left
 }
 
 } // namespace

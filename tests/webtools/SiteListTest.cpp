@@ -31,7 +31,28 @@ struct SiteListFolder {
     std::string path = folder.file("test.xml");
 
     std::vector<std::string> saved() { return loadSiteList(path).urls; }
+
+    // The files an unreadable list was renamed to.
+    std::vector<std::string> keptAside() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+            if (entry.path().filename().string().starts_with("test.xml.damaged-"))
+                names.push_back(entry.path().string());
+        return names;
+    }
 };
+
+// Entries nested `depth` elements deep inside the first url.
+std::string deepList(size_t depth)
+{
+    std::string xml = "<XMLPacage><url>a.test";
+    for (size_t i = 0; i < depth; ++i)
+        xml += "<b>";
+    for (size_t i = 0; i < depth; ++i)
+        xml += "</b>";
+    return xml + "</url><url>b.test</url></XMLPacage>";
+}
 
 } // namespace
 
@@ -46,8 +67,8 @@ TEST(SiteList, loadReadsUrlChildrenOrWritesAnEmptyList)
     const std::string bom = "\xEF\xBB\xBF";
     const Case cases[] = {
         {"missing", std::nullopt, false, {}},
-        {"garbage", std::string("\x01\xFFnot xml <<"), false, {}},
         {"empty", std::string(), false, {}},
+        {"blanks", std::string(" \r\n"), false, {}},
         {"with BOM", bom + listFile({url("http://a.test/"), url("\xE7\xAB\x99.test")}), true,
          {"http://a.test/", gbk("站.test")}},
         // Only children named exactly "url" are offered.
@@ -90,15 +111,70 @@ TEST(SiteList, saveAddsNewWholeTextsOnce)
     EXPECT_EQ(f.saved(), (std::vector<std::string>{gbk("http://站.test"), "abcd", "ABCD"}));
 }
 
-TEST(SiteList, saveComparesForeignChildrenAndReplacesAnUnreadableFile)
+TEST(SiteList, anUnreadableListIsKeptAsideNeverOverwritten)
+{
+    const std::string whole = listFile({url("http://a.test/"), url("http://b.test/")});
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"cut short", whole.substr(0, whole.size() - 12)},
+        {"a NUL byte", whole.substr(0, 20) + std::string(1, '\0') + whole.substr(20)},
+        {"garbage", std::string("\x01\xFFnot xml <<")},
+        {"no root element", std::string("<?xml version=\"1.0\"?><!-- nothing -->")},
+        // Deep enough to overflow the stack of a recursive walk.
+        {"400000 nested elements", deepList(400000)},
+    };
+    for (const Case& c : cases) {
+        // At start-up: kept aside byte for byte, said once, then an empty list.
+        SiteListFolder f;
+        TempFolder::writeFile(f.path, c.bytes);
+        const SiteListLoad load = loadSiteList(f.path);
+        EXPECT_FALSE(load.wasRead) << c.what;
+        EXPECT_TRUE(load.urls.empty()) << c.what;
+        EXPECT_TRUE(load.written) << c.what;
+        const std::vector<std::string> aside = f.keptAside();
+        ASSERT_EQ(aside.size(), 1u) << c.what;
+        EXPECT_EQ(readFile(aside[0]), c.bytes) << c.what;
+        ASSERT_TRUE(load.keptAside) << c.what;
+        EXPECT_NE(load.keptAside->find(utf8ToGbk(aside[0])), std::string::npos) << c.what;
+        const SiteListLoad again = loadSiteList(f.path);
+        EXPECT_TRUE(again.wasRead) << c.what;
+        EXPECT_FALSE(again.keptAside) << c.what;
+
+        // "保存" keeps it aside too before writing the new address; "删除" writes nothing.
+        SiteListFolder g;
+        TempFolder::writeFile(g.path, c.bytes);
+        EXPECT_EQ(deleteSiteAddress(g.path, "http://a.test/").message, gbk("保存列表中不存:  http://a.test/")) << c.what;
+        EXPECT_EQ(readFile(g.path), c.bytes) << c.what;
+        const SiteListChange saved = saveSiteAddress(g.path, "c.test");
+        EXPECT_TRUE(saved.status) << c.what;
+        EXPECT_TRUE(saved.keptAside) << c.what;
+        EXPECT_EQ(saved.message, gbk("地址保存成功:  c.test")) << c.what;
+        ASSERT_EQ(g.keptAside().size(), 1u) << c.what;
+        EXPECT_EQ(readFile(g.keptAside()[0]), c.bytes) << c.what;
+        EXPECT_EQ(g.saved(), std::vector<std::string>{"c.test"}) << c.what;
+    }
+
+    // Two damaged lists in the same second keep both.
+    SiteListFolder f;
+    TempFolder::writeFile(f.path, "one");
+    EXPECT_TRUE(loadSiteList(f.path).keptAside);
+    TempFolder::writeFile(f.path, "two");
+    EXPECT_TRUE(loadSiteList(f.path).keptAside);
+    EXPECT_EQ(f.keptAside().size(), 2u);
+
+    // A list nested as deep as the limit still reads.
+    TempFolder::writeFile(f.path, deepList(250));
+    EXPECT_EQ(f.saved(), (std::vector<std::string>{"a.test", "b.test"}));
+}
+
+TEST(SiteList, saveComparesForeignChildren)
 {
     SiteListFolder f;
     TempFolder::writeFile(f.path, listFile({"<site>b.test</site>"}));
     EXPECT_EQ(saveSiteAddress(f.path, "b.test").message, gbk("这个地址存在:  b.test"));
-
-    TempFolder::writeFile(f.path, "garbage");
-    EXPECT_TRUE(saveSiteAddress(f.path, "c.test").status);
-    EXPECT_EQ(f.saved(), std::vector<std::string>{"c.test"});
 }
 
 TEST(SiteList, deleteRemovesTheFirstEqualChildAndRebuildsTheDropDown)
@@ -119,10 +195,6 @@ TEST(SiteList, deleteRemovesTheFirstEqualChildAndRebuildsTheDropDown)
     EXPECT_FALSE(tooShort.message);
     EXPECT_TRUE(tooShort.dropDown.empty());
     EXPECT_EQ(readFile(f.path), before);
-
-    TempFolder::writeFile(f.path, "garbage");
-    EXPECT_EQ(deleteSiteAddress(f.path, "a.test").message, gbk("保存列表中不存:  a.test"));
-    EXPECT_EQ(readFile(f.path), "garbage");
 }
 
 TEST(SiteList, aFailedWriteKeepsTheOldFileWhole)
