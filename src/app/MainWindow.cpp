@@ -183,6 +183,7 @@ void MainWindow::applySettings()
     const CsvCells csvCells = settings.csvVerbatim ? CsvCells::Verbatim : CsvCells::Neutralised;
     m_logPage->setCsvCells(csvCells);
     m_statsPage->setCsvCells(csvCells);
+    m_ledgerPage->setCsvCells(csvCells);
     restoreColumnWidths(file);
     const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
     m_settingsPage->setLogFolder(logFolder);

@@ -20,9 +20,9 @@ namespace {
 constexpr std::string_view kUsage =
     "quillmarkbox-cli ledger [--ledger FILE] add [--verify [--cache FILE] [--lists-from DIR]] PATH...\n"
     "       quillmarkbox-cli ledger [--ledger FILE] urls|dirs|days|hours|status|fakes [--from DATE] [--to DATE] "
-    "[--crawler NAME] [--csv] [--raw]\n"
-    "       quillmarkbox-cli ledger [--ledger FILE] uncrawled [--from DATE] [--to DATE] [--crawler NAME] [--csv] SITEMAP\n"
-    "       quillmarkbox-cli ledger [--ledger FILE] sql [--csv] QUERY";
+    "[--crawler NAME] [--csv | --csv-raw] [--raw]\n"
+    "       quillmarkbox-cli ledger [--ledger FILE] uncrawled [--from DATE] [--to DATE] [--crawler NAME] [--csv | --csv-raw] SITEMAP\n"
+    "       quillmarkbox-cli ledger [--ledger FILE] sql [--csv | --csv-raw] QUERY";
 
 struct LedgerArgs {
     std::string ledgerPath;
@@ -34,6 +34,7 @@ struct LedgerArgs {
     DateRange range;
     bool verify = false;
     bool csv = false;
+    CsvCells cells = CsvCells::Neutralised;
 };
 
 // Options may stand before or after the subcommand; false for a usage error.
@@ -58,8 +59,9 @@ bool parse(CliArgs& args, LedgerArgs& parsed)
             (arg == "--from" ? parsed.range.from : parsed.range.to) = *day;
         } else if (arg == "--verify") {
             parsed.verify = true;
-        } else if (arg == "--csv") {
+        } else if (arg == "--csv" || arg == "--csv-raw") {
             parsed.csv = true;
+            parsed.cells = arg == "--csv" ? CsvCells::Neutralised : CsvCells::Verbatim;
         } else if (arg.starts_with("--")) {
             return false;
         } else if (parsed.command.empty()) {
@@ -72,11 +74,11 @@ bool parse(CliArgs& args, LedgerArgs& parsed)
     return !parsed.command.empty() && ((!parsed.cachePath && !parsed.listsFrom) || parsed.verify);
 }
 
-void printTable(const LedgerTable& table, bool csv, bool raw)
+void printTable(const LedgerTable& table, const LedgerArgs& parsed, bool raw)
 {
     CliOutput out(raw);
-    if (csv) {
-        const CsvTable rows = ledgerCsv(table);
+    if (parsed.csv) {
+        const CsvTable rows = ledgerCsv(table, parsed.cells);
         out.plain(rows.header);
         std::string chunk;
         for (size_t begin = 0; begin < rows.rows; begin += 4096) {
@@ -160,7 +162,7 @@ int runSql(CliArgs& args, const LedgerArgs& parsed)
     }
     if (!query.value().status().ok())
         return failure(args, query.value().status().message());
-    printTable(*textTable(std::move(captions), std::move(rows)), parsed.csv, args.raw());
+    printTable(*textTable(std::move(captions), std::move(rows)), parsed, args.raw());
     return kExitOk;
 }
 
@@ -239,7 +241,7 @@ int runLedger(CliArgs& args)
     Result<std::unique_ptr<LedgerTable>> table = viewTable(*ledger.value(), parsed.command, filter, parsed.operands);
     if (!table.ok())
         return failure(args, table.status().message());
-    printTable(*table.value(), parsed.csv, args.raw());
+    printTable(*table.value(), parsed, args.raw());
     return kExitOk;
 }
 

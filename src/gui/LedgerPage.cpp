@@ -598,7 +598,7 @@ void LedgerPage::exportCsv()
     m_tabs->setEnabled(false);
     m_exportButton->setEnabled(false);
     std::shared_ptr<LedgerTable> table = model->table();
-    m_exportRunner->start(ledgerCsv(*table), toPath(path), [this, table](const Status& outcome) {
+    m_exportRunner->start(ledgerCsv(*table, m_csvCells), toPath(path), [this, table](const Status& outcome) {
         m_tabs->setEnabled(true);
         m_exportButton->setEnabled(true);
         if (!outcome.ok() && outcome.message() != kCancelledMessage)

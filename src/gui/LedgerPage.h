@@ -60,6 +60,8 @@ public:
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     // "验证蜘蛛": adds check the crawlers by DNS and keep fakes as fakes.
     void setVerifyCrawlers(bool verify);
+    // How "导出CSV" writes cells that start like a formula.
+    void setCsvCells(CsvCells cells) { m_csvCells = cells; }
 
     bool isAdding() const { return m_adding; }
     bool isQuerying() const { return m_querying; }
@@ -101,6 +103,7 @@ private:
     std::string m_verdictCachePath;
     std::string m_addressListsPath;
     DateRange m_range;
+    CsvCells m_csvCells = CsvCells::Neutralised;
     std::optional<std::int64_t> m_crawler;
     std::vector<int> m_histogramDays; // the day of each bar
     size_t m_urlCount = 0;

@@ -1,7 +1,7 @@
 #include "ledger/LedgerAdd.h"
 
 #include "ledger/CrawlTally.h"
-#include "ledger/LogTextReader.h"
+#include "ledger/LedgerLogText.h"
 #include "logsource/LogFiles.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -46,7 +46,7 @@ struct FileRead {
     LogReadEnd end;
 };
 
-Result<FileRead> readFile(LogTextReader& reader, std::uint64_t from, const HeaderState& state,
+Result<FileRead> readFile(LedgerLogText& reader, std::uint64_t from, const HeaderState& state,
                           const AddOptions& options, VerdictCache& cache, const std::atomic<bool>& stop)
 {
     CrawlTally tallies[2] = {CrawlTally(options.verify), CrawlTally(options.verify)};
@@ -87,10 +87,10 @@ Result<AddedFile> addFile(Ledger& ledger, const std::string& path, const AddOpti
         return added;
     };
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        Result<std::unique_ptr<LogTextReader>> opened = LogTextReader::open(path);
+        Result<std::unique_ptr<LedgerLogText>> opened = LedgerLogText::open(path, stop);
         if (!opened.ok())
             return failed(opened.status().message());
-        LogTextReader& reader = *opened.value();
+        LedgerLogText& reader = *opened.value();
         const Result<std::string> head = reader.head(kHeadBytes);
         if (!head.ok())
             return failed(head.status().message());

@@ -372,7 +372,7 @@ std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::v
     return std::make_unique<TextTable>(std::move(captions), std::move(rows));
 }
 
-CsvTable ledgerCsv(const LedgerTable& table)
+CsvTable ledgerCsv(const LedgerTable& table, CsvCells cells)
 {
     CsvTable csv;
     csv.header = std::string(kUtf8Bom);
@@ -383,12 +383,12 @@ CsvTable ledgerCsv(const LedgerTable& table)
     }
     csv.header += "\r\n";
     csv.rows = table.rowCount();
-    csv.appendRows = [&table](size_t begin, size_t end, std::string& out) {
+    csv.appendRows = [&table, cells](size_t begin, size_t end, std::string& out) {
         for (size_t r = begin; r < end; ++r) {
             for (size_t c = 0; c < table.columnCount(); ++c) {
                 if (c > 0)
                     out += ',';
-                appendCsvField(out, table.cell(r, c));
+                appendCsvField(out, table.cell(r, c), cells);
             }
             out += "\r\n";
         }

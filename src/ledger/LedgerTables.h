@@ -60,7 +60,8 @@ std::unique_ptr<LedgerTable> fakesTable(FakesView view);
 // Rows of texts: the sitemap comparison and the answer of a query.
 std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::vector<std::vector<std::string>> rows);
 
-// The table as CSV (every row as it stands); it reads `table` while it is written.
-CsvTable ledgerCsv(const LedgerTable& table);
+// The table as CSV (every row as it stands, cells that start like a formula written as `cells`
+// says); it reads `table` while it is written.
+CsvTable ledgerCsv(const LedgerTable& table, CsvCells cells = CsvCells::Neutralised);
 
 } // namespace quill

@@ -74,6 +74,25 @@ TEST_F(LedgerCommand, printsEachViewWithItsCaptionsOverTheRangeAsked)
     EXPECT_NE(hours.out.find("\r\n10:00-10:59,2,1,3\r\n"), std::string::npos) << hours.out;
 }
 
+// A cell a spreadsheet would run as a formula is written as text, unless asked for verbatim.
+TEST_F(LedgerCommand, csvWritesFormulaStartsAsTextUnlessRaw)
+{
+    ASSERT_EQ(ledger({"add", m_log}).exitCode, 0);
+    const std::string query = "SELECT '=HYPERLINK(\"x\")' AS cell, '-' AS empty, '-12' AS number";
+    struct Case {
+        const char* option;
+        std::string row;
+    } cases[] = {
+        {"--csv", "\r\n\"'=HYPERLINK(\"\"x\"\")\",-,-12\r\n"},
+        {"--csv-raw", "\r\n\"=HYPERLINK(\"\"x\"\")\",-,-12\r\n"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = ledger({"sql", c.option, query});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, std::string("\xEF\xBB\xBF") + "cell,empty,number" + c.row) << c.option;
+    }
+}
+
 TEST_F(LedgerCommand, comparesASitemapWithTheCrawledPaths)
 {
     ASSERT_EQ(ledger({"add", m_log}).exitCode, 0);

@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <thread>
 #include <tuple>
+#include <unistd.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -295,6 +299,31 @@ TEST(LedgerAdd, unreadableFilesAreReportedAndTheRestAdded)
     EXPECT_FALSE(added[1].error.empty());
     EXPECT_EQ(added.back().outcome, AddOutcome::Known); // b.log came with the folder already
     EXPECT_EQ(totalHits(ledger), 1);
+}
+
+// A pipe's lines cannot be found again, so no offset in it could keep a later add from counting
+// them twice; a device is no log at all. Both are refused and nothing is added.
+TEST(LedgerAdd, pipesAndDevicesAreRefusedWithAMessage)
+{
+    TempFolder folder;
+    const std::string ledger = folder.file("ledger.db");
+    const std::string pipe = folder.file("ex.log");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::jthread writer([&] {
+        const int fd = ::open(pipe.c_str(), O_WRONLY);
+        if (fd < 0)
+            return;
+        const std::string log = iis6Log({Visit{.agent = kBaiduAgent}});
+        (void)!::write(fd, log.data(), log.size());
+        ::close(fd);
+    });
+    const auto added = addPaths(ledger, {pipe, "/dev/null"});
+    ASSERT_EQ(added.size(), 2u);
+    EXPECT_EQ(added[0].outcome, AddOutcome::Failed);
+    EXPECT_NE(added[0].error.find("A pipe cannot be added to the ledger"), std::string::npos) << added[0].error;
+    EXPECT_EQ(added[1].outcome, AddOutcome::Failed);
+    EXPECT_EQ(added[1].error, "Not a regular file or a pipe");
+    EXPECT_EQ(totalHits(ledger), 0);
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 #pragma once
-// The text of one log file as the ledger reads it: a plain file mapped, an archive decompressed as
-// it streams; its head for the fingerprint, and its lines from a given offset handed in blocks to
-// two threads, each block knowing the field maps of its lines.
+// A log's text as the ledger reads it, through the log source: its head for the fingerprint, and
+// its lines from a given offset handed in blocks to two threads, each block knowing the field
+// maps of its lines.
 
 #include "ledger/LedgerFacts.h"
 #include "logs/LogBlock.h"
-#include "logsource/ByteSource.h"
+#include "logsource/LogSource.h"
 #include "platform/LineScan.h"
 #include "platform/Status.h"
 
@@ -23,37 +23,31 @@ struct LogReadEnd {
     HeaderState state;        // the header state there
 };
 
-class LogTextReader {
+class LedgerLogText {
 public:
-    // Opens a regular log file or archive ("*.gz", "*.zip"); pipes, devices and folders are refused.
-    static Result<std::unique_ptr<LogTextReader>> open(const std::string& path);
-    ~LogTextReader();
-    LogTextReader(const LogTextReader&) = delete;
-    LogTextReader& operator=(const LogTextReader&) = delete;
+    // Opens the log at `path` (a plain file or an archive) through the log source. A pipe is
+    // refused: what it held cannot be found again, so no offset in it means anything later.
+    static Result<std::unique_ptr<LedgerLogText>> open(const std::string& path, const std::atomic<bool>& stop);
 
-    std::uint64_t fileSize() const { return m_fileSize; }
-    bool isArchive() const { return m_archive != ArchiveKind::None; }
-    // The first `bytes` bytes of the log text (fewer when it is shorter).
+    // The file's size when it was opened (an archive's compressed size).
+    std::uint64_t fileSize() const { return m_source->sizeAtOpen(); }
+    bool isArchive() const { return m_source->archive() != ArchiveKind::None; }
+    // The first `bytes` bytes of the log text (fewer when it is shorter). Called once, before read.
     Result<std::string> head(size_t bytes);
 
     // Reads the text from `from` (an offset after a line end, or 0) with the header state there,
     // and hands every block to `consume(thread, block)`, which runs on two threads at once. A plain
     // file is read up to its last line end, since the web server may still be writing the line
-    // after it; an archive to its end. Ends early with kCancelledText once `stop` is set.
+    // after it; an archive to its end. Fails with kCancelledText once `stop` is set.
     Result<LogReadEnd> read(std::uint64_t from, const HeaderState& state,
                             const std::function<void(unsigned thread, const LogBlock& block)>& consume,
                             const std::atomic<bool>& stop);
 
 private:
-    LogTextReader(int fd, std::uint64_t fileSize, ArchiveKind archive)
-        : m_fd(fd), m_fileSize(fileSize), m_archive(archive)
-    {
-    }
-    Result<std::unique_ptr<ByteSource>> openStream();
+    explicit LedgerLogText(std::unique_ptr<LogSource> source) : m_source(std::move(source)) {}
 
-    int m_fd;
-    std::uint64_t m_fileSize;
-    ArchiveKind m_archive;
+    std::unique_ptr<LogSource> m_source;
+    std::string m_taken; // an archive's head, read from its stream before its lines
 };
 
 // Calls `visit(line, map)` for every data line of `block` (found as the load finds them: blanks
@@ -78,8 +72,5 @@ void forEachDataLine(const LogBlock& block, Visit&& visit)
         p = skipBlankBytes(lineEnd, end);
     }
 }
-
-// The message of a read ended by its stop flag.
-inline constexpr const char* kCancelledText = "cancelled";
 
 } // namespace quill
