@@ -12,6 +12,7 @@
 #include "ledger/LedgerTables.h"
 #include "ledger/Sitemap.h"
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,7 +27,9 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 
 namespace quill {
@@ -74,6 +77,10 @@ LedgerPage::LedgerPage(Options options, QWidget* parent)
                                                 QString::fromUtf8("网站地图 (*.xml *.gz *.txt);;所有文件 (*)"));
         };
     buildControls();
+    m_followedTimer = new QTimer(this);
+    m_followedTimer->setSingleShot(true);
+    m_followedTimer->setInterval(m_options.followedAddDelayMs);
+    connect(m_followedTimer, &QTimer::timeout, this, &LedgerPage::addFollowedNow);
 }
 
 LedgerPage::~LedgerPage()
@@ -481,18 +488,44 @@ void LedgerPage::addPaths(std::vector<std::string> paths)
 {
     if (paths.empty() || m_adding)
         return;
+    startAdd(std::move(paths), false);
+}
+
+void LedgerPage::addFollowed(const std::string& path)
+{
+    if (std::find(m_followedPaths.begin(), m_followedPaths.end(), path) == m_followedPaths.end())
+        m_followedPaths.push_back(path);
+    if (!m_adding && !m_followedTimer->isActive())
+        m_followedTimer->start();
+}
+
+void LedgerPage::addFollowedNow()
+{
+    if (m_adding || m_followedPaths.empty())
+        return; // the add that runs starts the timer again when it ends
+    startAdd(std::exchange(m_followedPaths, {}), true);
+}
+
+void LedgerPage::startAdd(std::vector<std::string> paths, bool followed)
+{
     m_adding = true;
+    m_addingFollowed = followed;
     m_stopAdding = false;
     updateBusy();
-    m_message->setText(QString::fromUtf8("正在添加…"));
+    if (!followed)
+        m_message->setText(QString::fromUtf8("正在添加…"));
     AddOptions options;
     options.verify = m_verifyBox->isChecked();
     options.verifier = m_options.verifier.value_or(VerifierOptions{});
     if (!m_options.verifier)
         options.verifier.dns = dnsOptionsFromEnvironment();
     options.verdictCachePath = m_verdictCachePath;
-    m_addWorker.start([this, path = m_ledgerPath, paths = std::move(paths), options, lists = m_addressListsPath](
-                           const std::atomic<bool>&, const Worker::Post& post) mutable {
+    m_addWorker.start([this, path = m_ledgerPath, paths = std::move(paths), options, lists = m_addressListsPath,
+                       followed](const std::atomic<bool>&, const Worker::Post& post) mutable {
+        if (followed && !fileSize(path)) {
+            post([this] { addFinished({}, 0, 0); }); // no ledger in use: none is made for a followed log
+            return;
+        }
         if (options.verify && !lists.empty())
             options.verifier.lists = std::make_shared<const AddressLists>(readAddressListsFile(lists));
         size_t files = 0;
@@ -506,9 +539,12 @@ void LedgerPage::addPaths(std::vector<std::string> paths)
         const Status outcome = addLogs(*ledger.value(), paths, options, m_stopAdding, [&](const AddedFile& file) {
             ++files;
             lines += file.lines;
+            if (followed && file.lines == 0 && file.outcome != AddOutcome::Failed)
+                return; // nothing to tell every few seconds
             const size_t slash = file.path.rfind('/');
             const std::string name = slash == std::string::npos ? file.path : file.path.substr(slash + 1);
-            post([this, text = fromPath(name) + QStringLiteral(": ") + fromGbk(addedFileText(file))] {
+            post([this, text = (followed ? QString::fromUtf8("跟踪 ") : QString()) + fromPath(name) +
+                                QStringLiteral(": ") + fromGbk(addedFileText(file))] {
                 m_message->setText(text);
             });
         });
@@ -520,6 +556,16 @@ void LedgerPage::addFinished(const Status& outcome, size_t files, std::uint64_t 
 {
     m_adding = false;
     updateBusy();
+    if (!m_followedPaths.empty())
+        m_followedTimer->start();
+    if (m_addingFollowed) {
+        // Said on the page, never in a box that would come back every few seconds.
+        if (!outcome.ok())
+            m_message->setText(QString::fromUtf8("跟踪的日志没有加入抓取档案: ") + fromGbk(outcome.message()));
+        if (lines > 0)
+            refresh();
+        return;
+    }
     if (!outcome.ok()) {
         m_message->setText(fromGbk(outcome.message()));
         showErrorBox(this, outcome.message());

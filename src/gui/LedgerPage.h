@@ -6,6 +6,7 @@
 
 #include "ledger/LedgerAdd.h"
 #include "ledger/LedgerViews.h"
+#include "platform/CsvText.h"
 #include "platform/Worker.h"
 
 #include <QWidget>
@@ -23,6 +24,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+class QTimer;
 
 namespace quill {
 
@@ -47,6 +49,9 @@ public:
         std::optional<VerifierOptions> verifier;
         // Results reach the page through `ui` (tests hook it); none: the page's own event queue.
         UiDispatcher* ui = nullptr;
+        // How long the new lines of a followed log wait before they are added: one add takes in
+        // the batches of those seconds.
+        int followedAddDelayMs = 3000;
     };
 
     explicit LedgerPage(Options options, QWidget* parent = nullptr);
@@ -69,6 +74,10 @@ public:
     void refresh();
     // Adds files and folders to the ledger, as "添加日志" and "添加目录" do with what was chosen.
     void addPaths(std::vector<std::string> paths);
+    // The log page follows `path` and it grew: its new lines are added a few seconds later by the
+    // same rule as any add, so a day followed live and added again later is counted once. Only a
+    // ledger that exists is fed; a user who never added a log gets no file.
+    void addFollowed(const std::string& path);
     // Chooses a range of days (yyyymmdd; 0 leaves an end open), as the date boxes and the
     // histogram do.
     void setRange(DateRange range);
@@ -91,6 +100,8 @@ private:
     void histogramSelected(int first, int last);
     void datesEdited();
     void crawlerChosen();
+    void startAdd(std::vector<std::string> paths, bool followed);
+    void addFollowedNow();
     void addFinished(const Status& outcome, size_t files, std::uint64_t lines);
     void compareWithSitemap();
     void exportCsv();
@@ -108,10 +119,13 @@ private:
     std::vector<int> m_histogramDays; // the day of each bar
     size_t m_urlCount = 0;
     bool m_adding = false;
+    bool m_addingFollowed = false;
+    std::vector<std::string> m_followedPaths; // grown while followed, waiting for their add
     bool m_querying = false;
     bool m_queryAgain = false;
     bool m_shown = false;
 
+    QTimer* m_followedTimer;
     QPushButton* m_addLogsButton;
     QPushButton* m_addFolderButton;
     QPushButton* m_stopButton;
