@@ -3,6 +3,7 @@
 #include "cli/CliOutput.h"
 #include "logs/LogFollower.h"
 #include "logs/RowTexts.h"
+#include "logsource/LogSource.h"
 #include "logsource/LogWatch.h"
 
 #include <csignal>
@@ -65,8 +66,16 @@ int followLoad(const CliArgs& args, LogAnalysis& analysis, std::uint64_t loadMs,
         return failure(args, "Only a plain file can be followed, not a pipe, an archive or a log ended by its end mark");
     }
     Result<std::unique_ptr<LogWatch>> watch = LogWatch::watchFile(start->path);
-    if (!watch.ok())
+    if (!watch.ok()) {
+        // Rotated away between the load and the watch: it ends following as it would have later.
+        const std::optional<FileIdentity> named = fileIdentityAt(start->path);
+        if (!named || !(*named == start->end.file)) {
+            summary();
+            (void)failure(args, followEndedText(named ? FollowEnd::Replaced : FollowEnd::Gone, {}));
+            return kExitOk;
+        }
         return failure(args, watch.status().message());
+    }
     StopSignals signals(*watch.value());
     FollowedLog log(std::move(*start));
     while (!g_stopped) {
