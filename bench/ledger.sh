@@ -80,6 +80,8 @@ s=$(best3 "$cli ledger --ledger $site_ledger sql 'SELECT count(*) FROM crawl'")
 query_rows+="| \`ledger sql 'SELECT count(*) FROM crawl'\` | $(ms "$s") | 1 |"$'\n'
 s=$(best3 "$cli ledger --ledger $site_ledger urls --from 2026-11-01 --to 2026-11-30")
 query_rows+="| \`ledger urls\`, one month | $(ms "$s") | |"$'\n'
+report_s=$(best3 "$cli report --ledger $site_ledger -o $work/report.html")
+report_json_s=$(best3 "$cli report --ledger $site_ledger --json -o $work/report.json")
 bench_out=$(QUILLMARK_BENCH_LEDGER="$site_ledger" build/ledger_bench 2>/dev/null)
 inproc() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$bench_out"; }
 
@@ -102,6 +104,9 @@ ledger file $ledger_bytes bytes, $(ratio "$(( ledger_bytes * 100 ))" "$site_byte
 | query over all 90 days (whole process) | ms | rows | 
 |---|---|---|
 ${query_rows}
+\`report\` of all 90 days: $(ms "$report_s") ms ($(stat -c %s "$work/report.html") bytes of HTML), \`report --json\`:
+$(ms "$report_json_s") ms (target < 1 s).
+
 In-process, what the page computes before its URL list shows its first rows (target < 50 ms):
 all 90 days $(inproc BM_UrlListAfterRangeChange/0) ms, the last 30 days $(inproc BM_UrlListAfterRangeChange/30) ms,
 the last 7 days $(inproc BM_UrlListAfterRangeChange/7) ms; the other views together $(inproc BM_OtherViews) ms.

@@ -13,5 +13,6 @@ int runVerify(CliArgs& args);
 int runWeb(CliArgs& args);
 int runCrawlers(CliArgs& args);
 int runLedger(CliArgs& args);
+int runReport(CliArgs& args);
 
 } // namespace quill::cli

@@ -20,9 +20,10 @@ int main(int argc, char** argv)
         {"web", runWeb},
         {"crawlers", runCrawlers},
         {"ledger", runLedger},
+        {"report", runReport},
     };
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers|ledger ...\n", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers|ledger|report ...\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));

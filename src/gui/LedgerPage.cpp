@@ -57,7 +57,8 @@ struct LedgerPage::Views {
 LedgerPage::LedgerPage(Options options, QWidget* parent)
     : QWidget(parent), m_options(std::move(options)),
       m_ownDispatcher(m_options.ui ? nullptr : std::make_unique<QtUiDispatcher>(this)),
-      m_ui(m_options.ui ? m_options.ui : m_ownDispatcher.get()), m_queryWorker(m_ui), m_addWorker(m_ui)
+      m_ui(m_options.ui ? m_options.ui : m_ownDispatcher.get()), m_queryWorker(m_ui), m_addWorker(m_ui),
+      m_reportWorker(m_ui)
 {
     if (!m_options.logFolder)
         m_options.logFolder = [] { return QString(); };
@@ -71,6 +72,11 @@ LedgerPage::LedgerPage(Options options, QWidget* parent)
         };
     if (!m_options.chooseCsvPath)
         m_options.chooseCsvPath = [](QWidget* owner, const QString& folder) { return chooseCsvFile(owner, folder); };
+    if (!m_options.chooseReportPath)
+        m_options.chooseReportPath = [](QWidget* owner, const QString& folder) {
+            return QFileDialog::getSaveFileName(owner, QString::fromUtf8("生成报告"), folder,
+                                                QString::fromUtf8("网页 (*.html)"));
+        };
     if (!m_options.chooseSitemap)
         m_options.chooseSitemap = [](QWidget* owner, const QString& folder) {
             return QFileDialog::getOpenFileName(owner, QString::fromUtf8("网站地图"), folder,
@@ -92,6 +98,7 @@ LedgerPage::~LedgerPage()
     m_exportRunner->cancel();
     m_addWorker.stop();
     m_queryWorker.stop();
+    m_reportWorker.stop();
 }
 
 void LedgerPage::buildControls()
@@ -115,6 +122,7 @@ void LedgerPage::buildControls()
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this);
+    m_reportButton = makeButton(this, "makeReport", "生成报告");
 
     m_histogram = named(new StackedBarsWidget(this), "histogram");
     m_histogram->setSelectable(true);
@@ -168,6 +176,7 @@ void LedgerPage::buildControls()
     bottom->addWidget(m_exportRunner->progressBar());
     bottom->addWidget(m_exportRunner->cancelButton());
     bottom->addWidget(m_exportButton);
+    bottom->addWidget(m_reportButton);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(3);
@@ -201,6 +210,7 @@ void LedgerPage::buildControls()
     connect(m_sitemapButton, &QPushButton::clicked, this, &LedgerPage::compareWithSitemap);
     connect(m_sitemapBox, &QLineEdit::returnPressed, this, &LedgerPage::compareWithSitemap);
     connect(m_exportButton, &QPushButton::clicked, this, &LedgerPage::exportCsv);
+    connect(m_reportButton, &QPushButton::clicked, this, &LedgerPage::makeReport);
 }
 
 QWidget* LedgerPage::listTab(QTableView*& view, LedgerTableModel*& model, const char* name, QWidget* above)
@@ -654,12 +664,13 @@ void LedgerPage::exportCsv()
 
 void LedgerPage::updateBusy()
 {
-    const bool busy = m_adding || m_querying;
+    const bool busy = m_adding || m_querying || m_reporting;
     m_addLogsButton->setEnabled(!m_adding);
     m_addFolderButton->setEnabled(!m_adding);
     m_verifyBox->setEnabled(!m_adding);
     m_stopButton->setEnabled(m_adding);
     m_sitemapButton->setEnabled(!m_querying);
+    m_reportButton->setEnabled(!m_reporting);
     if (busy)
         setCursor(Qt::BusyCursor);
     else

@@ -45,6 +45,7 @@ public:
         std::function<QString(QWidget* parent, const QString& folder)> chooseFolder;
         std::function<QString(QWidget* parent, const QString& folder)> chooseCsvPath;
         std::function<QString(QWidget* parent, const QString& folder)> chooseSitemap;
+        std::function<QString(QWidget* parent, const QString& folder)> chooseReportPath;
         // The crawler check's DNS; none: the environment's.
         std::optional<VerifierOptions> verifier;
         // Results reach the page through `ui` (tests hook it); none: the page's own event queue.
@@ -70,6 +71,7 @@ public:
 
     bool isAdding() const { return m_adding; }
     bool isQuerying() const { return m_querying; }
+    bool isReporting() const { return m_reporting; }
     // Reads every view again for the range and crawler chosen.
     void refresh();
     // Adds files and folders to the ledger, as "添加日志" and "添加目录" do with what was chosen.
@@ -105,6 +107,8 @@ private:
     void addFinished(const Status& outcome, size_t files, std::uint64_t lines);
     void compareWithSitemap();
     void exportCsv();
+    // "生成报告": the chosen range as one HTML page to share.
+    void makeReport();
     void updateBusy();
 
     Options m_options;
@@ -123,6 +127,7 @@ private:
     std::vector<std::string> m_followedPaths; // grown while followed, waiting for their add
     bool m_querying = false;
     bool m_queryAgain = false;
+    bool m_reporting = false;
     bool m_shown = false;
 
     QTimer* m_followedTimer;
@@ -136,6 +141,7 @@ private:
     QComboBox* m_crawlerBox;
     QLabel* m_message;
     QPushButton* m_exportButton;
+    QPushButton* m_reportButton;
     CsvExportRunner* m_exportRunner;
     StackedBarsWidget* m_histogram;
     QTabWidget* m_tabs;
@@ -166,6 +172,7 @@ private:
     std::atomic<bool> m_stopAdding{false};
     Worker m_queryWorker;
     Worker m_addWorker;
+    Worker m_reportWorker;
 };
 
 } // namespace quill

@@ -2,6 +2,7 @@
 
 #include "ledger/CrawlTally.h"
 #include "ledger/LedgerLogText.h"
+#include "ledger/LedgerTables.h"
 #include "logsource/LogFiles.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -13,14 +14,6 @@ namespace {
 
 // A file another program adds at the same moment is looked at again, this many times at most.
 constexpr int kAttempts = 3;
-
-std::string groupedNumber(std::uint64_t number)
-{
-    std::string digits = std::to_string(number);
-    for (size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, ",");
-    return digits;
-}
 
 std::string baseName(const std::string& path)
 {
@@ -168,9 +161,9 @@ std::string addedFileText(const AddedFile& file)
 {
     switch (file.outcome) {
     case AddOutcome::Added:
-        return gbk("新增 ") + groupedNumber(file.lines) + gbk(" 行");
+        return gbk("新增 ") + groupedNumber(static_cast<std::int64_t>(file.lines)) + gbk(" 行");
     case AddOutcome::Grew:
-        return gbk("文件增长，新增 ") + groupedNumber(file.lines) + gbk(" 行");
+        return gbk("文件增长，新增 ") + groupedNumber(static_cast<std::int64_t>(file.lines)) + gbk(" 行");
     case AddOutcome::Known:
         return gbk("已在档案中，没有新行");
     case AddOutcome::Shrunk:

@@ -372,6 +372,14 @@ std::unique_ptr<LedgerTable> textTable(std::vector<std::string> captions, std::v
     return std::make_unique<TextTable>(std::move(captions), std::move(rows));
 }
 
+std::string groupedNumber(std::int64_t number)
+{
+    std::string digits = std::to_string(number < 0 ? -number : number);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return number < 0 ? "-" + digits : digits;
+}
+
 CsvTable ledgerCsv(const LedgerTable& table, CsvCells cells)
 {
     CsvTable csv;

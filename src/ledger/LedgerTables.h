@@ -49,6 +49,9 @@ private:
 // escapes alike), other bytes as logged.
 std::string displayPath(std::string_view loggedPath);
 
+// "1,234,567".
+std::string groupedNumber(std::int64_t number);
+
 // "12.5%" of `part` in `whole`; "" when whole is 0.
 std::string shareText(std::int64_t part, std::int64_t whole);
 

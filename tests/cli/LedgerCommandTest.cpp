@@ -122,4 +122,24 @@ TEST_F(LedgerCommand, refusesWhatItCannotDoAndSaysWhy)
         EXPECT_EQ(ledger(usage).exitCode, 2) << usage[0];
 }
 
+// quillmarkbox-cli report: the page to a file, the JSON to stdout, over the days asked.
+TEST_F(LedgerCommand, reportWritesThePageOrTheJsonOfTheRangeAsked)
+{
+    ASSERT_EQ(ledger({"add", m_log}).exitCode, 0);
+    const std::string page = m_folder.file("report.html");
+    const ProcessResult html = runCli({"report", "--ledger", m_ledger, "-o", page});
+    EXPECT_EQ(html.exitCode, 0) << html.err;
+    EXPECT_NE(readFile(page).find("2026-11-30 至 2026-12-01"), std::string::npos);
+    const ProcessResult json = runCli({"report", "--ledger", m_ledger, "--from", "2026-12-01", "--json", "-o", "-"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.out.find("\"from\": \"2026-12-01\",\n  \"to\": \"2026-12-01\",\n  \"requests\": 2,\n  \"crawler_hits\": 1,"),
+              std::string::npos)
+        << json.out;
+    const ProcessResult missing = runCli({"report", "--ledger", m_folder.file("none.db"), "-o", page});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("抓取档案还不存在"), std::string::npos);
+    EXPECT_EQ(runCli({"report", "--ledger", m_ledger}).exitCode, 2);
+    EXPECT_EQ(runCli({"report", "--from", "yesterday", "-o", page}).exitCode, 2);
+}
+
 } // namespace

@@ -42,6 +42,7 @@ struct Page {
     TempFolder folder;
     QStringList chosenLogs;
     QString csvPath;
+    QString reportPath;
     std::unique_ptr<LedgerPage> page;
 
     Page()
@@ -49,13 +50,14 @@ struct Page {
         LedgerPage::Options options;
         options.chooseLogs = [this](QWidget*, const QString&) { return chosenLogs; };
         options.chooseCsvPath = [this](QWidget*, const QString&) { return csvPath; };
+        options.chooseReportPath = [this](QWidget*, const QString&) { return reportPath; };
         page = std::make_unique<LedgerPage>(std::move(options));
         page->setLedgerPath(folder.file("ledger.db"));
         page->resize(960, 680);
         page->show();
         settle();
     }
-    void settle() { ASSERT_TRUE(waitUntil([&] { return !page->isAdding() && !page->isQuerying(); })); }
+    void settle() { ASSERT_TRUE(waitUntil([&] { return !page->isAdding() && !page->isQuerying() && !page->isReporting(); })); }
     template <typename T>
     T* control(const char* name) { return child<T>(page.get(), name); }
     QTableView* urls() { return control<QTableView>("urls"); }
@@ -181,6 +183,32 @@ TEST(LedgerPage, aFileThatIsNoLedgerIsSaidAndThePageKeepsWorking)
     EXPECT_TRUE(shown[0].startsWith(QString::fromUtf8("这不是抓取档案文件")));
     EXPECT_EQ(readFile(notLedger), std::string(4096, 'x'));
     EXPECT_TRUE(p.control<QPushButton>("addLogs")->isEnabled());
+    setErrorBoxHandler({});
+}
+
+// "生成报告" writes the chosen range as one page to share, and says where.
+TEST(LedgerPage, makesAReportOfTheChosenRange)
+{
+    Page p;
+    p.add({QString::fromStdString(p.folder.write("a.log", iis6Log(daysOfVisits())))});
+    p.page->setRange({20261129, 20261201});
+    p.settle();
+    p.reportPath = QString::fromStdString(p.folder.file("report.html"));
+    QTest::mouseClick(p.control<QPushButton>("makeReport"), Qt::LeftButton);
+    p.settle();
+    EXPECT_EQ(p.message(), QString::fromUtf8("报告已写入 ") + p.reportPath);
+    const std::string html = readFile(p.folder.file("report.html"));
+    EXPECT_NE(html.find("2026-11-29 至 2026-12-01"), std::string::npos);
+    screenshot(p.page.get(), "ledger_page_report");
+
+    // A folder that cannot take the file: said, and the page goes on.
+    QStringList shown;
+    setErrorBoxHandler([&](const QString& text) { shown << text; });
+    p.reportPath = QString::fromStdString(p.folder.file("missing/report.html"));
+    QTest::mouseClick(p.control<QPushButton>("makeReport"), Qt::LeftButton);
+    p.settle();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_TRUE(p.control<QPushButton>("makeReport")->isEnabled());
     setErrorBoxHandler({});
 }
 
