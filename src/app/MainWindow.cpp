@@ -131,6 +131,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_recordMenu = named(new QMenu(this), "PopupMenu1");
     QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
     connect(lookUp, &QAction::triggered, this, &MainWindow::lookUpSelectedAddress);
+    m_recordMenu->addActions(m_logPage->copyActions());
     QTableView* records = m_logPage->recordView();
     records->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(records, &QWidget::customContextMenuRequested, this,
@@ -147,6 +148,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     });
     connect(m_showUpdaterButton, &QPushButton::clicked, this, &MainWindow::showUpdater);
     qApp->installEventFilter(this);
+    installKeys();
     applySettings();
 }
 

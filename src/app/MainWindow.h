@@ -71,6 +71,9 @@ private:
     void showUpdater();
     void lookUpSelectedAddress();
     void announceNewVersion();
+    // Ctrl+F, and Ctrl+Tab / Ctrl+PgDn (with Shift / PgUp back) from anywhere (MainWindowKeys.cpp).
+    void installKeys();
+    void stepPage(int step);
     void toggleHeaderStrip();
     void keepAdvertAboveFloor();
     void snapAdvertToFloor();

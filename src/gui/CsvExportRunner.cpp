@@ -1,5 +1,7 @@
 #include "gui/CsvExportRunner.h"
 
+#include "gui/QtGbk.h"
+
 #include "gui/WidgetSetup.h"
 
 #include <QFileDialog>
@@ -66,6 +68,11 @@ void CsvExportRunner::poll()
     m_bar->setValue(m_rows == 0 ? 0 : static_cast<int>(m_rowsDone * 1000 / m_rows));
     m_bar->show();
     m_cancelButton->show();
+}
+
+QString csvWrittenText(size_t rows, const std::string& path)
+{
+    return QStringLiteral("已导出 %1 行到 %2").arg(rows).arg(fromPath(path));
 }
 
 QString chooseCsvFile(QWidget* parent, const QString& folder)

@@ -56,6 +56,9 @@ private:
     std::thread m_thread;
 };
 
+// What a page says once an export has written `rows` rows to `path`.
+QString csvWrittenText(size_t rows, const std::string& path);
+
 // The save dialog of "导出CSV", opening in `folder`; empty when the user cancels.
 QString chooseCsvFile(QWidget* parent, const QString& folder);
 

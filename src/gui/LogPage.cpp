@@ -13,6 +13,7 @@
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
+#include "gui/RecordListCopy.h"
 #include "gui/WidgetSetup.h"
 #include "verify/VerificationWorker.h"
 
@@ -107,6 +108,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
     m_exportRunner = new CsvExportRunner(this);
     chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder); };
+    m_copy = new RecordListCopy(m_recordView, m_model, analysis, [this] { return shownList(); }, this);
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box :
@@ -148,7 +150,10 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(m_backgroundColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
     connect(m_textColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
     connect(m_verifyBox, &QCheckBox::toggled, this, &LogPage::verifyBoxToggled);
-    connect(m_onlyFakesBox, &QCheckBox::toggled, m_model, &LogRecordModel::setOnlyFakes);
+    connect(m_onlyFakesBox, &QCheckBox::toggled, this, [this](bool on) {
+        m_model->setOnlyFakes(on);
+        showShownCount();
+    });
     connect(m_cancelVerifyButton, &QPushButton::clicked, this, &LogPage::cancelVerification);
     connect(m_followBox, &QCheckBox::toggled, this, &LogPage::followBoxToggled);
     applyListColours();
@@ -329,6 +334,7 @@ void LogPage::verifyBoxToggled(bool on)
     m_cancelVerifyButton->hide();
     m_model->setOnlyFakes(false);
     m_model->setVerdicts({});
+    showShownCount();
 }
 
 void LogPage::startVerification()
@@ -382,6 +388,7 @@ void LogPage::verificationFinished(const VerificationRun& run)
     results.resize(std::max(results.size(), m_checkFrom + run.results.size()));
     std::copy(run.results.begin(), run.results.end(), results.begin() + static_cast<std::ptrdiff_t>(m_checkFrom));
     m_model->setVerdicts(recordVerdicts(m_verifiedRequests, m_verdictsSoFar));
+    showShownCount();
     if (!run.status.ok())
         m_verifyProgressLabel->setText(fromGbk(run.status.message()));
     m_verification.reset(); // its thread has ended: this was its last word
@@ -420,14 +427,8 @@ void LogPage::setLoadControlsEnabled(bool enabled)
     m_recordView->horizontalHeader()->setSectionsClickable(enabled);
 }
 
-void LogPage::exportCsv()
+ShownList LogPage::shownList() const
 {
-    if (isExporting())
-        return;
-    const QString path = chooseCsvPath ? chooseCsvPath() : QString();
-    if (path.isEmpty())
-        return;
-    // The list as it stands: the rows "只看伪装" keeps, and the verdicts while their column shows.
     ShownList shown;
     if (const std::vector<std::uint32_t>* rows = m_model->narrowedRows())
         shown.rows = *rows;
@@ -436,13 +437,36 @@ void LogPage::exportCsv()
         for (Verdict verdict : m_model->verdicts())
             shown.extraTexts.push_back(verdictText(verdict));
     }
+    return shown;
+}
+
+QList<QAction*> LogPage::copyActions() const { return m_copy->actions(); }
+
+void LogPage::focusSearch()
+{
+    m_searchBox->setFocus(Qt::ShortcutFocusReason);
+    m_searchBox->selectAll();
+}
+
+void LogPage::exportCsv()
+{
+    if (isExporting())
+        return;
+    const QString chosen = chooseCsvPath ? chooseCsvPath() : QString();
+    if (chosen.isEmpty())
+        return;
+    const std::string path = withCsvExtension(toPath(chosen));
     setLoadControlsEnabled(false);
     m_model->holdStore(true);
-    m_exportRunner->start(recordsCsv(m_analysis.store(), std::move(shown), m_csvCells), toPath(path), [this](const Status& outcome) {
+    CsvTable table = recordsCsv(m_analysis.store(), shownList(), m_csvCells);
+    const size_t rows = table.rows;
+    m_exportRunner->start(std::move(table), path, [this, rows, path](const Status& outcome) {
         setLoadControlsEnabled(true);
         m_model->holdStore(false);
         takeHeldBatches();
-        if (!outcome.ok() && outcome.message() != kCancelledMessage)
+        if (outcome.ok())
+            showSummary(csvWrittenText(rows, path));
+        else if (outcome.message() != kCancelledMessage)
             showErrorBox(this, outcome.message());
     });
 }

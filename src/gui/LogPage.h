@@ -4,6 +4,7 @@
 
 #include "logs/LogAnalysis.h"
 #include "logs/LogFollower.h"
+#include "logs/RecordsCsv.h"
 #include "platform/CsvText.h"
 #include "settings/ColourNames.h"
 #include "verify/CrawlerVerifier.h"
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -28,6 +30,7 @@ class ColorBoxWidget;
 class ColumnWidths;
 class CsvExportRunner;
 class LogRecordModel;
+class RecordListCopy;
 class UiDispatcher;
 class VerificationWorker;
 
@@ -89,6 +92,11 @@ public:
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
+    // 复制行, 复制单元格 and 复制访问IP, for the list's context menu.
+    QList<QAction*> copyActions() const;
+    // Ctrl+F: the search box takes the focus, its text selected.
+    void focusSearch();
+
     // "导出CSV": asks for the file (tests replace the dialog) and writes the list as it stands.
     std::function<QString()> chooseCsvPath;
     void exportCsv();
@@ -99,6 +107,8 @@ protected:
 
 private:
     void applyListColours();
+    // What the list shows besides the store's rows: the rows "只看伪装" keeps, the verdict column.
+    ShownList shownList() const;
     void verifyBoxToggled(bool on);
     void startVerification();
     void cancelVerification();
@@ -117,6 +127,8 @@ private:
     void logFilesListed(std::vector<std::string> names);
     void rowsWithdrawn(const QString& text);
     void showRecordCount();
+    // The count again after the rows shown changed ("只看伪装", verdicts), when a file is loaded.
+    void showShownCount();
     void verifyFollowed();
     void startCheckOf(size_t firstRequest);
 
@@ -148,6 +160,7 @@ private:
     QTableView* m_recordView;
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
+    RecordListCopy* m_copy;
     ColumnWidths* m_columnWidths;
     LogAnalysis& m_analysis;
     LogRecordModel* m_model;

@@ -146,10 +146,20 @@ void LogPage::logFilesListed(std::vector<std::string> names)
 
 void LogPage::showRecordCount()
 {
-    QString text = fromGbk(summaryLine(m_loadMs, m_analysis.store().count()));
+    const std::uint64_t total = m_analysis.store().count();
+    // With "只看伪装" on, the count is of the rows in the list.
+    QString text = fromGbk(m_model->narrowedRows()
+                               ? onlyFakesSummaryLine(m_loadMs, static_cast<std::uint64_t>(m_model->rowCount()), total)
+                               : summaryLine(m_loadMs, total));
     if (!m_followNote.isEmpty())
         text += QStringLiteral("   ") + m_followNote;
     m_summaryLabel->setText(text);
+}
+
+void LogPage::showShownCount()
+{
+    if (m_loaded)
+        showRecordCount();
 }
 
 void LogPage::verifyFollowed()

@@ -33,6 +33,7 @@ SettingsPage::SettingsPage(Options options, QWidget* parent)
 {
     auto* label = new QLabel(QString::fromUtf8("日志目录"), this);
     m_logFolderBox = named(new QLineEdit(this), "edt1");
+    m_logFolderBox->setReadOnly(true); // the folder is chosen with "定位目录"; typing here was never read
     m_chooseFolderButton = makeButton(this, "Button4", "定位目录");
     m_saveSettingsButton = makeButton(this, "Button3", "保存配制");
     m_updateListsButton = makeButton(this, "ButtonUpdateLists", "更新蜘蛛IP表");

@@ -334,17 +334,21 @@ void StatsPage::exportCsv()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    const QString path = chooseCsvPath ? chooseCsvPath() : QString();
-    if (path.isEmpty())
+    const QString chosen = chooseCsvPath ? chooseCsvPath() : QString();
+    if (chosen.isEmpty())
         return;
+    const std::string path = withCsvExtension(toPath(chosen));
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
     CsvTable table = view() == View::Described ? statisticsCsv(m_rows, m_csvCells)
                                                : registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells);
-    m_exportRunner->start(std::move(table), toPath(path), [this](const Status& outcome) {
+    const size_t rows = table.rows;
+    m_exportRunner->start(std::move(table), path, [this, rows, path](const Status& outcome) {
         m_countButton->setEnabled(true);
         m_exportButton->setEnabled(true);
-        if (!outcome.ok() && outcome.message() != kCancelledMessage)
+        if (outcome.ok())
+            m_messageLabel->setText(csvWrittenText(rows, path));
+        else if (outcome.message() != kCancelledMessage)
             showErrorBox(this, outcome.message());
     });
 }

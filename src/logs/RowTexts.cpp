@@ -36,4 +36,11 @@ std::string summaryLine(std::uint64_t elapsedMs, std::uint64_t count)
     return took + number + seconds + std::to_string(count) + records;
 }
 
+std::string onlyFakesSummaryLine(std::uint64_t elapsedMs, std::uint64_t shown, std::uint64_t total)
+{
+    static const std::string onlyFakes = gbk(" (只看伪装, 全部 ");
+    static const std::string records = gbk("条)");
+    return summaryLine(elapsedMs, shown) + onlyFakes + std::to_string(total) + records;
+}
+
 } // namespace quill

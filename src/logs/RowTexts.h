@@ -18,4 +18,8 @@ std::array<std::string, kColumnCount> rowTexts(const RecordStore& store, std::ui
 // "用时: 1.234秒   共有 56条记录" in GBK.
 std::string summaryLine(std::uint64_t elapsedMs, std::uint64_t count);
 
+// The summary line of a list that shows `shown` of its `total` rows, only the fakes the crawler
+// check found: "用时: 1.234秒   共有 3条记录 (只看伪装, 全部 56条)" in GBK.
+std::string onlyFakesSummaryLine(std::uint64_t elapsedMs, std::uint64_t shown, std::uint64_t total);
+
 } // namespace quill

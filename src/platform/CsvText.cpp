@@ -65,6 +65,16 @@ void appendCsvField(std::string& out, std::string_view gbkField, CsvCells cells)
     appendQuoted(out, utf8);
 }
 
+std::string withCsvExtension(std::string path)
+{
+    const size_t nameStart = path.find_last_of("/\\") + 1; // npos + 1 is 0: no folder
+    const size_t dot = path.find_last_of('.');
+    // A dot that starts the name marks a hidden file, not an extension.
+    if (path.size() > nameStart && (dot == std::string::npos || dot <= nameStart))
+        path += ".csv";
+    return path;
+}
+
 Status produceCsv(const CsvTable& table, const std::function<Status(std::string_view)>& deliver, const CsvRun& run)
 {
     if (table.confirmRows)

@@ -29,6 +29,10 @@ bool startsLikeFormula(std::string_view field);
 // formula gets a leading "'" unless `cells` is Verbatim.
 void appendCsvField(std::string& out, std::string_view gbkField, CsvCells cells = CsvCells::Neutralised);
 
+// `path` with ".csv" appended when its file name has no extension ("report" becomes
+// "report.csv"; "report.txt" and "a.b/report.csv" stay).
+std::string withCsvExtension(std::string path);
+
 // A table to write: the header line (with the byte-order mark) and rows appended in ranges.
 struct CsvTable {
     std::string header;

@@ -155,3 +155,22 @@ TEST(OrderedChunks, deliversInOrderAndStopsAtTheFirstFailure)
     EXPECT_EQ(runOrderedChunks(1000, failing).message(), "disk full");
     EXPECT_EQ(deliveries, 3u);
 }
+
+TEST(CsvText, anExportNameWithoutExtensionGetsCsv)
+{
+    const struct {
+        const char* chosen;
+        const char* written;
+    } cases[] = {
+        {"/tmp/report", "/tmp/report.csv"},
+        {"/tmp/report.csv", "/tmp/report.csv"},
+        {"/tmp/report.txt", "/tmp/report.txt"},   // the user's own extension is kept
+        {"/tmp/a.b/report", "/tmp/a.b/report.csv"}, // a dot in a folder is no extension
+        {"/tmp/.hidden", "/tmp/.hidden.csv"},
+        {"report", "report.csv"},
+        {"C:\\logs\\report", "C:\\logs\\report.csv"},
+        {"/tmp/", "/tmp/"}, // no name at all: left for the writer to refuse
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withCsvExtension(c.chosen), c.written) << c.chosen;
+}
