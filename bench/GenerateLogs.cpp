@@ -1,8 +1,11 @@
-// quillmark-loggen: writes the bundled sample folder, or one large benchmark log.
+// quillmark-loggen: writes the bundled sample folder, one large benchmark log, or months of a
+// site's daily logs for the crawl ledger (with the site's sitemap, "sitemap.txt").
 //   quillmark-loggen samples FOLDER
 //   quillmark-loggen iis7 FILE BYTES [SEED]
+//   quillmark-loggen site FOLDER [DAYS [BYTES_PER_DAY]]
 
 #include "LogGenerator.h"
+#include "SiteLogGenerator.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,16 @@ int main(int argc, char** argv)
         options.seed = argc == 5 ? std::strtoull(argv[4], nullptr, 10) : 1;
         return writeIisLog(argv[2], options) ? 0 : 1;
     }
-    std::fputs("usage: quillmark-loggen samples FOLDER | iis7 FILE BYTES [SEED]\n", stderr);
+    if (mode == "site" && argc >= 3 && argc <= 5) {
+        SiteOptions options;
+        if (argc >= 4)
+            options.days = std::atoi(argv[3]);
+        if (argc == 5)
+            options.bytesPerDay = std::strtoull(argv[4], nullptr, 10);
+        const std::string folder = argv[2];
+        return writeSiteLogs(folder, options) && writeSiteSitemap(folder + "/sitemap.txt", options) ? 0 : 1;
+    }
+    std::fputs("usage: quillmark-loggen samples FOLDER | iis7 FILE BYTES [SEED] | site FOLDER [DAYS [BYTES_PER_DAY]]\n",
+               stderr);
     return 2;
 }

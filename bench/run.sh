@@ -102,5 +102,7 @@ echo "Published address lists (build/lists_bench):"
 build/lists_bench "$log"
 
 echo
+bench/ledger.sh "$log"
+echo
 echo "Following a growing log (build/follow_bench, offscreen):"
 build/follow_bench 5 60 2>/dev/null

@@ -10,7 +10,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n
   libcurl4-openssl-dev libpugixml-dev libzip-dev zlib1g-dev libhyperscan-dev libc-ares-dev libsodium-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libxml2-dev libxml2-utils
   fonts-wqy-zenhei python3 openssl ca-certificates
 )

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "gui/StatsPage.h"
+#include "gui/LedgerPage.h"
 #include "gui/LogPage.h"
 #include "platform/Hosts.h"
 #include "webtools/AdvertFetch.h"
@@ -80,11 +81,17 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     StatsPage::Options statsOptions;
     statsOptions.logFolder = [this] { return m_settingsPage->logFolder(); };
     m_statsPage = new StatsPage(std::move(statsOptions), m_pages);
+    LedgerPage::Options ledgerOptions;
+    ledgerOptions.logFolder = [this] { return m_settingsPage->logFolder(); };
+    m_ledgerPage = new LedgerPage(std::move(ledgerOptions), m_pages);
     m_logPage = new LogPage(m_analysis, {}, m_pages);
+    // A day followed live reaches the ledger as it is written, and is counted once.
+    m_logPage->followedLogGrew = [this](const std::string& path) { m_ledgerPage->addFollowed(path); };
     m_toolsPage = new ToolsPage({m_options.siteListPath}, m_pageParser, m_pages);
     m_decodePage = new DecodePage(m_pages);
     addPage(m_pages, "ts3", "设置", m_settingsPage);
     addPage(m_pages, "ts1", "蜘蛛来访统计", m_statsPage);
+    addPage(m_pages, "tsLedger", "抓取档案", m_ledgerPage);
     addPage(m_pages, "ts2", "日志分析", m_logPage);
     addPage(m_pages, "ts4", "体验", m_toolsPage);
     addPage(m_pages, "TabSheet1", "解码", m_decodePage);
@@ -156,12 +163,17 @@ void MainWindow::applySettings()
     const std::string listsPath = SettingsFile(m_options.settingsPath).addressListsPath(settings.verification);
     m_logPage->setAddressListsPath(listsPath);
     m_statsPage->setAddressListsPath(listsPath);
+    m_ledgerPage->setAddressListsPath(listsPath);
+    m_ledgerPage->setVerdictCachePath(cachePath);
+    m_ledgerPage->setVerifyCrawlers(settings.verification.verifyCrawlers);
+    m_ledgerPage->setLedgerPath(SettingsFile(m_options.settingsPath).ledgerPath());
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_logPage->setFollowing(settings.followLog);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     const CsvCells csvCells = settings.csvVerbatim ? CsvCells::Verbatim : CsvCells::Neutralised;
     m_logPage->setCsvCells(csvCells);
     m_statsPage->setCsvCells(csvCells);
+    m_ledgerPage->setCsvCells(csvCells);
     restoreColumnWidths(file);
     const QString logFolder = m_options.logFolderForRun.value_or(fromGbk(settings.logFolder));
     m_settingsPage->setLogFolder(logFolder);

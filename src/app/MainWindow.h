@@ -23,6 +23,7 @@ namespace quill {
 
 class AdvertFetch;
 class DecodePage;
+class LedgerPage;
 class LogPage;
 class SettingsPage;
 class StatsPage;
@@ -87,6 +88,7 @@ private:
     QTabWidget* m_pages;
     SettingsPage* m_settingsPage;
     StatsPage* m_statsPage;
+    LedgerPage* m_ledgerPage;
     LogPage* m_logPage;
     std::string m_verdictCacheFileName; // as the settings file names it (GBK); empty: the default
     ToolsPage* m_toolsPage;

@@ -12,5 +12,7 @@ int runHtml(CliArgs& args);
 int runVerify(CliArgs& args);
 int runWeb(CliArgs& args);
 int runCrawlers(CliArgs& args);
+int runLedger(CliArgs& args);
+int runReport(CliArgs& args);
 
 } // namespace quill::cli

@@ -19,13 +19,15 @@ int main(int argc, char** argv)
         {"verify", runVerify},
         {"web", runWeb},
         {"crawlers", runCrawlers},
+        {"ledger", runLedger},
+        {"report", runReport},
     };
     if (argc == 2 && std::string(argv[1]) == "--version") {
         std::puts("quillmarkbox-cli " QUILLMARK_VERSION);
         return 0;
     }
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers ...\n"
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers|ledger|report ...\n"
                    "       quillmarkbox-cli --version\n", stderr);
         return kExitUsage;
     }

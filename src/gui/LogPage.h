@@ -87,6 +87,9 @@ public:
     bool following() const;
     // True while a loaded file is being followed.
     bool isFollowing() const { return m_follower != nullptr; }
+    // Told the path of the followed file each time lines were appended to it (the window hands
+    // it to the crawl ledger).
+    std::function<void(const std::string& path)> followedLogGrew;
 
     // The client address of the first selected row; nothing when no row is selected.
     std::optional<std::string> selectedClientAddress() const;
@@ -192,6 +195,8 @@ private:
     std::unique_ptr<LogFollower> m_follower;
     bool m_ipLookupRunning = false;
     Worker m_ipLookup;                                  // stopped before the widgets its answer goes to
+    std::string m_followedPath;
+    std::uint64_t m_followedOffset = 0; // where the last batch ended
     std::unique_ptr<VerificationWorker> m_verification; // last: stopped before the members it uses go
 };
 

@@ -38,6 +38,8 @@ void LogPage::startFollowing()
     std::optional<FollowStart> start = m_analysis.followStart();
     if (!start)
         return; // an archive, a pipe or a log ended by its end mark does not grow
+    m_followedPath = start->path;
+    m_followedOffset = start->end.offset;
     m_follower = std::make_unique<LogFollower>(
         std::move(*start), *m_dispatcher,
         LogFollower::Handlers{[this](FollowBatch batch) { takeFollowed(std::move(batch)); },
@@ -57,6 +59,8 @@ void LogPage::takeFollowed(FollowBatch batch)
     const QPersistentModelIndex top = m_model->index(m_recordView->rowAt(0), 0);
     const int topBefore = top.row();
     const bool added = !batch.records.empty();
+    const bool grew = batch.offset > m_followedOffset; // lines the filters hid count in the ledger too
+    m_followedOffset = batch.offset;
     if (Status appended = m_model->appendFollowed(std::move(batch)); !appended) {
         m_follower.reset();
         m_followNote = fromGbk(followEndedText(FollowEnd::Failed, appended));
@@ -75,6 +79,8 @@ void LogPage::takeFollowed(FollowBatch batch)
     showRecordCount();
     if (added)
         verifyFollowed();
+    if (grew && followedLogGrew)
+        followedLogGrew(m_followedPath);
 }
 
 void LogPage::takeHeldBatches()

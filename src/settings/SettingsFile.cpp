@@ -31,6 +31,9 @@ struct Names {
         {gbk("只计已验证"), &VerificationSettings::onlyVerified},
     };
     std::string columnWidths = gbk("列宽");
+    std::string ledger = gbk("抓取档案");
+    std::string ledgerFile = gbk("文件");
+    std::string defaultLedgerFile = gbk("抓取档案.db");
     std::string exportSection = gbk("导出");
     std::string csvVerbatim = gbk("CSV原样");
     std::string log = gbk("日志");
@@ -151,6 +154,11 @@ Status SettingsFile::saveVerification(const VerificationSettings& verification)
 std::string SettingsFile::verdictCachePath(const VerificationSettings& verification) const
 {
     return besideSettings(verification.cacheFileName, names().defaultCacheFile);
+}
+
+std::string SettingsFile::ledgerPath() const
+{
+    return besideSettings(m_ini.readString(names().ledger, names().ledgerFile, ""), names().defaultLedgerFile);
 }
 
 std::string SettingsFile::addressListsPath(const VerificationSettings& verification) const

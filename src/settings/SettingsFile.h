@@ -76,6 +76,9 @@ public:
     std::string verdictCachePath(const VerificationSettings& verification) const;
     // The published address lists' file, placed as the cache file is.
     std::string addressListsPath(const VerificationSettings& verification) const;
+    // The crawl ledger: the name "抓取档案"/"文件" gives (only the name part; "抓取档案.db" when
+    // empty) in the settings file's folder.
+    std::string ledgerPath() const;
 
 private:
     const IniSnapshot& snapshot() const;

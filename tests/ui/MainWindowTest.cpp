@@ -79,7 +79,8 @@ TEST(MainWindow, firstStartShowsTheLogPageWithDesignStates)
     QStringList captions;
     for (int i = 0; i < child<QTabWidget>(form, "PageControl")->count(); ++i)
         captions << child<QTabWidget>(form, "PageControl")->tabText(i);
-    EXPECT_EQ(captions.join(QLatin1Char(',')), QString::fromUtf8("设置,蜘蛛来访统计,日志分析,体验,解码,更新"));
+    // The six pages of the design, and the crawl ledger's after the statistics.
+    EXPECT_EQ(captions.join(QLatin1Char(',')), QString::fromUtf8("设置,蜘蛛来访统计,抓取档案,日志分析,体验,解码,更新"));
     EXPECT_EQ(child<QTabWidget>(form, "PageControl")->currentWidget(), child<QWidget>(form, "ts2"));
     EXPECT_EQ(onPage<QComboBox>(form, "ts2", "cbb1")->count(), 2);
     EXPECT_EQ(onPage<QComboBox>(form, "ts2", "cbb1")->currentIndex(), 1); // the last entry, not loaded

@@ -1,0 +1,134 @@
+#pragma once
+// What the ledger shows, over a range of days: plain structs that the page, the command line and
+// reports share. Fakes never count for the crawler they claimed; they have a view of their own.
+
+#include "ledger/LedgerSchema.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace quill {
+
+// Days yyyymmdd, both ends included; 0 leaves an end open.
+struct DateRange {
+    int from = 0;
+    int to = 0;
+};
+
+struct ViewFilter {
+    DateRange range;
+    std::optional<std::int64_t> crawler; // a crawler id: only its visits
+};
+
+struct CrawlerColumn {
+    std::int64_t id = 0;
+    std::string name;  // GBK
+    std::string group; // GBK
+};
+
+// Status classes 2xx, 3xx, 4xx, 5xx.
+inline constexpr int kStatusClasses = 4;
+
+struct DayRow {
+    int day = 0;
+    std::int64_t requests = 0;        // every request of the day
+    std::int64_t crawlerRequests = 0; // of the crawlers shown
+    std::int64_t fakeRequests = 0;
+    std::vector<std::int64_t> hits;   // per crawler column
+};
+
+struct DaysView {
+    std::vector<CrawlerColumn> crawlers;
+    std::vector<DayRow> rows; // ascending, days without requests left out
+};
+
+struct HoursView {
+    std::vector<CrawlerColumn> crawlers;
+    std::array<std::vector<std::int64_t>, 24> hits; // [hour][crawler column]
+};
+
+struct StatusRow {
+    int day = 0;         // 0: the whole range
+    size_t crawler = 0;  // crawler column
+    std::int64_t hits = 0;
+    std::array<std::int64_t, kStatusClasses> classHits{};
+    std::int64_t status200 = 0;
+};
+
+struct StatusView {
+    std::vector<CrawlerColumn> crawlers;
+    std::vector<StatusRow> rows; // per crawler the whole range first, then its days
+};
+
+struct UrlRow {
+    std::int64_t pathId = 0;
+    std::string path; // as logged
+    std::int64_t hits = 0;
+    int firstDay = 0;
+    int lastDay = 0;
+    std::array<std::int64_t, kStatusClasses> classHits{};
+    std::int64_t bytes = 0;
+    std::int64_t timeTaken = 0;
+};
+
+struct UrlView {
+    std::vector<CrawlerColumn> crawlers;
+    std::vector<UrlRow> rows;              // by path id
+    std::vector<std::int64_t> crawlerHits; // rows x crawlers, row by row
+    int rangeEnd = 0;                      // the day "days since the last crawl" counts to
+};
+
+struct FakeRow {
+    std::string address;
+    size_t crawler = 0; // crawler column
+    std::int64_t hits = 0;
+    int firstDay = 0;
+    int lastDay = 0;
+    std::vector<std::pair<std::string, std::int64_t>> topPaths; // most hit first, at most three
+};
+
+struct FakesView {
+    std::vector<CrawlerColumn> crawlers;
+    std::vector<FakeRow> rows; // most hits first
+};
+
+// The ledger open for reading. Each view reads one consistent state of the file.
+class LedgerViews {
+public:
+    static Result<std::unique_ptr<LedgerViews>> open(const std::string& path, int busyTimeoutMs = 30000);
+    ~LedgerViews();
+
+    SqliteDatabase& database() { return *m_db; }
+
+    // The first and last day with requests; nothing while the ledger holds none.
+    Result<std::optional<DateRange>> span();
+    Result<std::vector<CrawlerColumn>> crawlers();
+    // The crawler a user names: its name in the ledger (ASCII case ignored), or a user agent or
+    // crawler token that names it.
+    Result<std::optional<std::int64_t>> findCrawler(std::string_view gbkName);
+
+    Result<DaysView> days(const ViewFilter& filter);
+    Result<HoursView> hours(const ViewFilter& filter);
+    Result<StatusView> statuses(const ViewFilter& filter);
+    Result<UrlView> urls(const ViewFilter& filter);
+    Result<FakesView> fakes(const ViewFilter& filter);
+
+private:
+    explicit LedgerViews(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) {}
+    Status loadPaths();
+
+    std::unique_ptr<SqliteDatabase> m_db;
+    std::vector<std::string> m_paths; // by path id
+    std::optional<std::int64_t> m_pathsVersion;
+};
+
+// URL rows rolled up by their first one and first two path segments: "/news/" and
+// "/news/2026/" (a path directly under the root rolls up to "/").
+UrlView directoriesOf(const UrlView& urls);
+
+} // namespace quill
