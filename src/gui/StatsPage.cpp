@@ -299,7 +299,7 @@ void StatsPage::appendVerifiedRows(const VerifiedFileStats& row)
 {
     // One row per group; the group's word stands in its own column.
     for (VerifiedGroup group : kVerifiedGroups)
-        addTableRow(verifiedListRowTexts(row, group), row.counts ? std::string() : row.read.message());
+        addTableRow(verifiedListRowTexts(row, group), row.read);
     m_verifiedRows.push_back(row);
     const QString name = fromPath(row.fileName);
     const auto counts = [&row](VerifiedGroup group) {

@@ -57,7 +57,7 @@ TEST(JsonLinesCommand, hostileRowsReadBackAsTheirFields)
         {"/" + gbk("百度") + "?x=\"\\", "GPTBot/1.0\\"},
     };
     for (const auto& [stem, agent] : stemsAndAgents)
-        log += iis6Line(stem, agent);
+        log += iisLine({.stem = stem, .agent = agent});
     TempFolder folder;
     const std::string path = folder.write("hostile.log", log);
     const ProcessResult result = runCli({"load", "--off", "images", "--jsonl", path});
@@ -127,7 +127,7 @@ TEST(JsonLinesCommand, samplesGiveTheRowsLoadPrintsFieldForField)
 TEST(JsonLinesCommand, takesNoSecondOutputForm)
 {
     TempFolder folder;
-    const std::string path = folder.write("ex.log", std::string(kIis6Header) + iis6Line("/a.htm"));
+    const std::string path = folder.write("ex.log", std::string(kIis6Header) + iisLine({.stem = "/a.htm"}));
     for (const char* other : {"--count", "--csv", "--csv-raw"})
         EXPECT_EQ(runCli({"load", "--jsonl", other, path}).exitCode, 2) << other;
 }
@@ -135,7 +135,7 @@ TEST(JsonLinesCommand, takesNoSecondOutputForm)
 TEST(JsonLinesCommand, followsALogAsJsonLines)
 {
     TempFolder folder;
-    const std::string path = folder.write("u_ex261208.log", std::string(kIis6Header) + iis6Line("/loaded.htm"));
+    const std::string path = folder.write("u_ex261208.log", std::string(kIis6Header) + iisLine({.stem = "/loaded.htm"}));
     RunningProcess cli({QUILLMARK_CLI_PATH, "load", "--jsonl", "--follow", path});
     auto waitForLines = [&](size_t lines) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -148,7 +148,7 @@ TEST(JsonLinesCommand, followsALogAsJsonLines)
         return false;
     };
     ASSERT_TRUE(waitForLines(1));
-    std::ofstream(path, std::ios::binary | std::ios::app) << iis6Line("/appended.htm");
+    std::ofstream(path, std::ios::binary | std::ios::app) << iisLine({.stem = "/appended.htm"});
     ASSERT_TRUE(waitForLines(2));
     cli.signal(SIGINT);
     const ProcessResult result = cli.finish();

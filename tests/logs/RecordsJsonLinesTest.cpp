@@ -88,9 +88,9 @@ TEST(RecordsJsonLines, mapsEachFieldToItsSchemaName)
 TEST(RecordsJsonLines, writesGbkAsUtf8AndHostileBytesEscaped)
 {
     std::string log = kIis6Header;
-    log += iis6Line("/" + gbk("日志") + ".htm", gbk("百度") + "\"\\\x01\xB0");
-    log += iis6Line(std::string("/nul\0x", 6), "\xFF");
-    log += iis6Line("/ascii.htm", "a\x01\x1F\x7F"); // control bytes in a line that is otherwise plain ASCII
+    log += iisLine({.stem = "/" + gbk("日志") + ".htm", .agent = gbk("百度") + "\"\\\x01\xB0"});
+    log += iisLine({.stem = std::string("/nul\0x", 6), .agent = "\xFF"});
+    log += iisLine({.stem = "/ascii.htm", .agent = "a\x01\x1F\x7F"}); // control bytes in a line that is otherwise plain ASCII
     const std::vector<std::string> rows = jsonRows(log);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_NE(rows[0].find(R"j("url.path":"/日志.htm")j"), std::string::npos) << rows[0];
@@ -103,9 +103,9 @@ TEST(RecordsJsonLines, writesGbkAsUtf8AndHostileBytesEscaped)
 TEST(RecordsJsonLines, followsTheDisplayOrderAndGivesEachRecordItsVerdict)
 {
     std::string log = kIis6Header;
-    log += iis6Line("/b.htm", "Baiduspider");
-    log += iis6Line("/a.htm", "UA");
-    log += iis6Line("/c.htm", "UA");
+    log += iisLine({.stem = "/b.htm", .agent = "Baiduspider"});
+    log += iisLine({.stem = "/a.htm", .agent = "UA"});
+    log += iisLine({.stem = "/c.htm", .agent = "UA"});
     TempFolder folder;
     LogAnalysis analysis;
     ASSERT_TRUE(loadBytes(analysis, folder, log).read());

@@ -66,7 +66,7 @@ struct Followed {
     std::string log = folder.write("ex261208.log", kIis6Header + visitLines(0, 300));
     std::string ledger = folder.file("ledger.db");
     LogAnalysis analysis;
-    LogPage logPage{analysis};
+    LogPage logPage{analysis, {}};
     std::unique_ptr<LedgerPage> ledgerPage;
 
     Followed()

@@ -211,14 +211,14 @@ TEST(VerificationPages, noReachableDnsEndsWithUnknownVerdicts)
     EXPECT_EQ(columnTexts(f.view, LogRecordModel::kVerdictColumn), words("未知|未知||未知|未知|无法验证"));
     // Refused at once, and then silent: said in words either way.
     EXPECT_EQ(f.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
-    f.dns.dropAfterReplies(0);
-    f.page.setVerifierOptions(quick(f.dns.address()));
-    f.page.setVerdictCachePath(f.folder.file("other-cache.txt"));
-    f.reload();
-    QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);
-    EXPECT_GT(f.dns.queriesReceived(), 0u);
-    EXPECT_EQ(f.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
-    screenshot(&f.page, "log-page-dns-silent");
+
+    LogPageFixture silent([](DnsTestServer& dns, VerifierOptions&) { dns.dropAfterReplies(0); });
+    silent.page.setVerificationBoxes(true, false);
+    silent.reload();
+    QTRY_VERIFY_WITH_TIMEOUT(!silent.page.isVerifying(), kWaitMs);
+    EXPECT_GT(silent.dns.queriesReceived(), 0u);
+    EXPECT_EQ(silent.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
+    screenshot(&silent.page, "log-page-dns-silent");
 }
 
 TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
@@ -289,6 +289,7 @@ TEST(VerificationPages, statisticsCountVerifiedFakeAndUncheckedVisitsInAColumnOf
     StatsPage::Options options;
     options.logFolder = [&] { return QString::fromStdString(folder.path()); };
     options.verifier = quick(dns.address());
+    options.chooseCsvPath = [&](QWidget*, const QString&) { return QString::fromStdString(folder.file("verified.csv")); };
     StatsPage page(std::move(options));
     page.setVerdictCachePath(folder.file("cache.txt"));
     page.resize(760, 520);
@@ -321,7 +322,6 @@ TEST(VerificationPages, statisticsCountVerifiedFakeAndUncheckedVisitsInAColumnOf
     EXPECT_EQ(child<QLabel>(&page, "message")->text(), QString()) << "every address was checked";
 
     // The export is the command line's table: one line per file, the groups side by side.
-    page.chooseCsvPath = [&] { return QString::fromStdString(folder.file("verified.csv")); };
     QTest::mouseClick(child<QPushButton>(&page, "exportCsv"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return child<QPushButton>(&page, "exportCsv")->isEnabled(); }, kWaitMs));
     const std::string csv = readFile(folder.file("verified.csv"));

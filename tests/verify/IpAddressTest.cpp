@@ -33,8 +33,9 @@ TEST(IpAddress, dottedIpv4AsTheSystemParsesIt)
         const auto ours = parseIpAddress(text);
         const auto system = systemIpv4(text);
         ASSERT_EQ(ours.has_value(), system.has_value()) << text;
-        if (ours)
+        if (ours) {
             EXPECT_EQ(*ours, *system) << text;
+        }
     }
 }
 
@@ -51,8 +52,9 @@ TEST(IpAddress, randomDigitsAndDotsAgreeWithTheSystem)
         const auto ours = parseIpAddress(text);
         const auto system = systemIpv4(text);
         ASSERT_EQ(ours.has_value(), system.has_value()) << text;
-        if (ours)
+        if (ours) {
             ASSERT_EQ(*ours, *system) << text;
+        }
     }
 }
 
