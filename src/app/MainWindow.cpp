@@ -172,6 +172,7 @@ void MainWindow::applySettings()
     m_statsPage->setAddressListsPath(listsPath);
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_logPage->setFollowing(settings.followLog);
+    m_logPage->setSearchEncoded(settings.searchEncoded);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     const CsvCells csvCells = settings.csvVerbatim ? CsvCells::Verbatim : CsvCells::Neutralised;
     m_logPage->setCsvCells(csvCells);
@@ -215,6 +216,7 @@ Settings MainWindow::pageSettings() const
     current.verification.onlyVerified = m_statsPage->onlyVerified();
     current.verification.cacheFileName = m_verdictCacheFileName;
     current.followLog = m_logPage->following();
+    current.searchEncoded = m_logPage->searchEncoded();
     return current;
 }
 

@@ -71,6 +71,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_searchBox->setMaximumWidth(180);
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
+    m_searchEncodedBox = makeCheckBox(this, "CheckBoxEncoded", "含URL编码", true);
+    m_searchEncodedBox->setToolTip(QStringLiteral("也找按 GBK 或 UTF-8 百分号编码的搜索文字，如 %C8%D5%D6%BE"));
     m_summaryLabel = named(makePlainLabel(this), "Label4");
     m_backgroundColourBox = named(new ColourBoxWidget(this), "ColorBox1");
     m_backgroundColourBox->setColour(0x00F0CAA6); // kColourSkyBlue
@@ -130,6 +132,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     filters->addWidget(m_followBox);
     auto* third = new QHBoxLayout;
     third->addWidget(m_searchBox);
+    third->addWidget(m_searchEncodedBox);
     third->addWidget(m_summaryLabel, 1);
     third->addWidget(m_exportRunner->progressBar());
     third->addWidget(m_exportRunner->cancelButton());
@@ -166,6 +169,10 @@ LogPage::~LogPage()
     m_follower.reset();
 }
 
+void LogPage::setSearchEncoded(bool on) { m_searchEncodedBox->setChecked(on); }
+
+bool LogPage::searchEncoded() const { return m_searchEncodedBox->isChecked(); }
+
 void LogPage::fitColumnsToFont()
 {
     m_columnWidths->fit();
@@ -196,6 +203,7 @@ FilterSnapshot LogPage::filterSnapshot() const
     filters.ownXmlHttp = m_ownXmlHttpBox->isChecked();
     filters.noSpiders = m_noSpidersBox->isChecked();
     filters.search = toGbk(m_searchBox->text());
+    filters.searchEncoded = m_searchEncodedBox->isChecked();
     if (m_aiSpidersBox->isChecked()) {
         filters.onlyRegistryCrawlers = true;
         filters.registryCrawlers = aiCrawlers();
