@@ -98,6 +98,9 @@ echo
 bench/jsonl_output.sh "$log"
 
 echo
+bench/search_encoded.sh "$log"
+
+echo
 echo "Published address lists (build/lists_bench):"
 build/lists_bench "$log"
 

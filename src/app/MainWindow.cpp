@@ -169,6 +169,7 @@ void MainWindow::applySettings()
     m_ledgerPage->setLedgerPath(SettingsFile(m_options.settingsPath).ledgerPath());
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_logPage->setFollowing(settings.followLog);
+    m_logPage->setSearchEncoded(settings.searchEncoded);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     const CsvCells csvCells = settings.csvVerbatim ? CsvCells::Verbatim : CsvCells::Neutralised;
     m_logPage->setCsvCells(csvCells);
@@ -213,6 +214,7 @@ Settings MainWindow::pageSettings() const
     current.verification.onlyVerified = m_statsPage->onlyVerified();
     current.verification.cacheFileName = m_verdictCacheFileName;
     current.followLog = m_logPage->following();
+    current.searchEncoded = m_logPage->searchEncoded();
     return current;
 }
 

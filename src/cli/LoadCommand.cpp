@@ -27,7 +27,7 @@ namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--group GROUP]... [--crawler NAME]... "
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT | --search-encoded TEXT] [--group GROUP]... [--crawler NAME]... "
     "[--click K]... [--count | --csv | --csv-raw | --follow | --jsonl [--follow]] [--verify [--cache FILE] [--lists-from DIR]] [--raw] "
     "PATH [PATH...]";
 
@@ -175,12 +175,15 @@ int runLoad(CliArgs& args)
                 return usageError(kUsage);
             filters.onlyRegistryCrawlers = true;
             filters.registryCrawlers |= *crawlers;
-        } else if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--click") {
+        } else if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--search-encoded"
+                   || arg == "--click") {
             if (args.atEnd())
                 return usageError(kUsage);
             std::string value = args.take();
-            if (arg == "--search") {
+            if (arg == "--search" || arg == "--search-encoded") {
+                // One search text: the last of the two options given holds.
                 filters.search = args.toGbk(value);
+                filters.searchEncoded = arg == "--search-encoded";
             } else if (arg == "--click") {
                 int column = 0;
                 if (!parseColumn(value, column))

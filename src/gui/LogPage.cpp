@@ -74,6 +74,8 @@ LogPage::LogPage(LogAnalysis& analysis, Options options, QWidget* parent)
     m_searchBox->setMaximumWidth(180);
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
+    m_searchEncodedBox = makeCheckBox(this, "CheckBoxEncoded", "含URL编码", true);
+    m_searchEncodedBox->setToolTip(QStringLiteral("也找按 GBK 或 UTF-8 百分号编码的搜索文字，如 %C8%D5%D6%BE"));
     m_summaryLabel = named(makePlainLabel(this), "Label4");
     m_backgroundColourBox = named(new ColourBoxWidget(this), "ColorBox1");
     m_backgroundColourBox->setColour(0x00F0CAA6); // kColourSkyBlue
@@ -140,6 +142,7 @@ LogPage::LogPage(LogAnalysis& analysis, Options options, QWidget* parent)
     filters->addWidget(m_followBox);
     auto* third = new QHBoxLayout;
     third->addWidget(m_searchBox);
+    third->addWidget(m_searchEncodedBox);
     third->addWidget(m_summaryLabel, 1);
     third->addWidget(m_exportRunner->progressBar());
     third->addWidget(m_exportRunner->cancelButton());
@@ -177,6 +180,10 @@ LogPage::~LogPage()
     m_ipLookup.stop();
 }
 
+void LogPage::setSearchEncoded(bool on) { m_searchEncodedBox->setChecked(on); }
+
+bool LogPage::searchEncoded() const { return m_searchEncodedBox->isChecked(); }
+
 void LogPage::fitColumnsToFont()
 {
     m_columnWidths->fit();
@@ -207,6 +214,7 @@ FilterSnapshot LogPage::filterSnapshot() const
     filters.ownXmlHttp = m_ownXmlHttpBox->isChecked();
     filters.noSpiders = m_noSpidersBox->isChecked();
     filters.search = toGbk(m_searchBox->text());
+    filters.searchEncoded = m_searchEncodedBox->isChecked();
     if (m_aiSpidersBox->isChecked()) {
         filters.onlyRegistryCrawlers = true;
         filters.registryCrawlers = aiCrawlers();

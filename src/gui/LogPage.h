@@ -82,6 +82,10 @@ public:
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
     bool isVerifying() const { return m_verification != nullptr; }
 
+    // "含URL编码": the search also finds its text percent-encoded, as GBK and as UTF-8.
+    void setSearchEncoded(bool on);
+    bool searchEncoded() const;
+
     // "跟踪": while on, the loaded file's new lines join the list as they are written.
     void setFollowing(bool on);
     bool following() const;
@@ -166,6 +170,7 @@ private:
     QComboBox* m_logFileBox;
     QPushButton* m_reloadButton;
     QLineEdit* m_searchBox;
+    QCheckBox* m_searchEncodedBox;
     QLabel* m_summaryLabel;
     ColourBoxWidget* m_backgroundColourBox;
     ColourBoxWidget* m_textColourBox;

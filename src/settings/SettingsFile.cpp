@@ -38,6 +38,7 @@ struct Names {
     std::string csvVerbatim = gbk("CSV原样");
     std::string log = gbk("日志");
     std::string followLog = gbk("跟踪");
+    std::string searchEncoded = gbk("含URL编码");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -109,6 +110,7 @@ Settings SettingsFile::load(const Settings& current) const
     settings.verification.listsFolder = ini.readString(n.verification, n.listsFolder, current.verification.listsFolder);
     settings.csvVerbatim = ini.readBool(n.exportSection, n.csvVerbatim, current.csvVerbatim);
     settings.followLog = ini.readBool(n.log, n.followLog, current.followLog);
+    settings.searchEncoded = ini.readBool(n.log, n.searchEncoded, current.searchEncoded);
     return settings;
 }
 
@@ -137,6 +139,12 @@ Status SettingsFile::writeFollowLog(bool on)
 {
     forgetSnapshot();
     return m_ini.writeBool(names().log, names().followLog, on);
+}
+
+Status SettingsFile::writeSearchEncoded(bool on)
+{
+    forgetSnapshot();
+    return m_ini.writeBool(names().log, names().searchEncoded, on);
 }
 
 Status SettingsFile::saveVerification(const VerificationSettings& verification)

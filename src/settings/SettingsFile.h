@@ -36,6 +36,7 @@ struct Settings {
     VerificationSettings verification;
     bool csvVerbatim = false; // "导出CSV" writes cells that start like a formula as they are
     bool followLog = false;   // 跟踪 on the log page
+    bool searchEncoded = true; // 含URL编码 on the log page; on for a file without the key
 };
 
 class SettingsFile {
@@ -64,6 +65,8 @@ public:
 
     // "日志"/"跟踪", with the other boxes of the log page.
     Status writeFollowLog(bool on);
+    // "日志"/"含URL编码", beside it.
+    Status writeSearchEncoded(bool on);
 
     // "user"/"siteurl", the one key saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);

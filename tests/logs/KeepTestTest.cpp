@@ -153,7 +153,8 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
                                   "Gigabot/3.0", "Gigabot", "AppEngine-Google", "SurveyBot", "Twiceler",
                                   "\x81Googlebot", "\x81G" "ooglebot", gbkWord + "Yahoo", "sogou"});
         std::string stem = pick({"/a.htm", "/a.gif", "/a.JPG", "/a.css", "/a.mp3", "/b.wma", "/c.wmv",
-                                 "/yahoo.htm", "/" + gbkWord + ".gif", "/\x81.gif", "/200"});
+                                 "/yahoo.htm", "/" + gbkWord + ".gif", "/\x81.gif", "/200", "/%C8%D5%D6%BE.htm",
+                                 "/%e6%97%a5%e5%bf%97", "/%C8%D5%D6", "/q+%c8%d5%d6%be+x"});
         std::string client = pick({"1.2.3.4", "10.0.0.1", "200"});
         std::string status = pick({"200", "404", "304"});
         std::string line = iisLine({.stem = randomCase(stem), .client = client, .agent = randomCase(agent), .status = status, .timeTaken = "15"});
@@ -166,7 +167,7 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
     for (const std::string& line : lines)
         bytes += line + "\r\n";
 
-    std::vector<FilterSnapshot> snapshots(8);
+    std::vector<FilterSnapshot> snapshots(10);
     snapshots[1].status200 = snapshots[1].audio = true;
     snapshots[2].search = "- 200";
     snapshots[3].search = gbkWord;
@@ -175,6 +176,10 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
     snapshots[6].noSpiders = snapshots[6].ownXmlHttp = true;
     snapshots[7].images = false;
     snapshots[7].search = " ";
+    snapshots[8].search = gbkWord;
+    snapshots[8].searchEncoded = true;
+    snapshots[9].search = "Q " + gbkWord;
+    snapshots[9].searchEncoded = true;
 
     TempFolder folder;
     const std::string path = folder.write("mixed.log", bytes);

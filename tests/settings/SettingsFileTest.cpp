@@ -219,3 +219,14 @@ TEST(SettingsFile, followingIsKeptOffUntilSaved)
     ASSERT_TRUE(SettingsFile(path).writeFollowLog(false).ok());
     EXPECT_FALSE(SettingsFile(path).load(Settings{}).followLog);
 }
+
+TEST(SettingsFile, encodedSearchIsOnUntilSavedOff)
+{
+    TempFolder folder;
+    const std::string path = folder.write("s.ini", "[" + gbk("日志") + "]\r\n" + gbk("跟踪") + "=1\r\n");
+    EXPECT_TRUE(SettingsFile(path).load(Settings{}).searchEncoded);
+    ASSERT_TRUE(SettingsFile(path).writeSearchEncoded(false).ok());
+    EXPECT_FALSE(SettingsFile(path).load(Settings{}).searchEncoded);
+    EXPECT_NE(readFile(path).find(gbk("含URL编码") + "=0"), std::string::npos) << readFile(path);
+    EXPECT_TRUE(SettingsFile(path).load(Settings{}).followLog);
+}
