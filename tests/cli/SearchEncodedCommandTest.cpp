@@ -66,7 +66,7 @@ std::string generatedLog(const std::vector<std::string>& words)
             }
             query += (query.empty() ? "q=" : (below(2) ? "+" : "%20")) + form;
         }
-        std::string line = iis6Line("/s.asp", "Mozilla/4.0", "1.2.3.4", "15");
+        std::string line = iisLine({.stem = "/s.asp"});
         line.replace(line.find(" - 80 "), 3, " " + query + " ");
         log += line;
     }
@@ -105,7 +105,7 @@ TEST(SearchEncodedCommand, theLastSearchOptionHolds)
 {
     TempFolder folder;
     const std::string path =
-        folder.write("a.log", std::string(kIis6Header) + iis6Line("/%C8%D5%D6%BE.htm") + iis6Line("/b.htm"));
+        folder.write("a.log", std::string(kIis6Header) + iisLine({.stem = "/%C8%D5%D6%BE.htm"}) + iisLine({.stem = "/b.htm"}));
     EXPECT_EQ(summaryCount(runCli({"load", "--search", "日志", "--search-encoded", "日志", "--count", path}).out), 1u);
     EXPECT_EQ(summaryCount(runCli({"load", "--search-encoded", "日志", "--search", "日志", "--count", path}).out), 0u);
     EXPECT_EQ(runCli({"load", "--search-encoded"}).exitCode, 2);
