@@ -94,6 +94,8 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     // What runs and how far it got, or how the last run ended.
     m_statusLine = placed(makePlainLabel(m_toolBar), "StatusLine", {8, 76, 777, 28});
     m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The controls stand where they were designed; the page scrolls rather than cut them off.
+    m_toolBar->setMinimumWidth(m_toolBar->childrenRect().right() + 8);
 
     m_results = named(new QPlainTextEdit(this), "Memo1");
     m_results->setLineWrapMode(QPlainTextEdit::NoWrap);
