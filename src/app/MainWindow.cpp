@@ -7,6 +7,7 @@
 #include "webtools/AdvertFetch.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtUiDispatcher.h"
+#include "gui/PageSheet.h"
 #include "gui/QtGbk.h"
 #include "gui/WidgetSetup.h"
 #include "gui/ColumnWidths.h"
@@ -24,6 +25,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -39,7 +41,7 @@ constexpr int kBrowserSnap = 68;    // ... and snaps back to the floor below thi
 
 QWidget* addPage(QTabWidget* pages, const char* name, const char* caption, QWidget* page)
 {
-    pages->addTab(named(page, name), QString::fromUtf8(caption));
+    pages->addTab(makePageSheet(named(page, name)), QString::fromUtf8(caption));
     return page;
 }
 
@@ -51,8 +53,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QString::fromUtf8("Quillmark-IISWEB日志分析 V1.03-Brenhollow出品.-") + fromGbk(makerSiteAddress()) +
                    QLatin1Char(' '));
-    resize(800, 600);
-    setMinimumSize(800, 600);
     if (m_options.settingsPath.empty())
         m_options.settingsPath = SettingsFile::defaultPath();
     if (!m_options.chooseFolder)
@@ -182,7 +182,7 @@ void MainWindow::applySettings()
     m_logPage->listLogFiles(true);
     if (!m_hideAdvert)
         showAdvert();
-    m_pages->setCurrentWidget(m_logPage);
+    restorePlacement(settings.window);
 }
 
 void MainWindow::restoreColumnWidths(const SettingsFile& file)
@@ -247,7 +247,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::saveOnClose()
 {
     SettingsFile file(m_options.settingsPath);
-    if (Status written = file.writeSiteUrl(toGbk(m_toolsPage->siteAddress())); !written)
+    Status written = file.writeSiteUrl(toGbk(m_toolsPage->siteAddress()));
+    if (written)
+        written = file.writeWindowState(placementToSave());
+    if (!written)
         showErrorBox(this, written.message());
 }
 
@@ -277,7 +280,7 @@ void MainWindow::announceNewVersion()
         return;
     case VersionNotice::Announce:
         m_versionTimer->stop();
-        m_pages->setCurrentWidget(m_updateTab);
+        showPage(m_updateTab);
         QMessageBox::information(this, QApplication::applicationDisplayName(), QString::fromUtf8("有新版本"));
         return;
     }

@@ -62,6 +62,12 @@ protected:
 
 private:
     void applySettings();
+    // Size, place, maximised state and page as last closed, fitted to today's screens
+    // (MainWindowPlacement.cpp).
+    void restorePlacement(const WindowState& saved);
+    WindowState placementToSave() const;
+    // Makes the tab holding `page` the current one.
+    void showPage(QWidget* page);
     void restoreColumnWidths(const SettingsFile& file);
     // The settings the pages show now (the log folder aside).
     Settings pageSettings() const;

@@ -39,6 +39,13 @@ struct Names {
     std::string log = gbk("日志");
     std::string followLog = gbk("跟踪");
     std::string searchEncoded = gbk("含URL编码");
+    std::string window = gbk("窗口");
+    std::string windowLeft = gbk("左");
+    std::string windowTop = gbk("上");
+    std::string windowWidth = gbk("宽");
+    std::string windowHeight = gbk("高");
+    std::string windowMaximised = gbk("最大化");
+    std::string windowPage = gbk("页");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -68,6 +75,22 @@ constexpr std::string_view kSiteUrl = "siteurl";
 constexpr std::string_view kBackground = "lvbakcolor";
 constexpr std::string_view kText = "lvfontcolor";
 constexpr std::int32_t kMaxColumnWidth = 10000;
+constexpr int kMaxWindowExtent = 100000; // beyond any screen; a larger number is a damaged file
+
+// The saved geometry when all four numbers are there and plausible.
+std::optional<ScreenRect> readWindowGeometry(const IniSnapshot& ini)
+{
+    const Names& n = names();
+    auto read = [&](const std::string& key) { return parseInteger(ini.readString(n.window, key, "")); };
+    const std::optional<std::int32_t> x = read(n.windowLeft), y = read(n.windowTop), width = read(n.windowWidth),
+                                      height = read(n.windowHeight);
+    if (!x || !y || !width || !height)
+        return std::nullopt;
+    auto within = [](std::int32_t value, int low) { return value >= low && value <= kMaxWindowExtent; };
+    if (!within(*x, -kMaxWindowExtent) || !within(*y, -kMaxWindowExtent) || !within(*width, 1) || !within(*height, 1))
+        return std::nullopt;
+    return ScreenRect{*x, *y, *width, *height};
+}
 
 } // namespace
 
@@ -111,6 +134,11 @@ Settings SettingsFile::load(const Settings& current) const
     settings.csvVerbatim = ini.readBool(n.exportSection, n.csvVerbatim, current.csvVerbatim);
     settings.followLog = ini.readBool(n.log, n.followLog, current.followLog);
     settings.searchEncoded = ini.readBool(n.log, n.searchEncoded, current.searchEncoded);
+    settings.window.geometry = readWindowGeometry(ini);
+    if (!settings.window.geometry)
+        settings.window.geometry = current.window.geometry;
+    settings.window.maximised = ini.readBool(n.window, n.windowMaximised, current.window.maximised);
+    settings.window.page = ini.readString(n.window, n.windowPage, current.window.page);
     return settings;
 }
 
@@ -139,6 +167,22 @@ Status SettingsFile::writeFollowLog(bool on)
 {
     forgetSnapshot();
     return m_ini.writeBool(names().log, names().followLog, on);
+}
+
+Status SettingsFile::writeWindowState(const WindowState& window)
+{
+    const Names& n = names();
+    forgetSnapshot();
+    if (window.geometry) {
+        const ScreenRect& g = *window.geometry;
+        for (const auto& [key, value] : {std::pair{&n.windowLeft, g.x}, std::pair{&n.windowTop, g.y},
+                                         std::pair{&n.windowWidth, g.width}, std::pair{&n.windowHeight, g.height}})
+            if (Status status = m_ini.writeString(n.window, *key, std::to_string(value)); !status)
+                return status;
+    }
+    if (Status status = m_ini.writeBool(n.window, n.windowMaximised, window.maximised); !status)
+        return status;
+    return m_ini.writeString(n.window, n.windowPage, window.page);
 }
 
 Status SettingsFile::writeSearchEncoded(bool on)

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/Status.h"
 #include "settings/ColourNames.h"
+#include "settings/WindowPlacement.h"
 
 #include <optional>
 #include <string>
@@ -37,6 +38,7 @@ struct Settings {
     bool csvVerbatim = false; // "导出CSV" writes cells that start like a formula as they are
     bool followLog = false;   // 跟踪 on the log page
     bool searchEncoded = true; // 含URL编码 on the log page; on for a file without the key
+    WindowState window;
 };
 
 class SettingsFile {
@@ -68,8 +70,11 @@ public:
     // "日志"/"含URL编码", beside it.
     Status writeSearchEncoded(bool on);
 
-    // "user"/"siteurl", the one key saved at shut-down.
+    // "user"/"siteurl", saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);
+    // The window's geometry, maximised state and page, saved at shut-down (section "窗口"); stops
+    // at the first failed write.
+    Status writeWindowState(const WindowState& window);
     // The three boxes of the crawler check and the cache file name, in that order; stops at the
     // first failed write.
     Status saveVerification(const VerificationSettings& verification);

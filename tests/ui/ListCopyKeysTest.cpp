@@ -136,7 +136,7 @@ TEST(WindowKeys, ctrlFFindsTheSearchBoxAndCtrlTabSwitchesPagesFromAnywhere)
     Window w(kIis6Header + visitor("10.0.0.5", "/a.htm"));
     QApplication::setActiveWindow(w.form.get());
     QTabWidget* pages = w.pages();
-    const int logPage = pages->indexOf(w.page());
+    const int logPage = pages->indexOf(child<QWidget>(w.form, "ts2")); // the tab's sheet, which holds the page
     ASSERT_EQ(pages->currentIndex(), logPage);
 
     // From the list, with the focus in it.

@@ -57,7 +57,7 @@ struct BusyWindow {
         window->show();
         tabs = child<QTabWidget>(window, "PageControl");
         page = child<ToolsPage>(window, "ts4");
-        tabs->setCurrentWidget(page);
+        tabs->setCurrentWidget(child<QWidget>(window, "ts4")); // the tab's sheet, which holds the page
     }
     QStringList lines() const { return child<QPlainTextEdit>(page, "Memo1")->toPlainText().split(QLatin1Char('\n')); }
     QString status() const { return child<QLabel>(page, "StatusLine")->text(); }

@@ -7,7 +7,9 @@
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform, with its options when given (a screen of a chosen size).
+    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QLatin1String("offscreen")))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // The advertisement strip fetches from the maker's server at every start: tests that do not
     // serve it themselves point it at a closed loopback port.
     if (qEnvironmentVariableIsEmpty("QUILLMARK_MAKER_HOST"))
