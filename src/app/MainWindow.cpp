@@ -86,7 +86,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_ledgerPage = new LedgerPage(std::move(ledgerOptions), m_pages);
     m_logPage = new LogPage(m_analysis, {}, m_pages);
     // A day followed live reaches the ledger as it is written, and is counted once.
-    m_logPage->followedLogGrew = [this](const std::string& path) { m_ledgerPage->addFollowed(path); };
+    connect(m_logPage, &LogPage::followedLogGrew, m_ledgerPage, &LedgerPage::addFollowed);
     m_toolsPage = new ToolsPage({m_options.siteListPath}, m_pageParser, m_pages);
     m_decodePage = new DecodePage(m_pages);
     addPage(m_pages, "ts3", "设置", m_settingsPage);

@@ -91,10 +91,6 @@ public:
     bool following() const;
     // True while a loaded file is being followed.
     bool isFollowing() const { return m_follower != nullptr; }
-    // Told the path of the followed file each time lines were appended to it (the window hands
-    // it to the crawl ledger).
-    std::function<void(const std::string& path)> followedLogGrew;
-
     // The client address of the first selected row; nothing when no row is selected.
     std::optional<std::string> selectedClientAddress() const;
     // "查看IP" of the record list's menu: where the visitor of the first selected row is, shown
@@ -119,6 +115,10 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+
+signals:
+    // Lines were appended to the followed file at `path` (the window hands it to the crawl ledger).
+    void followedLogGrew(const std::string& path);
 
 private:
     void showSummary(const QString& text);

@@ -79,8 +79,8 @@ void LogPage::takeFollowed(FollowBatch batch)
     showRecordCount();
     if (added)
         verifyFollowed();
-    if (grew && followedLogGrew)
-        followedLogGrew(m_followedPath);
+    if (grew)
+        emit followedLogGrew(m_followedPath);
 }
 
 void LogPage::takeHeldBatches()

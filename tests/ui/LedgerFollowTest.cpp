@@ -75,7 +75,7 @@ struct Followed {
         options.followedAddDelayMs = 50;
         ledgerPage = std::make_unique<LedgerPage>(std::move(options));
         ledgerPage->setLedgerPath(ledger);
-        logPage.followedLogGrew = [this](const std::string& path) { ledgerPage->addFollowed(path); };
+        QObject::connect(&logPage, &LogPage::followedLogGrew, ledgerPage.get(), &LedgerPage::addFollowed);
     }
     void follow()
     {

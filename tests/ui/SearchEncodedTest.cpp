@@ -21,8 +21,10 @@ TEST(SearchEncoded, theBoxAddsThePercentEncodedFormsToTheSearch)
 {
     TempFolder folder;
     const std::string word = gbk("日志");
-    folder.write("u_ex1.log", kIis6Header + iisLine({.stem = "/" + word + ".htm", .agent = "UA", .timeTaken = "1"}) + iisLine({.stem = "/s.asp?q=%c8%d5%d6%be", .agent = "UA", .timeTaken = "2"}) +
-                                  iisLine({.stem = "/%E6%97%A5%E5%BF%97/", .agent = "UA", .timeTaken = "3"}) + iisLine({.stem = "/other.htm", .agent = "UA", .timeTaken = "4"}));
+    folder.write("u_ex1.log", kIis6Header + iisLine({.stem = "/" + word + ".htm", .agent = "UA", .timeTaken = "1"}) +
+                                  iisLine({.stem = "/s.asp?q=%c8%d5%d6%be", .agent = "UA", .timeTaken = "2"}) +
+                                  iisLine({.stem = "/%E6%97%A5%E5%BF%97/", .agent = "UA", .timeTaken = "3"}) +
+                                  iisLine({.stem = "/other.htm", .agent = "UA", .timeTaken = "4"}));
     LogAnalysis analysis;
     LogPage page(analysis, {});
     page.setLogFolder(QString::fromStdString(folder.path()));
