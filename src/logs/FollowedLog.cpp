@@ -139,10 +139,15 @@ FollowStep FollowedLog::readLines(FollowBatch& batch, std::uint64_t size, size_t
         block.data = lineBlock.data;
         block.size = whole;
         block.startsFile = m_offset == 0;
-        const bool endMark = reading.headers.scanBlock(block);
-        if (reading.headers.tooManyMaps())
-            return ended(FollowEnd::Failed, Status::failure(tooManyLayoutsText(m_limits.fieldMaps)));
-        switch (reading.worker.process(block)) {
+        BlockOutcome outcome = reading.worker.findLines(block);
+        bool endMark = false;
+        if (outcome == BlockOutcome::Done) {
+            endMark = reading.headers.applyBlock(block, reading.worker.headerLines(), reading.worker.endMark());
+            if (reading.headers.tooManyMaps())
+                return ended(FollowEnd::Failed, Status::failure(tooManyLayoutsText(m_limits.fieldMaps)));
+            outcome = reading.worker.keepLines(block);
+        }
+        switch (outcome) {
         case BlockOutcome::Done:
             break;
         case BlockOutcome::LineTooLong:

@@ -90,6 +90,26 @@ TEST(LoadLimits, aLineLongerThanTheLimitFailsTheLoadInAFileAsInAStream)
     }
 }
 
+TEST(LoadLimits, whatStandsAfterTheEndMarkCountsForNothingInLaterBlocksToo)
+{
+    // The blocks after the one holding the 0x1A may already be read and split when it is found:
+    // their lines, header lines and too long lines must change nothing.
+    const size_t limit = 64 << 10;
+    std::string after;
+    while (after.size() < (size_t(9) << 20)) // past the next two blocks
+        after += iis6Line("/after.htm");
+    const std::string bytes = std::string(kIis6Header) + iis6Line("/a.htm") + "\x1A" + after +
+                              "#Fields: cs-uri-stem\r\n" + longLine(limit + 1) + after;
+    for (bool piped : {false, true}) {
+        TempFolder folder;
+        const Loaded loaded =
+            piped ? loadPipeWithLimits(folder, bytes, {limit}) : loadWithLimits(folder.write("ex.log", bytes), {limit});
+        EXPECT_TRUE(loaded.outcome.ok()) << (piped ? "piped" : "mapped");
+        EXPECT_EQ(loaded.count, 1u) << (piped ? "piped" : "mapped");
+        EXPECT_EQ(loaded.format, LogFormat::IIS) << (piped ? "piped" : "mapped");
+    }
+}
+
 TEST(LoadLimits, anEndlessFirstLineFromAPipeStopsAtTheLimit)
 {
     TempFolder folder;
