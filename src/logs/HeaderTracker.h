@@ -1,6 +1,6 @@
 #pragma once
-// The sequential part of a load, run on each block in file order once a worker has found its lines:
-// applies every header line and ends the file at its 0x1A, so each block knows its field maps.
+// The sequential part of a load, run on each block in file order once a worker has found its
+// lines: applies every header line and ends the file at its 0x1A, so each block knows its field maps.
 
 #include "logs/LineMatcher.h"
 #include "logs/LogBlock.h"
@@ -20,6 +20,9 @@ public:
     // changes, and cuts the block at `endMark`; returns true when there is one (the file ends
     // there) or when the file holds more distinct field maps than ids.
     bool applyBlock(LogBlock& block, const std::vector<LineSpan>& headerLines, std::optional<size_t> endMark);
+    // The same for a reader that has not split the block into lines: finds the header lines and
+    // the end mark by looking only at each "#" and 0x1A.
+    bool scanBlock(LogBlock& block);
     bool tooManyMaps() const { return m_tooManyMaps; }
 
     // Every distinct map met, indexed by map id.

@@ -97,8 +97,8 @@ TEST(LoadLimits, whatStandsAfterTheEndMarkCountsForNothingInLaterBlocksToo)
     const size_t limit = 64 << 10;
     std::string after;
     while (after.size() < (size_t(9) << 20)) // past the next two blocks
-        after += iis6Line("/after.htm");
-    const std::string bytes = std::string(kIis6Header) + iis6Line("/a.htm") + "\x1A" + after +
+        after += iisLine({.stem = "/after.htm"});
+    const std::string bytes = std::string(kIis6Header) + iisLine({.stem = "/a.htm"}) + "\x1A" + after +
                               "#Fields: cs-uri-stem\r\n" + longLine(limit + 1) + after;
     for (bool piped : {false, true}) {
         TempFolder folder;
