@@ -299,15 +299,6 @@ void MainWindow::fitHeaderStrip()
         m_headerStrip->setFixedHeight(std::max(17, m_headerStrip->fontMetrics().height() + 2 * m_headerStrip->frameWidth()));
 }
 
-bool MainWindow::event(QEvent* event)
-{
-    const bool handled = QWidget::event(event);
-    // Never smaller than 800 x 600, nor than the pages need at the font they show.
-    if (event->type() == QEvent::LayoutRequest && layout())
-        setMinimumSize(layout()->totalMinimumSize().expandedTo(QSize(800, 600)));
-    return handled;
-}
-
 void MainWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);

@@ -54,7 +54,6 @@ public:
     bool siteListWasRead() const { return m_siteListWasRead; }
 
 protected:
-    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -100,8 +100,6 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     m_statusLine = named(makePlainLabel(m_toolBar), "StatusLine");
     m_statusLine->setMinimumHeight(28);
     m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The controls stand where they were designed; the page scrolls rather than cut them off.
-    m_toolBar->setMinimumWidth(m_toolBar->childrenRect().right() + 8);
 
     // Four rows as the page was drawn: the engines over the site box, "保存" and "删除" over
     // "批量查询", the status line, then the page and keyword tools.
