@@ -9,8 +9,18 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv)
 {
+    // Answered before the window system is asked for, so it works where there is no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("Quillmarkbox %s\n", QUILLMARK_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmarkbox"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmarkbox"));
@@ -22,7 +32,6 @@ int main(int argc, char** argv)
                                     QStringLiteral("PATH"));
     parser.addOption(logDir);
     parser.addHelpOption();
-    parser.addVersionOption();
     parser.process(app);
 
     quill::MainWindow::Options options;
