@@ -15,7 +15,7 @@ dpkg-deb --info "$deb" | sed -n '/Depends/p;/Installed-Size/p'
 
 as_root=()
 [[ $(id -u) -ne 0 ]] && as_root=(sudo)
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "./$deb"
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --reinstall "./$deb" # the same version built again replaces the installed one
 
 /usr/bin/quillmarkbox-cli --version
 /usr/bin/quillmarkbox --version
