@@ -44,7 +44,7 @@ void BM_UrlListAfterRangeChange(benchmark::State& state)
     const DateRange range = lastDays(static_cast<int>(state.range(0)));
     size_t rows = 0;
     for (auto _ : state) {
-        UrlView urls = views().urls({range, std::nullopt}).value();
+        UrlView urls = std::move(views().urls({range, std::nullopt}).value());
         auto dirs = urlTable(directoriesOf(urls), true);
         auto table = urlTable(std::move(urls), false);
         table->sortBy(0, false);
@@ -69,4 +69,52 @@ BENCHMARK(BM_OtherViews)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
+
+namespace {
+void BM_TmpUrlsOnly(benchmark::State& state)
+{
+    const DateRange range = lastDays(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        UrlView urls = std::move(views().urls({range, std::nullopt}).value());
+        benchmark::DoNotOptimize(urls);
+    }
+}
+BENCHMARK(BM_TmpUrlsOnly)->Arg(0)->Arg(30)->Arg(7)->Unit(benchmark::kMillisecond);
+void BM_TmpTable(benchmark::State& state)
+{
+    UrlView urls = std::move(views().urls({lastDays(0), std::nullopt}).value());
+    for (auto _ : state) {
+        auto table = urlTable(urls, false);
+        table->sortBy(0, false);
+        benchmark::DoNotOptimize(table);
+    }
+}
+BENCHMARK(BM_TmpTable)->Unit(benchmark::kMillisecond);
+void BM_TmpDirs(benchmark::State& state)
+{
+    UrlView urls = std::move(views().urls({lastDays(0), std::nullopt}).value());
+    for (auto _ : state) {
+        auto dirs = urlTable(directoriesOf(urls), true);
+        benchmark::DoNotOptimize(dirs);
+    }
+}
+BENCHMARK(BM_TmpDirs)->Unit(benchmark::kMillisecond);
+}
+#include "ledger/UrlPack.h"
+namespace {
+void BM_TmpDecode(benchmark::State& state)
+{
+    std::vector<std::string> packs;
+    auto prepared = views().database().prepare("SELECT pack FROM url_day_pack ORDER BY day DESC LIMIT 29");
+    auto& q = prepared.value();
+    while (q.step()) packs.emplace_back(q.blob(0));
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        for (const auto& p : packs)
+            decodeUrlPack(p, [&](const UrlDayRow& r) { sum += r.hits + r.bytes + r.path; });
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_TmpDecode)->Unit(benchmark::kMillisecond);
+}
 BENCHMARK_MAIN();

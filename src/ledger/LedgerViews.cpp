@@ -1,13 +1,16 @@
 #include "ledger/LedgerViews.h"
 
 #include "ledger/LedgerCrawlers.h"
-#include "ledger/UrlPack.h"
+#include "ledger/LedgerPacks.h"
+#include "ledger/LedgerTables.h"
 #include "platform/CodePage.h"
 #include "platform/GbkText.h"
 #include "verify/Verdict.h"
 
 #include <algorithm>
 #include <map>
+#include <numeric>
+#include <set>
 #include <unordered_map>
 
 namespace quill {
@@ -77,7 +80,7 @@ int classOf(std::int64_t status) { return status >= 200 && status < 600 ? static
 
 // A directory row's name: the first `depth` segments of `path` with their slashes, or "/" for a
 // path with no folder at that depth; empty when the path is not that deep.
-std::string directoryOf(const std::string& path, int depth)
+std::string_view directoryOf(std::string_view path, int depth)
 {
     size_t end = 0;
     for (int segment = 0; segment < depth; ++segment) {
@@ -321,8 +324,78 @@ Status LedgerViews::loadPaths()
     }
     if (!query.value().status().ok())
         return query.value().status();
+    // Only paths with escapes are shown otherwise than logged.
+    std::unordered_map<std::uint32_t, std::string> decoded;
+    m_shownOrder.clear();
+    for (size_t id = 0; id < m_paths.size(); ++id) {
+        if (m_paths[id].find('%') != std::string::npos)
+            decoded.emplace(static_cast<std::uint32_t>(id), displayPath(m_paths[id]));
+        m_shownOrder.push_back(static_cast<std::uint32_t>(id));
+    }
+    std::vector<std::string_view> shown(m_paths.begin(), m_paths.end());
+    for (const auto& [id, text] : decoded)
+        shown[id] = text;
+    std::sort(m_shownOrder.begin(), m_shownOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return shown[a] != shown[b] ? shown[a] < shown[b] : a < b;
+    });
     m_pathsVersion = version.value();
     return {};
+}
+
+Result<std::vector<LedgerViews::Pack>> LedgerViews::packsOf(const ViewFilter& filter, int& lastDay)
+{
+    Result<SqliteStatement> query = m_db->prepare("SELECT day FROM url_day_pack ORDER BY day");
+    if (!query.ok())
+        return query.status();
+    std::vector<int> days; // with crawls
+    while (query.value().step())
+        days.push_back(static_cast<int>(query.value().integer(0)));
+    if (!query.value().status().ok())
+        return query.value().status();
+    std::set<int> spans;
+    Result<std::optional<std::int64_t>> hasSpans =
+        m_db->queryInteger("SELECT count(*) FROM sqlite_master WHERE name = 'url_span_pack'");
+    if (!hasSpans.ok())
+        return hasSpans.status();
+    // A ledger of the first version has none; a view of one crawler reads days alone.
+    if (hasSpans.value().value_or(0) > 0 && !filter.crawler) {
+        Result<SqliteStatement> codes = m_db->prepare("SELECT span FROM url_span_pack");
+        if (!codes.ok())
+            return codes.status();
+        while (codes.value().step())
+            spans.insert(static_cast<int>(codes.value().integer(0)));
+        if (!codes.value().status().ok())
+            return codes.value().status();
+    }
+
+    const int from = rangeFrom(filter.range), to = rangeTo(filter.range);
+    // A span pack stands for the range's days in it when every day it holds lies in the range.
+    auto usable = [&](const DaySpan& span) {
+        if (!spans.count(span.code))
+            return false;
+        const auto first = std::lower_bound(days.begin(), days.end(), span.firstDay);
+        const auto last = std::upper_bound(days.begin(), days.end(), span.lastDay);
+        return first == last || (*first >= from && *(last - 1) <= to);
+    };
+    std::vector<Pack> packs;
+    lastDay = 0;
+    int coveredTo = 0; // the last day of the last span pack taken
+    for (int day : days) {
+        if (day < from || day > to)
+            continue;
+        lastDay = day;
+        if (day <= coveredTo)
+            continue;
+        const std::array<DaySpan, 3> around = spansOf(day);
+        const auto wide = std::find_if(around.rbegin(), around.rend(), usable);
+        if (wide != around.rend()) {
+            packs.push_back({true, wide->code});
+            coveredTo = wide->lastDay;
+        } else {
+            packs.push_back({false, day});
+        }
+    }
+    return packs;
 }
 
 Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
@@ -332,12 +405,12 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
         return snapshot.status();
     if (Status loaded = loadPaths(); !loaded)
         return loaded;
-    Result<SqliteStatement> packs =
-        rangeQuery(*m_db, "SELECT day, pack FROM url_day_pack WHERE day BETWEEN ?1 AND ?2 ORDER BY day", filter);
+    int lastDay = 0;
+    Result<std::vector<Pack>> packs = packsOf(filter, lastDay);
     if (!packs.ok())
         return packs.status();
 
-    // The crawlers as of this snapshot; their ids are small, so hits are gathered per row and id
+    // The crawlers as of this snapshot; their ids are small, so hits are gathered per path and id
     // first, and the columns (crawlers with hits, most first) picked at the end.
     Result<std::vector<CrawlerColumn>> all = crawlers();
     if (!all.ok())
@@ -346,55 +419,85 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
     for (const CrawlerColumn& crawler : all.value())
         largestId = std::max(largestId, crawler.id);
     const auto width = static_cast<size_t>(largestId + 1);
-    UrlView view;
-    std::vector<std::uint32_t> rowOf(m_paths.size(), UINT32_MAX);
-    std::vector<std::int64_t> hitsById; // rows x width
+    m_sums.assign(m_paths.size(), PathSums{});
+    m_crawlerSums.assign(m_paths.size() * width, 0);
     std::vector<std::int64_t> totals(width, 0);
-    int lastDay = 0;
-    while (packs.value().step()) {
-        const int day = static_cast<int>(packs.value().integer(0));
-        lastDay = day;
-        decodeUrlPack(packs.value().blob(1), [&](const UrlDayRow& pack) {
-            if ((filter.crawler && *filter.crawler != pack.crawler) || pack.crawler >= width)
-                return;
-            if (pack.path >= rowOf.size())
-                rowOf.resize(pack.path + 1, UINT32_MAX);
-            std::uint32_t& at = rowOf[pack.path];
-            if (at == UINT32_MAX) {
-                at = static_cast<std::uint32_t>(view.rows.size());
-                UrlRow row;
-                row.pathId = pack.path;
-                row.firstDay = day;
-                view.rows.push_back(std::move(row));
-                hitsById.resize(hitsById.size() + width, 0);
-            }
-            UrlRow& row = view.rows[at];
-            row.hits += pack.hits;
-            row.lastDay = day;
-            for (int c = 0; c < kStatusClasses; ++c)
-                row.classHits[static_cast<size_t>(c)] += pack.classHits[c];
-            row.bytes += pack.bytes;
-            row.timeTaken += pack.timeTaken;
-            hitsById[size_t(at) * width + pack.crawler] += pack.hits;
-            totals[pack.crawler] += pack.hits;
-        });
+    auto addSums = [&](std::uint32_t path, const auto& row, int first, int last) {
+        PathSums& sums = m_sums[path];
+        sums.hits += row.hits;
+        sums.firstDay = sums.firstDay == 0 ? first : std::min(sums.firstDay, first);
+        sums.lastDay = std::max(sums.lastDay, last);
+        for (size_t c = 0; c < kStatusClasses; ++c)
+            sums.classHits[c] += row.classHits[c];
+        sums.bytes += row.bytes;
+        sums.timeTaken += row.timeTaken;
+    };
+    auto addCrawler = [&](std::uint32_t path, std::uint32_t crawler, std::int64_t hits) {
+        m_crawlerSums[size_t(path) * width + crawler] += hits;
+        totals[crawler] += hits;
+    };
+    for (const Pack& pack : packs.value()) {
+        Result<bool> read =
+            m_db->readBlob(pack.span ? "url_span_pack" : "url_day_pack", "pack", pack.key, m_packBytes);
+        if (!read.ok())
+            return read.status();
+        if (!read.value())
+            continue;
+        bool whole = true;
+        if (pack.span) {
+            whole = decodePathPack(m_packBytes, [&](const PathSpanRow& row) {
+                if (row.path >= m_sums.size())
+                    return;
+                addSums(row.path, row, row.firstDay, row.lastDay);
+                for (const CrawlerHits& hits : row.crawlers)
+                    if (hits.crawler < width)
+                        addCrawler(row.path, hits.crawler, hits.hits);
+            });
+        } else {
+            whole = decodeUrlPack(m_packBytes, [&](const UrlDayRow& row) {
+                if ((filter.crawler && *filter.crawler != row.crawler) || row.crawler >= width ||
+                    row.path >= m_sums.size())
+                    return;
+                addSums(row.path, row, pack.key, pack.key);
+                addCrawler(row.path, row.crawler, row.hits);
+            });
+        }
+        if (!whole) // never written so: the file was changed by something else
+            return Status::failure(gbk("抓取档案文件已损坏 (") + (pack.span ? "url_span_pack " : "url_day_pack ") +
+                                   std::to_string(pack.key) + ")");
     }
-    if (!packs.value().status().ok())
-        return packs.value().status();
+
+    UrlView view;
     for (const CrawlerColumn& crawler : all.value())
         if (totals[static_cast<size_t>(crawler.id)] > 0)
             view.crawlers.push_back(crawler);
     std::stable_sort(view.crawlers.begin(), view.crawlers.end(), [&](const CrawlerColumn& a, const CrawlerColumn& b) {
         return totals[static_cast<size_t>(a.id)] > totals[static_cast<size_t>(b.id)];
     });
-    const size_t columns = view.crawlers.size();
-    view.crawlerHits.assign(view.rows.size() * columns, 0);
-    for (size_t r = 0; r < view.rows.size(); ++r)
-        for (size_t c = 0; c < columns; ++c)
-            view.crawlerHits[r * columns + c] = hitsById[r * width + static_cast<size_t>(view.crawlers[c].id)];
-    for (UrlRow& row : view.rows)
-        if (static_cast<size_t>(row.pathId) < m_paths.size())
-            row.path = m_paths[static_cast<size_t>(row.pathId)];
+    std::vector<size_t> columnIds;
+    for (const CrawlerColumn& crawler : view.crawlers)
+        columnIds.push_back(static_cast<size_t>(crawler.id));
+    const auto shown = static_cast<size_t>(
+        std::count_if(m_sums.begin(), m_sums.end(), [](const PathSums& sums) { return sums.firstDay != 0; }));
+    view.rows.reserve(shown);
+    view.crawlerHits.reserve(shown * columnIds.size());
+    for (std::uint32_t path : m_shownOrder) {
+        const PathSums& sums = m_sums[path];
+        if (sums.firstDay == 0)
+            continue;
+        UrlRow row;
+        row.pathId = path;
+        row.path = m_paths[path];
+        row.hits = sums.hits;
+        row.firstDay = sums.firstDay;
+        row.lastDay = sums.lastDay;
+        row.classHits = sums.classHits;
+        row.bytes = sums.bytes;
+        row.timeTaken = sums.timeTaken;
+        view.rows.push_back(std::move(row));
+        for (size_t id : columnIds)
+            view.crawlerHits.push_back(m_crawlerSums[path * width + id]);
+    }
     view.rangeEnd = filter.range.to != 0 ? filter.range.to : lastDay;
     return view;
 }
@@ -404,12 +507,11 @@ Result<FakesView> LedgerViews::fakes(const ViewFilter& filter)
     Snapshot snapshot(*m_db);
     if (!snapshot.status().ok())
         return snapshot.status();
-    if (Status loaded = loadPaths(); !loaded)
-        return loaded;
+    // The few paths of fakes are read with them, not the whole list of paths.
     Result<SqliteStatement> query = rangeQuery(
         *m_db,
-        std::string("SELECT address, crawler_id, path_id, sum(hits), min(day), max(day) FROM fake_visit WHERE day "
-                    "BETWEEN ?1 AND ?2 AND ") +
+        std::string("SELECT address, crawler_id, (SELECT path FROM url_path WHERE id = path_id), sum(hits), min(day), "
+                    "max(day) FROM fake_visit WHERE day BETWEEN ?1 AND ?2 AND ") +
             kCrawlerMatch + " GROUP BY address, crawler_id, path_id",
         filter);
     if (!query.ok())
@@ -426,8 +528,7 @@ Result<FakesView> LedgerViews::fakes(const ViewFilter& filter)
         row.hits += hits;
         row.firstDay = row.firstDay == 0 ? first : std::min(row.firstDay, first);
         row.lastDay = std::max(row.lastDay, last);
-        const auto path = static_cast<size_t>(r.integer(2));
-        row.topPaths.emplace_back(path < m_paths.size() ? m_paths[path] : std::string(), hits);
+        row.topPaths.emplace_back(std::string(r.text(2)), hits);
         totals[r.integer(1)] += hits;
     }
     if (!query.value().status().ok())
@@ -459,26 +560,31 @@ UrlView directoriesOf(const UrlView& urls)
     dirs.crawlers = urls.crawlers;
     dirs.rangeEnd = urls.rangeEnd;
     const size_t columns = urls.crawlers.size();
-    std::map<std::string, size_t> rowOf; // name order: a folder comes before its sub-folders
-    std::vector<std::pair<size_t, size_t>> contributions; // (url row, directory key index)
-    std::vector<std::string> names;
+    // Names point into the URL rows' paths; each directory is gathered under its first index.
+    std::unordered_map<std::string_view, size_t> indexOf;
+    std::vector<std::string_view> names;
+    std::vector<std::pair<size_t, size_t>> contributions; // (url row, directory index)
+    contributions.reserve(urls.rows.size() * 2);
     for (size_t r = 0; r < urls.rows.size(); ++r) {
         for (int depth : {1, 2}) {
-            std::string name = directoryOf(urls.rows[r].path, depth);
+            const std::string_view name = directoryOf(urls.rows[r].path, depth);
             if (name.empty())
                 continue;
-            auto [it, added] = rowOf.try_emplace(std::move(name), names.size());
+            auto [it, added] = indexOf.try_emplace(name, names.size());
             if (added)
-                names.push_back(it->first);
+                names.push_back(name);
             contributions.emplace_back(r, it->second);
         }
     }
-    // Rows in name order; each gathers its URLs.
+    // Rows in name order: a folder comes before its sub-folders.
+    std::vector<size_t> byName(names.size());
+    std::iota(byName.begin(), byName.end(), size_t(0));
+    std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return names[a] < names[b]; });
     std::vector<size_t> place(names.size());
-    for (const auto& [name, index] : rowOf) {
+    for (size_t index : byName) {
         place[index] = dirs.rows.size();
         UrlRow row;
-        row.path = name;
+        row.path = std::string(names[index]);
         row.pathId = static_cast<std::int64_t>(dirs.rows.size());
         dirs.rows.push_back(std::move(row));
     }

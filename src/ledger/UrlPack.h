@@ -1,8 +1,8 @@
 #pragma once
 // One day of crawled URLs in a compact form: per URL path and crawler, hits by status class,
 // bytes and time taken, fakes left out. The ledger keeps one per day beside its tables (derived
-// from them and rewritten with every add), so a view over months reads a few blobs instead of
-// millions of rows.
+// from them and rewritten with every add): the days at the edges of a range, and every day of a
+// view narrowed to one crawler, are read from these.
 
 #include <cstdint>
 #include <string>
@@ -33,6 +33,10 @@ namespace detail {
 // Reads one unsigned LEB128 number; false at the end or on an overlong one.
 inline bool readNumber(const unsigned char*& p, const unsigned char* end, std::uint64_t& value)
 {
+    if (p < end && *p < 0x80) { // most numbers of a pack are small
+        value = *p++;
+        return true;
+    }
     value = 0;
     for (unsigned shift = 0; p < end && shift < 64; shift += 7) {
         const unsigned char byte = *p++;
