@@ -95,10 +95,12 @@ Status addToSpan(SqliteDatabase& db, const DaySpan& span, const std::vector<Path
 std::array<DaySpan, 3> spansOf(int day)
 {
     const int month = day / 100;
+    const int nextMonth = month % 100 == 12 ? (month / 100 + 1) * 100 + 1 : month + 1;
+    const int monthEnd = dayFromNumber(dayNumber(nextMonth * 100 + 1) - 1);
     const int part = day % 100 <= 10 ? 1 : day % 100 <= 20 ? 2 : 3;
     const int third = month * 100 + (part - 1) * 10;
-    return {DaySpan{month * 10 + part, third + 1, part == 3 ? month * 100 + 31 : third + 10},
-            DaySpan{month * 10, month * 100 + 1, month * 100 + 31}, DaySpan{0, 0, 99991231}};
+    return {DaySpan{month * 10 + part, third + 1, part == 3 ? monthEnd : third + 10},
+            DaySpan{month * 10, month * 100 + 1, monthEnd}, DaySpan{0, 0, 99991231}};
 }
 
 Status rebuildDayPack(SqliteDatabase& db, int day)

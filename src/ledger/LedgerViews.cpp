@@ -305,6 +305,11 @@ Result<StatusView> LedgerViews::statuses(const ViewFilter& filter)
     return view;
 }
 
+std::string_view LedgerViews::pathText(size_t id) const
+{
+    return std::string_view(m_pathText).substr(m_pathStarts[id], m_pathStarts[id + 1] - m_pathStarts[id]);
+}
+
 Status LedgerViews::loadPaths()
 {
     Result<std::optional<std::int64_t>> version = m_db->queryInteger("PRAGMA data_version");
@@ -315,26 +320,28 @@ Status LedgerViews::loadPaths()
     Result<SqliteStatement> query = m_db->prepare("SELECT id, path FROM url_path ORDER BY id");
     if (!query.ok())
         return query.status();
-    m_paths.clear();
+    // One block of text for all of them: a list of 50,000 paths is then one allocation, not 50,000.
+    m_pathText.clear();
+    m_pathStarts.assign(1, 0);
     while (query.value().step()) {
         const auto id = static_cast<size_t>(query.value().integer(0));
-        if (id >= m_paths.size())
-            m_paths.resize(id + 1);
-        m_paths[id] = std::string(query.value().text(1));
+        m_pathStarts.resize(std::max(m_pathStarts.size(), id + 1), m_pathText.size());
+        m_pathText += query.value().text(1);
+        m_pathStarts.push_back(m_pathText.size());
     }
     if (!query.value().status().ok())
         return query.value().status();
+    const size_t paths = m_pathStarts.size() - 1;
     // Only paths with escapes are shown otherwise than logged.
     std::unordered_map<std::uint32_t, std::string> decoded;
-    m_shownOrder.clear();
-    for (size_t id = 0; id < m_paths.size(); ++id) {
-        if (m_paths[id].find('%') != std::string::npos)
-            decoded.emplace(static_cast<std::uint32_t>(id), displayPath(m_paths[id]));
-        m_shownOrder.push_back(static_cast<std::uint32_t>(id));
+    std::vector<std::string_view> shown(paths);
+    m_shownOrder.resize(paths);
+    for (size_t id = 0; id < paths; ++id) {
+        shown[id] = pathText(id);
+        if (shown[id].find('%') != std::string_view::npos)
+            shown[id] = decoded.emplace(static_cast<std::uint32_t>(id), displayPath(shown[id])).first->second;
+        m_shownOrder[id] = static_cast<std::uint32_t>(id);
     }
-    std::vector<std::string_view> shown(m_paths.begin(), m_paths.end());
-    for (const auto& [id, text] : decoded)
-        shown[id] = text;
     std::sort(m_shownOrder.begin(), m_shownOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
         return shown[a] != shown[b] ? shown[a] < shown[b] : a < b;
     });
@@ -419,8 +426,9 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
     for (const CrawlerColumn& crawler : all.value())
         largestId = std::max(largestId, crawler.id);
     const auto width = static_cast<size_t>(largestId + 1);
-    m_sums.assign(m_paths.size(), PathSums{});
-    m_crawlerSums.assign(m_paths.size() * width, 0);
+    const size_t paths = m_pathStarts.size() - 1;
+    m_sums.assign(paths, PathSums{});
+    m_crawlerSums.assign(paths * width, 0);
     std::vector<std::int64_t> totals(width, 0);
     auto addSums = [&](std::uint32_t path, const auto& row, int first, int last) {
         PathSums& sums = m_sums[path];
@@ -487,7 +495,7 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
             continue;
         UrlRow row;
         row.pathId = path;
-        row.path = m_paths[path];
+        row.path = pathText(path);
         row.hits = sums.hits;
         row.firstDay = sums.firstDay;
         row.lastDay = sums.lastDay;

@@ -126,6 +126,7 @@ private:
 
     explicit LedgerViews(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) {}
     Status loadPaths();
+    std::string_view pathText(size_t id) const;
     // The URL packs that sum the filter's range: for all crawlers the widest spans whose days with
     // crawls all lie in it, and the other days one by one; `lastDay` is set to the range's last
     // day with crawls.
@@ -142,7 +143,8 @@ private:
     };
 
     std::unique_ptr<SqliteDatabase> m_db;
-    std::vector<std::string> m_paths; // by path id
+    std::string m_pathText;            // the paths of url_path, one after another
+    std::vector<size_t> m_pathStarts;  // by path id: where its text starts, then the end of the last
     std::vector<std::uint32_t> m_shownOrder; // path ids in the order of their paths as shown
     std::optional<std::int64_t> m_pathsVersion;
     // Kept from one URL view to the next: a change of range then touches no new memory.
