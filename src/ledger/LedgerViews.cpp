@@ -92,6 +92,59 @@ std::string_view directoryOf(std::string_view path, int depth)
     return path.substr(0, end + 1);
 }
 
+void addUrlRow(UrlRow& dir, const UrlRow& url)
+{
+    dir.hits += url.hits;
+    dir.firstDay = dir.firstDay == 0 ? url.firstDay : std::min(dir.firstDay, url.firstDay);
+    dir.lastDay = std::max(dir.lastDay, url.lastDay);
+    for (size_t c = 0; c < kStatusClasses; ++c)
+        dir.classHits[c] += url.classHits[c];
+    dir.bytes += url.bytes;
+    dir.timeTaken += url.timeTaken;
+}
+
+// Directory rows, in name order (a folder before its sub-folders), of `count` URL rows:
+// `pathOf(r)` names row r's path, `add(r, dir, hits)` adds it to a directory row and its
+// `columns` crawler hits.
+template <typename PathOf, typename Add>
+UrlView rollUpDirectories(size_t count, size_t columns, PathOf pathOf, Add add)
+{
+    // Names point into the paths; each directory is gathered under its first index.
+    std::unordered_map<std::string_view, size_t> indexOf;
+    std::vector<std::string_view> names;
+    std::vector<std::pair<size_t, size_t>> contributions; // (url row, directory index)
+    contributions.reserve(count * 2);
+    for (size_t r = 0; r < count; ++r) {
+        for (int depth : {1, 2}) {
+            const std::string_view name = directoryOf(pathOf(r), depth);
+            if (name.empty())
+                continue;
+            auto [it, added] = indexOf.try_emplace(name, names.size());
+            if (added)
+                names.push_back(name);
+            contributions.emplace_back(r, it->second);
+        }
+    }
+    std::vector<size_t> byName(names.size());
+    std::iota(byName.begin(), byName.end(), size_t(0));
+    std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return names[a] < names[b]; });
+    UrlView dirs;
+    std::vector<size_t> place(names.size());
+    for (size_t index : byName) {
+        place[index] = dirs.rows.size();
+        UrlRow row;
+        row.path = std::string(names[index]);
+        row.pathId = static_cast<std::int64_t>(dirs.rows.size());
+        dirs.rows.push_back(std::move(row));
+    }
+    dirs.crawlerHits.assign(dirs.rows.size() * columns, 0);
+    for (const auto& [r, index] : contributions) {
+        const size_t d = place[index];
+        add(r, dirs.rows[d], dirs.crawlerHits.data() + d * columns);
+    }
+    return dirs;
+}
+
 } // namespace
 
 Result<std::unique_ptr<LedgerViews>> LedgerViews::open(const std::string& path, int busyTimeoutMs)
@@ -305,6 +358,26 @@ Result<StatusView> LedgerViews::statuses(const ViewFilter& filter)
     return view;
 }
 
+void LedgerViews::orderPathsAsShown()
+{
+    const size_t paths = m_pathStarts.size() - 1;
+    if (m_shownOrder.size() == paths)
+        return;
+    // Only paths with escapes are shown otherwise than logged.
+    std::unordered_map<std::uint32_t, std::string> decoded;
+    std::vector<std::string_view> shown(paths);
+    m_shownOrder.resize(paths);
+    for (size_t id = 0; id < paths; ++id) {
+        shown[id] = pathText(id);
+        if (shown[id].find('%') != std::string_view::npos)
+            shown[id] = decoded.emplace(static_cast<std::uint32_t>(id), displayPath(shown[id])).first->second;
+        m_shownOrder[id] = static_cast<std::uint32_t>(id);
+    }
+    std::sort(m_shownOrder.begin(), m_shownOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return shown[a] != shown[b] ? shown[a] < shown[b] : a < b;
+    });
+}
+
 std::string_view LedgerViews::pathText(size_t id) const
 {
     return std::string_view(m_pathText).substr(m_pathStarts[id], m_pathStarts[id + 1] - m_pathStarts[id]);
@@ -331,20 +404,7 @@ Status LedgerViews::loadPaths()
     }
     if (!query.value().status().ok())
         return query.value().status();
-    const size_t paths = m_pathStarts.size() - 1;
-    // Only paths with escapes are shown otherwise than logged.
-    std::unordered_map<std::uint32_t, std::string> decoded;
-    std::vector<std::string_view> shown(paths);
-    m_shownOrder.resize(paths);
-    for (size_t id = 0; id < paths; ++id) {
-        shown[id] = pathText(id);
-        if (shown[id].find('%') != std::string_view::npos)
-            shown[id] = decoded.emplace(static_cast<std::uint32_t>(id), displayPath(shown[id])).first->second;
-        m_shownOrder[id] = static_cast<std::uint32_t>(id);
-    }
-    std::sort(m_shownOrder.begin(), m_shownOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return shown[a] != shown[b] ? shown[a] < shown[b] : a < b;
-    });
+    m_shownOrder.clear(); // made again when a list asks for it
     m_pathsVersion = version.value();
     return {};
 }
@@ -405,15 +465,10 @@ Result<std::vector<LedgerViews::Pack>> LedgerViews::packsOf(const ViewFilter& fi
     return packs;
 }
 
-Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
+Result<LedgerViews::RangeSums> LedgerViews::sumRange(const ViewFilter& filter)
 {
-    Snapshot snapshot(*m_db);
-    if (!snapshot.status().ok())
-        return snapshot.status();
-    if (Status loaded = loadPaths(); !loaded)
-        return loaded;
-    int lastDay = 0;
-    Result<std::vector<Pack>> packs = packsOf(filter, lastDay);
+    RangeSums range;
+    Result<std::vector<Pack>> packs = packsOf(filter, range.lastDay);
     if (!packs.ok())
         return packs.status();
 
@@ -425,7 +480,7 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
     std::int64_t largestId = 0;
     for (const CrawlerColumn& crawler : all.value())
         largestId = std::max(largestId, crawler.id);
-    const auto width = static_cast<size_t>(largestId + 1);
+    const size_t width = range.width = static_cast<size_t>(largestId + 1);
     const size_t paths = m_pathStarts.size() - 1;
     m_sums.assign(paths, PathSums{});
     m_crawlerSums.assign(paths * width, 0);
@@ -475,13 +530,29 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
                                    std::to_string(pack.key) + ")");
     }
 
-    UrlView view;
     for (const CrawlerColumn& crawler : all.value())
         if (totals[static_cast<size_t>(crawler.id)] > 0)
-            view.crawlers.push_back(crawler);
-    std::stable_sort(view.crawlers.begin(), view.crawlers.end(), [&](const CrawlerColumn& a, const CrawlerColumn& b) {
+            range.crawlers.push_back(crawler);
+    std::stable_sort(range.crawlers.begin(), range.crawlers.end(), [&](const CrawlerColumn& a, const CrawlerColumn& b) {
         return totals[static_cast<size_t>(a.id)] > totals[static_cast<size_t>(b.id)];
     });
+    return range;
+}
+
+Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
+{
+    Snapshot snapshot(*m_db);
+    if (!snapshot.status().ok())
+        return snapshot.status();
+    if (Status loaded = loadPaths(); !loaded)
+        return loaded;
+    Result<RangeSums> range = sumRange(filter);
+    if (!range.ok())
+        return range.status();
+    orderPathsAsShown();
+    const size_t width = range.value().width;
+    UrlView view;
+    view.crawlers = std::move(range.value().crawlers);
     std::vector<size_t> columnIds;
     for (const CrawlerColumn& crawler : view.crawlers)
         columnIds.push_back(static_cast<size_t>(crawler.id));
@@ -506,7 +577,7 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
         for (size_t id : columnIds)
             view.crawlerHits.push_back(m_crawlerSums[path * width + id]);
     }
-    view.rangeEnd = filter.range.to != 0 ? filter.range.to : lastDay;
+    view.rangeEnd = filter.range.to != 0 ? filter.range.to : range.value().lastDay;
     return view;
 }
 
@@ -564,53 +635,55 @@ Result<FakesView> LedgerViews::fakes(const ViewFilter& filter)
 
 UrlView directoriesOf(const UrlView& urls)
 {
-    UrlView dirs;
+    const size_t columns = urls.crawlers.size();
+    UrlView dirs = rollUpDirectories(
+        urls.rows.size(), columns, [&](size_t r) { return std::string_view(urls.rows[r].path); },
+        [&](size_t r, UrlRow& dir, std::int64_t* hits) {
+            addUrlRow(dir, urls.rows[r]);
+            for (size_t c = 0; c < columns; ++c)
+                hits[c] += urls.crawlerHits[r * columns + c];
+        });
     dirs.crawlers = urls.crawlers;
     dirs.rangeEnd = urls.rangeEnd;
-    const size_t columns = urls.crawlers.size();
-    // Names point into the URL rows' paths; each directory is gathered under its first index.
-    std::unordered_map<std::string_view, size_t> indexOf;
-    std::vector<std::string_view> names;
-    std::vector<std::pair<size_t, size_t>> contributions; // (url row, directory index)
-    contributions.reserve(urls.rows.size() * 2);
-    for (size_t r = 0; r < urls.rows.size(); ++r) {
-        for (int depth : {1, 2}) {
-            const std::string_view name = directoryOf(urls.rows[r].path, depth);
-            if (name.empty())
-                continue;
-            auto [it, added] = indexOf.try_emplace(name, names.size());
-            if (added)
-                names.push_back(name);
-            contributions.emplace_back(r, it->second);
-        }
-    }
-    // Rows in name order: a folder comes before its sub-folders.
-    std::vector<size_t> byName(names.size());
-    std::iota(byName.begin(), byName.end(), size_t(0));
-    std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return names[a] < names[b]; });
-    std::vector<size_t> place(names.size());
-    for (size_t index : byName) {
-        place[index] = dirs.rows.size();
-        UrlRow row;
-        row.path = std::string(names[index]);
-        row.pathId = static_cast<std::int64_t>(dirs.rows.size());
-        dirs.rows.push_back(std::move(row));
-    }
-    dirs.crawlerHits.assign(dirs.rows.size() * columns, 0);
-    for (const auto& [r, index] : contributions) {
-        const UrlRow& url = urls.rows[r];
-        const size_t d = place[index];
-        UrlRow& dir = dirs.rows[d];
-        dir.hits += url.hits;
-        dir.firstDay = dir.firstDay == 0 ? url.firstDay : std::min(dir.firstDay, url.firstDay);
-        dir.lastDay = std::max(dir.lastDay, url.lastDay);
-        for (size_t c = 0; c < kStatusClasses; ++c)
-            dir.classHits[c] += url.classHits[c];
-        dir.bytes += url.bytes;
-        dir.timeTaken += url.timeTaken;
-        for (size_t c = 0; c < columns; ++c)
-            dirs.crawlerHits[d * columns + c] += urls.crawlerHits[r * columns + c];
-    }
+    return dirs;
+}
+
+Result<UrlView> LedgerViews::directories(const ViewFilter& filter)
+{
+    Snapshot snapshot(*m_db);
+    if (!snapshot.status().ok())
+        return snapshot.status();
+    if (Status loaded = loadPaths(); !loaded)
+        return loaded;
+    Result<RangeSums> range = sumRange(filter);
+    if (!range.ok())
+        return range.status();
+    // Straight from the sums per path: no list of URLs is made on the way.
+    std::vector<std::uint32_t> crawled;
+    for (size_t path = 0; path < m_sums.size(); ++path)
+        if (m_sums[path].firstDay != 0)
+            crawled.push_back(static_cast<std::uint32_t>(path));
+    const size_t width = range.value().width;
+    std::vector<size_t> columnIds;
+    for (const CrawlerColumn& crawler : range.value().crawlers)
+        columnIds.push_back(static_cast<size_t>(crawler.id));
+    UrlView dirs = rollUpDirectories(
+        crawled.size(), columnIds.size(), [&](size_t r) { return pathText(crawled[r]); },
+        [&](size_t r, UrlRow& dir, std::int64_t* hits) {
+            const PathSums& sums = m_sums[crawled[r]];
+            UrlRow url;
+            url.hits = sums.hits;
+            url.firstDay = sums.firstDay;
+            url.lastDay = sums.lastDay;
+            url.classHits = sums.classHits;
+            url.bytes = sums.bytes;
+            url.timeTaken = sums.timeTaken;
+            addUrlRow(dir, url);
+            for (size_t c = 0; c < columnIds.size(); ++c)
+                hits[c] += m_crawlerSums[crawled[r] * width + columnIds[c]];
+        });
+    dirs.crawlers = std::move(range.value().crawlers);
+    dirs.rangeEnd = filter.range.to != 0 ? filter.range.to : range.value().lastDay;
     return dirs;
 }
 

@@ -116,6 +116,8 @@ public:
     Result<HoursView> hours(const ViewFilter& filter);
     Result<StatusView> statuses(const ViewFilter& filter);
     Result<UrlView> urls(const ViewFilter& filter);
+    // What directoriesOf(urls(filter)) gives, without the list of URLs on the way.
+    Result<UrlView> directories(const ViewFilter& filter);
     Result<FakesView> fakes(const ViewFilter& filter);
 
 private:
@@ -125,8 +127,18 @@ private:
     };
 
     explicit LedgerViews(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) {}
+    // The range's sums per path (m_sums, m_crawlerSums), and what they need to be read.
+    struct RangeSums {
+        std::vector<CrawlerColumn> crawlers; // with hits in the range, most first
+        size_t width = 0;                    // of m_crawlerSums' rows: the largest crawler id + 1
+        int lastDay = 0;                     // the range's last day with crawls
+    };
+
     Status loadPaths();
+    // m_shownOrder for the paths as loaded.
+    void orderPathsAsShown();
     std::string_view pathText(size_t id) const;
+    Result<RangeSums> sumRange(const ViewFilter& filter);
     // The URL packs that sum the filter's range: for all crawlers the widest spans whose days with
     // crawls all lie in it, and the other days one by one; `lastDay` is set to the range's last
     // day with crawls.

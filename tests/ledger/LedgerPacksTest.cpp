@@ -131,7 +131,23 @@ const RangeCase kRanges[] = {
     {"days without crawls", {20260101, 20260131}},
 };
 
-// Every range's URL view (all crawlers, and one crawler) against the plain sums of `crawl`.
+// The rows of a directory view as text.
+std::vector<std::string> directoryRows(const UrlView& dirs)
+{
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < dirs.rows.size(); ++r) {
+        const UrlRow& d = dirs.rows[r];
+        std::string row = d.path + "|" + std::to_string(d.hits) + "|" + std::to_string(d.classHits[2]) + "|" +
+                          std::to_string(d.bytes) + "|" + std::to_string(d.firstDay) + "|" + std::to_string(d.lastDay);
+        for (size_t c = 0; c < dirs.crawlers.size(); ++c)
+            row += "|" + std::to_string(dirs.crawlerHits[r * dirs.crawlers.size() + c]);
+        rows.push_back(row + "|" + std::to_string(dirs.rangeEnd));
+    }
+    return rows;
+}
+
+// Every range's URL view (all crawlers, and one crawler) against the plain sums of `crawl`, and
+// the directories summed from the URL view against those summed on their own.
 void expectViewsEqualPlainSums(const std::string& ledger, const char* when)
 {
     auto views = LedgerViews::open(ledger);
@@ -139,10 +155,16 @@ void expectViewsEqualPlainSums(const std::string& ledger, const char* when)
     auto google = views.value()->findCrawler("Googlebot");
     ASSERT_TRUE(google.ok() && google.value());
     for (const RangeCase& c : kRanges) {
-        EXPECT_EQ(viewRows(ledger, {c.range, std::nullopt}), plainRows(ledger, {c.range, std::nullopt}))
-            << c.what << ", " << when;
-        EXPECT_EQ(viewRows(ledger, {c.range, *google.value()}), plainRows(ledger, {c.range, *google.value()}))
-            << c.what << ", Google only, " << when;
+        for (const std::optional<std::int64_t> crawler : {std::optional<std::int64_t>(), google.value()}) {
+            const ViewFilter filter{c.range, crawler};
+            EXPECT_EQ(viewRows(ledger, filter), plainRows(ledger, filter))
+                << c.what << (crawler ? ", Google only, " : ", ") << when;
+            auto urls = views.value()->urls(filter);
+            auto dirs = views.value()->directories(filter);
+            ASSERT_TRUE(urls.ok() && dirs.ok());
+            EXPECT_EQ(directoryRows(dirs.value()), directoryRows(directoriesOf(urls.value())))
+                << c.what << (crawler ? ", Google only, " : ", ") << when;
+        }
     }
 }
 
