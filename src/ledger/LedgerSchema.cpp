@@ -193,9 +193,6 @@ Result<std::unique_ptr<SqliteDatabase>> openLedgerDatabase(const std::string& pa
         // brought up to date by the next add.
         if (header.value().version == 0)
             return Status::failure(gbk("抓取档案还是空的，请先添加日志"));
-        // The views read packs of megabytes: mapped, their pages are read where they lie.
-        if (Status mapped = db.exec("PRAGMA mmap_size = 1073741824"); !mapped)
-            return mapped;
         return opened;
     }
     // WAL: the window keeps reading while an add writes, and a killed add leaves no half.

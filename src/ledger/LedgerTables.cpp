@@ -298,7 +298,9 @@ void LedgerTable::sortBy(size_t column, bool descending)
     // Rows often come in the order asked for (the URL list starts sorted by path): then a look
     // over them is all it takes.
     auto sortWith = [&](const auto& keys) {
-        auto before = [&](std::uint32_t a, std::uint32_t b) { return descending ? keys[a] > keys[b] : keys[a] < keys[b]; };
+        auto before = [&](std::uint32_t a, std::uint32_t b) {
+            return descending ? keys[a] > keys[b] : keys[a] < keys[b];
+        };
         if (!std::is_sorted(m_sorted.begin(), m_sorted.end(), before))
             std::stable_sort(m_sorted.begin(), m_sorted.end(), before);
     };

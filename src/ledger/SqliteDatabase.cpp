@@ -211,7 +211,8 @@ Result<bool> SqliteDatabase::readBlob(const char* table, const char* column, std
     sqlite3_blob* blob = nullptr;
     errno = 0;
     if (sqlite3_blob_open(m_db, "main", table, column, rowid, 0, &blob) != SQLITE_OK) {
-        const bool missing = sqlite3_errcode(m_db) == SQLITE_ERROR && std::string_view(sqlite3_errmsg(m_db)).starts_with("no such rowid");
+        const bool missing = sqlite3_errcode(m_db) == SQLITE_ERROR &&
+                             std::string_view(sqlite3_errmsg(m_db)).starts_with("no such rowid");
         Status failure = failureOf(m_db, errno);
         sqlite3_blob_close(blob);
         if (missing)
