@@ -29,6 +29,20 @@ std::string_view directoryOf(std::string_view path, int depth)
     return path.substr(0, end + 1);
 }
 
+// A URL row of a path's sums (its path left to the caller).
+template <typename Sums>
+UrlRow urlRowOf(const Sums& sums)
+{
+    UrlRow row;
+    row.hits = sums.hits;
+    row.firstDay = sums.firstDay;
+    row.lastDay = sums.lastDay;
+    row.classHits = sums.classHits;
+    row.bytes = sums.bytes;
+    row.timeTaken = sums.timeTaken;
+    return row;
+}
+
 void addUrlRow(UrlRow& dir, const UrlRow& url)
 {
     dir.hits += url.hits;
@@ -193,6 +207,8 @@ Result<std::vector<LedgerViews::Pack>> LedgerViews::packsOf(const ViewFilter& fi
 
 Result<LedgerViews::RangeSums> LedgerViews::sumRange(const ViewFilter& filter)
 {
+    if (Status loaded = loadPaths(); !loaded)
+        return loaded;
     RangeSums range;
     Result<std::vector<Pack>> packs = packsOf(filter, range.lastDay);
     if (!packs.ok())
@@ -262,6 +278,8 @@ Result<LedgerViews::RangeSums> LedgerViews::sumRange(const ViewFilter& filter)
     std::stable_sort(range.crawlers.begin(), range.crawlers.end(), [&](const CrawlerColumn& a, const CrawlerColumn& b) {
         return totals[static_cast<size_t>(a.id)] > totals[static_cast<size_t>(b.id)];
     });
+    for (const CrawlerColumn& crawler : range.crawlers)
+        range.columnIds.push_back(static_cast<size_t>(crawler.id));
     return range;
 }
 
@@ -270,18 +288,14 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
     Snapshot snapshot(*m_db);
     if (!snapshot.status().ok())
         return snapshot.status();
-    if (Status loaded = loadPaths(); !loaded)
-        return loaded;
     Result<RangeSums> range = sumRange(filter);
     if (!range.ok())
         return range.status();
     orderPathsAsShown();
     const size_t width = range.value().width;
+    const std::vector<size_t>& columnIds = range.value().columnIds;
     UrlView view;
     view.crawlers = std::move(range.value().crawlers);
-    std::vector<size_t> columnIds;
-    for (const CrawlerColumn& crawler : view.crawlers)
-        columnIds.push_back(static_cast<size_t>(crawler.id));
     const auto shown = static_cast<size_t>(
         std::count_if(m_sums.begin(), m_sums.end(), [](const PathSums& sums) { return sums.firstDay != 0; }));
     view.rows.reserve(shown);
@@ -290,15 +304,9 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
         const PathSums& sums = m_sums[path];
         if (sums.firstDay == 0)
             continue;
-        UrlRow row;
+        UrlRow row = urlRowOf(sums);
         row.pathId = path;
         row.path = pathText(path);
-        row.hits = sums.hits;
-        row.firstDay = sums.firstDay;
-        row.lastDay = sums.lastDay;
-        row.classHits = sums.classHits;
-        row.bytes = sums.bytes;
-        row.timeTaken = sums.timeTaken;
         view.rows.push_back(std::move(row));
         for (size_t id : columnIds)
             view.crawlerHits.push_back(m_crawlerSums[path * width + id]);
@@ -327,8 +335,6 @@ Result<UrlView> LedgerViews::directories(const ViewFilter& filter)
     Snapshot snapshot(*m_db);
     if (!snapshot.status().ok())
         return snapshot.status();
-    if (Status loaded = loadPaths(); !loaded)
-        return loaded;
     Result<RangeSums> range = sumRange(filter);
     if (!range.ok())
         return range.status();
@@ -338,21 +344,11 @@ Result<UrlView> LedgerViews::directories(const ViewFilter& filter)
         if (m_sums[path].firstDay != 0)
             crawled.push_back(static_cast<std::uint32_t>(path));
     const size_t width = range.value().width;
-    std::vector<size_t> columnIds;
-    for (const CrawlerColumn& crawler : range.value().crawlers)
-        columnIds.push_back(static_cast<size_t>(crawler.id));
+    const std::vector<size_t>& columnIds = range.value().columnIds;
     UrlView dirs = rollUpDirectories(
         crawled.size(), columnIds.size(), [&](size_t r) { return pathText(crawled[r]); },
         [&](size_t r, UrlRow& dir, std::int64_t* hits) {
-            const PathSums& sums = m_sums[crawled[r]];
-            UrlRow url;
-            url.hits = sums.hits;
-            url.firstDay = sums.firstDay;
-            url.lastDay = sums.lastDay;
-            url.classHits = sums.classHits;
-            url.bytes = sums.bytes;
-            url.timeTaken = sums.timeTaken;
-            addUrlRow(dir, url);
+            addUrlRow(dir, urlRowOf(m_sums[crawled[r]]));
             for (size_t c = 0; c < columnIds.size(); ++c)
                 hits[c] += m_crawlerSums[crawled[r] * width + columnIds[c]];
         });

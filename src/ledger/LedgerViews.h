@@ -130,6 +130,7 @@ private:
     // The range's sums per path (m_sums, m_crawlerSums), and what they need to be read.
     struct RangeSums {
         std::vector<CrawlerColumn> crawlers; // with hits in the range, most first
+        std::vector<size_t> columnIds;       // their ids
         size_t width = 0;                    // of m_crawlerSums' rows: the largest crawler id + 1
         int lastDay = 0;                     // the range's last day with crawls
     };
@@ -138,6 +139,7 @@ private:
     // m_shownOrder for the paths as loaded.
     void orderPathsAsShown();
     std::string_view pathText(size_t id) const;
+    // Call inside a snapshot; loads the paths first.
     Result<RangeSums> sumRange(const ViewFilter& filter);
     // The URL packs that sum the filter's range: for all crawlers the widest spans whose days with
     // crawls all lie in it, and the other days one by one; `lastDay` is set to the range's last

@@ -4,18 +4,11 @@
 #include <limits>
 
 namespace quill {
+
+using detail::appendNumber;
+using detail::counted;
+
 namespace {
-
-void appendNumber(std::string& out, std::uint64_t value)
-{
-    while (value >= 0x80) {
-        out += static_cast<char>((value & 0x7F) | 0x80);
-        value >>= 7;
-    }
-    out += static_cast<char>(value);
-}
-
-std::uint64_t counted(std::int64_t value) { return value < 0 ? 0 : static_cast<std::uint64_t>(value); }
 
 // Both sorted by crawler id.
 void addCrawlers(std::vector<CrawlerHits>& into, const std::vector<CrawlerHits>& more)

@@ -30,6 +30,19 @@ bool decodeUrlPack(std::string_view pack, Visit&& visit);
 
 namespace detail {
 
+// Appends one unsigned LEB128 number.
+inline void appendNumber(std::string& out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        out += static_cast<char>((value & 0x7F) | 0x80);
+        value >>= 7;
+    }
+    out += static_cast<char>(value);
+}
+
+// A sum as stored: never below zero.
+inline std::uint64_t counted(std::int64_t value) { return value < 0 ? 0 : static_cast<std::uint64_t>(value); }
+
 // Reads one unsigned LEB128 number; false at the end or on an overlong one.
 inline bool readNumber(const unsigned char*& p, const unsigned char* end, std::uint64_t& value)
 {
