@@ -222,10 +222,13 @@ Result<LedgerViews::RangeSums> LedgerViews::sumRange(const ViewFilter& filter)
     std::int64_t largestId = 0;
     for (const CrawlerColumn& crawler : all.value())
         largestId = std::max(largestId, crawler.id);
-    const size_t width = range.width = static_cast<size_t>(largestId + 1);
+    const auto width = static_cast<size_t>(largestId + 1);
     const size_t paths = m_pathStarts.size() - 1;
     m_sums.assign(paths, PathSums{});
-    m_crawlerSums.assign(paths * width, 0);
+    // A row of sums per crawler met in the range, so memory grows with the crawlers shown, not
+    // with every crawler the ledger knows.
+    std::vector<int> slotOf(width, -1);
+    size_t slots = 0;
     std::vector<std::int64_t> totals(width, 0);
     auto addSums = [&](std::uint32_t path, const auto& row, int first, int last) {
         PathSums& sums = m_sums[path];
@@ -238,7 +241,14 @@ Result<LedgerViews::RangeSums> LedgerViews::sumRange(const ViewFilter& filter)
         sums.timeTaken += row.timeTaken;
     };
     auto addCrawler = [&](std::uint32_t path, std::uint32_t crawler, std::int64_t hits) {
-        m_crawlerSums[size_t(path) * width + crawler] += hits;
+        int& slot = slotOf[crawler];
+        if (slot < 0) {
+            slot = static_cast<int>(slots++);
+            if (m_crawlerSums.size() < slots)
+                m_crawlerSums.emplace_back();
+            m_crawlerSums[static_cast<size_t>(slot)].assign(paths, 0);
+        }
+        m_crawlerSums[static_cast<size_t>(slot)][path] += hits;
         totals[crawler] += hits;
     };
     for (const Pack& pack : packs.value()) {
@@ -279,7 +289,7 @@ Result<LedgerViews::RangeSums> LedgerViews::sumRange(const ViewFilter& filter)
         return totals[static_cast<size_t>(a.id)] > totals[static_cast<size_t>(b.id)];
     });
     for (const CrawlerColumn& crawler : range.crawlers)
-        range.columnIds.push_back(static_cast<size_t>(crawler.id));
+        range.columns.push_back(&m_crawlerSums[static_cast<size_t>(slotOf[static_cast<size_t>(crawler.id)])]);
     return range;
 }
 
@@ -292,14 +302,13 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
     if (!range.ok())
         return range.status();
     orderPathsAsShown();
-    const size_t width = range.value().width;
-    const std::vector<size_t>& columnIds = range.value().columnIds;
+    const std::vector<const std::vector<std::int64_t>*>& columns = range.value().columns;
     UrlView view;
     view.crawlers = std::move(range.value().crawlers);
     const auto shown = static_cast<size_t>(
         std::count_if(m_sums.begin(), m_sums.end(), [](const PathSums& sums) { return sums.firstDay != 0; }));
     view.rows.reserve(shown);
-    view.crawlerHits.reserve(shown * columnIds.size());
+    view.crawlerHits.reserve(shown * columns.size());
     for (std::uint32_t path : m_shownOrder) {
         const PathSums& sums = m_sums[path];
         if (sums.firstDay == 0)
@@ -308,8 +317,8 @@ Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
         row.pathId = path;
         row.path = pathText(path);
         view.rows.push_back(std::move(row));
-        for (size_t id : columnIds)
-            view.crawlerHits.push_back(m_crawlerSums[path * width + id]);
+        for (const std::vector<std::int64_t>* hits : columns)
+            view.crawlerHits.push_back((*hits)[path]);
     }
     view.rangeEnd = filter.range.to != 0 ? filter.range.to : range.value().lastDay;
     return view;
@@ -343,14 +352,13 @@ Result<UrlView> LedgerViews::directories(const ViewFilter& filter)
     for (size_t path = 0; path < m_sums.size(); ++path)
         if (m_sums[path].firstDay != 0)
             crawled.push_back(static_cast<std::uint32_t>(path));
-    const size_t width = range.value().width;
-    const std::vector<size_t>& columnIds = range.value().columnIds;
+    const std::vector<const std::vector<std::int64_t>*>& columns = range.value().columns;
     UrlView dirs = rollUpDirectories(
-        crawled.size(), columnIds.size(), [&](size_t r) { return pathText(crawled[r]); },
+        crawled.size(), columns.size(), [&](size_t r) { return pathText(crawled[r]); },
         [&](size_t r, UrlRow& dir, std::int64_t* hits) {
             addUrlRow(dir, urlRowOf(m_sums[crawled[r]]));
-            for (size_t c = 0; c < columnIds.size(); ++c)
-                hits[c] += m_crawlerSums[crawled[r] * width + columnIds[c]];
+            for (size_t c = 0; c < columns.size(); ++c)
+                hits[c] += (*columns[c])[crawled[r]];
         });
     dirs.crawlers = std::move(range.value().crawlers);
     dirs.rangeEnd = filter.range.to != 0 ? filter.range.to : range.value().lastDay;

@@ -130,8 +130,7 @@ private:
     // The range's sums per path (m_sums, m_crawlerSums), and what they need to be read.
     struct RangeSums {
         std::vector<CrawlerColumn> crawlers; // with hits in the range, most first
-        std::vector<size_t> columnIds;       // their ids
-        size_t width = 0;                    // of m_crawlerSums' rows: the largest crawler id + 1
+        std::vector<const std::vector<std::int64_t>*> columns; // their hits per path id
         int lastDay = 0;                     // the range's last day with crawls
     };
 
@@ -163,7 +162,7 @@ private:
     std::optional<std::int64_t> m_pathsVersion;
     // Kept from one URL view to the next: a change of range then touches no new memory.
     std::vector<PathSums> m_sums;             // by path id
-    std::vector<std::int64_t> m_crawlerSums;  // path id x crawler id
+    std::vector<std::vector<std::int64_t>> m_crawlerSums; // per crawler met: hits by path id
     std::string m_packBytes;                  // the pack being read
 };
 
