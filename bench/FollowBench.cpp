@@ -146,14 +146,14 @@ Latencies measureLatency(const std::string& folder, int rate, int seconds)
         tailed(static_cast<size_t>(total));
 
     quill::LogAnalysis analysis;
-    quill::LogPage page(analysis);
+    quill::LogPage page(analysis, {});
     page.resize(1200, 700);
     page.show();
     page.setLogFolder(QString::fromStdString(folder));
     page.listLogFiles(true);
     page.setFollowing(true);
     page.reload();
-    emit page.recordView()->horizontalHeader()->sectionClicked(15); // sorted by time taken
+    emit page.findChild<QTableView*>(QStringLiteral("lv2"))->horizontalHeader()->sectionClicked(15); // sorted by time taken
     QObject::connect(page.model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
         const Clock::time_point now = Clock::now();
         const quill::RecordStore& store = analysis.store();
@@ -216,7 +216,7 @@ std::pair<double, double> measureQuietPage(const std::string& folder, int second
     const std::string path = folder + "/u_ex261209.log";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << kHeader << line(0);
     quill::LogAnalysis analysis;
-    quill::LogPage page(analysis);
+    quill::LogPage page(analysis, {});
     page.show();
     page.setLogFolder(QString::fromStdString(folder));
     page.listLogFiles(true);
@@ -244,7 +244,7 @@ double measureQuietFollower(const std::string& folder, int seconds, bool poll)
     quill::LogFollower::Options options;
     options.watch.poll = poll;
     quill::LogFollower follower(*analysis.followStart(), ui, {[](quill::FollowBatch) {}, [](std::vector<std::string>) {},
-                                                           [](quill::FollowEnd, const std::string&) {}},
+                                                           [](quill::FollowEnd, const quill::Status&) {}},
                                 options);
     const double before = selfCpuMs();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));

@@ -96,8 +96,10 @@ void BM_ParseText(benchmark::State& state)
     quill::PageParser parser(ui);
     for (auto _ : state) {
         parser.parseText(text);
-        while (parser.parseState() != quill::ParserState::Idle)
-            ui.runOne(std::chrono::milliseconds(1));
+        bool parsed = false;
+        parser.whenIdle([&parsed] { parsed = true; });
+        while (!parsed)
+            ui.runOne(std::chrono::milliseconds(1000));
     }
     setBytes(state, text.size());
 }

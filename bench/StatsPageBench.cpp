@@ -21,7 +21,9 @@ using namespace quill;
 
 void runPage(benchmark::State& state, const std::string& folder, int expectedRows)
 {
-    StatsPage page([&] { return fromPath(folder); });
+    StatsPage::Options options;
+    options.logFolder = [&] { return fromPath(folder); };
+    StatsPage page(std::move(options));
     page.resize(780, 480);
     page.show();
     auto* count = page.findChild<QPushButton*>(QStringLiteral("Button1"));

@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto counted = quill::countCrawlerVisits(plain, never, kLineBytes);
     const auto unpacked = quill::countCrawlerVisits(packed, never, kLineBytes);
     require(counted && unpacked && counted->counts.has_value() == unpacked->counts.has_value());
-    require(counted->readError == unpacked->readError);
+    require(counted->read.message() == unpacked->read.message());
     require(counted->counts.has_value() == (longestLine(bytes) <= kLineBytes));
     if (counted->counts) // the size of the log itself, read or inside the archive
         require(*counted->counts == *unpacked->counts && *counted->counts == countLineByLine(bytes) &&
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto visits = quill::collectFileVisits(plain, never, kLineBytes);
     const auto packedVisits = quill::collectFileVisits(packed, never, kLineBytes);
-    require(visits && packedVisits && visits->readError == packedVisits->readError);
+    require(visits && packedVisits && visits->read.message() == packedVisits->read.message());
     require(visits->requests == packedVisits->requests && visits->visits == packedVisits->visits);
 
     // The same bytes as archives that are almost always damaged: a message, never a crash.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and (with --bench) the benchmarks need;
-# --fuzz adds clang and its libFuzzer runtime for the fuzz targets.
+# --fuzz adds clang and its libFuzzer runtime for the fuzz targets; --package what `cpack -G DEB`
+# needs to read the package's dependencies off the programs; --scale the ClickHouse server and
+# client that scripts/clickhouse-check.sh loads logs into.
 # Idempotent: packages already present are skipped. Runs as root, or through sudo otherwise.
 set -euo pipefail
 
@@ -17,6 +19,12 @@ if [[ "${1:-}" == "--bench" ]]; then
 fi
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == "--package" ]]; then
+  packages+=(dpkg-dev file)
+fi
+if [[ "${1:-}" == "--scale" ]]; then
+  packages+=(clickhouse-server clickhouse-client)
 fi
 
 missing=()

@@ -3,11 +3,11 @@
 #include "gui/StatsPage.h"
 #include "gui/LedgerPage.h"
 #include "gui/LogPage.h"
-#include "logs/RowTexts.h"
 #include "platform/Hosts.h"
 #include "webtools/AdvertFetch.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtUiDispatcher.h"
+#include "gui/PageSheet.h"
 #include "gui/QtGbk.h"
 #include "gui/WidgetSetup.h"
 #include "gui/ColumnWidths.h"
@@ -16,23 +16,18 @@
 #include "gui/DecodePage.h"
 #include "gui/UpdaterWindow.h"
 #include "update/VersionCheckWorker.h"
-#include "webtools/IpLookup.h"
 #include "gui/ToolsPage.h"
-#include "webtools/WebRequests.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -46,7 +41,7 @@ constexpr int kBrowserSnap = 68;    // ... and snaps back to the floor below thi
 
 QWidget* addPage(QTabWidget* pages, const char* name, const char* caption, QWidget* page)
 {
-    pages->addTab(named(page, name), QString::fromUtf8(caption));
+    pages->addTab(makePageSheet(named(page, name)), QString::fromUtf8(caption));
     return page;
 }
 
@@ -58,8 +53,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QString::fromUtf8("Quillmark-IISWEB日志分析 V1.03-Brenhollow出品.-") + fromGbk(makerSiteAddress()) +
                    QLatin1Char(' '));
-    resize(800, 600);
-    setMinimumSize(800, 600);
     if (m_options.settingsPath.empty())
         m_options.settingsPath = SettingsFile::defaultPath();
     if (!m_options.chooseFolder)
@@ -72,7 +65,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_headerStrip->setAlignment(Qt::AlignCenter);
     m_headerStrip->setFrameShape(QFrame::Panel);
     m_headerStrip->setFrameShadow(QFrame::Raised);
-    m_headerStrip->setFixedHeight(17);
+    fitHeaderStrip();
 
     m_headerRule = named(new QFrame(this), "spl2");
     m_headerRule->setFixedHeight(3);
@@ -85,13 +78,15 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_pages->setDocumentMode(true); // flat tabs
     m_settingsPage =
         new SettingsPage({m_options.settingsPath, m_options.chooseFolder, [this] { return pageSettings(); }}, m_pages);
-    m_statsPage = new StatsPage([this] { return m_settingsPage->logFolder(); }, m_pages);
+    StatsPage::Options statsOptions;
+    statsOptions.logFolder = [this] { return m_settingsPage->logFolder(); };
+    m_statsPage = new StatsPage(std::move(statsOptions), m_pages);
     LedgerPage::Options ledgerOptions;
     ledgerOptions.logFolder = [this] { return m_settingsPage->logFolder(); };
     m_ledgerPage = new LedgerPage(std::move(ledgerOptions), m_pages);
-    m_logPage = new LogPage(m_analysis, m_pages);
+    m_logPage = new LogPage(m_analysis, {}, m_pages);
     // A day followed live reaches the ledger as it is written, and is counted once.
-    m_logPage->followedLogGrew = [this](const std::string& path) { m_ledgerPage->addFollowed(path); };
+    connect(m_logPage, &LogPage::followedLogGrew, m_ledgerPage, &LedgerPage::addFollowed);
     m_toolsPage = new ToolsPage({m_options.siteListPath}, m_pageParser, m_pages);
     m_decodePage = new DecodePage(m_pages);
     addPage(m_pages, "ts3", "设置", m_settingsPage);
@@ -128,14 +123,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     layout->addWidget(m_splitter, 1);
     setBrowserHeight(kBrowserHeight);
 
-    m_recordMenu = named(new QMenu(this), "PopupMenu1");
-    QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
-    connect(lookUp, &QAction::triggered, this, &MainWindow::lookUpSelectedAddress);
-    m_recordMenu->addActions(m_logPage->copyActions());
-    QTableView* records = m_logPage->recordView();
-    records->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(records, &QWidget::customContextMenuRequested, this,
-            [this, records](const QPoint& at) { m_recordMenu->popup(records->viewport()->mapToGlobal(at)); });
 
     m_versionTimer = named(new QTimer(this), "Timer1");
     m_versionTimer->setInterval(1000);
@@ -155,7 +142,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
-    m_ipLookup.stop();
     m_advert.reset(); // before the widgets it shows the page in
     m_versionCheck.reset();
 }
@@ -183,6 +169,7 @@ void MainWindow::applySettings()
     m_ledgerPage->setLedgerPath(SettingsFile(m_options.settingsPath).ledgerPath());
     m_logPage->setVerificationBoxes(settings.verification.verifyCrawlers, settings.verification.onlyFakes);
     m_logPage->setFollowing(settings.followLog);
+    m_logPage->setSearchEncoded(settings.searchEncoded);
     m_statsPage->setOnlyVerified(settings.verification.onlyVerified);
     const CsvCells csvCells = settings.csvVerbatim ? CsvCells::Verbatim : CsvCells::Neutralised;
     m_logPage->setCsvCells(csvCells);
@@ -195,7 +182,7 @@ void MainWindow::applySettings()
     m_logPage->listLogFiles(true);
     if (!m_hideAdvert)
         showAdvert();
-    m_pages->setCurrentWidget(m_logPage);
+    restorePlacement(settings.window);
 }
 
 void MainWindow::restoreColumnWidths(const SettingsFile& file)
@@ -227,28 +214,8 @@ Settings MainWindow::pageSettings() const
     current.verification.onlyVerified = m_statsPage->onlyVerified();
     current.verification.cacheFileName = m_verdictCacheFileName;
     current.followLog = m_logPage->following();
+    current.searchEncoded = m_logPage->searchEncoded();
     return current;
-}
-
-void MainWindow::lookUpSelectedAddress()
-{
-    const std::optional<std::string> address = m_logPage->selectedClientAddress();
-    if (!address)
-        return;
-    if (m_ipLookupRunning)
-        return; // one lookup at a time
-    m_logPage->showSummary(fromGbk(*address)); // the address shows while the lookup runs
-    m_logPage->setCursor(Qt::BusyCursor);
-    m_ipLookupRunning = true;
-    m_ipLookup.start(
-        [this, ip = *address, limits = webLimitsFromEnvironment()](const std::atomic<bool>& stop, const Worker::Post& post) {
-            const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
-            post([this, result] {
-                m_logPage->showSummary(fromGbk(result.label));
-                m_logPage->unsetCursor();
-                m_ipLookupRunning = false;
-            });
-        });
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -272,7 +239,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Requests under way end now, so the program exits at once.
     m_toolsPage->cancelRun();
-    m_ipLookup.stop();
+    m_logPage->cancelIpLookup();
     saveOnClose();
     event->accept();
 }
@@ -280,7 +247,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::saveOnClose()
 {
     SettingsFile file(m_options.settingsPath);
-    if (Status written = file.writeSiteUrl(toGbk(m_toolsPage->siteAddress())); !written)
+    Status written = file.writeSiteUrl(toGbk(m_toolsPage->siteAddress()));
+    if (written)
+        written = file.writeWindowState(placementToSave());
+    if (!written)
         showErrorBox(this, written.message());
 }
 
@@ -310,13 +280,31 @@ void MainWindow::announceNewVersion()
         return;
     case VersionNotice::Announce:
         m_versionTimer->stop();
-        m_pages->setCurrentWidget(m_updateTab);
+        showPage(m_updateTab);
         QMessageBox::information(this, QApplication::applicationDisplayName(), QString::fromUtf8("有新版本"));
         return;
     }
 }
 
-void MainWindow::toggleHeaderStrip() { m_headerStrip->setFixedHeight(m_headerStrip->height() <= 50 ? 300 : 4); }
+void MainWindow::toggleHeaderStrip()
+{
+    m_headerStripToggled = true;
+    m_headerStrip->setFixedHeight(m_headerStrip->height() <= 50 ? 300 : 4);
+}
+
+void MainWindow::fitHeaderStrip()
+{
+    // 17 pixels, or as much as the caption needs in a taller font; the toggled heights stay.
+    if (!m_headerStripToggled)
+        m_headerStrip->setFixedHeight(std::max(17, m_headerStrip->fontMetrics().height() + 2 * m_headerStrip->frameWidth()));
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && m_headerStrip)
+        fitHeaderStrip();
+}
 
 void MainWindow::setBrowserHeight(int height)
 {

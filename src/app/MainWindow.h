@@ -6,8 +6,6 @@
 #include "logs/LogAnalysis.h"
 #include "settings/SettingsFile.h"
 
-#include "platform/Worker.h"
-
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -15,7 +13,6 @@
 
 class QFrame;
 class QLabel;
-class QMenu;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
@@ -57,24 +54,31 @@ public:
     bool siteListWasRead() const { return m_siteListWasRead; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void applySettings();
+    // Size, place, maximised state and page as last closed, fitted to today's screens
+    // (MainWindowPlacement.cpp).
+    void restorePlacement(const WindowState& saved);
+    WindowState placementToSave() const;
+    // Makes the tab holding `page` the current one.
+    void showPage(QWidget* page);
     void restoreColumnWidths(const SettingsFile& file);
     // The settings the pages show now (the log folder aside).
     Settings pageSettings() const;
     void firstShow();
     void saveOnClose();
     void showUpdater();
-    void lookUpSelectedAddress();
     void announceNewVersion();
     // Ctrl+F, and Ctrl+Tab / Ctrl+PgDn (with Shift / PgUp back) from anywhere (MainWindowKeys.cpp).
     void installKeys();
     void stepPage(int step);
     void toggleHeaderStrip();
+    void fitHeaderStrip();
     void keepAdvertAboveFloor();
     void snapAdvertToFloor();
     void showAdvert();
@@ -84,7 +88,7 @@ private:
     std::unique_ptr<UiDispatcher> m_dispatcher;
     PageParser m_pageParser{*m_dispatcher};
     LogAnalysis m_analysis;
-    QLabel* m_headerStrip;
+    QLabel* m_headerStrip = nullptr;
     QFrame* m_headerRule;
     QTabWidget* m_pages;
     SettingsPage* m_settingsPage;
@@ -98,13 +102,11 @@ private:
     QPushButton* m_showUpdaterButton;
     QSplitter* m_splitter;
     QTextBrowser* m_advertView;
-    QMenu* m_recordMenu;
     QTimer* m_versionTimer;
     std::unique_ptr<AdvertFetch> m_advert;
     std::unique_ptr<VersionCheckWorker> m_versionCheck;
-    Worker m_ipLookup{m_dispatcher.get()}; // "查看IP"
-    bool m_ipLookupRunning = false;
     UpdaterWindow* m_updater = nullptr;
+    bool m_headerStripToggled = false;
     bool m_hideAdvert = false;
     bool m_shown = false;
     bool m_siteListWasRead = false;

@@ -17,7 +17,7 @@ void MainWindow::installKeys()
             connect(new QShortcut(key, this), &QShortcut::activated, this, handler);
     };
     onKeys({QKeySequence::Find}, [this] {
-        m_pages->setCurrentWidget(m_logPage);
+        showPage(m_logPage);
         m_logPage->focusSearch();
     });
     // The tab bar knows these keys only while it has the focus itself.

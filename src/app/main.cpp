@@ -1,5 +1,6 @@
 // quillmarkbox: the desktop program.
 //   quillmarkbox [--log-dir PATH]   PATH is the log folder of this run; it is not saved.
+//   quillmarkbox --version
 
 #include "app/MainWindow.h"
 #include "gui/QtTranslations.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmarkbox"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmarkbox"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
     quill::installQtTranslations(app); // without them Qt's dialogs speak English
 
     QCommandLineParser parser;
@@ -20,6 +22,7 @@ int main(int argc, char** argv)
                                     QStringLiteral("PATH"));
     parser.addOption(logDir);
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.process(app);
 
     quill::MainWindow::Options options;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quill::cli {
@@ -69,6 +71,13 @@ void appendPrintable(std::string& out, std::string_view gbkField, bool raw)
         appendUtf8Escaped(out, gbkToUtf8(gbkField));
 }
 
+void widenStdoutPipe()
+{
+    struct stat info {};
+    if (fstat(STDOUT_FILENO, &info) == 0 && S_ISFIFO(info.st_mode))
+        fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+}
+
 Status writeStdout(std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -86,7 +95,7 @@ Status writeStdout(std::string_view bytes)
 void CliOutput::flush()
 {
     std::fflush(stdout);
-    writeStdout(m_buffer);
+    (void)writeStdout(m_buffer); // standard output has no one to tell; the exit status stays the command's
     m_buffer.clear();
 }
 

@@ -20,6 +20,9 @@ inline std::string printableField(std::string_view gbkField, bool raw)
     return out;
 }
 
+// A pipe holds 64 KiB by default: a reader such as wc would wake for every few rows.
+void widenStdoutPipe();
+
 // Writes all of `bytes` to standard output; a closed pipe or full disk is a failure.
 Status writeStdout(std::string_view bytes);
 

@@ -1,5 +1,7 @@
 #include "cli/CrawlerChecks.h"
 
+#include "verify/UncheckedNotice.h"
+
 #include "platform/CodePage.h"
 #include "settings/SettingsFile.h"
 #include "webtools/WebRequests.h"
@@ -60,6 +62,9 @@ VerificationRun runCrawlerChecks(const CliArgs& args, const std::vector<Verifica
     VerificationRun run = verifyCrawlers(requests, options, cache, stop);
     if (!run.status.ok())
         failure(args, run.status.message());
+    // Rows left 未知 are told in words, so an empty result never reads as "no crawler came".
+    if (const std::string notice = uncheckedNotice(uncheckedCount(run), dnsUnreachable(run)); !notice.empty())
+        failure(args, notice);
     if (Status saved = cache.save(options.now()); !saved)
         failure(args, saved.message());
     return run;

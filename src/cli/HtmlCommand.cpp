@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <sys/stat.h>
 
 namespace quill::cli {
@@ -17,38 +18,42 @@ namespace {
 
 constexpr std::string_view kUsage = "quillmarkbox-cli html tree|head|links [--raw] FILE";
 
-enum class ReadOutcome { Read, NoFile, Failed };
-
-ReadOutcome readFile(const std::string& path, std::string& bytes, int& error)
+// The page's bytes; nothing when there is no such file (or a folder of that name); the error
+// text when it cannot be read.
+Result<std::optional<std::string>> readPage(const std::string& path)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        error = errno;
-        return (error == ENOENT || error == ENOTDIR) ? ReadOutcome::NoFile : ReadOutcome::Failed;
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::optional<std::string>();
+        return Status::failure(fileErrorText(errno));
     }
     if (S_ISDIR(info.st_mode))
-        return ReadOutcome::NoFile;
+        return std::optional<std::string>();
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = errno;
-        return ReadOutcome::Failed;
-    }
+    if (!file)
+        return Status::failure(fileErrorText(errno));
+    std::string bytes;
     char buffer[1 << 16];
     std::size_t got = 0;
     // One byte past the parser's bound is enough to refuse the page; a device may never end.
     while (bytes.size() <= kMaxPageBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         bytes.append(buffer, got);
-    error = std::ferror(file) ? (errno ? errno : EIO) : 0;
+    const int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
     std::fclose(file);
-    return error ? ReadOutcome::Failed : ReadOutcome::Read;
+    if (error)
+        return Status::failure(fileErrorText(error));
+    return std::optional<std::string>(std::move(bytes));
 }
 
-// Parses as the window does: on the parser's worker, the UI queue drained until it is Idle.
+// Parses as the window does: on the parser's worker, the UI queue drained until it says so.
 void parse(PageParser& parser, QueueDispatcher& ui, std::string bytes)
 {
     parser.parseText(std::move(bytes));
-    while (parser.parseState() != ParserState::Idle)
-        ui.runOne(std::chrono::milliseconds(20));
+    bool parsed = false;
+    parser.whenIdle([&parsed] { parsed = true; });
+    while (!parsed)
+        ui.runOne(std::chrono::milliseconds(1000));
 }
 
 // Every node below the root, depth first: two blanks per level, the name, TAB, the inner text.
@@ -85,21 +90,17 @@ int runHtml(CliArgs& args)
     if (rest.size() != 2 || (rest[0] != "tree" && rest[0] != "head" && rest[0] != "links") || rest[1].starts_with("--"))
         return usageError(kUsage);
     const std::string& path = rest[1];
-    std::string bytes;
-    int error = 0;
-    switch (readFile(path, bytes, error)) {
-    case ReadOutcome::NoFile:
+    Result<std::optional<std::string>> read = readPage(path);
+    if (!read)
+        return failure(args, read.status().message());
+    if (!read.value()) {
         std::fprintf(stderr, "no such file: %s\n", path.c_str());
         return kExitFailure;
-    case ReadOutcome::Failed:
-        return failure(args, fileErrorText(error));
-    case ReadOutcome::Read:
-        break;
     }
 
     QueueDispatcher ui;
     PageParser parser(ui);
-    parse(parser, ui, std::move(bytes));
+    parse(parser, ui, std::move(*read.value()));
     const ParsedPage& page = parser.page();
     if (!page.status())
         return failure(args, page.status().message());

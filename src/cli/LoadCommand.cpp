@@ -3,6 +3,7 @@
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
 #include "cli/CrawlerChecks.h"
+#include "cli/JsonLinesOutput.h"
 #include "cli/LoadFollow.h"
 #include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
@@ -17,20 +18,17 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quill::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT] [--group GROUP]... [--crawler NAME]... "
-    "[--click K]... [--count | --csv | --csv-raw | --follow] [--verify [--cache FILE] [--lists-from DIR]] [--raw] "
+    "quillmarkbox-cli load [--on NAME]... [--off NAME]... [--search TEXT | --search-encoded TEXT] [--group GROUP]... [--crawler NAME]... "
+    "[--click K]... [--count | --csv | --csv-raw | --follow | --jsonl [--follow]] [--verify [--cache FILE] [--lists-from DIR]] [--raw] "
     "PATH [PATH...]";
 
 constexpr size_t kRowsPerChunk = 8192;
@@ -72,14 +70,6 @@ void holdBeforeRows()
         std::ifstream(pipe).ignore(std::numeric_limits<std::streamsize>::max());
 }
 
-// A pipe holds 64 KiB by default: a reader such as wc would wake for every few rows.
-void widenPipe(int fd)
-{
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode))
-        fcntl(fd, F_SETPIPE_SZ, 1 << 20);
-}
-
 // Rows of a file that changed after the load must not get out: each chunk is checked after its
 // texts were taken and before it is written.
 Status confirmLoadedBytes(const RecordStore& store)
@@ -91,7 +81,7 @@ Status confirmLoadedBytes(const RecordStore& store)
 // when `verdicts` is given; chunks formatted on both cores.
 Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts, bool raw, size_t firstRow = 0)
 {
-    widenPipe(STDOUT_FILENO);
+    widenStdoutPipe();
     // A crawler's name is printed the same way in every row it names.
     std::array<std::string, kCrawlerRowCount + 1> crawlerNames;
     for (int row = 1; row <= kCrawlerRowCount; ++row)
@@ -131,7 +121,7 @@ Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts,
 
 Status printCsv(const RecordStore& store, const std::vector<Verdict>* verdicts, CsvCells cells)
 {
-    widenPipe(STDOUT_FILENO);
+    widenStdoutPipe();
     ShownList shown;
     if (verdicts) {
         shown.extraCaption = gbk("验证");
@@ -150,6 +140,7 @@ int runLoad(CliArgs& args)
     std::vector<std::string> paths;
     bool countOnly = false;
     bool csv = false;
+    bool jsonl = false;
     bool follow = false;
     CsvCells cells = CsvCells::Neutralised;
     bool verify = false;
@@ -161,6 +152,8 @@ int runLoad(CliArgs& args)
             countOnly = true;
         } else if (arg == "--csv") {
             csv = true;
+        } else if (arg == "--jsonl") {
+            jsonl = true;
         } else if (arg == "--follow") {
             follow = true;
         } else if (arg == "--csv-raw") {
@@ -182,12 +175,15 @@ int runLoad(CliArgs& args)
                 return usageError(kUsage);
             filters.onlyRegistryCrawlers = true;
             filters.registryCrawlers |= *crawlers;
-        } else if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--click") {
+        } else if (arg == "--on" || arg == "--off" || arg == "--search" || arg == "--search-encoded"
+                   || arg == "--click") {
             if (args.atEnd())
                 return usageError(kUsage);
             std::string value = args.take();
-            if (arg == "--search") {
+            if (arg == "--search" || arg == "--search-encoded") {
+                // One search text: the last of the two options given holds.
                 filters.search = args.toGbk(value);
+                filters.searchEncoded = arg == "--search-encoded";
             } else if (arg == "--click") {
                 int column = 0;
                 if (!parseColumn(value, column))
@@ -204,7 +200,7 @@ int runLoad(CliArgs& args)
             paths.push_back(arg);
         }
     }
-    if (paths.empty() || (countOnly && csv) || ((cachePath || listsFrom) && !verify))
+    if (paths.empty() || countOnly + csv + jsonl > 1 || ((cachePath || listsFrom) && !verify))
         return usageError(kUsage);
     // Rows printed as they are written stand in file order, without a verdict still to come.
     if (follow && (countOnly || csv || verify || !clicks.empty()))
@@ -241,12 +237,14 @@ int runLoad(CliArgs& args)
         verdicts = recordVerdicts(requests, run);
     }
     const std::vector<Verdict>* verdictColumn = verify ? &verdicts : nullptr;
-    const Status printed = csv ? printCsv(store, verdictColumn, cells) : printRows(store, verdictColumn, args.raw());
+    const Status printed = jsonl ? printJsonLines(store, verdictColumn)
+                           : csv ? printCsv(store, verdictColumn, cells)
+                                 : printRows(store, verdictColumn, args.raw());
     if (!printed.ok())
         return failure(args, printed.message());
     if (follow)
         return followLoad(args, analysis, result.elapsedMs, [&](size_t firstRow) {
-            return printRows(store, nullptr, args.raw(), firstRow);
+            return jsonl ? printJsonLines(store, nullptr, firstRow) : printRows(store, nullptr, args.raw(), firstRow);
         });
     std::fprintf(stderr, "%s\n", summary.c_str());
     return kExitOk;

@@ -90,7 +90,7 @@ int followLoad(const CliArgs& args, LogAnalysis& analysis, std::uint64_t loadMs,
                 return failure(args, printed.message());
         } else {
             summary();
-            const int code = failure(args, followEndedText(step.end, step.failure));
+            const int code = failure(args, followEndedText(step.end, step.read));
             // Renamed, removed or replaced: the file was rotated away, which ends following.
             return step.end == FollowEnd::Gone || step.end == FollowEnd::Replaced ? kExitOk : code;
         }

@@ -11,6 +11,7 @@
 #include "platform/CodePage.h"
 #include "platform/QueueDispatcher.h"
 #include "verify/LogVerification.h"
+#include "verify/VerifiedStatistics.h"
 
 #include <charconv>
 #include <cstdio>
@@ -51,26 +52,8 @@ void printRow(CliOutput& out, const std::vector<std::string>& texts, TableForm f
     out.plain("\n");
 }
 
-// The CSV header of the verified statistics: name, size, then each engine's verified and fake
-// counts ("百度 已验证" ... "百度 伪装" ...).
-std::string verifiedStatisticsCsvHeader()
-{
-    const auto& columns = statisticsListColumns();
-    std::vector<std::string> captions = {columns[0].caption, columns[1].caption};
-    for (const char* kind : {"已验证", "伪装"})
-        for (int i = 0; i < kStatisticsCountColumns; ++i)
-            captions.push_back(columns[static_cast<size_t>(2 + i)].caption + " " + gbk(kind));
-    std::string header(kUtf8Bom);
-    for (size_t i = 0; i < captions.size(); ++i) {
-        if (i > 0)
-            header += ',';
-        appendCsvField(header, captions[i]);
-    }
-    return header + "\r\n";
-}
-
 // Every log of the folder read once for its statistics lines' addresses, all addresses checked
-// in one run, then per file: name, size, the seven verified counts and the seven fake counts.
+// in one run, then per file: name, size, and the seven verified, fake and undecided counts.
 int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std::string& cachePath,
                             std::shared_ptr<const AddressLists> lists, TableForm form)
 {
@@ -86,30 +69,27 @@ int printVerifiedStatistics(CliArgs& args, const std::string& folder, const std:
     const VerificationRun run = runCrawlerChecks(args, requests, cachePath, std::move(lists));
 
     CliOutput out(args.raw());
-    if (form.csv)
-        out.plain(verifiedStatisticsCsvHeader());
+    if (form.csv) {
+        std::string header(kUtf8Bom);
+        out.plain(header);
+        printRow(out, verifiedStatisticsCaptions(), form);
+    }
     size_t offset = 0;
     bool anyUncounted = false;
     for (const FileVisits& visits : files) {
-        std::vector<std::string> texts = {visits.fileName, visits.sizeText};
-        if (visits.readError.empty()) {
+        VerifiedFileStats row{visits.fileName, visits.sizeText, std::nullopt, visits.read};
+        if (visits.read) {
             const std::vector<VerificationResult> results(run.results.begin() + static_cast<std::ptrdiff_t>(offset),
                                                           run.results.begin() +
                                                               static_cast<std::ptrdiff_t>(offset + visits.requests.size()));
-            const VerifiedCounts counts = countVerdicts(visits, results);
-            for (auto count : counts.verified)
-                texts.push_back(std::to_string(count));
-            for (auto count : counts.fake)
-                texts.push_back(std::to_string(count));
-        } else {
-            texts.resize(2 + 2 * kStatisticsCountColumns);
+            row.counts = countVerdicts(visits, results);
         }
         offset += visits.requests.size();
-        printRow(out, texts, form);
-        if (!visits.readError.empty()) {
+        printRow(out, verifiedStatisticsTexts(row), form);
+        if (!visits.read) {
             anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(visits.fileName, args.raw()).c_str(),
-                         printableField(visits.readError, args.raw()).c_str());
+                         printableField(visits.read.message(), args.raw()).c_str());
         }
     }
     return anyUncounted ? kExitFailure : kExitOk;
@@ -137,7 +117,7 @@ int printRegistryStatistics(CliArgs& args, const std::string& folder, RegistryVi
         if (!row.counts) {
             anyUncounted = true;
             std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
-                         printableField(row.readError, args.raw()).c_str());
+                         printableField(row.read.message(), args.raw()).c_str());
         }
     }
     return anyUncounted ? kExitFailure : kExitOk;
@@ -215,7 +195,7 @@ int runStats(CliArgs& args)
             anyUncounted = anyUncounted || !row.counts;
             if (!row.counts)
                 std::fprintf(stderr, "%s: %s\n", printableField(row.fileName, args.raw()).c_str(),
-                             printableField(row.readError, args.raw()).c_str());
+                             printableField(row.read.message(), args.raw()).c_str());
         },
         [] {},
     };

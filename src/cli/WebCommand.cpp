@@ -36,19 +36,21 @@ public:
         m_out.plain("\n");
     }
 
-    int end(const std::string& status, bool failed)
+    // Prints the status line of `tool` (GBK) after `outcome`.
+    int end(const std::string& tool, const Status& outcome)
     {
         m_out.flush();
+        const std::string status = toolStatus(tool, outcome);
         const std::string text = m_args.raw() ? status : gbkToUtf8(status);
         std::fprintf(stderr, "%s\n", text.c_str());
-        return failed ? kExitFailure : kExitOk;
+        return outcome ? kExitOk : kExitFailure;
     }
 
-    int answer(const std::string& tool, const ToolAnswer& answer)
+    int answer(const char* tool, const Result<std::string>& answer)
     {
-        if (answer.value)
-            value(*answer.value);
-        return end(toolStatus(gbk(tool), answer.failure), !answer.value);
+        if (answer)
+            value(answer.value());
+        return end(gbk(tool), answer.status());
     }
 
 private:
@@ -85,10 +87,10 @@ int runIndex(const std::vector<std::string>& words, const CliArgs& args, const W
         return usageError(kUsage);
     run.siteBox = args.toGbk(sites[0]);
     ToolPrinter print(args);
-    const IndexEnd end = runIndexQueries(
+    const Status outcome = runIndexQueries(
         run, [&](const std::string& url) { return fetchPageReporting(url, context); },
         [&](const std::string& line) { print.value(line); });
-    return print.end(end.status, end.failed > 0);
+    return print.end(gbk("批量查询"), outcome);
 }
 
 // "HEAD 分析" and "所有链接": the page fetched, read in its charset, parsed and walked.
@@ -96,41 +98,42 @@ int runWalk(bool links, const std::string& siteBox, const CliArgs& args, const W
 {
     const std::string tool = links ? gbk("所有链接") : gbk("HEAD 分析");
     ToolPrinter print(args);
-    ToolAnswer page = fetchPageAsGbk(WebTool::PageHeadAndLinks, pageAddress(siteBox), context);
-    if (!page.value)
-        return print.end(toolStatus(tool, page.failure), true);
+    Result<std::string> page = fetchPageAsGbk(WebTool::PageHeadAndLinks, pageAddress(siteBox), context);
+    if (!page)
+        return print.end(tool, page.status());
     QueueDispatcher ui;
     PageParser parser(ui);
-    parser.parseText(std::move(*page.value));
-    while (parser.parseState() != ParserState::Idle)
-        ui.runOne(std::chrono::milliseconds(20));
-    if (const Status& parsed = parser.page().status(); !parsed)
-        return print.end(toolStatus(tool, parsed.message()), true);
+    parser.parseText(std::move(page.value()));
+    bool parsed = false;
+    parser.whenIdle([&parsed] { parsed = true; });
+    while (!parsed)
+        ui.runOne(std::chrono::milliseconds(1000));
+    if (const Status& read = parser.page().status(); !read)
+        return print.end(tool, read);
     for (const std::string& line : links ? pageLinkLines(parser.page()) : pageHeaderLines(parser.page()))
         print.value(line);
-    return print.end(toolStatus(tool, {}), false);
+    return print.end(tool, Status());
 }
 
 int runRawHead(const std::string& siteBox, const CliArgs& args, const WebContext& context)
 {
     ToolPrinter print(args);
     PollClientSocket socket;
-    std::optional<std::string> status;
+    std::optional<Status> outcome;
     std::string connectError;
     HeadProbe::Handlers handlers;
     handlers.appendLine = [&](const std::string& line) { print.value(line); };
     handlers.connectFailed = [&](const std::string& message) { connectError = message; };
-    handlers.finished = [&](const std::string& text) { status = text; };
+    handlers.finished = [&](const Status& ended) { outcome = ended; };
     HeadProbe probe(
         socket, handlers, [&](std::chrono::milliseconds delay, std::function<void()> task) { socket.schedule(delay, std::move(task)); },
         context.limits);
     if (Status started = probe.click(siteBox); !started)
         return failure(args, started.message());
-    socket.runUntil([&] { return status.has_value(); });
+    socket.runUntil([&] { return outcome.has_value(); });
     if (!connectError.empty())
         failure(args, connectError);
-    const bool done = status && *status == toolStatus(gbk("页面头"), {});
-    return print.end(status.value_or(toolStatus(gbk("页面头"), gbk("连接失败"))), !done);
+    return print.end(gbk("页面头"), outcome.value_or(Status::failure(gbk("连接失败"))));
 }
 
 } // namespace
@@ -162,7 +165,7 @@ int runWeb(CliArgs& args)
     if (tool == "ip") {
         const IpLookupResult result = lookUpIp(text, context);
         print.value(result.label);
-        return print.end(result.status, result.failed);
+        return print.end(gbk("查看IP"), result.outcome);
     }
     return usageError(kUsage);
 }

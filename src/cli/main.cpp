@@ -22,8 +22,13 @@ int main(int argc, char** argv)
         {"ledger", runLedger},
         {"report", runReport},
     };
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::puts("quillmarkbox-cli " QUILLMARK_VERSION);
+        return 0;
+    }
     if (argc < 2 || !commands.count(argv[1])) {
-        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers|ledger|report ...\n", stderr);
+        std::fputs("usage: quillmarkbox-cli load|stats|text|html|verify|web|crawlers|ledger|report ...\n"
+                   "       quillmarkbox-cli --version\n", stderr);
         return kExitUsage;
     }
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));

@@ -11,10 +11,10 @@ namespace {
 // Small enough that a block is still in the cache when it is scanned.
 constexpr size_t kBlockBytes = size_t(256) << 10;
 
-CrawlerFileStats unreadable(CrawlerFileStats stats, const std::string& path, std::string error)
+CrawlerFileStats unreadable(CrawlerFileStats stats, const std::string& path, Status why)
 {
     stats.sizeText = statisticsSizeText(fileSize(path).value_or(0));
-    stats.readError = std::move(error);
+    stats.read = std::move(why);
     return stats;
 }
 
@@ -31,9 +31,9 @@ std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, cons
     if (abandon)
         return std::nullopt;
     if (!opened.ok())
-        return unreadable(std::move(stats), path, opened.status().message());
+        return unreadable(std::move(stats), path, opened.status());
     if (opened.value().state != LogPathState::Log)
-        return unreadable(std::move(stats), path, noLogText(opened.value().state));
+        return unreadable(std::move(stats), path, Status::failure(noLogText(opened.value().state)));
     LogSource& source = *opened.value().source;
 
     LineSplitter lines(source.stream(), {kBlockBytes, lineBytes, false});
@@ -44,7 +44,7 @@ std::optional<CrawlerFileStats> countCrawlerVisits(const std::string& path, cons
         if (abandon)
             return std::nullopt;
         if (!got.ok())
-            return unreadable(std::move(stats), path, got.status().message());
+            return unreadable(std::move(stats), path, got.status());
         if (!got.value())
             break;
         counter.addLines(std::string_view(block.data, block.size));

@@ -1,6 +1,8 @@
 #pragma once
 // One row of the crawler statistics list: a log file's name, its size text and its seven counts.
 
+#include "platform/Status.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -18,7 +20,7 @@ struct CrawlerFileStats {
     std::string fileName; // without the folder
     std::string sizeText;
     std::optional<StatisticsCounts> counts; // none when the file could not be read: the cells stay empty
-    std::string readError;                  // why there are no counts
+    Status read;                            // failed when the file could not be read: why there are no counts
 };
 
 struct StatisticsListColumn {

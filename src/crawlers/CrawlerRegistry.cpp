@@ -131,6 +131,13 @@ const std::string& crawlerGroupName(CrawlerGroup group)
     return names[static_cast<size_t>(group)];
 }
 
+std::string_view crawlerGroupWord(CrawlerGroup group)
+{
+    static constexpr std::array<std::string_view, kCrawlerGroupCount> words = {"search",     "ai-training", "ai-search",
+                                                                               "ai-fetcher", "seo",         "other"};
+    return words[static_cast<size_t>(group)];
+}
+
 const std::vector<CrawlerEntry>& crawlerRegistry() { return registry().entries; }
 
 const CrawlerEntry& crawlerEntry(CrawlerId id) { return registry().entries.at(static_cast<size_t>(id) - 1); }
@@ -211,8 +218,6 @@ CrawlerId crawlerByName(std::string_view name)
 
 std::optional<CrawlerSet> crawlersOfGroup(std::string_view name)
 {
-    static const std::array<std::string_view, kCrawlerGroupCount> words = {"search", "ai-training", "ai-search",
-                                                                           "ai-fetcher", "seo", "other"};
     auto members = [](auto inGroup) {
         CrawlerSet set;
         const auto& entries = crawlerRegistry();
@@ -225,7 +230,7 @@ std::optional<CrawlerSet> crawlersOfGroup(std::string_view name)
         return aiCrawlers();
     for (int g = 0; g < kCrawlerGroupCount; ++g) {
         const auto group = static_cast<CrawlerGroup>(g);
-        if (equalsIgnoreCase(name, words[static_cast<size_t>(g)]) || name == crawlerGroupName(group))
+        if (equalsIgnoreCase(name, crawlerGroupWord(group)) || name == crawlerGroupName(group))
             return members([group](const CrawlerEntry& entry) { return entry.group == group; });
     }
     return std::nullopt;

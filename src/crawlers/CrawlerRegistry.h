@@ -24,6 +24,8 @@ inline constexpr int kCrawlerGroupCount = 6;
 
 // The group's name in GBK ("搜索引擎", "AI 训练", ...).
 const std::string& crawlerGroupName(CrawlerGroup group);
+// The group's ASCII word, as the command line takes it ("search", "ai-training", ...).
+std::string_view crawlerGroupWord(CrawlerGroup group);
 
 // 1-based index into crawlerRegistry(); 0 names no crawler.
 using CrawlerId = std::uint16_t;

@@ -42,7 +42,7 @@ const std::vector<KnownCrawler>& knownCrawlers()
     using G = CrawlerGroup;
     static const std::string_view googleDomains[] = {"googlebot.com", "google.com", "googleusercontent.com"};
     static const std::vector<KnownCrawler> crawlers = {
-        // Google. The common crawlers' list moved to crawling/ipranges in 2026-03; the special-case
+        // Google. The common crawlers' list moved to crawling/ipranges in 2026-03; the product-crawler
         // and user-triggered pages name their lists and reverse-DNS masks.
         {"Googlebot", {"Googlebot", "GoogleOther", "Google-InspectionTool", "Storebot-Google", "Google-CloudVertexBot"},
          "Google", G::Search, {googleDomains[0], googleDomains[1], googleDomains[2]}, {"common-crawlers.json"},

@@ -3,6 +3,7 @@
 // shown as one column per group or one per crawler for the busiest ones.
 
 #include "crawlers/CrawlerRegistry.h"
+#include "platform/Status.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,7 +16,7 @@ struct RegistryFileStats {
     std::string fileName; // without the folder
     std::string sizeText;
     std::optional<std::vector<std::int64_t>> counts; // indexed by CrawlerId; none when the file could not be read
-    std::string readError;                           // why there are no counts
+    Status read;                                     // failed when the file could not be read: why there are no counts
 };
 
 enum class RegistryView {

@@ -16,10 +16,15 @@ std::string statisticsFolder(const std::string& logFolder)
 }
 
 bool forEachStatisticsLog(const std::string& logFolder, const std::atomic<bool>& stopRequested,
-                          const std::atomic<bool>& abandon, const std::function<bool(const std::string& path)>& readLog)
+                          const std::atomic<bool>& abandon, const std::function<bool(const std::string& path)>& readLog,
+                          const std::function<void(size_t logs)>& listed)
 {
     const std::string folder = statisticsFolder(logFolder);
-    for (const DirectoryEntry& entry : findLogEntries(folder)) {
+    const std::vector<DirectoryEntry> entries = findLogEntries(folder);
+    if (listed)
+        listed(static_cast<size_t>(std::count_if(entries.begin(), entries.end(),
+                                                 [](const DirectoryEntry& entry) { return !entry.isDirectory; })));
+    for (const DirectoryEntry& entry : entries) {
         if (abandon)
             return false;
         if (entry.isDirectory)

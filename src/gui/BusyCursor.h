@@ -23,8 +23,8 @@ public:
     {
         if (!m_shown)
             return;
+        // The platform puts it on the windows at once; no event needs handling before the work.
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // shown before the work blocks
     }
     ~BusyCursor()
     {

@@ -121,7 +121,7 @@ void LedgerPage::buildControls()
     m_message = named(new QLabel(this), "message");
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
     m_reportButton = makeButton(this, "makeReport", "生成报告");
 
     m_histogram = named(new StackedBarsWidget(this), "histogram");

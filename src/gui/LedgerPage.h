@@ -4,6 +4,7 @@
 // classes, hours, fakes and the sitemap's uncrawled URLs. Every query and every add runs on a
 // worker; results come back through its post.
 
+#include "gui/CsvExportRunner.h"
 #include "ledger/LedgerAdd.h"
 #include "ledger/LedgerViews.h"
 #include "platform/CsvText.h"
@@ -28,7 +29,6 @@ class QTimer;
 
 namespace quill {
 
-class CsvExportRunner;
 class LedgerTable;
 class LedgerTableModel;
 class StackedBarsWidget;
@@ -53,6 +53,7 @@ public:
         // How long the new lines of a followed log wait before they are added: one add takes in
         // the batches of those seconds.
         int followedAddDelayMs = 3000;
+        CsvExportRunner::Options exportRunner;
     };
 
     explicit LedgerPage(Options options, QWidget* parent = nullptr);

@@ -7,16 +7,18 @@
 #include "platform/FileSystem.h"
 #include "logsource/LogPathCheck.h"
 #include "gui/BusyCursor.h"
-#include "gui/ColorBoxWidget.h"
+#include "gui/ColourBoxWidget.h"
 #include "gui/ColumnWidths.h"
-#include "gui/CsvExportRunner.h"
 #include "gui/ErrorBoxDialog.h"
 #include "gui/QtGbk.h"
 #include "gui/QtUiDispatcher.h"
 #include "gui/RecordListCopy.h"
 #include "gui/WidgetSetup.h"
+#include "verify/UncheckedNotice.h"
 #include "verify/VerificationWorker.h"
+#include "webtools/IpLookup.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -26,13 +28,16 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace quill {
 
-LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_analysis(analysis)
+LogPage::LogPage(LogAnalysis& analysis, Options options, QWidget* parent)
+    : QWidget(parent), m_analysis(analysis), m_options(std::move(options)),
+      m_dispatcher(std::make_unique<QtUiDispatcher>(this)), m_ipLookup(m_dispatcher.get())
 {
     const FilterSnapshot design;
     m_baiduBox = makeCheckBox(this, "CheckBox4", "百度", design.baidu);
@@ -58,7 +63,6 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_verifyProgressLabel = named(makePlainLabel(this), "LabelVerify");
     m_cancelVerifyButton = makeButton(this, "ButtonCancelVerify", "取消");
     m_cancelVerifyButton->hide();
-    m_dispatcher = std::make_unique<QtUiDispatcher>(this);
 
     m_logFileBox = named(new QComboBox(this), "cbb1");
     m_logFileBox->setEditable(true);
@@ -70,11 +74,13 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     m_searchBox->setMaximumWidth(180);
     m_searchBox->setPlaceholderText(QStringLiteral("搜索, 回车刷新"));
     m_searchBox->setClearButtonEnabled(true);
+    m_searchEncodedBox = makeCheckBox(this, "CheckBoxEncoded", "含URL编码", true);
+    m_searchEncodedBox->setToolTip(QStringLiteral("也找按 GBK 或 UTF-8 百分号编码的搜索文字，如 %C8%D5%D6%BE"));
     m_summaryLabel = named(makePlainLabel(this), "Label4");
-    m_backgroundColourBox = named(new ColorBoxWidget(this), "ColorBox1");
-    m_backgroundColourBox->setColor(0x00F0CAA6); // clSkyBlue
-    m_textColourBox = named(new ColorBoxWidget(this), "ColorBox2");
-    m_textColourBox->setColor(0x00000000); // clBlack
+    m_backgroundColourBox = named(new ColourBoxWidget(this), "ColorBox1");
+    m_backgroundColourBox->setColour(0x00F0CAA6); // kColourSkyBlue
+    m_textColourBox = named(new ColourBoxWidget(this), "ColorBox2");
+    m_textColourBox->setColour(0x00000000); // kColourBlack
 
     m_model = new LogRecordModel(analysis, this);
     m_recordView = named(new QTableView(this), "lv2");
@@ -105,10 +111,17 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(header, &QHeaderView::sectionClicked, this, &LogPage::sortByColumn);
     connect(m_model, &LogRecordModel::rowsWithdrawn, this, &LogPage::rowsWithdrawn);
 
+    m_recordMenu = named(new QMenu(this), "PopupMenu1");
+    QAction* lookUp = named(m_recordMenu->addAction(QString::fromUtf8("查看IP")), "IP1");
+    connect(lookUp, &QAction::triggered, this, &LogPage::lookUpSelectedAddress);
+    m_recordView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_recordView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_recordMenu->popup(m_recordView->viewport()->mapToGlobal(at)); });
+
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
-    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder); };
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
     m_copy = new RecordListCopy(m_recordView, m_model, analysis, [this] { return shownList(); }, this);
+    m_recordMenu->addActions(m_copy->actions());
 
     auto* engines = new QHBoxLayout;
     for (QCheckBox* box :
@@ -129,6 +142,7 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     filters->addWidget(m_followBox);
     auto* third = new QHBoxLayout;
     third->addWidget(m_searchBox);
+    third->addWidget(m_searchEncodedBox);
     third->addWidget(m_summaryLabel, 1);
     third->addWidget(m_exportRunner->progressBar());
     third->addWidget(m_exportRunner->cancelButton());
@@ -147,8 +161,8 @@ LogPage::LogPage(LogAnalysis& analysis, QWidget* parent) : QWidget(parent), m_an
     connect(m_logFileBox, &QComboBox::activated, this, &LogPage::reload);
     connect(m_searchBox, &QLineEdit::returnPressed, this, &LogPage::reload);
     connect(m_exportButton, &QPushButton::clicked, this, &LogPage::exportCsv);
-    connect(m_backgroundColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
-    connect(m_textColourBox, &ColorBoxWidget::colorChanged, this, &LogPage::applyListColours);
+    connect(m_backgroundColourBox, &ColourBoxWidget::colourChanged, this, &LogPage::applyListColours);
+    connect(m_textColourBox, &ColourBoxWidget::colourChanged, this, &LogPage::applyListColours);
     connect(m_verifyBox, &QCheckBox::toggled, this, &LogPage::verifyBoxToggled);
     connect(m_onlyFakesBox, &QCheckBox::toggled, this, [this](bool on) {
         m_model->setOnlyFakes(on);
@@ -163,7 +177,12 @@ LogPage::~LogPage()
 {
     m_verification.reset();
     m_follower.reset();
+    m_ipLookup.stop();
 }
+
+void LogPage::setSearchEncoded(bool on) { m_searchEncodedBox->setChecked(on); }
+
+bool LogPage::searchEncoded() const { return m_searchEncodedBox->isChecked(); }
 
 void LogPage::fitColumnsToFont()
 {
@@ -195,6 +214,7 @@ FilterSnapshot LogPage::filterSnapshot() const
     filters.ownXmlHttp = m_ownXmlHttpBox->isChecked();
     filters.noSpiders = m_noSpidersBox->isChecked();
     filters.search = toGbk(m_searchBox->text());
+    filters.searchEncoded = m_searchEncodedBox->isChecked();
     if (m_aiSpidersBox->isChecked()) {
         filters.onlyRegistryCrawlers = true;
         filters.registryCrawlers = aiCrawlers();
@@ -226,22 +246,22 @@ void LogPage::listLogFiles(bool selectLast)
     m_logFileBox->setCurrentIndex(selectLast ? m_logFileBox->count() - 1 : -1);
 }
 
-void LogPage::setListColours(TColor background, TColor text)
+void LogPage::setListColours(ColourValue background, ColourValue text)
 {
-    m_backgroundColourBox->setColor(background);
-    m_textColourBox->setColor(text);
+    m_backgroundColourBox->setColour(background);
+    m_textColourBox->setColour(text);
     applyListColours();
 }
 
-TColor LogPage::listBackground() const { return m_backgroundColourBox->color(); }
+ColourValue LogPage::listBackground() const { return m_backgroundColourBox->colour(); }
 
-TColor LogPage::listText() const { return m_textColourBox->color(); }
+ColourValue LogPage::listText() const { return m_textColourBox->colour(); }
 
 void LogPage::applyListColours()
 {
     QPalette colours = m_recordView->palette();
-    colours.setColor(QPalette::Base, toQColor(m_backgroundColourBox->color(), palette()));
-    colours.setColor(QPalette::Text, toQColor(m_textColourBox->color(), palette()));
+    colours.setColor(QPalette::Base, toQColor(m_backgroundColourBox->colour(), palette()));
+    colours.setColor(QPalette::Text, toQColor(m_textColourBox->colour(), palette()));
     m_recordView->setPalette(colours);
 }
 
@@ -263,6 +283,34 @@ void LogPage::showSummary(const QString& text)
 {
     m_summaryLabel->setText(text);
     m_summaryLabel->repaint(); // shown at once, also when a blocking step follows
+}
+
+void LogPage::lookUpSelectedAddress()
+{
+    const std::optional<std::string> address = selectedClientAddress();
+    if (!address || m_ipLookupRunning)
+        return;
+    showSummary(fromGbk(*address)); // the address shows while the lookup runs
+    setCursor(Qt::BusyCursor);
+    m_ipLookupRunning = true;
+    m_ipLookup.start([this, ip = *address, limits = m_options.ipLookupLimits](const std::atomic<bool>& stop,
+                                                                               const Worker::Post& post) {
+        const IpLookupResult result = lookUpIp(ip, WebContext{limits, &stop});
+        post([this, label = result.label] {
+            showSummary(fromGbk(label));
+            unsetCursor();
+            m_ipLookupRunning = false;
+        });
+    });
+}
+
+void LogPage::cancelIpLookup()
+{
+    m_ipLookup.stop();
+    if (!m_ipLookupRunning)
+        return;
+    unsetCursor();
+    m_ipLookupRunning = false;
 }
 
 void LogPage::reload()
@@ -354,8 +402,8 @@ void LogPage::startCheckOf(size_t firstRequest)
     m_checkFrom = firstRequest;
     m_requestsAsked = all.size();
     std::vector<VerificationRequest> requests(all.begin() + static_cast<std::ptrdiff_t>(firstRequest), all.end());
-    VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
-    if (!m_verifierOptions)
+    VerifierOptions options = m_options.verifier.value_or(VerifierOptions{});
+    if (!m_options.verifier)
         options.dns = dnsOptionsFromEnvironment();
     if (!options.lists && (firstRequest == 0 || !m_checkLists)) // read once for the checks of one load
         m_checkLists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
@@ -389,8 +437,12 @@ void LogPage::verificationFinished(const VerificationRun& run)
     std::copy(run.results.begin(), run.results.end(), results.begin() + static_cast<std::ptrdiff_t>(m_checkFrom));
     m_model->setVerdicts(recordVerdicts(m_verifiedRequests, m_verdictsSoFar));
     showShownCount();
-    if (!run.status.ok())
-        m_verifyProgressLabel->setText(fromGbk(run.status.message()));
+    // Addresses the check could not decide are said in words, with why when the DNS was out of reach.
+    std::string notice = uncheckedNotice(uncheckedCount(m_verdictsSoFar), dnsUnreachable(run));
+    if (!run.status.ok() && !run.dnsDown)
+        notice += (notice.empty() ? "" : "   ") + run.status.message(); // a server setting that cannot be used
+    if (!notice.empty())
+        m_verifyProgressLabel->setText(fromGbk(notice));
     m_verification.reset(); // its thread has ended: this was its last word
     if (!run.cancelled && run.status.ok())
         startCheckOf(m_requestsAsked); // crawlers that came while it ran
@@ -452,7 +504,7 @@ void LogPage::exportCsv()
 {
     if (isExporting())
         return;
-    const QString chosen = chooseCsvPath ? chooseCsvPath() : QString();
+    const QString chosen = m_options.chooseCsvPath(this, m_logFolder);
     if (chosen.isEmpty())
         return;
     const std::string path = withCsvExtension(toPath(chosen));

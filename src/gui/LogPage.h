@@ -2,13 +2,16 @@
 // The "日志分析" page: filter boxes, the log-file box, the search box, the summary line, the two
 // colour boxes and the virtual record list.
 
+#include "gui/CsvExportRunner.h"
 #include "logs/LogAnalysis.h"
 #include "logs/LogFollower.h"
 #include "logs/RecordsCsv.h"
 #include "platform/CsvText.h"
+#include "platform/Worker.h"
 #include "settings/ColourNames.h"
 #include "verify/CrawlerVerifier.h"
 #include "verify/LogVerification.h"
+#include "webtools/WebRequests.h"
 
 #include <QWidget>
 #include <functional>
@@ -21,14 +24,14 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
 namespace quill {
 
-class ColorBoxWidget;
+class ColourBoxWidget;
 class ColumnWidths;
-class CsvExportRunner;
 class LogRecordModel;
 class RecordListCopy;
 class UiDispatcher;
@@ -37,8 +40,16 @@ class VerificationWorker;
 class LogPage : public QWidget {
     Q_OBJECT
 public:
-    LogPage(LogAnalysis& analysis, QWidget* parent = nullptr);
-    // Cancels a running crawler check and waits for its thread before the widgets go.
+    struct Options {
+        ChooseCsvPath chooseCsvPath = chooseCsvFile;
+        // The DNS server and time-outs of the crawler check; empty: those of the environment.
+        std::optional<VerifierOptions> verifier;
+        WebLimits ipLookupLimits = webLimitsFromEnvironment();
+        CsvExportRunner::Options exportRunner;
+    };
+
+    LogPage(LogAnalysis& analysis, Options options, QWidget* parent = nullptr);
+    // Ends the crawler check and the IP lookup and waits for their threads before the widgets go.
     ~LogPage() override;
 
     // The filter boxes and the search text as they stand now.
@@ -52,9 +63,9 @@ public:
     // Lists the "*.log" entries of the log folder; optionally selects the last one (loading nothing).
     void listLogFiles(bool selectLast);
 
-    void setListColours(TColor background, TColor text);
-    TColor listBackground() const;
-    TColor listText() const;
+    void setListColours(ColourValue background, ColourValue text);
+    ColourValue listBackground() const;
+    ColourValue listText() const;
 
     // "刷新日志" and choosing an entry of the log-file box: empty the list and load the file named
     // by the box's text.
@@ -69,43 +80,48 @@ public:
     void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The published address lists the check reads, unless the verifier options bring their own.
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
-    // The DNS server and time-outs of the next check (tests); otherwise those of the environment.
-    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     bool isVerifying() const { return m_verification != nullptr; }
+
+    // "含URL编码": the search also finds its text percent-encoded, as GBK and as UTF-8.
+    void setSearchEncoded(bool on);
+    bool searchEncoded() const;
 
     // "跟踪": while on, the loaded file's new lines join the list as they are written.
     void setFollowing(bool on);
     bool following() const;
     // True while a loaded file is being followed.
     bool isFollowing() const { return m_follower != nullptr; }
-    // Told the path of the followed file each time lines were appended to it (the window hands
-    // it to the crawl ledger).
-    std::function<void(const std::string& path)> followedLogGrew;
-
     // The client address of the first selected row; nothing when no row is selected.
     std::optional<std::string> selectedClientAddress() const;
-    // Replaces the summary line under the filters (the IP lookup shows its answer there).
-    void showSummary(const QString& text);
-    // The record list, where the window hangs its context menu.
-    QTableView* recordView() const { return m_recordView; }
+    // "查看IP" of the record list's menu: where the visitor of the first selected row is, shown
+    // in the summary line. One lookup at a time.
+    void lookUpSelectedAddress();
+    bool isLookingUp() const { return m_ipLookupRunning; }
+    // Ends a lookup under way at once; its answer never shows.
+    void cancelIpLookup();
+
     LogRecordModel* model() const { return m_model; }
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
-    // 复制行, 复制单元格 and 复制访问IP, for the list's context menu.
+    // 复制行, 复制单元格 and 复制访问IP, also in the list's context menu.
     QList<QAction*> copyActions() const;
     // Ctrl+F: the search box takes the focus, its text selected.
     void focusSearch();
 
-    // "导出CSV": asks for the file (tests replace the dialog) and writes the list as it stands.
-    std::function<QString()> chooseCsvPath;
+    // "导出CSV": asks for the file and writes the list as it stands.
     void exportCsv();
     bool isExporting() const;
 
 protected:
     void changeEvent(QEvent* event) override;
 
+signals:
+    // Lines were appended to the followed file at `path` (the window hands it to the crawl ledger).
+    void followedLogGrew(const std::string& path);
+
 private:
+    void showSummary(const QString& text);
     void applyListColours();
     // What the list shows besides the store's rows: the rows "只看伪装" keeps, the verdict column.
     ShownList shownList() const;
@@ -123,7 +139,7 @@ private:
     void startFollowing();
     void takeFollowed(FollowBatch batch);
     void takeHeldBatches();
-    void followEnded(FollowEnd end, const std::string& failure);
+    void followEnded(FollowEnd end, const Status& read);
     void logFilesListed(std::vector<std::string> names);
     void rowsWithdrawn(const QString& text);
     void showRecordCount();
@@ -154,21 +170,23 @@ private:
     QComboBox* m_logFileBox;
     QPushButton* m_reloadButton;
     QLineEdit* m_searchBox;
+    QCheckBox* m_searchEncodedBox;
     QLabel* m_summaryLabel;
-    ColorBoxWidget* m_backgroundColourBox;
-    ColorBoxWidget* m_textColourBox;
+    ColourBoxWidget* m_backgroundColourBox;
+    ColourBoxWidget* m_textColourBox;
     QTableView* m_recordView;
+    QMenu* m_recordMenu;
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
     RecordListCopy* m_copy;
     ColumnWidths* m_columnWidths;
     LogAnalysis& m_analysis;
+    Options m_options;
     LogRecordModel* m_model;
     QString m_logFolder;
     std::string m_verdictCachePath;
     CsvCells m_csvCells = CsvCells::Neutralised;
     std::string m_addressListsPath;
-    std::optional<VerifierOptions> m_verifierOptions;
     std::unique_ptr<UiDispatcher> m_dispatcher;
     StoreRequests m_verifiedRequests; // what the checks were asked, to map their verdicts back
     VerificationRun m_verdictsSoFar;  // per request of m_verifiedRequests, as far as checked
@@ -180,6 +198,8 @@ private:
     QString m_followNote;             // what following last did, after the summary
     std::vector<FollowBatch> m_heldBatches; // followed while an export reads the store
     std::unique_ptr<LogFollower> m_follower;
+    bool m_ipLookupRunning = false;
+    Worker m_ipLookup;                                  // stopped before the widgets its answer goes to
     std::string m_followedPath;
     std::uint64_t m_followedOffset = 0; // where the last batch ended
     std::unique_ptr<VerificationWorker> m_verification; // last: stopped before the members it uses go

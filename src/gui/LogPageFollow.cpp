@@ -44,7 +44,7 @@ void LogPage::startFollowing()
         std::move(*start), *m_dispatcher,
         LogFollower::Handlers{[this](FollowBatch batch) { takeFollowed(std::move(batch)); },
                               [this](std::vector<std::string> names) { logFilesListed(std::move(names)); },
-                              [this](FollowEnd end, const std::string& failure) { followEnded(end, failure); }});
+                              [this](FollowEnd end, const Status& read) { followEnded(end, read); }});
 }
 
 void LogPage::takeFollowed(FollowBatch batch)
@@ -63,7 +63,7 @@ void LogPage::takeFollowed(FollowBatch batch)
     m_followedOffset = batch.offset;
     if (Status appended = m_model->appendFollowed(std::move(batch)); !appended) {
         m_follower.reset();
-        m_followNote = fromGbk(followEndedText(FollowEnd::Failed, appended.message()));
+        m_followNote = fromGbk(followEndedText(FollowEnd::Failed, appended));
         showRecordCount();
         showErrorBox(this, appended.message());
         return;
@@ -79,8 +79,8 @@ void LogPage::takeFollowed(FollowBatch batch)
     showRecordCount();
     if (added)
         verifyFollowed();
-    if (grew && followedLogGrew)
-        followedLogGrew(m_followedPath);
+    if (grew)
+        emit followedLogGrew(m_followedPath);
 }
 
 void LogPage::takeHeldBatches()
@@ -91,7 +91,7 @@ void LogPage::takeHeldBatches()
         takeFollowed(std::move(batch));
 }
 
-void LogPage::followEnded(FollowEnd end, const std::string& failure)
+void LogPage::followEnded(FollowEnd end, const Status& read)
 {
     m_follower.reset(); // its worker has ended: this was its last word
     const bool changed = end == FollowEnd::CutShort || end == FollowEnd::Rewritten || end == FollowEnd::Replaced;
@@ -101,7 +101,7 @@ void LogPage::followEnded(FollowEnd end, const std::string& failure)
             return; // its summary says why not
         m_followNote = fromGbk(followReloadedText(end));
     } else {
-        m_followNote = fromGbk(followEndedText(end, failure));
+        m_followNote = fromGbk(followEndedText(end, read));
     }
     showRecordCount();
 }

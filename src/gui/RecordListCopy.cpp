@@ -2,14 +2,15 @@
 
 #include "gui/LogRecordModel.h"
 #include "gui/WidgetSetup.h"
-#include "logs/RowsCopy.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTableView>
+#include <algorithm>
 
 namespace quill {
 
@@ -85,11 +86,19 @@ void RecordListCopy::copyClientAddresses()
         toClipboard(copiedColumnText(m_analysis.store(), rows, kColClientIp, m_shown()));
 }
 
-void RecordListCopy::toClipboard(const std::string& utf8)
+void RecordListCopy::toClipboard(const CopiedText& text)
 {
     if (!m_model->confirmRows())
         return; // the file changed under the rows: what was cut out is not what the list showed
-    QApplication::clipboard()->setText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    // As UTF-8 bytes, joined once: converted to the reader's form only when something is pasted,
+    // so a million rows need not become UTF-16 first.
+    QByteArray bytes(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    char* at = bytes.data();
+    for (const std::string& piece : text.pieces)
+        at = std::copy(piece.begin(), piece.end(), at);
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/plain;charset=utf-8"), bytes);
+    QApplication::clipboard()->setMimeData(data);
 }
 
 } // namespace quill

@@ -4,6 +4,7 @@
 
 #include "logs/LogAnalysis.h"
 #include "logs/RecordsCsv.h"
+#include "logs/RowsCopy.h"
 
 #include <QList>
 #include <QObject>
@@ -41,8 +42,8 @@ protected:
 private:
     // The selected list rows, top to bottom.
     std::vector<std::uint32_t> selectedRows() const;
-    // Puts `utf8` on the clipboard unless the rows' file changed while it was cut out.
-    void toClipboard(const std::string& utf8);
+    // Puts `text` on the clipboard unless the rows' file changed while it was cut out.
+    void toClipboard(const CopiedText& text);
 
     QTableView* m_view;
     LogRecordModel* m_model;

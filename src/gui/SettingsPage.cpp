@@ -138,6 +138,8 @@ void SettingsPage::saveSettings()
         written = file.saveVerification(current.verification);
     if (written)
         written = file.writeFollowLog(current.followLog);
+    if (written)
+        written = file.writeSearchEncoded(current.searchEncoded);
     if (!written)
         showErrorBox(this, written.message());
 }

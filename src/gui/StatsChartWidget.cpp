@@ -1,5 +1,6 @@
 #include "gui/StatsChartWidget.h"
 
+#include "crawlers/ChartScale.h"
 #include "gui/QtGbk.h"
 
 #include <QHelpEvent>
@@ -23,15 +24,6 @@ QStringList describedSeries()
     for (int engine = 0; engine < kStatisticsCountColumns; ++engine)
         captions << fromGbk(statisticsListColumns()[kFirstCountColumn + engine].caption);
     return captions;
-}
-
-// A grid step of 1, 2 or 5 times a power of ten that splits `largest` into at most four parts.
-std::int64_t gridStep(std::int64_t largest)
-{
-    for (std::int64_t power = 1;; power *= 10)
-        for (std::int64_t factor : {1, 2, 5})
-            if (factor * power * 4 >= largest)
-                return factor * power;
 }
 
 QString fakesCaption()
@@ -84,7 +76,7 @@ void StatsChartWidget::appendCounts(const QString& fileName, const std::optional
     update();
 }
 
-QColor StatsChartWidget::engineColor(int engine)
+QColor StatsChartWidget::engineColour(int engine)
 {
     // Baidu, Google, Soso, Youdao, Yahoo, Sogou, MSN: seven hues that stay apart side by side; the
     // wider views of today's crawlers go on with five more, then start again.
@@ -96,9 +88,7 @@ QColor StatsChartWidget::engineColor(int engine)
 
 int StatsChartWidget::leftMargin() const
 {
-    const std::int64_t step = gridStep(std::max<std::int64_t>(m_largest, 1));
-    const std::int64_t top = (std::max<std::int64_t>(m_largest, 1) + step - 1) / step * step;
-    return fontMetrics().horizontalAdvance(QString::number(top)) + 2 * kGap;
+    return fontMetrics().horizontalAdvance(QString::number(chartScale(m_largest).top)) + 2 * kGap;
 }
 
 QSize StatsChartWidget::minimumSizeHint() const
@@ -122,9 +112,9 @@ StatsChartWidget::Layout StatsChartWidget::layout() const
     const int plotBottom = height() - line - kGap;
     at.plot = QRect(QPoint(leftMargin(), plotTop), QPoint(width() - kGap, std::max(plotTop, plotBottom)));
     at.groupWidth = double(at.plot.width()) / std::max(rowCount(), 1);
-    const std::int64_t largest = std::max<std::int64_t>(m_largest, 1);
-    at.step = gridStep(largest);
-    at.top = (largest + at.step - 1) / at.step * at.step;
+    const ChartScale scale = chartScale(m_largest);
+    at.step = scale.step;
+    at.top = scale.top;
     return at;
 }
 
@@ -171,7 +161,7 @@ void StatsChartWidget::drawLegend(QPainter& painter, const QRect& area) const
     for (int engine = 0; engine < seriesCount(); ++engine) {
         const QString& caption = m_series[engine];
         const QRect swatch(x, area.center().y() - kSwatch / 2, kSwatch, kSwatch);
-        painter.fillRect(swatch, engineColor(engine));
+        painter.fillRect(swatch, engineColour(engine));
         x = swatch.right() + 1 + kGap / 2;
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(QRect(x, area.top(), metrics.horizontalAdvance(caption) + 1, area.height()),
@@ -216,33 +206,36 @@ void StatsChartWidget::drawGroups(QPainter& painter, const Layout& at) const
         const QList<QRect> bars = barRects(row);
         for (int engine = 0; engine < bars.size(); ++engine) {
             if (!m_rows[row].fakes) {
-                painter.fillRect(bars[engine], engineColor(engine));
+                painter.fillRect(bars[engine], engineColour(engine));
                 continue;
             }
             if (bars[engine].height() < 2)
                 continue; // no fakes: nothing to draw, as a count of 0 draws nothing
-            painter.fillRect(bars[engine], QBrush(engineColor(engine), Qt::BDiagPattern));
-            painter.setPen(engineColor(engine));
+            painter.fillRect(bars[engine], QBrush(engineColour(engine), Qt::BDiagPattern));
+            painter.setPen(engineColour(engine));
             painter.drawRect(bars[engine].adjusted(0, 0, -1, -1));
         }
-        // The file's name under its group; daily logs differ in their last digits, so a name that
-        // does not fit loses its ".log" and then its beginning (the list and the tool tip have it whole).
+        // The file's name under its group, a fakes group's too; a name that does not fit keeps its
+        // beginning and its end (daily logs differ in their last digits, archives in their
+        // extension) and the tool tip has it whole.
         const int left = at.plot.left() + int(row * at.groupWidth);
         const QRect label(left + 1, at.plot.bottom() + 2, int(at.groupWidth) - 2, metrics.height());
-        QString name = m_rows[row].fakes ? fakesCaption() : m_rows[row].fileName;
-        const bool fits = metrics.horizontalAdvance(name) <= label.width();
-        if (!fits && name.endsWith(QStringLiteral(".log"), Qt::CaseInsensitive))
-            name.chop(4);
-        name = metrics.elidedText(name, Qt::ElideLeft, label.width());
+        const QString name = metrics.elidedText(labelText(row), Qt::ElideMiddle, label.width());
         painter.setPen(palette().color(m_rows[row].counts ? QPalette::Text : QPalette::PlaceholderText));
         painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop, name);
     }
 }
 
+QString StatsChartWidget::labelText(int row) const
+{
+    const Row& shown = m_rows[row];
+    return shown.fakes ? fakesCaption() + QLatin1Char(' ') + shown.fileName : shown.fileName;
+}
+
 QString StatsChartWidget::toolTipText(int row) const
 {
     const Row& shown = m_rows[row];
-    QString text = shown.fakes ? shown.fileName + QLatin1Char(' ') + fakesCaption() : shown.fileName;
+    QString text = labelText(row);
     for (int engine = 0; engine < seriesCount(); ++engine)
         text += QLatin1Char('\n') + m_series[engine] + QStringLiteral(": ") +
                 (shown.counts ? QString::number((*shown.counts)[static_cast<size_t>(engine)]) : QString());

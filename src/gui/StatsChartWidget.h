@@ -37,7 +37,7 @@ public:
     // empty for a row without counts. A count of 0 gives a bar of height 0.
     QList<QRect> barRects(int row) const;
     // The colour of series `engine` (0-6: the engines, Baidu first).
-    static QColor engineColor(int engine);
+    static QColor engineColour(int engine);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -66,6 +66,8 @@ private:
     void drawLegend(QPainter& painter, const QRect& area) const;
     void drawAxis(QPainter& painter, const Layout& at) const;
     void drawGroups(QPainter& painter, const Layout& at) const;
+    // The whole text under a group: the file's name, after "伪装" for a fakes group.
+    QString labelText(int row) const;
     QString toolTipText(int row) const;
 
     QStringList m_series;

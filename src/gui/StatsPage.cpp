@@ -11,7 +11,6 @@
 #include "gui/WidgetSetup.h"
 
 #include <QTextDocument>
-#include "verify/Verdict.h"
 #include "verify/VerifiedStatsWorker.h"
 #include "logs/RegistryVisits.h"
 
@@ -32,8 +31,7 @@
 
 namespace quill {
 
-StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDispatcher* ui)
-    : QWidget(parent), m_logFolder(std::move(logFolder))
+StatsPage::StatsPage(Options options, QWidget* parent) : QWidget(parent), m_options(std::move(options))
 {
     m_countButton = makeButton(this, "Button1", "统计");
     m_stopButton = makeButton(this, "Button5", "停止");
@@ -47,8 +45,7 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     m_topBox->setEnabled(false);
     m_messageLabel = named(makePlainLabel(this), "message");
     m_exportButton = makeButton(this, "exportCsv", "导出CSV");
-    m_exportRunner = new CsvExportRunner(this);
-    chooseCsvPath = [this] { return chooseCsvFile(this, m_logFolder()); };
+    m_exportRunner = new CsvExportRunner(this, m_options.exportRunner);
 
     const auto& columns = statisticsListColumns();
     m_statsList = named(new QTableWidget(0, kStatisticsListColumnCount, this), "lv1");
@@ -107,13 +104,12 @@ StatsPage::StatsPage(std::function<QString()> logFolder, QWidget* parent, UiDisp
     layout->addLayout(buttons);
     layout->addWidget(m_splitter, 1);
 
-    if (!ui) {
+    if (!m_options.ui) {
         m_ownDispatcher = std::make_unique<QtUiDispatcher>(this);
-        ui = m_ownDispatcher.get();
+        m_options.ui = m_ownDispatcher.get();
     }
-    m_ui = ui;
     m_statistics = std::make_unique<CrawlerStatistics>(
-        *ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
+        *m_options.ui, CrawlerStatsWorker::Handlers{[this](const CrawlerFileStats& row) { appendRow(row); },
                                           [this] { finished(); }});
 
     connect(m_countButton, &QPushButton::clicked, this, &StatsPage::startCounting);
@@ -149,17 +145,16 @@ void StatsPage::showRows()
     m_statsList->setRowCount(0);
     QStringList captions;
     if (view() == View::Described) {
-        for (const StatisticsListColumn& column : statisticsListColumns())
-            captions << fromGbk(column.caption);
-        m_statsList->setColumnCount(captions.size());
-        m_statsList->setHorizontalHeaderLabels(captions);
+        showDescribedCaptions();
         m_chart->setSeries({});
         const std::vector<CrawlerFileStats> rows = std::move(m_rows);
-        const std::vector<bool> fakes = std::move(m_rowFakes);
+        const std::vector<VerifiedFileStats> verifiedRows = std::move(m_verifiedRows);
         m_rows.clear();
-        m_rowFakes.clear();
-        for (size_t i = 0; i < rows.size(); ++i)
-            appendRow(rows[i], fakes[i]);
+        m_verifiedRows.clear();
+        for (const CrawlerFileStats& row : rows)
+            appendRow(row);
+        for (const VerifiedFileStats& row : verifiedRows)
+            appendVerifiedRows(row);
         return;
     }
     m_registryColumns = registryColumnsNow();
@@ -169,10 +164,23 @@ void StatsPage::showRows()
     m_statsList->setHorizontalHeaderLabels(captions);
     m_chart->setSeries(captions.mid(2));
     for (const RegistryFileStats& row : m_registryRows) {
-        addTableRow(registryRowTexts(row, m_registryColumns), row.readError);
+        addTableRow(registryRowTexts(row, m_registryColumns), row.read);
         m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
                                                                  : std::nullopt);
     }
+}
+
+void StatsPage::showDescribedCaptions()
+{
+    QStringList captions;
+    if (m_showsVerified)
+        for (const StatisticsListColumn& column : verifiedListColumns())
+            captions << fromGbk(column.caption);
+    else
+        for (const StatisticsListColumn& column : statisticsListColumns())
+            captions << fromGbk(column.caption);
+    m_statsList->setColumnCount(captions.size());
+    m_statsList->setHorizontalHeaderLabels(captions);
 }
 
 void StatsPage::fitColumnsToFont()
@@ -208,7 +216,7 @@ void StatsPage::startCounting()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    const QString folder = m_logFolder();
+    const QString folder = m_options.logFolder();
     const LogPathProblem problem = checkLogFolder(toPath(folder));
     m_messageLabel->setText(problem == LogPathProblem::None ? QString()
                                                             : fromGbk(logPathProblemText(problem)) + folder);
@@ -222,13 +230,14 @@ void StatsPage::startCounting()
         m_registryStopRequested = false;
         m_registryCounting = true;
         m_registryWorker = std::make_unique<RegistryStatsWorker>(
-            toPath(folder), m_registryStopRequested, *m_ui,
+            toPath(folder), m_registryStopRequested, *m_options.ui,
             RegistryStatsWorker::Handlers{[this](const RegistryFileStats& row) { appendRegistryRow(row); },
                                           [this] { finished(); }});
         return;
     }
     m_rows.clear();
-    m_rowFakes.clear();
+    m_verifiedRows.clear();
+    m_showsVerified = m_onlyVerifiedBox->isChecked();
     showRows();
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
@@ -237,18 +246,22 @@ void StatsPage::startCounting()
         m_verifiedWorker.reset();
         m_verifiedStopRequested = false;
         m_verifiedCounting = true;
-        VerifierOptions options = m_verifierOptions.value_or(VerifierOptions{});
-        if (!m_verifierOptions)
+        VerifierOptions options = m_options.verifier.value_or(VerifierOptions{});
+        if (!m_options.verifier)
             options.dns = dnsOptionsFromEnvironment();
         if (!options.lists)
             options.lists = std::make_shared<const AddressLists>(readAddressListsFile(m_addressListsPath));
         m_verifiedWorker = std::make_unique<VerifiedStatsWorker>(
-            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_ui,
+            toPath(folder), m_verifiedStopRequested, std::move(options), m_verdictCachePath, *m_options.ui,
             VerifiedStatsWorker::Handlers{
-                [this](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
-                    appendVerifiedRows(verified, fakes);
+                [this](const VerifiedFileStats& row) { appendVerifiedRows(row); },
+                [this](const VerifiedStatsProgress& progress) {
+                    m_messageLabel->setText(fromGbk(verifiedStatsProgressText(progress)));
                 },
-                [this](const std::string& dnsNotice) { finished(fromGbk(dnsNotice)); }});
+                [this](const std::string& notice) {
+                    m_messageLabel->clear(); // the progress
+                    finished(fromGbk(notice));
+                }});
         return;
     }
     // start() clears the stop request and hands the worker its own copy of the folder.
@@ -277,30 +290,34 @@ void StatsPage::appendRegistryRow(const RegistryFileStats& row)
         m_registryCounting = true;
         return;
     }
-    addTableRow(registryRowTexts(row, m_registryColumns), row.readError);
+    addTableRow(registryRowTexts(row, m_registryColumns), row.read);
     m_chart->appendCounts(fromPath(row.fileName), row.counts ? std::optional(registryRowCounts(row, m_registryColumns))
                                                              : std::nullopt);
 }
 
-void StatsPage::appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)
+void StatsPage::appendVerifiedRows(const VerifiedFileStats& row)
 {
-    appendRow(verified);
-    // The second row of a file holds its fakes; its size cell says so.
-    CrawlerFileStats fakesRow = fakes;
-    fakesRow.sizeText = verdictText(Verdict::Fake);
-    appendRow(fakesRow, true);
+    // One row per group; the group's word stands in its own column.
+    for (VerifiedGroup group : kVerifiedGroups)
+        addTableRow(verifiedListRowTexts(row, group), row.read);
+    m_verifiedRows.push_back(row);
+    const QString name = fromPath(row.fileName);
+    const auto counts = [&row](VerifiedGroup group) {
+        return row.counts ? std::optional(groupCounts(*row.counts, group)) : std::nullopt;
+    };
+    m_chart->appendRow(name, counts(VerifiedGroup::Verified));
+    m_chart->appendRow(name, counts(VerifiedGroup::Fake), true);
 }
 
-void StatsPage::appendRow(const CrawlerFileStats& row, bool fakes)
+void StatsPage::appendRow(const CrawlerFileStats& row)
 {
     const auto texts = statisticsRowTexts(row);
-    addTableRow(std::vector<std::string>(texts.begin(), texts.end()), row.counts ? std::string() : row.readError);
+    addTableRow(std::vector<std::string>(texts.begin(), texts.end()), row.read);
     m_rows.push_back(row);
-    m_rowFakes.push_back(fakes);
-    m_chart->appendRow(fromPath(row.fileName), row.counts, fakes);
+    m_chart->appendRow(fromPath(row.fileName), row.counts);
 }
 
-void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::string& readError)
+void StatsPage::addTableRow(const std::vector<std::string>& texts, const Status& read)
 {
     const int at = m_statsList->rowCount();
     m_statsList->insertRow(at);
@@ -309,8 +326,8 @@ void StatsPage::addTableRow(const std::vector<std::string>& texts, const std::st
         const auto& text = texts[static_cast<size_t>(column)];
         m_statsList->setItem(at, column, new QTableWidgetItem(column == 0 ? fromPath(text) : fromGbk(text)));
     }
-    if (!readError.empty()) // why the count cells are empty
-        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(readError)));
+    if (!read)
+        m_statsList->item(at, 0)->setToolTip(Qt::convertFromPlainText(fromGbk(read.message()))); // why the count cells are empty
     // Names and sizes show whole; the count columns keep their widths.
     for (int column : {0, 1})
         m_columnWidths->widenToShow(column, m_statsList->item(at, column)->text());
@@ -325,7 +342,7 @@ void StatsPage::finished(const QString& notice)
     m_exportButton->setEnabled(true);
     if (!notice.isEmpty())
         m_messageLabel->setText(notice);
-    const bool none = view() == View::Described ? m_rows.empty() : m_registryRows.empty();
+    const bool none = view() == View::Described ? m_rows.empty() && m_verifiedRows.empty() : m_registryRows.empty();
     if (none && m_messageLabel->text().isEmpty())
         m_messageLabel->setText(QStringLiteral("日志目录中没有日志文件"));
 }
@@ -334,14 +351,16 @@ void StatsPage::exportCsv()
 {
     if (isCounting() || m_exportRunner->isRunning())
         return;
-    const QString chosen = chooseCsvPath ? chooseCsvPath() : QString();
+    const QString chosen = m_options.chooseCsvPath(this, m_options.logFolder());
     if (chosen.isEmpty())
         return;
     const std::string path = withCsvExtension(toPath(chosen));
     m_countButton->setEnabled(false);
     m_exportButton->setEnabled(false);
-    CsvTable table = view() == View::Described ? statisticsCsv(m_rows, m_csvCells)
-                                               : registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells);
+    // The verified rows export as `stats --csv --verify` prints them: one line per file.
+    CsvTable table = view() != View::Described ? registryStatisticsCsv(m_registryRows, m_registryColumns, m_csvCells)
+                     : m_showsVerified         ? verifiedStatisticsCsv(m_verifiedRows, m_csvCells)
+                                               : statisticsCsv(m_rows, m_csvCells);
     const size_t rows = table.rows;
     m_exportRunner->start(std::move(table), path, [this, rows, path](const Status& outcome) {
         m_countButton->setEnabled(true);

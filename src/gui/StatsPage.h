@@ -4,9 +4,11 @@
 // crawlers by group, or the busiest of them one by one.
 
 #include "crawlers/CrawlerStatistics.h"
+#include "gui/CsvExportRunner.h"
 #include "crawlers/RegistryStatistics.h"
 #include "platform/CsvText.h"
 #include "verify/CrawlerVerifier.h"
+#include "verify/VerifiedStatistics.h"
 
 #include <QWidget>
 #include <atomic>
@@ -28,7 +30,6 @@ class QTableWidget;
 namespace quill {
 
 class ColumnWidths;
-class CsvExportRunner;
 class RegistryStatsWorker;
 class StatsChartWidget;
 class VerifiedStatsWorker;
@@ -36,9 +37,18 @@ class VerifiedStatsWorker;
 class StatsPage : public QWidget {
     Q_OBJECT
 public:
-    // `logFolder` gives the window's log folder as it stands when "统计" is pressed. Rows reach
-    // the page through `ui` (tests hook it); without one the page posts to its own event queue.
-    explicit StatsPage(std::function<QString()> logFolder, QWidget* parent = nullptr, UiDispatcher* ui = nullptr);
+    struct Options {
+        // The window's log folder as it stands when "统计" is pressed.
+        std::function<QString()> logFolder;
+        ChooseCsvPath chooseCsvPath = chooseCsvFile;
+        // The DNS server and time-outs of the crawler check; empty: those of the environment.
+        std::optional<VerifierOptions> verifier;
+        // Where the counts reach the page; empty: its own event queue.
+        UiDispatcher* ui = nullptr;
+        CsvExportRunner::Options exportRunner;
+    };
+
+    explicit StatsPage(Options options, QWidget* parent = nullptr);
     // Abandons a running count and waits for its thread, before the list and buttons go.
     ~StatsPage() override;
 
@@ -51,8 +61,8 @@ public:
     // How many crawlers "全部蜘蛛" shows one by one.
     void setTopCount(int count);
 
-    // "只计已验证": counts only visits whose crawler the DNS check verified, with a second row of
-    // fakes per file. Its verdicts are kept in the cache file at `path`.
+    // "只计已验证": counts visits by what the DNS check found, one row per file for those verified,
+    // those fake and those it could not decide (未验证). Its verdicts are kept in the cache file.
     void setOnlyVerified(bool onlyVerified);
     bool onlyVerified() const;
     void setVerdictCachePath(std::string path) { m_verdictCachePath = std::move(path); }
@@ -60,13 +70,10 @@ public:
     void setCsvCells(CsvCells cells) { m_csvCells = cells; }
     // The published address lists the check reads, unless the verifier options bring their own.
     void setAddressListsPath(std::string path) { m_addressListsPath = std::move(path); }
-    // The DNS server and time-outs of the next count (tests); otherwise those of the environment.
-    void setVerifierOptions(VerifierOptions options) { m_verifierOptions = std::move(options); }
     // The list's column widths, which the window keeps in the settings file.
     ColumnWidths* columnWidths() const { return m_columnWidths; }
 
-    // "导出CSV": asks for the file (tests replace the dialog) and writes the table as it stands.
-    std::function<QString()> chooseCsvPath;
+    // "导出CSV": asks for the file and writes the table as it stands.
     void exportCsv();
 
 protected:
@@ -76,13 +83,15 @@ private:
     void fitColumnsToFont();
     void startCounting();
     void stopCounting();
-    void appendRow(const CrawlerFileStats& row, bool fakes = false);
+    void appendRow(const CrawlerFileStats& row);
     void appendRegistryRow(const RegistryFileStats& row);
-    void addTableRow(const std::vector<std::string>& texts, const std::string& readError);
+    void addTableRow(const std::vector<std::string>& texts, const Status& read);
     // Fills the list and the chart again for the view chosen, from the rows counted last for it.
     void showRows();
     std::vector<RegistryColumn> registryColumnsNow() const;
-    void appendVerifiedRows(const CrawlerFileStats& verified, const CrawlerFileStats& fakes);
+    void appendVerifiedRows(const VerifiedFileStats& row);
+    // The seven columns' captions, with 验证 after the size while the verified rows show.
+    void showDescribedCaptions();
     // A count ended; `notice` (the DNS server stopped answering) replaces the message line.
     void finished(const QString& notice = {});
 
@@ -95,21 +104,20 @@ private:
     QPushButton* m_exportButton;
     CsvExportRunner* m_exportRunner;
     ColumnWidths* m_columnWidths;
-    std::vector<CrawlerFileStats> m_rows; // the described view's rows, for the export
-    std::vector<bool> m_rowFakes;         // per row: the fakes of a file the check counted
+    std::vector<CrawlerFileStats> m_rows;          // the described view's rows, for the export
+    std::vector<VerifiedFileStats> m_verifiedRows; // ... when the last count was checked
+    bool m_showsVerified = false;                  // the described view shows m_verifiedRows
     std::vector<RegistryFileStats> m_registryRows;
     std::vector<RegistryColumn> m_registryColumns; // what the list shows in a "全部蜘蛛" view
     QSplitter* m_splitter;
     QTableWidget* m_statsList;
     QScrollArea* m_chartArea;
     StatsChartWidget* m_chart;
-    std::function<QString()> m_logFolder;
+    Options m_options;
     std::unique_ptr<UiDispatcher> m_ownDispatcher;
-    UiDispatcher* m_ui;
     std::string m_verdictCachePath;
     CsvCells m_csvCells = CsvCells::Neutralised;
     std::string m_addressListsPath;
-    std::optional<VerifierOptions> m_verifierOptions;
     std::atomic<bool> m_verifiedStopRequested{false};
     bool m_verifiedCounting = false;
     std::atomic<bool> m_registryStopRequested{false};

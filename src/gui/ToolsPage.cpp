@@ -19,11 +19,14 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -31,19 +34,20 @@
 namespace quill {
 namespace {
 
-QCheckBox* engineBox(QWidget* parent, const char* name, const char* caption, int left, bool visible)
+QCheckBox* engineBox(QWidget* parent, const char* name, const char* caption, bool visible)
 {
     QCheckBox* box = makeCheckBox(parent, name, caption, visible);
-    box->setGeometry(left, 8, 65, 33);
     box->setVisible(visible);
     return box;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const char* caption, const QRect& geometry)
+QHBoxLayout* row(std::initializer_list<QWidget*> controls)
 {
-    QPushButton* button = makeButton(parent, name, caption);
-    button->setGeometry(geometry);
-    return button;
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    for (QWidget* control : controls)
+        row->addWidget(control);
+    return row;
 }
 
 QStringList fromGbkList(const std::vector<std::string>& texts)
@@ -67,33 +71,57 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
         m_options.siteListPath = kSiteListFile;
 
     m_toolBar = named(new QFrame(this), "Panel2");
-    m_toolBar->setFixedHeight(153);
-    m_baiduBox = engineBox(m_toolBar, "CheckBox11", "百度", 8, true);
-    m_googleBox = engineBox(m_toolBar, "CheckBox12", "Google", 72, true);
-    m_sosoBox = engineBox(m_toolBar, "CheckBox13", "SOSO", 136, false);
-    m_yahooBox = engineBox(m_toolBar, "CheckBox14", "Yahoo", 200, false);
-    m_youdaoBox = engineBox(m_toolBar, "CheckBox15", "有道", 264, false);
-    m_sogouBox = engineBox(m_toolBar, "CheckBox16", "Sogou", 336, false);
-    m_saveSiteButton = button(m_toolBar, "Button12", "保存", {504, 8, 41, 25});
-    m_deleteSiteButton = button(m_toolBar, "Button13", "删除", {544, 8, 49, 25});
-    m_siteBox = placed(new QComboBox(m_toolBar), "ComboBox1", {8, 44, 409, 21});
+    m_baiduBox = engineBox(m_toolBar, "CheckBox11", "百度", true);
+    m_googleBox = engineBox(m_toolBar, "CheckBox12", "Google", true);
+    m_sosoBox = engineBox(m_toolBar, "CheckBox13", "SOSO", false);
+    m_yahooBox = engineBox(m_toolBar, "CheckBox14", "Yahoo", false);
+    m_youdaoBox = engineBox(m_toolBar, "CheckBox15", "有道", false);
+    m_sogouBox = engineBox(m_toolBar, "CheckBox16", "Sogou", false);
+    m_saveSiteButton = makeButton(m_toolBar, "Button12", "保存");
+    m_deleteSiteButton = makeButton(m_toolBar, "Button13", "删除");
+    m_siteBox = named(new QComboBox(m_toolBar), "ComboBox1");
+    m_siteBox->setMinimumWidth(409);
     m_siteBox->setEditable(true);
     m_siteBox->setInsertPolicy(QComboBox::NoInsert); // only "保存" adds to the list
     m_siteBox->setEditText(QStringLiteral("http://www.baidu.com"));
-    m_indexQueryButton = button(m_toolBar, "Button6", "批量查询", {416, 40, 97, 25});
-    m_headAnalysisButton = button(m_toolBar, "Button7", "HEAD 分析", {8, 112, 89, 33});
-    m_pageHeaderButton = button(m_toolBar, "Button8", "页面头", {104, 112, 81, 33});
-    m_allLinksButton = button(m_toolBar, "Button14", "所有链接", {192, 112, 81, 33});
-    m_plainTextButton = button(m_toolBar, "Button16", "纯文本", {288, 112, 81, 33});
-    m_resultSizeLabel = placed(makePlainLabel(m_toolBar), "Label3", {368, 120, 49, 25});
-    m_resultSizeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_clearButton = button(m_toolBar, "Button15", "清空", {424, 120, 73, 25});
-    m_keywordBox = placed(new QLineEdit(QString::fromUtf8("兴安盟"), m_toolBar), "Edit1", {520, 120, 97, 21});
-    m_suggestKeywordsButton = button(m_toolBar, "Button17", "相关词补充", {616, 120, 81, 25});
-    m_relatedSearchButton = button(m_toolBar, "Button20", "相关搜索", {704, 120, 81, 25});
+    m_indexQueryButton = makeButton(m_toolBar, "Button6", "批量查询");
+    m_headAnalysisButton = makeButton(m_toolBar, "Button7", "HEAD 分析");
+    m_pageHeaderButton = makeButton(m_toolBar, "Button8", "页面头");
+    m_allLinksButton = makeButton(m_toolBar, "Button14", "所有链接");
+    m_plainTextButton = makeButton(m_toolBar, "Button16", "纯文本");
+    m_resultSizeLabel = named(makePlainLabel(m_toolBar), "Label3");
+    m_resultSizeLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_clearButton = makeButton(m_toolBar, "Button15", "清空");
+    m_keywordBox = named(new QLineEdit(QString::fromUtf8("兴安盟"), m_toolBar), "Edit1");
+    m_keywordBox->setMinimumWidth(97);
+    m_suggestKeywordsButton = makeButton(m_toolBar, "Button17", "相关词补充");
+    m_relatedSearchButton = makeButton(m_toolBar, "Button20", "相关搜索");
     // What runs and how far it got, or how the last run ended.
-    m_statusLine = placed(makePlainLabel(m_toolBar), "StatusLine", {8, 76, 777, 28});
+    m_statusLine = named(makePlainLabel(m_toolBar), "StatusLine");
+    m_statusLine->setMinimumHeight(28);
     m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    // Four rows as the page was drawn: the engines over the site box, "保存" and "删除" over
+    // "批量查询", the status line, then the page and keyword tools.
+    auto* engines = row({m_baiduBox, m_googleBox, m_sosoBox, m_yahooBox, m_youdaoBox, m_sogouBox});
+    engines->addStretch();
+    auto* siteButtons = row({m_saveSiteButton, m_deleteSiteButton});
+    siteButtons->addStretch();
+    auto* tools = row({m_headAnalysisButton, m_pageHeaderButton, m_allLinksButton, m_plainTextButton,
+                       m_resultSizeLabel, m_clearButton, m_keywordBox, m_suggestKeywordsButton,
+                       m_relatedSearchButton});
+    tools->addStretch();
+    auto* bar = new QGridLayout(m_toolBar);
+    bar->setContentsMargins(8, 4, 8, 8);
+    bar->setHorizontalSpacing(0);
+    bar->setVerticalSpacing(6);
+    bar->addLayout(engines, 0, 0);
+    bar->addLayout(siteButtons, 0, 1);
+    bar->addWidget(m_siteBox, 1, 0);
+    bar->addWidget(m_indexQueryButton, 1, 1, Qt::AlignLeft);
+    bar->addWidget(m_statusLine, 2, 0, 1, 3);
+    bar->addLayout(tools, 3, 0, 1, 3);
+    bar->setColumnStretch(2, 1);
 
     m_results = named(new QPlainTextEdit(this), "Memo1");
     m_results->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -112,7 +140,7 @@ ToolsPage::ToolsPage(Options options, PageParser& pageParser, QWidget* parent)
     HeadProbe::Handlers probeHandlers;
     probeHandlers.appendLine = [this](const std::string& line) { appendLine(line); };
     probeHandlers.connectFailed = [this](const std::string& message) { showErrorBox(this, message); };
-    probeHandlers.finished = [this](const std::string& status) { endRun(status); };
+    probeHandlers.finished = [this](const Status& outcome) { endRun(toolStatus(gbk("页面头"), outcome)); };
     m_headProbe = std::make_unique<HeadProbe>(
         *m_headSocket, std::move(probeHandlers),
         [this](std::chrono::milliseconds delay, std::function<void()> task) {
@@ -224,12 +252,12 @@ void ToolsPage::queryIndexCounts()
     run.baiduHost = baiduSearchHost();
     run.googleHost = googleSearchHost();
     startRun(indexProgress(0, indexQueryCount(run)), [this, run](const WebContext& context, const auto& post) {
-        const IndexEnd end = runIndexQueries(
+        const Status outcome = runIndexQueries(
             run, [&context](const std::string& url) { return fetchPageReporting(url, context); },
             [this, &post](const std::string& line) { post([this, line] { appendLine(line); }); },
             [this, &post](int done, int total) { post([this, done, total] { setStatus(indexProgress(done, total)); }); },
             context.stop);
-        post([this, status = end.status] { endRun(status); });
+        post([this, status = toolStatus(gbk("批量查询"), outcome)] { endRun(status); });
     });
 }
 
@@ -255,34 +283,33 @@ void ToolsPage::parseAndList(const char* tool, std::vector<std::string> (*walk)(
         return;
     const std::string address = pageAddress(toGbk(m_siteBox->currentText()));
     startRun(gbk(tool) + gbk(" …"), [this, address, name = gbk(tool), walk](const WebContext& context, const auto& post) {
-        ToolAnswer page = fetchPageAsGbk(WebTool::PageHeadAndLinks, address, context);
+        Result<std::string> page = fetchPageAsGbk(WebTool::PageHeadAndLinks, address, context);
         post([this, name, walk, page = std::move(page)]() mutable {
-            if (!page.value) {
-                endRun(toolStatus(name, page.failure));
+            if (!page) {
+                endRun(toolStatus(name, page.status()));
                 return;
             }
-            m_parser.parseText(std::move(*page.value));
-            listWhenParsed(m_run, name, walk);
+            m_parser.parseText(std::move(page.value()));
+            // The parser is the window's and may outlive this page.
+            m_parser.whenIdle([page = QPointer<ToolsPage>(this), run = m_run, name, walk] {
+                if (page)
+                    page->listParsed(run, name, walk);
+            });
         });
     });
 }
 
-void ToolsPage::listWhenParsed(unsigned run, std::string tool, std::vector<std::string> (*walk)(const ParsedPage& page))
+void ToolsPage::listParsed(unsigned run, const std::string& tool, std::vector<std::string> (*walk)(const ParsedPage& page))
 {
     if (run != m_run)
-        return;
-    // The parse ends on its own thread without posting anything, so the state is polled.
-    if (m_parser.parseState() != ParserState::Idle) {
-        QTimer::singleShot(5, this, [this, run, tool = std::move(tool), walk] { listWhenParsed(run, tool, walk); });
-        return;
-    }
+        return; // cancelled meanwhile
     if (const Status& parsed = m_parser.page().status(); !parsed) {
-        endRun(toolStatus(tool, parsed.message()));
+        endRun(toolStatus(tool, parsed));
         return;
     }
     for (const std::string& line : walk(m_parser.page()))
         appendLine(line);
-    endRun(toolStatus(tool, {}));
+    endRun(toolStatus(tool, Status()));
 }
 
 void ToolsPage::showPlainText()
@@ -291,12 +318,8 @@ void ToolsPage::showPlainText()
         return;
     const std::string site = toGbk(m_siteBox->currentText());
     startRun(gbk("纯文本 …"), [this, site](const WebContext& context, const auto& post) {
-        ToolAnswer text = pagePlainText(site, context);
-        post([this, text = std::move(text)] {
-            if (text.value)
-                appendLine(*text.value);
-            endRun(toolStatus(gbk("纯文本"), text.failure));
-        });
+        Result<std::string> text = pagePlainText(site, context);
+        post([this, text = std::move(text)] { showAnswer("纯文本", text); });
     });
 }
 
@@ -306,12 +329,8 @@ void ToolsPage::suggestKeywords()
         return;
     const std::string keyword = toGbk(m_keywordBox->text());
     startRun(gbk("相关词补充 …"), [this, keyword](const WebContext& context, const auto& post) {
-        ToolAnswer lines = keywordSuggestions(keyword, context);
-        post([this, lines = std::move(lines)] {
-            if (lines.value)
-                appendLine(*lines.value);
-            endRun(toolStatus(gbk("相关词补充"), lines.failure));
-        });
+        Result<std::string> lines = keywordSuggestions(keyword, context);
+        post([this, lines = std::move(lines)] { showAnswer("相关词补充", lines); });
     });
 }
 
@@ -321,13 +340,16 @@ void ToolsPage::searchRelated()
         return;
     const std::string keyword = toGbk(m_keywordBox->text());
     startRun(gbk("相关搜索 …"), [this, keyword](const WebContext& context, const auto& post) {
-        ToolAnswer lines = relatedSearches(keyword, context);
-        post([this, lines = std::move(lines)] {
-            if (lines.value)
-                appendLine(*lines.value);
-            endRun(toolStatus(gbk("相关搜索"), lines.failure));
-        });
+        Result<std::string> lines = relatedSearches(keyword, context);
+        post([this, lines = std::move(lines)] { showAnswer("相关搜索", lines); });
     });
+}
+
+void ToolsPage::showAnswer(const char* tool, const Result<std::string>& answer)
+{
+    if (answer)
+        appendLine(answer.value());
+    endRun(toolStatus(gbk(tool), answer.status()));
 }
 
 void ToolsPage::setDropDown(const QStringList& items)

@@ -66,13 +66,15 @@ private:
     void searchRelated();
     // Fetches the site box's page on a worker, parses it and appends the lines `walk` finds.
     void parseAndList(const char* tool, std::vector<std::string> (*walk)(const ParsedPage& page));
-    // Walks the parsed page once the parser is idle, polling without blocking the window.
-    void listWhenParsed(unsigned run, std::string tool, std::vector<std::string> (*walk)(const ParsedPage& page));
+    // Appends the lines `walk` finds in the parsed page, unless run `run` was cancelled.
+    void listParsed(unsigned run, const std::string& tool, std::vector<std::string> (*walk)(const ParsedPage& page));
     // Starts `job` on a worker: the page shows it busy until endRun.
     void startRun(const std::string& status, std::function<void(const WebContext&, const Worker::Post&)> job);
     // Shows the page busy (busy cursor, request buttons off) with `status` in the status line.
     void beginRun(const std::string& status);
     void endRun(const std::string& status);
+    // Appends what a one-request tool answered and ends its run.
+    void showAnswer(const char* tool, const Result<std::string>& answer);
     void setStatus(const std::string& gbk);
     // A click into the results area shows their size in GBK bytes.
     void showResultSize();

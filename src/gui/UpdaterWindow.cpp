@@ -39,26 +39,6 @@ int barValue(std::int64_t bytes)
     return static_cast<int>(std::clamp<std::int64_t>(bytes, 0, std::numeric_limits<int>::max()));
 }
 
-// "失败" and the reason, for the list's state column.
-QString failedText(const std::string& failure)
-{
-    const std::string prefix = gbk("升级失败");
-    return QString::fromUtf8("失败") + (failure.starts_with(prefix) ? fromGbk(failure.substr(prefix.size())) : QString());
-}
-
-QString stateText(ItemState state, const std::string& failure)
-{
-    switch (state) {
-    case ItemState::Downloading:
-        return QString::fromUtf8("下载中");
-    case ItemState::Done:
-        return QString::fromUtf8("完成");
-    case ItemState::Failed:
-        break;
-    }
-    return failedText(failure);
-}
-
 // The latest position of a transfer, handed to the window once per repaint at most, not once per
 // piece of the body.
 struct BarFeed {
@@ -216,9 +196,11 @@ void UpdaterWindow::closeEvent(QCloseEvent* event)
         // What the stopped job would still have posted is dropped; the window says where it ended.
         m_worker.stop();
         m_busy = false;
+        const QString downloading = fromGbk(itemStateText(ItemState::Downloading));
+        const QString failed = fromGbk(itemStateText(ItemState::Failed, failureText(UpdateFailure::Download)));
         for (int i = 0; i < m_fileList->topLevelItemCount(); ++i)
-            if (m_fileList->topLevelItem(i)->text(StateColumn) == QString::fromUtf8("下载中"))
-                m_fileList->topLevelItem(i)->setText(StateColumn, failedText(failureText(UpdateFailure::Download)));
+            if (m_fileList->topLevelItem(i)->text(StateColumn) == downloading)
+                m_fileList->topLevelItem(i)->setText(StateColumn, failed);
         m_fileProgress->setValue(0);
         m_totalProgress->setValue(0);
         setStatus("就绪...");
@@ -312,7 +294,7 @@ void UpdaterWindow::downloadChecked()
 void UpdaterWindow::setItemState(std::size_t item, int state, const std::string& failure)
 {
     if (QTreeWidgetItem* row = m_fileList->topLevelItem(static_cast<int>(item))) {
-        row->setText(StateColumn, stateText(static_cast<ItemState>(state), failure));
+        row->setText(StateColumn, fromGbk(itemStateText(static_cast<ItemState>(state), failure)));
         row->setToolTip(StateColumn, row->text(StateColumn)); // a long reason is cut in the column
     }
 }
@@ -363,10 +345,11 @@ void UpdaterWindow::replacementEnded(ReplaceOutcome outcome, const Status& statu
     if (outcome != ReplaceOutcome::Started) {
         setButtonsEnabled(true);
         if (outcome == ReplaceOutcome::Failed) {
+            const QString failed = fromGbk(itemStateText(ItemState::Failed, status.message()));
             for (int i = 0; i < m_fileList->topLevelItemCount(); ++i)
                 if (m_entries.at(static_cast<std::size_t>(i)).name == kPackageName) {
-                    m_fileList->topLevelItem(i)->setText(StateColumn, failedText(status.message()));
-                    m_fileList->topLevelItem(i)->setToolTip(StateColumn, failedText(status.message()));
+                    m_fileList->topLevelItem(i)->setText(StateColumn, failed);
+                    m_fileList->topLevelItem(i)->setToolTip(StateColumn, failed);
                 }
             m_packageRefused = true;
             m_options.inform(fromGbk(status.message()));

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QRect>
 #include <QString>
 
 namespace quill {
@@ -14,14 +13,6 @@ T* named(T* widget, const char* objectName)
 {
     widget->setObjectName(QString::fromLatin1(objectName));
     return widget;
-}
-
-// `widget` named and placed at a fixed spot of its parent.
-template <typename T>
-T* placed(T* widget, const char* objectName, const QRect& geometry)
-{
-    widget->setGeometry(geometry);
-    return named(widget, objectName);
 }
 
 inline QPushButton* makeButton(QWidget* parent, const char* objectName, const char* caption)

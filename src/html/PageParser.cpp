@@ -1,5 +1,7 @@
 #include "html/PageParser.h"
 
+#include <utility>
+
 namespace quill {
 
 PageParser::PageParser(UiDispatcher& ui) : m_worker(&ui) {}
@@ -49,7 +51,32 @@ void PageParser::startParse(std::string text)
         }
         if (handOver)
             post([this] { startQueued(); });
+        else
+            post([this] { notifyIdle(); });
     });
+}
+
+bool PageParser::idle()
+{
+    std::lock_guard lock(m_mutex);
+    return !m_parsing && !m_queued;
+}
+
+void PageParser::whenIdle(std::function<void()> then)
+{
+    if (idle()) {
+        then();
+        return;
+    }
+    m_whenIdle.push_back(std::move(then));
+}
+
+void PageParser::notifyIdle()
+{
+    if (!idle())
+        return; // a newer parse runs; its end tells
+    for (const std::function<void()>& then : std::exchange(m_whenIdle, {}))
+        then();
 }
 
 void PageParser::startQueued()

@@ -1,14 +1,16 @@
 #pragma once
 // The page parser component: builds the element tree of a page on a worker thread. Callers start
-// a parse with parseText and keep the UI thread's messages flowing until parseState is Idle.
+// a parse with parseText and learn from whenIdle, on the UI thread, that its tree is there.
 
 #include "html/ParsedPage.h"
 #include "platform/Worker.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace quill {
 
@@ -29,6 +31,10 @@ public:
 
     ParserState parseState() const { return m_state.load(std::memory_order_acquire); }
 
+    // Runs `then` on the UI thread once no parse runs and no text waits: at once when none does,
+    // else after the newest text has been parsed. Dropped if the parser goes first.
+    void whenIdle(std::function<void()> then);
+
     // The page of the latest finished parse while Idle; an empty page otherwise. It stays valid
     // until the next parse starts on the UI thread.
     const ParsedPage& page() const;
@@ -41,6 +47,8 @@ public:
 private:
     void startParse(std::string text);
     void startQueued();
+    bool idle();
+    void notifyIdle();
 
     const ParsedPage m_empty;
     std::unique_ptr<ParsedPage> m_page;
@@ -50,6 +58,7 @@ private:
     std::mutex m_mutex;
     bool m_parsing = false;
     bool m_queued = false; // a text waits in m_pendingText
+    std::vector<std::function<void()>> m_whenIdle;
     Worker m_worker;
 };
 

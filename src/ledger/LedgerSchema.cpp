@@ -171,9 +171,9 @@ Result<std::unique_ptr<SqliteDatabase>> openLedgerDatabase(const std::string& pa
     struct stat info {};
     const bool exists = stat(path.c_str(), &info) == 0;
     if (options.access == LedgerAccess::Read && !exists)
-        return Status::failure(gbk("抓取档案还不存在，请先添加日志: ") + path);
+        return Status::failure(gbk("抓取档案还不存在，请先添加日志: ") + utf8ToGbk(path));
     if (exists && !S_ISREG(info.st_mode))
-        return Status::failure(gbk("抓取档案不是一个普通文件: ") + path);
+        return Status::failure(gbk("抓取档案不是一个普通文件: ") + utf8ToGbk(path));
     if (options.access == LedgerAccess::Write && exists && access(path.c_str(), W_OK) != 0)
         return Status::failure(gbk("抓取档案文件是只读的，文件没有改动"));
 

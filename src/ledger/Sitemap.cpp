@@ -53,20 +53,20 @@ Result<std::string> readLocal(const std::string& path, std::size_t maxBytes)
 {
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0)
-        return Status::failure(fileErrorText(errno) + ": " + path);
+        return Status::failure(fileErrorText(errno) + ": " + utf8ToGbk(path));
     struct stat info {};
     if (fstat(file.get(), &info) != 0)
-        return Status::failure(fileErrorText(errno) + ": " + path);
+        return Status::failure(fileErrorText(errno) + ": " + utf8ToGbk(path));
     if (!S_ISREG(info.st_mode))
-        return Status::failure(gbk("网站地图不是普通文件: ") + path);
+        return Status::failure(gbk("网站地图不是普通文件: ") + utf8ToGbk(path));
     if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
-        return Status::failure(gbk("网站地图超过 ") + megabytes(maxBytes) + ": " + path);
+        return Status::failure(gbk("网站地图超过 ") + megabytes(maxBytes) + ": " + utf8ToGbk(path));
     std::string bytes(static_cast<size_t>(info.st_size), '\0');
     size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t n = readSome(file.get(), bytes.data() + got, bytes.size() - got);
         if (n < 0)
-            return Status::failure(fileErrorText(errno) + ": " + path);
+            return Status::failure(fileErrorText(errno) + ": " + utf8ToGbk(path));
         if (n == 0)
             break;
         got += static_cast<size_t>(n);

@@ -17,14 +17,39 @@ BlockWorker::BlockWorker(const LineMatcher& matcher, TextArena& arena, size_t ma
 {
 }
 
-BlockOutcome BlockWorker::process(const LogBlock& block)
+BlockOutcome BlockWorker::findLines(const LogBlock& block)
+{
+    m_lines.clear();
+    m_headerLines.clear();
+    m_endMark.reset();
+    const char* data = block.data;
+    const char* end = data + block.size;
+    const char* p = block.startsFile ? data : skipBlankBytes(data, end);
+    while (p < end) {
+        if (*p == 0x1A && (p != data || !block.startsFile)) {
+            m_endMark = static_cast<size_t>(p - data);
+            break;
+        }
+        size_t blanks = 0, firstHigh = 0;
+        const char* lineEnd = findLineEnd(p, end, blanks, firstHigh);
+        const auto length = static_cast<size_t>(lineEnd - p);
+        if (length > m_maxLine)
+            return BlockOutcome::LineTooLong;
+        const LineSpan span{static_cast<size_t>(p - data), static_cast<size_t>(lineEnd - data), firstHigh};
+        if (isDataLine(p, length, blanks))
+            m_lines.push_back(span);
+        else if (std::memchr(p, '#', length))
+            m_headerLines.push_back(span);
+        p = skipBlankBytes(lineEnd, end);
+    }
+    m_matcher.scan(std::string_view(data, block.size), m_lines, m_masks, *m_scratch);
+    return BlockOutcome::Done;
+}
+
+BlockOutcome BlockWorker::keepLines(const LogBlock& block)
 {
     m_kept.clear();
-    if (!findDataLines(block))
-        return BlockOutcome::LineTooLong;
     const std::string_view text(block.data, block.size);
-    m_matcher.scan(text, m_lines, m_masks, *m_scratch);
-
     size_t t = 0;
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const LineSpan& span = m_lines[i];
@@ -46,24 +71,6 @@ BlockOutcome BlockWorker::process(const LogBlock& block)
                           (block.transitions[t].mapId << 8) | static_cast<std::uint32_t>(decision.crawlerRow)});
     }
     return BlockOutcome::Done;
-}
-
-bool BlockWorker::findDataLines(const LogBlock& block)
-{
-    m_lines.clear();
-    const char* data = block.data;
-    const char* end = data + block.size;
-    const char* p = block.startsFile ? data : skipBlankBytes(data, end);
-    while (p < end && !(*p == 0x1A && (p != data || !block.startsFile))) {
-        size_t blanks = 0, firstHigh = 0;
-        const char* lineEnd = findLineEnd(p, end, blanks, firstHigh);
-        if (static_cast<size_t>(lineEnd - p) > m_maxLine)
-            return false;
-        if (isDataLine(p, static_cast<size_t>(lineEnd - p), blanks))
-            m_lines.push_back({static_cast<size_t>(p - data), static_cast<size_t>(lineEnd - data), firstHigh});
-        p = skipBlankBytes(lineEnd, end);
-    }
-    return true;
 }
 
 } // namespace quill

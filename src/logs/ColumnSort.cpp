@@ -1,11 +1,11 @@
 #include "logs/ColumnSort.h"
 
 #include "logs/LogTokens.h"
+#include "platform/Worker.h"
 
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <thread>
 
 namespace quill {
 namespace {
@@ -22,9 +22,10 @@ void inTwoHalves(size_t count, Work work)
         work(size_t(0), count);
         return;
     }
-    std::thread other([&] { work(count / 2, count); });
+    Worker other;
+    other.start([&](const std::atomic<bool>&, const Worker::Post&) { work(count / 2, count); });
     work(size_t(0), count / 2);
-    other.join();
+    other.wait();
 }
 
 // The key of record r; the line of a record a little further on is fetched meanwhile, since

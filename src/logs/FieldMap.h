@@ -24,9 +24,20 @@ enum Column : int {
     kColReferrer = 16,
 };
 
+// Fields of a log that no column shows but the JSON rows carry.
+enum ExtraField : int {
+    kExtraUserName,     // cs-username, Log Parser's UserName
+    kExtraSiteName,     // s-sitename
+    kExtraComputerName, // s-computername, Log Parser's ComputerName
+    kExtraHost,         // cs-host
+    kExtraVersion,      // cs-version, Log Parser's ProtocolVersion
+    kExtraFieldCount,
+};
+
 // Token position per column; 0 means the field is not present and reads "-".
 struct FieldMap {
     std::array<std::uint8_t, kColumnCount> positions{};
+    std::array<std::uint8_t, kExtraFieldCount> extras{}; // per ExtraField, as positions
 
     std::uint8_t operator[](int column) const { return positions[static_cast<std::size_t>(column)]; }
     bool operator==(const FieldMap&) const = default;

@@ -22,6 +22,9 @@ struct FilterSnapshot {
     bool ownXmlHttp = false;   // 过滤本站XMLhttp
     bool noSpiders = false;    // 过滤蜘蛛
     std::string search;        // GBK; empty keeps every line
+    // 含URL编码: the search also finds the text percent-encoded (logs/SearchForms.h). The log
+    // page's box starts checked; the command line's --search stays the plain search.
+    bool searchEncoded = false;
     // "AI 蜘蛛" and the command line's --group and --crawler: keep only the lines whose user agent
     // names one of `registryCrawlers`. Never saved.
     bool onlyRegistryCrawlers = false;

@@ -18,9 +18,9 @@ namespace {
 constexpr std::uint64_t kWindowBytes = 4096;
 constexpr size_t kBlockBytes = size_t(256) << 10;
 
-FollowStep ended(FollowEnd end, std::string failure = {})
+FollowStep ended(FollowEnd end, Status read = {})
 {
-    return {end, false, std::move(failure)};
+    return {end, false, std::move(read)};
 }
 
 bool endsWithLineEnd(const char* data, size_t size)
@@ -65,7 +65,7 @@ FollowStep FollowedLog::step(FollowBatch& batch, size_t maxBytes)
         return checked;
     const std::optional<std::uint64_t> size = m_reading->source->sizeNow();
     if (!size)
-        return ended(FollowEnd::Failed, fileErrorText(errno));
+        return ended(FollowEnd::Failed, Status::failure(fileErrorText(errno)));
     return readLines(batch, *size, maxBytes);
 }
 
@@ -73,7 +73,7 @@ FollowStep FollowedLog::open()
 {
     Result<OpenedLog> opened = openLog(m_start.path);
     if (!opened.ok())
-        return ended(FollowEnd::Failed, opened.status().message());
+        return ended(FollowEnd::Failed, opened.status());
     if (opened.value().state != LogPathState::Log)
         return ended(FollowEnd::Gone);
     std::unique_ptr<LogSource> source = std::move(opened.value().source);
@@ -83,7 +83,7 @@ FollowStep FollowedLog::open()
     Result<std::string> head = window(0, std::min(kWindowBytes, m_offset));
     Result<std::string> tail = window(m_offset - std::min(kWindowBytes, m_offset), m_offset);
     if (!head.ok() || !tail.ok())
-        return ended(FollowEnd::Failed, (head.ok() ? tail : head).status().message());
+        return ended(FollowEnd::Failed, (head.ok() ? tail : head).status());
     if (head.value().size() + tail.value().size() < std::min(kWindowBytes, m_offset) * 2)
         return ended(FollowEnd::CutShort);
     m_head = std::move(head.value());
@@ -104,7 +104,7 @@ FollowStep FollowedLog::check()
     Result<std::string> head = window(0, m_head.size());
     Result<std::string> tail = window(m_offset - m_tail.size(), m_offset);
     if (!head.ok() || !tail.ok())
-        return ended(FollowEnd::Failed, (head.ok() ? tail : head).status().message());
+        return ended(FollowEnd::Failed, (head.ok() ? tail : head).status());
     if (head.value() != m_head || tail.value() != m_tail)
         return ended(head.value().size() < m_head.size() || tail.value().size() < m_tail.size() ? FollowEnd::CutShort
                                                                                               : FollowEnd::Rewritten);
@@ -126,7 +126,7 @@ FollowStep FollowedLog::readLines(FollowBatch& batch, std::uint64_t size, size_t
         LineBlock lineBlock;
         const Result<bool> got = lines.next(lineBlock);
         if (!got.ok())
-            return ended(FollowEnd::Failed, got.status().message());
+            return ended(FollowEnd::Failed, got.status());
         if (!got.value())
             break;
         // Only the log's last block can end inside a line: one still being written.
@@ -139,16 +139,21 @@ FollowStep FollowedLog::readLines(FollowBatch& batch, std::uint64_t size, size_t
         block.data = lineBlock.data;
         block.size = whole;
         block.startsFile = m_offset == 0;
-        const bool endMark = reading.headers.scanBlock(block);
-        if (reading.headers.tooManyMaps())
-            return ended(FollowEnd::Failed, tooManyLayoutsText(m_limits.fieldMaps));
-        switch (reading.worker.process(block)) {
+        BlockOutcome outcome = reading.worker.findLines(block);
+        bool endMark = false;
+        if (outcome == BlockOutcome::Done) {
+            endMark = reading.headers.applyBlock(block, reading.worker.headerLines(), reading.worker.endMark());
+            if (reading.headers.tooManyMaps())
+                return ended(FollowEnd::Failed, Status::failure(tooManyLayoutsText(m_limits.fieldMaps)));
+            outcome = reading.worker.keepLines(block);
+        }
+        switch (outcome) {
         case BlockOutcome::Done:
             break;
         case BlockOutcome::LineTooLong:
-            return ended(FollowEnd::Failed, lineTooLongText(m_limits.lineBytes));
+            return ended(FollowEnd::Failed, Status::failure(lineTooLongText(m_limits.lineBytes)));
         case BlockOutcome::OutOfMemory:
-            return ended(FollowEnd::Failed, kOutOfMemoryText);
+            return ended(FollowEnd::Failed, Status::failure(kOutOfMemoryText));
         }
         batch.records.insert(batch.records.end(), reading.worker.kept().begin(), reading.worker.kept().end());
         m_offset += whole;
@@ -169,7 +174,7 @@ FollowStep FollowedLog::readLines(FollowBatch& batch, std::uint64_t size, size_t
                                                             : Result<std::string>(m_head);
     Result<std::string> tail = window(m_offset - std::min(kWindowBytes, m_offset), m_offset);
     if (!head.ok() || !tail.ok())
-        return ended(FollowEnd::Failed, (head.ok() ? tail : head).status().message());
+        return ended(FollowEnd::Failed, (head.ok() ? tail : head).status());
     m_head = std::move(head.value());
     m_tail = std::move(tail.value());
     return step;

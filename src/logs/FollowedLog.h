@@ -8,6 +8,7 @@
 #include "logs/LogReader.h"
 #include "logs/LogRecord.h"
 #include "logs/TextArena.h"
+#include "platform/Status.h"
 
 #include <cstdint>
 #include <memory>
@@ -43,8 +44,8 @@ enum class FollowEnd { None, CutShort, Rewritten, Replaced, Gone, Failed };
 
 struct FollowStep {
     FollowEnd end = FollowEnd::None;
-    bool more = false;   // more appended bytes wait than the step read
-    std::string failure; // GBK, with Failed
+    bool more = false; // more appended bytes wait than the step read
+    Status read;       // failed with Failed: why
 };
 
 class FollowedLog {

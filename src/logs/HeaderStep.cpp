@@ -22,6 +22,22 @@ constexpr NamedSlot kW3cNames[] = {
     {"time-taken", 15},    {"cs(Referer)", 16},
 };
 
+struct NamedExtra {
+    std::string_view name;
+    ExtraField field;
+};
+
+// Fields no column shows, kept for the rows handed to other tools.
+constexpr NamedExtra kW3cExtras[] = {
+    {"cs-username", kExtraUserName}, {"s-sitename", kExtraSiteName}, {"s-computername", kExtraComputerName},
+    {"cs-host", kExtraHost},         {"cs-version", kExtraVersion},
+};
+constexpr std::pair<std::string_view, std::pair<ExtraField, int>> kLogParserExtras[] = {
+    {"UserName", {kExtraUserName, 20}},
+    {"ComputerName", {kExtraComputerName, 3}},
+    {"ProtocolVersion", {kExtraVersion, 11}},
+};
+
 struct LogParserName {
     std::string_view name;
     int count; // how many (column, position) pairs follow
@@ -69,6 +85,10 @@ void readW3cFields(std::string_view prefixed, FieldMap& map)
             if (named.column >= 0 && equalsIgnoreCase(token, named.name))
                 map.positions[static_cast<size_t>(named.column)] = static_cast<std::uint8_t>(p - 1);
         }
+        for (const NamedExtra& named : kW3cExtras) {
+            if (equalsIgnoreCase(token, named.name))
+                map.extras[named.field] = static_cast<std::uint8_t>(p - 1);
+        }
     });
 }
 
@@ -77,6 +97,10 @@ void readLogParserFields(std::string_view prefixed, FieldMap& map)
     forEachToken(prefixed, [&](size_t p, std::string_view token) {
         if (p < 1)
             return;
+        for (const auto& [name, extra] : kLogParserExtras) {
+            if (equalsIgnoreCase(token, name))
+                map.extras[extra.first] = static_cast<std::uint8_t>(extra.second);
+        }
         for (const LogParserName& named : kLogParserNames) {
             if (!equalsIgnoreCase(token, named.name))
                 continue;

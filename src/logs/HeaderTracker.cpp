@@ -36,6 +36,7 @@ HeaderTracker::HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t max
 std::uint32_t HeaderTracker::idOf(const FieldMap& map)
 {
     std::string key(map.positions.begin(), map.positions.end());
+    key.append(map.extras.begin(), map.extras.end());
     if (m_maps.size() >= m_maxMaps && !m_ids.count(key)) {
         m_tooManyMaps = true;
         return m_mapId;
@@ -44,6 +45,21 @@ std::uint32_t HeaderTracker::idOf(const FieldMap& map)
     if (added)
         m_maps.push_back(map);
     return it->second;
+}
+
+bool HeaderTracker::applyBlock(LogBlock& block, const std::vector<LineSpan>& headerLines,
+                               std::optional<size_t> endMark)
+{
+    block.transitions.push_back({0, m_mapId, m_map});
+    for (const LineSpan& line : headerLines) {
+        applyHeader(block, std::string_view(block.data + line.begin, line.end - line.begin), line.end);
+        if (m_tooManyMaps)
+            return true;
+    }
+    if (!endMark)
+        return false;
+    block.size = *endMark;
+    return true;
 }
 
 bool HeaderTracker::scanBlock(LogBlock& block)

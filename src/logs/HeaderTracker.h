@@ -1,9 +1,11 @@
 #pragma once
-// The sequential part of a load, run on each block in file order before a worker sees it: finds
-// the 0x1A that ends the file and applies every header line, so each block knows its field maps.
+// The sequential part of a load, run on each block in file order once a worker has found its
+// lines: applies every header line and ends the file at its 0x1A, so each block knows its field maps.
 
+#include "logs/LineMatcher.h"
 #include "logs/LogBlock.h"
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -14,9 +16,12 @@ public:
     // A record names its field map by an id below `maxMaps`; the `known` maps keep their ids.
     HeaderTracker(LogFormat& format, FieldMap& map, std::uint32_t maxMaps, const std::vector<FieldMap>& known = {});
 
-    // Applies the block's header lines, records where its field map changes, and cuts the block
-    // at a 0x1A standing between lines; returns true when it found one (the file ends there) or
-    // when the file holds more distinct field maps than ids.
+    // Applies the block's header lines (spans of the block, in order), records where its field map
+    // changes, and cuts the block at `endMark`; returns true when there is one (the file ends
+    // there) or when the file holds more distinct field maps than ids.
+    bool applyBlock(LogBlock& block, const std::vector<LineSpan>& headerLines, std::optional<size_t> endMark);
+    // The same for a reader that has not split the block into lines: finds the header lines and
+    // the end mark by looking only at each "#" and 0x1A.
     bool scanBlock(LogBlock& block);
     bool tooManyMaps() const { return m_tooManyMaps; }
 

@@ -3,9 +3,12 @@
 #include "crawlers/CrawlerRegistry.h"
 #include "crawlers/CrawlerTable.h"
 #include "logs/LogTokens.h"
+#include "logs/SearchForms.h"
 #include "platform/GbkText.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace quill {
 
@@ -49,8 +52,11 @@ KeepDecision keepTest(std::string_view rawLine, const FilterSnapshot& filters, c
         return decision;
     if (filters.status200 && containsIgnoreCase(line, " 200 "))
         return decision;
-    if (!filters.search.empty() && !containsIgnoreCase(line, filters.search))
-        return decision;
+    if (!filters.search.empty()) {
+        const std::vector<std::string> forms = searchForms(filters.search, filters.searchEncoded);
+        if (std::none_of(forms.begin(), forms.end(), [&](const std::string& form) { return containsIgnoreCase(line, form); }))
+            return decision;
+    }
     decision.crawlerRow = crawlerRowOf(line);
     decision.keep = passesCrawlerFilters(rawLine, decision.crawlerRow, filters, map);
     return decision;

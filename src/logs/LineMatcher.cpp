@@ -1,6 +1,7 @@
 #include "logs/LineMatcher.h"
 
 #include "crawlers/CrawlerTable.h"
+#include "logs/SearchForms.h"
 
 #include <algorithm>
 #include <climits>
@@ -118,8 +119,9 @@ LineMatcher::LineMatcher(const FilterSnapshot& filters) : m_filters(filters)
             add(ext, kAudioBit);
     if (filters.status200)
         add(" 200 ", kStatus200Bit);
-    if (!filters.search.empty())
-        add(filters.search, kSearchBit);
+    // The encoded forms are alternatives of the one search bit, found in the same pass.
+    for (std::string& form : searchForms(filters.search, filters.searchEncoded))
+        add(std::move(form), kSearchBit);
 
     for (size_t i = 0; i < m_patterns.size(); ++i) {
         char first = m_patterns[i].text[0];

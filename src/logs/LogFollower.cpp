@@ -33,7 +33,7 @@ std::string followReloadedText(FollowEnd end)
 
 std::string followSwitchedText() { return gbk("已切换到新的日志文件 "); }
 
-std::string followEndedText(FollowEnd end, const std::string& failure)
+std::string followEndedText(FollowEnd end, const Status& read)
 {
     switch (end) {
     case FollowEnd::None:
@@ -49,7 +49,7 @@ std::string followEndedText(FollowEnd end, const std::string& failure)
     case FollowEnd::Failed:
         break;
     }
-    return failure;
+    return read.message();
 }
 
 LogFollower::LogFollower(FollowStart start, UiDispatcher& ui, Handlers handlers, Options options) : m_worker(&ui)
@@ -108,7 +108,7 @@ void LogFollower::run(FollowStart start, std::vector<std::string> names, const H
         if (step.end != FollowEnd::None) {
             if (waiting)
                 send();
-            post([handlers, end = step.end, failure = step.failure] { handlers.ended(end, failure); });
+            post([handlers, end = step.end, read = step.read] { handlers.ended(end, read); });
             return;
         }
         int timeoutMs = -1;

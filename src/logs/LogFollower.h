@@ -21,8 +21,8 @@ namespace quill {
 std::string followReloadedText(FollowEnd end);
 // What it adds, before the file's name, once following switched to the folder's new log file (GBK).
 std::string followSwitchedText();
-// Why following ended, in GBK: the failure's own message for Failed.
-std::string followEndedText(FollowEnd end, const std::string& failure);
+// Why following ended, in GBK: the message of `read` for Failed.
+std::string followEndedText(FollowEnd end, const Status& read);
 
 class LogFollower {
 public:
@@ -31,8 +31,8 @@ public:
         std::function<void(FollowBatch batch)> batch;
         // The names of the folder's log files (as listLogFiles gives them), each time they change.
         std::function<void(std::vector<std::string> names)> listed;
-        // Following has ended; `failure` (GBK) says why when `end` is Failed. Nothing comes after.
-        std::function<void(FollowEnd end, const std::string& failure)> ended;
+        // Following has ended; `read` says why when `end` is Failed. Nothing comes after.
+        std::function<void(FollowEnd end, const Status& read)> ended;
     };
     struct Options {
         WatchOptions watch;

@@ -26,14 +26,16 @@ namespace {
 constexpr size_t kBlockBytes = size_t(4) << 20;
 constexpr size_t kMaxBlocksInFlight = 6;
 
-// Runs blocks on worker threads while the reader goes on. Each worker copies kept lines into its
-// own arena, then appends their records to the store's array strictly in file order. Input
+// Runs blocks on worker threads while the reader goes on. A worker finds a block's lines, applies
+// its header lines once every earlier block's are applied, copies kept lines into its own arena,
+// then appends their records to the store's array strictly in file order. The reader itself never
+// looks inside a block, so the first pass over the file's bytes is shared by the workers. Input
 // buffers come back for reuse, so the reader keeps reading into memory that is already mapped.
 class BlockPool {
 public:
-    BlockPool(const LineMatcher& matcher, RecordArray& records, const std::shared_ptr<RegionCache>& cache,
-              size_t maxLine, size_t bufferBytes)
-        : m_records(records), m_bufferBytes(bufferBytes)
+    BlockPool(const LineMatcher& matcher, HeaderTracker& headers, RecordArray& records,
+              const std::shared_ptr<RegionCache>& cache, size_t maxLine, size_t bufferBytes)
+        : m_headers(headers), m_records(records), m_bufferBytes(bufferBytes)
     {
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
         for (unsigned i = 0; i < count; ++i)
@@ -80,6 +82,9 @@ public:
 
     // True once a block failed; what follows is not worth reading.
     bool failed() const { return m_failed.load(); }
+    // True once a block ended the file (a 0x1A between lines, or too many field maps); the
+    // blocks after it are dropped.
+    bool ended() const { return m_ended.load(); }
 
     // Waits for every submitted block; how the worst of them ended.
     BlockOutcome finish()
@@ -118,20 +123,28 @@ private:
             BlockOutcome outcome = BlockOutcome::OutOfMemory;
             try {
                 if (worker && !m_failed.load())
-                    outcome = worker->process(*block);
+                    outcome = worker->findLines(*block);
             } catch (const std::bad_alloc&) {
+            }
+            const bool dropped = !applyHeadersInTurn(*block, outcome, worker);
+            try {
+                if (!dropped && outcome == BlockOutcome::Done)
+                    outcome = worker->keepLines(*block);
+            } catch (const std::bad_alloc&) {
+                outcome = BlockOutcome::OutOfMemory;
             }
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] { return m_appended == block->sequence; });
             }
             // Only the worker whose turn it is appends, so the array needs no lock.
-            if (outcome == BlockOutcome::Done && !m_records.append(worker->kept()))
+            if (!dropped && outcome == BlockOutcome::Done && !m_records.append(worker->kept()))
                 outcome = BlockOutcome::OutOfMemory;
             {
                 std::lock_guard lock(m_mutex);
-                // The first failure in file order is the one reported.
-                if (m_outcome == BlockOutcome::Done && outcome != BlockOutcome::Done) {
+                // The first failure in file order is the one reported; a block after the file's
+                // end counts for nothing.
+                if (!dropped && m_outcome == BlockOutcome::Done && outcome != BlockOutcome::Done) {
                     m_outcome = outcome;
                     m_failed.store(true);
                 }
@@ -149,6 +162,33 @@ private:
         }
     }
 
+    // Waits for the turn of `block`, then applies its header lines; false when an earlier block
+    // ended the file, so this one is dropped.
+    bool applyHeadersInTurn(LogBlock& block, BlockOutcome& outcome, const std::optional<BlockWorker>& worker)
+    {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_headed == block.sequence; });
+        }
+        const bool dropped = m_ended.load();
+        // Only the worker whose turn it is touches the tracker; the lock hands it over.
+        if (!dropped && outcome == BlockOutcome::Done) {
+            try {
+                if (m_headers.applyBlock(block, worker->headerLines(), worker->endMark()))
+                    m_ended.store(true);
+            } catch (const std::bad_alloc&) {
+                outcome = BlockOutcome::OutOfMemory;
+            }
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_headed;
+        }
+        m_changed.notify_all();
+        return !dropped;
+    }
+
+    HeaderTracker& m_headers;
     RecordArray& m_records;
     size_t m_bufferBytes;
     std::mutex m_mutex;
@@ -156,21 +196,21 @@ private:
     std::deque<LogBlock*> m_queue;
     std::vector<ByteBuffer> m_freeBuffers;
     size_t m_inFlight = 0;
+    size_t m_headed = 0;   // blocks whose header lines are applied
     size_t m_appended = 0; // blocks whose records are in the array
     bool m_closing = false;
     BlockOutcome m_outcome = BlockOutcome::Done;
     std::atomic<bool> m_failed = false;
+    std::atomic<bool> m_ended = false;
     std::vector<std::unique_ptr<TextArena>> m_arenas;
     std::vector<std::unique_ptr<Worker>> m_workers;
 };
 
 
 // Hands the log's blocks of whole lines to the pool, in order, until the log or the pool ends.
-// `endMark` tells whether an end mark (0x1A) ended the log.
-Status submitBlocks(LineSplitter& lines, bool mapped, HeaderTracker& headers, BlockPool& pool,
-                    std::vector<std::unique_ptr<LogBlock>>& blocks, bool& endMark)
+Status submitBlocks(LineSplitter& lines, bool mapped, BlockPool& pool, std::vector<std::unique_ptr<LogBlock>>& blocks)
 {
-    while (!pool.failed()) {
+    while (!pool.failed() && !pool.ended()) {
         LineBlock lineBlock;
         if (!mapped) {
             lineBlock.buffer = pool.takeBuffer();
@@ -189,13 +229,8 @@ Status submitBlocks(LineSplitter& lines, bool mapped, HeaderTracker& headers, Bl
         block->startsFile = lineBlock.startsLog;
         block->mapped = mapped;
         block->sequence = blocks.size();
-        const bool ended = headers.scanBlock(*block);
         blocks.push_back(std::move(block));
         pool.submit(blocks.back().get());
-        if (ended) {
-            endMark = !headers.tooManyMaps();
-            return {};
-        }
     }
     return {};
 }
@@ -251,15 +286,15 @@ Result<LogFile> readInto(const std::string& path, const FilterSnapshot& filters,
         lines.emplace(mapping->data(), following ? static_cast<size_t>(readTo) : mapping->size(), split);
     else
         lines.emplace(wholeLines ? *wholeLines : source.stream(), split);
-    BlockPool pool(matcher, records, cache, limits.lineBytes, lines->blockBytes());
-    bool endMark = false;
-    const Status read = submitBlocks(*lines, mapping != nullptr, headers, pool, blocks, endMark);
+    BlockPool pool(matcher, headers, records, cache, limits.lineBytes, lines->blockBytes());
+    const Status read = submitBlocks(*lines, mapping != nullptr, pool, blocks);
     const BlockOutcome outcome = pool.finish();
+    const bool endMark = pool.ended() && !headers.tooManyMaps();
     if (outcome == BlockOutcome::LineTooLong)
         return Status::failure(lineTooLongText(limits.lineBytes));
     if (outcome == BlockOutcome::OutOfMemory)
         return Status::failure(kOutOfMemoryText);
-    if (!read.ok())
+    if (!read.ok() && !pool.ended()) // what was read ahead past the file's end does not count
         return read;
     if (headers.tooManyMaps())
         return Status::failure(tooManyLayoutsText(limits.fieldMaps));

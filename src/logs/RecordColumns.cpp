@@ -13,16 +13,13 @@
 namespace quill {
 namespace {
 
-constexpr int kMaxPosition = 256;
-
 #ifdef __SSE2__
-// Bytes that make a text need more than a copy when printed or exported: above 0x7F (GBK),
-// backslash, TAB, CR, NUL, comma and double quote.
+// Bytes that make a text need more than a copy when printed or exported: above 0x7F (GBK), below
+// 0x20 (TAB, CR, NUL and the control bytes JSON escapes), backslash, comma and double quote.
 inline unsigned specialMask(__m128i bytes)
 {
     const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))),
-                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(bytes, _mm_setzero_si128()))),
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20))),
         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
 }
@@ -30,12 +27,12 @@ inline unsigned specialMask(__m128i bytes)
 
 inline bool isSpecial(char c)
 {
-    return (c & 0x80) != 0 || c == '\\' || c == '\t' || c == '\r' || c == '\0' || c == ',' || c == '"';
+    return (c & 0x80) != 0 || static_cast<unsigned char>(c) < 0x20 || c == '\\' || c == ',' || c == '"';
 }
 
-// Start offsets of tokens 1..last of `line` (token k starts at starts[k]), and whether the whole
-// line is free of special bytes. Returns how many tokens the line has, counting up to `last`.
-unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&starts)[kMaxPosition + 1], bool& plain)
+} // namespace
+
+unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&starts)[kMaxTokenPosition + 1], bool& plain)
 {
     const char* begin = line.data();
     const char* end = begin + line.size();
@@ -66,8 +63,6 @@ unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&start
     return found;
 }
 
-} // namespace
-
 const std::array<RecordColumn, kColumnCount>& recordColumns()
 {
     static const std::array<RecordColumn, kColumnCount> columns = {{
@@ -90,7 +85,7 @@ void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells)
     unsigned last = 1;
     for (int column = 1; column < kColumnCount; ++column)
         last = std::max<unsigned>(last, map[column]);
-    std::uint32_t starts[kMaxPosition + 1];
+    std::uint32_t starts[kMaxTokenPosition + 1];
     const unsigned tokens = tokenStarts(line, last, starts, cells.plainFields);
     for (int column = 1; column < kColumnCount; ++column) {
         const unsigned position = map[column];

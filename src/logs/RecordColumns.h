@@ -23,12 +23,20 @@ const std::array<RecordColumn, kColumnCount>& recordColumns();
 struct RowCells {
     std::array<std::string_view, kColumnCount> texts;
     char number[16];
-    // The record's line holds no byte above 0x7F, backslash, TAB, CR, NUL, comma or double quote,
+    // The record's line holds no byte above 0x7F or below 0x20, backslash, comma or double quote,
     // so its field cells print and export as they are.
     bool plainFields = false;
     // The crawler table row that named the agent, 0 when the agent cell is the line's own field.
     int crawlerRow = 0;
 };
 void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells);
+
+// Token positions are bytes: token 255 is the last a field map names.
+inline constexpr unsigned kMaxTokenPosition = 256;
+
+// Start offsets of tokens 1..last of a stored line (token k starts at starts[k]), and whether the
+// line is plain as RowCells::plainFields says. Returns how many tokens the line has, counting up
+// to `last`.
+unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&starts)[kMaxTokenPosition + 1], bool& plain);
 
 } // namespace quill

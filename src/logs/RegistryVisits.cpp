@@ -52,7 +52,7 @@ private:
 RegistryFileStats unreadable(RegistryFileStats stats, const std::string& path, std::string error)
 {
     stats.sizeText = statisticsSizeText(fileSize(path).value_or(0));
-    stats.readError = std::move(error);
+    stats.read = Status::failure(std::move(error));
     return stats;
 }
 

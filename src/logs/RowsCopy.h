@@ -11,15 +11,23 @@
 
 namespace quill {
 
+// A copied text in pieces whose concatenation is the text: a million rows are a few hundred MB,
+// which the clipboard then joins with one copy instead of two.
+struct CopiedText {
+    std::vector<std::string> pieces;
+    size_t size() const;
+    std::string joined() const;
+};
+
 // The rows `listRows` (list rows, top to bottom, as the list numbers them) of the list `shown`
 // with every column it shows; the captions come first when more than one row is copied. A TAB, CR
 // or LF inside a cell becomes a blank so the text keeps its shape. Lines are joined by LF.
 // The store must not change until it returns.
-std::string copiedRowsText(const RecordStore& store, const std::vector<std::uint32_t>& listRows,
+CopiedText copiedRowsText(const RecordStore& store, const std::vector<std::uint32_t>& listRows,
                            const ShownList& shown = {});
 
 // One column's cells of `listRows`, one per line, without a caption (a cell, the visitors' addresses).
-std::string copiedColumnText(const RecordStore& store, const std::vector<std::uint32_t>& listRows, int column,
+CopiedText copiedColumnText(const RecordStore& store, const std::vector<std::uint32_t>& listRows, int column,
                              const ShownList& shown = {});
 
 } // namespace quill

@@ -29,23 +29,21 @@ std::vector<zip_uint64_t> logEntries(zip_t* archive)
     return entries;
 }
 
-ZipArchive openArchiveFd(int fd, int flags, std::string& error)
+Result<ZipArchive> openArchiveFd(int fd, int flags)
 {
     const int own = dup(fd); // libzip closes the descriptor it was given
-    if (own < 0) {
-        error = fileErrorText(errno);
-        return nullptr;
-    }
+    if (own < 0)
+        return Status::failure(fileErrorText(errno));
     int code = 0;
     ZipArchive archive(zip_fdopen(own, flags, &code));
-    if (!archive) {
-        close(own);
-        zip_error_t zipError;
-        zip_error_init_with_code(&zipError, code);
-        error = damagedArchiveText(zip_error_strerror(&zipError));
-        zip_error_fini(&zipError);
-    }
-    return archive;
+    if (archive)
+        return archive;
+    close(own);
+    zip_error_t zipError;
+    zip_error_init_with_code(&zipError, code);
+    Status damaged = Status::failure(damagedArchiveText(zip_error_strerror(&zipError)));
+    zip_error_fini(&zipError);
+    return damaged;
 }
 
 class ZipSource : public ByteSource {
@@ -104,10 +102,10 @@ private:
 
 Result<std::unique_ptr<ByteSource>> openZipSource(int fd)
 {
-    std::string error;
-    ZipArchive archive = openArchiveFd(fd, ZIP_RDONLY | ZIP_CHECKCONS, error);
-    if (!archive)
-        return Status::failure(error);
+    Result<ZipArchive> opened = openArchiveFd(fd, ZIP_RDONLY | ZIP_CHECKCONS);
+    if (!opened)
+        return opened.status();
+    ZipArchive archive = std::move(opened.value());
     if (Status layout = checkZipLayout(fd, archive.get()); !layout)
         return Status::failure(damagedArchiveText(layout.message()));
     std::vector<zip_uint64_t> entries = logEntries(archive.get());
@@ -124,9 +122,8 @@ bool zipMayHoldLogs(const std::string& path)
     struct stat info {};
     if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return true;
-    std::string error;
-    ZipArchive archive = openArchiveFd(file.get(), ZIP_RDONLY, error);
-    return !archive || !logEntries(archive.get()).empty();
+    const Result<ZipArchive> archive = openArchiveFd(file.get(), ZIP_RDONLY);
+    return !archive || !logEntries(archive.value().get()).empty();
 }
 
 } // namespace quill

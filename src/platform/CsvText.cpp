@@ -87,13 +87,15 @@ Status produceCsv(const CsvTable& table, const std::function<Status(std::string_
         const size_t begin = index * kRowsPerChunk;
         table.appendRows(begin, std::min(table.rows, begin + kRowsPerChunk), out);
     };
+    size_t rowsDone = 0;
     job.deliver = [&](const std::string& chunk) {
         if (table.confirmRows)
             if (Status rows = table.confirmRows(); !rows.ok())
                 return rows;
         Status delivered = deliver(chunk);
-        if (run.rowsDone)
-            run.rowsDone->store(std::min(table.rows, run.rowsDone->load() + kRowsPerChunk));
+        rowsDone = std::min(table.rows, rowsDone + kRowsPerChunk);
+        if (run.progress)
+            run.progress(rowsDone);
         return delivered;
     };
     job.cancel = run.cancel;

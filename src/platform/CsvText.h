@@ -45,7 +45,9 @@ struct CsvTable {
 
 struct CsvRun {
     const std::atomic<bool>* cancel = nullptr; // set: the run ends with kCancelledMessage
-    std::atomic<size_t>* rowsDone = nullptr;   // advanced as rows are delivered, for a progress bar
+    // Told how many rows were delivered so far, after each piece, for a progress bar; called on
+    // the writing thread, one call at a time.
+    std::function<void(size_t rowsDone)> progress;
 };
 
 // The table's bytes in order, piece by piece to `deliver`; rows are formatted on two threads.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -128,6 +129,24 @@ std::string executableFolder()
     path.resize(static_cast<size_t>(length));
     size_t slash = path.rfind(kPathSeparator);
     return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string settingsFolder()
+{
+    const std::string programFolder = executableFolder();
+    if (access(programFolder.c_str(), W_OK) == 0)
+        return programFolder;
+    std::string base;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        base = config;
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        base = joinPath(home, ".config");
+    else
+        return programFolder;
+    mkdir(base.c_str(), 0700);
+    const std::string folder = joinPath(base, "quillmarkbox");
+    mkdir(folder.c_str(), 0700);
+    return folder;
 }
 
 std::string fileErrorText(int errorNumber)

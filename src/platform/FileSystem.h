@@ -49,6 +49,11 @@ Result<std::string> renameAside(const std::string& path, std::string_view label)
 // The folder holding the running executable.
 std::string executableFolder();
 
+// Where the settings file and the files kept beside it live: the executable's folder, as the
+// program always kept them, unless that folder cannot be written (a package installed under
+// /usr); then $XDG_CONFIG_HOME/quillmarkbox or ~/.config/quillmarkbox, made when missing.
+std::string settingsFolder();
+
 // The message text for a failed file operation with this errno value.
 std::string fileErrorText(int errorNumber);
 

@@ -1,10 +1,9 @@
 #include "platform/OrderedChunks.h"
 
-#include <algorithm>
+#include "platform/Worker.h"
+
 #include <condition_variable>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 namespace quill {
 
@@ -18,7 +17,7 @@ Status runOrderedChunks(size_t count, const OrderedChunks& job)
 
     // Worker w formats chunks w, w + n, w + 2n, ... and delivers each when its turn comes, so
     // one thread writes while the other formats.
-    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 2);
+    const size_t threads = parallelThreads();
     auto work = [&](size_t first) {
         std::string buffer;
         for (size_t index = first; index < count; index += threads) {
@@ -46,12 +45,11 @@ Status runOrderedChunks(size_t count, const OrderedChunks& job)
             turnChanged.notify_all();
         }
     };
-    std::vector<std::thread> helpers;
-    for (size_t w = 1; w < threads; ++w)
-        helpers.emplace_back(work, w);
+    Worker helper;
+    if (threads > 1)
+        helper.start([&](const std::atomic<bool>&, const Worker::Post&) { work(1); });
     work(0);
-    for (std::thread& thread : helpers)
-        thread.join();
+    helper.wait();
     return outcome;
 }
 

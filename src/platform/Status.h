@@ -1,5 +1,6 @@
 #pragma once
-// The core's error value: a failed operation carries the message the window would show.
+// The core's error value: a failed operation carries the message the window would show. Both
+// types are [[nodiscard]], so an outcome is never dropped unread by accident.
 
 #include <optional>
 #include <string>
@@ -7,7 +8,7 @@
 
 namespace quill {
 
-class Status {
+class [[nodiscard]] Status {
 public:
     Status() = default; // success
     static Status failure(std::string message) { return Status(std::move(message)); }
@@ -27,7 +28,7 @@ private:
 };
 
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(T value) : m_value(std::move(value)) {}
     Result(Status failure) : m_status(std::move(failure)) {}

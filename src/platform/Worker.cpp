@@ -1,5 +1,7 @@
 #include "platform/Worker.h"
 
+#include <algorithm>
+
 namespace quill {
 
 void Worker::start(Job job)
@@ -25,5 +27,13 @@ void Worker::stop()
     m_run->delivers = false;
     m_run.reset();
 }
+
+void Worker::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+unsigned parallelThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 2u); }
 
 } // namespace quill

@@ -32,6 +32,8 @@ public:
     // run yet is dropped. A job that touches its owner's members is stopped by the owner's
     // destructor, before those members go.
     void stop();
+    // Waits for the job to end by itself; what it posted is still delivered.
+    void wait();
 
 private:
     struct Run {
@@ -43,5 +45,8 @@ private:
     std::shared_ptr<Run> m_run;
     std::jthread m_thread;
 };
+
+// How many threads a job may split its work into: this program uses at most two cores.
+unsigned parallelThreads();
 
 } // namespace quill

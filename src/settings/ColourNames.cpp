@@ -8,14 +8,14 @@
 namespace quill {
 namespace {
 
-constexpr TColor systemColour(unsigned index) { return 0xFF000000u + index; }
+constexpr ColourValue systemColour(unsigned index) { return 0xFF000000u + index; }
 
 } // namespace
 
 const std::vector<ColourName>& colourNameTable()
 {
     static const std::vector<ColourName> table = {
-        {"clBlack", clBlack},
+        {"clBlack", kColourBlack},
         {"clMaroon", 0x00000080},
         {"clGreen", 0x00008000},
         {"clOlive", 0x00008080},
@@ -32,7 +32,7 @@ const std::vector<ColourName>& colourNameTable()
         {"clAqua", 0x00FFFF00},
         {"clWhite", 0x00FFFFFF},
         {"clMoneyGreen", 0x00C0DCC0},
-        {"clSkyBlue", clSkyBlue},
+        {"clSkyBlue", kColourSkyBlue},
         {"clCream", 0x00F0FBFF},
         {"clMedGray", 0x00A4A0A0},
         {"clActiveBorder", systemColour(10)},
@@ -44,7 +44,7 @@ const std::vector<ColourName>& colourNameTable()
         {"clBtnShadow", systemColour(16)},
         {"clBtnText", systemColour(18)},
         {"clCaptionText", systemColour(9)},
-        {"clDefault", clDefault},
+        {"clDefault", kColourDefault},
         {"clGradientActiveCaption", systemColour(27)},
         {"clGradientInactiveCaption", systemColour(28)},
         {"clGrayText", systemColour(17)},
@@ -60,7 +60,7 @@ const std::vector<ColourName>& colourNameTable()
         {"clMenuBar", systemColour(30)},
         {"clMenuHighlight", systemColour(29)},
         {"clMenuText", systemColour(7)},
-        {"clNone", clNone},
+        {"clNone", kColourNone},
         {"clScrollBar", systemColour(0)},
         {"cl3DDkShadow", systemColour(21)},
         {"cl3DLight", systemColour(22)},
@@ -71,7 +71,7 @@ const std::vector<ColourName>& colourNameTable()
     return table;
 }
 
-std::string colorToString(TColor value)
+std::string colourToText(ColourValue value)
 {
     for (const ColourName& colour : colourNameTable())
         if (colour.value == value)
@@ -81,14 +81,14 @@ std::string colorToString(TColor value)
     return text;
 }
 
-std::optional<TColor> stringToColor(std::string_view text)
+std::optional<ColourValue> colourFromText(std::string_view text)
 {
     const std::string upper = upperAscii(text);
     for (const ColourName& colour : colourNameTable())
         if (upperAscii(colour.name) == upper)
             return colour.value;
     if (std::optional<std::int32_t> number = parseInteger(text))
-        return static_cast<TColor>(*number);
+        return static_cast<ColourValue>(*number);
     return std::nullopt;
 }
 

@@ -10,27 +10,27 @@
 namespace quill {
 
 // 0x00BBGGRR for a fixed colour; 0xFF000000 + the system colour index for a system colour.
-using TColor = std::uint32_t;
+using ColourValue = std::uint32_t;
 
-inline constexpr TColor clBlack = 0x00000000;
-inline constexpr TColor clSkyBlue = 0x00F0CAA6;
-inline constexpr TColor clNone = 0x1FFFFFFF;
-inline constexpr TColor clDefault = 0x20000000;
+inline constexpr ColourValue kColourBlack = 0x00000000;
+inline constexpr ColourValue kColourSkyBlue = 0x00F0CAA6;
+inline constexpr ColourValue kColourNone = 0x1FFFFFFF;
+inline constexpr ColourValue kColourDefault = 0x20000000;
 
 struct ColourName {
     std::string_view name;
-    TColor value;
+    ColourValue value;
 };
 
-// The 52 named colours: 20 fixed colours, then the system colours, clDefault and clNone, in the
+// The 52 named colours: 20 fixed colours, then the system colours, kColourDefault and kColourNone, in the
 // order the colour boxes list them.
 const std::vector<ColourName>& colourNameTable();
 
 // The colour's identifier when the table names it, otherwise "$" and eight upper-case hex digits.
-std::string colorToString(TColor value);
+std::string colourToText(ColourValue value);
 
 // An identifier of the table (ASCII case ignored) or an integer as parseInteger reads it; nothing
 // for any other text.
-std::optional<TColor> stringToColor(std::string_view text);
+std::optional<ColourValue> colourFromText(std::string_view text);
 
 } // namespace quill

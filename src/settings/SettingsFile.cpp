@@ -38,6 +38,14 @@ struct Names {
     std::string csvVerbatim = gbk("CSV原样");
     std::string log = gbk("日志");
     std::string followLog = gbk("跟踪");
+    std::string searchEncoded = gbk("含URL编码");
+    std::string window = gbk("窗口");
+    std::string windowLeft = gbk("左");
+    std::string windowTop = gbk("上");
+    std::string windowWidth = gbk("宽");
+    std::string windowHeight = gbk("高");
+    std::string windowMaximised = gbk("最大化");
+    std::string windowPage = gbk("页");
     std::vector<FilterKey> filterKeys = {
         {gbk("图片"), &FilterSnapshot::images},
         {gbk("状态200"), &FilterSnapshot::status200},
@@ -67,6 +75,22 @@ constexpr std::string_view kSiteUrl = "siteurl";
 constexpr std::string_view kBackground = "lvbakcolor";
 constexpr std::string_view kText = "lvfontcolor";
 constexpr std::int32_t kMaxColumnWidth = 10000;
+constexpr int kMaxWindowExtent = 100000; // beyond any screen; a larger number is a damaged file
+
+// The saved geometry when all four numbers are there and plausible.
+std::optional<ScreenRect> readWindowGeometry(const IniSnapshot& ini)
+{
+    const Names& n = names();
+    auto read = [&](const std::string& key) { return parseInteger(ini.readString(n.window, key, "")); };
+    const std::optional<std::int32_t> x = read(n.windowLeft), y = read(n.windowTop), width = read(n.windowWidth),
+                                      height = read(n.windowHeight);
+    if (!x || !y || !width || !height)
+        return std::nullopt;
+    auto within = [](std::int32_t value, int low) { return value >= low && value <= kMaxWindowExtent; };
+    if (!within(*x, -kMaxWindowExtent) || !within(*y, -kMaxWindowExtent) || !within(*width, 1) || !within(*height, 1))
+        return std::nullopt;
+    return ScreenRect{*x, *y, *width, *height};
+}
 
 } // namespace
 
@@ -75,7 +99,7 @@ SettingsFile::SettingsFile(std::string path) : m_ini(std::move(path)) {}
 std::string SettingsFile::defaultPath()
 {
     // File names are UTF-8 here; the source's literal already is.
-    return joinPath(executableFolder(), "保存设置.ini");
+    return joinPath(settingsFolder(), "保存设置.ini");
 }
 
 const IniSnapshot& SettingsFile::snapshot() const
@@ -95,8 +119,8 @@ Settings SettingsFile::load(const Settings& current) const
         settings.filters.*key.box = ini.readBool(n.filter, key.name, current.filters.*key.box);
     settings.hideAdvert = ini.readBool(kAdmin, kAd, current.hideAdvert);
     settings.siteUrl = ini.readString(kUser, kSiteUrl, current.siteUrl);
-    auto readColour = [&](std::string_view key, TColor fallback) {
-        return stringToColor(ini.readString(kUser, key, colorToString(fallback))).value_or(fallback);
+    auto readColour = [&](std::string_view key, ColourValue fallback) {
+        return colourFromText(ini.readString(kUser, key, colourToText(fallback))).value_or(fallback);
     };
     settings.listBackground = readColour(kBackground, current.listBackground);
     settings.listText = readColour(kText, current.listText);
@@ -109,6 +133,12 @@ Settings SettingsFile::load(const Settings& current) const
     settings.verification.listsFolder = ini.readString(n.verification, n.listsFolder, current.verification.listsFolder);
     settings.csvVerbatim = ini.readBool(n.exportSection, n.csvVerbatim, current.csvVerbatim);
     settings.followLog = ini.readBool(n.log, n.followLog, current.followLog);
+    settings.searchEncoded = ini.readBool(n.log, n.searchEncoded, current.searchEncoded);
+    settings.window.geometry = readWindowGeometry(ini);
+    if (!settings.window.geometry)
+        settings.window.geometry = current.window.geometry;
+    settings.window.maximised = ini.readBool(n.window, n.windowMaximised, current.window.maximised);
+    settings.window.page = ini.readString(n.window, n.windowPage, current.window.page);
     return settings;
 }
 
@@ -119,7 +149,7 @@ Status SettingsFile::writeLogFolder(const std::string& folder)
 }
 
 Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::string& siteUrl,
-                                       TColor background, TColor text)
+                                       ColourValue background, ColourValue text)
 {
     const Names& n = names();
     forgetSnapshot();
@@ -128,15 +158,37 @@ Status SettingsFile::saveConfiguration(const FilterSnapshot& boxes, const std::s
             return status;
     if (Status status = writeSiteUrl(siteUrl); !status)
         return status;
-    if (Status status = m_ini.writeString(kUser, kBackground, colorToString(background)); !status)
+    if (Status status = m_ini.writeString(kUser, kBackground, colourToText(background)); !status)
         return status;
-    return m_ini.writeString(kUser, kText, colorToString(text));
+    return m_ini.writeString(kUser, kText, colourToText(text));
 }
 
 Status SettingsFile::writeFollowLog(bool on)
 {
     forgetSnapshot();
     return m_ini.writeBool(names().log, names().followLog, on);
+}
+
+Status SettingsFile::writeWindowState(const WindowState& window)
+{
+    const Names& n = names();
+    forgetSnapshot();
+    if (window.geometry) {
+        const ScreenRect& g = *window.geometry;
+        for (const auto& [key, value] : {std::pair{&n.windowLeft, g.x}, std::pair{&n.windowTop, g.y},
+                                         std::pair{&n.windowWidth, g.width}, std::pair{&n.windowHeight, g.height}})
+            if (Status status = m_ini.writeString(n.window, *key, std::to_string(value)); !status)
+                return status;
+    }
+    if (Status status = m_ini.writeBool(n.window, n.windowMaximised, window.maximised); !status)
+        return status;
+    return m_ini.writeString(n.window, n.windowPage, window.page);
+}
+
+Status SettingsFile::writeSearchEncoded(bool on)
+{
+    forgetSnapshot();
+    return m_ini.writeBool(names().log, names().searchEncoded, on);
 }
 
 Status SettingsFile::saveVerification(const VerificationSettings& verification)

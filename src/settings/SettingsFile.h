@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/Status.h"
 #include "settings/ColourNames.h"
+#include "settings/WindowPlacement.h"
 
 #include <optional>
 #include <string>
@@ -31,11 +32,13 @@ struct Settings {
     FilterSnapshot filters;         // the twelve saved boxes; audio and search are never saved
     bool hideAdvert = false;
     std::string siteUrl;            // GBK
-    TColor listBackground = clSkyBlue;
-    TColor listText = clBlack;
+    ColourValue listBackground = kColourSkyBlue;
+    ColourValue listText = kColourBlack;
     VerificationSettings verification;
     bool csvVerbatim = false; // "导出CSV" writes cells that start like a formula as they are
     bool followLog = false;   // 跟踪 on the log page
+    bool searchEncoded = true; // 含URL编码 on the log page; on for a file without the key
+    WindowState window;
 };
 
 class SettingsFile {
@@ -56,7 +59,7 @@ public:
     // The twelve filter boxes, "siteurl", "lvbakcolor" and "lvfontcolor", in that order; stops at
     // the first failed write, leaving the keys before it written.
     Status saveConfiguration(const FilterSnapshot& boxes, const std::string& siteUrl,
-                             TColor background, TColor text);
+                             ColourValue background, ColourValue text);
     // Column widths the user set on the list named `list` ("lv2", "lv1"), section "列宽": one
     // number per column, 0 where the width follows the font.
     std::vector<int> readColumnWidths(std::string_view list, size_t columns) const;
@@ -64,9 +67,14 @@ public:
 
     // "日志"/"跟踪", with the other boxes of the log page.
     Status writeFollowLog(bool on);
+    // "日志"/"含URL编码", beside it.
+    Status writeSearchEncoded(bool on);
 
-    // "user"/"siteurl", the one key saved at shut-down.
+    // "user"/"siteurl", saved at shut-down.
     Status writeSiteUrl(const std::string& siteUrl);
+    // The window's geometry, maximised state and page, saved at shut-down (section "窗口"); stops
+    // at the first failed write.
+    Status writeWindowState(const WindowState& window);
     // The three boxes of the crawler check and the cache file name, in that order; stops at the
     // first failed write.
     Status saveVerification(const VerificationSettings& verification);

@@ -1,5 +1,6 @@
 #include "update/DownloadLoop.h"
 
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkText.h"
 #include "update/InstalledRecord.h"
@@ -144,6 +145,20 @@ void downloadTicked(const std::vector<ListedItem>& items, const DownloadOptions&
         }
         report.passed(item);
     }
+}
+
+std::string itemStateText(ItemState state, const std::string& failure)
+{
+    switch (state) {
+    case ItemState::Downloading:
+        return gbk("下载中");
+    case ItemState::Done:
+        return gbk("完成");
+    case ItemState::Failed:
+        break;
+    }
+    static const std::string prefix = gbk("升级失败");
+    return gbk("失败") + (failure.starts_with(prefix) ? failure.substr(prefix.size()) : std::string());
 }
 
 } // namespace quill

@@ -25,6 +25,10 @@ inline constexpr std::string_view kManifestFileName = "tmp.ini";
 
 enum class ItemState { Downloading, Done, Failed };
 
+// The list's state column (GBK): "下载中", "完成", or "失败" and the reason `failure` gives after
+// its "升级失败" (nothing of a failure that is not the updater's own).
+std::string itemStateText(ItemState state, const std::string& failure = {});
+
 // The names no download and no archive entry may replace: the running program `executableName`,
 // the package, the old program, the clean-up batch, the settings file, the saved site list, the
 // manifest, the installed record and the journal.

@@ -129,7 +129,7 @@ ListUpdate updateAddressLists(const AddressLists& current, const ListSource& sou
         Result<ParsedList> parsed = bytes.ok() ? parsePublishedList(bytes.value()) : Result<ParsedList>(bytes.status());
         change.absent = !source.folder.empty() && !bytes.ok() && absentFrom(source.folder, published[i]);
         if (!parsed.ok()) {
-            change.failure = parsed.status().message();
+            change.read = parsed.status();
             if (old) {
                 kept.push_back(*old);
                 change.total = old->prefixes.size();
@@ -182,7 +182,7 @@ std::string listChangeText(const ListChange& change)
         break;
     case ListChangeKind::Unchanged: text += gbk("未变，") + total; break;
     case ListChangeKind::Failed:
-        text += change.failure + (change.date ? gbk("，保留旧表（") + total + gbk("）") : gbk("，没有旧表"));
+        text += change.read.message() + (change.date ? gbk("，保留旧表（") + total + gbk("）") : gbk("，没有旧表"));
         break;
     }
     if (change.date)

@@ -3,6 +3,7 @@
 // named as the addresses end), checked, and merged with the lists kept so far. A list that cannot
 // be fetched or read never replaces the one kept.
 
+#include "platform/Status.h"
 #include "verify/AddressLists.h"
 
 #include <atomic>
@@ -31,7 +32,7 @@ struct ListChange {
     size_t added = 0;   // prefixes new in the list
     size_t removed = 0; // prefixes gone from it
     size_t total = 0;   // prefixes the list now has (the kept one's after a failure)
-    std::string failure; // GBK, for Failed
+    Status read;         // failed with Failed: why
     bool absent = false; // Failed because the folder holds no file of that name
     std::int64_t date = 0; // of the list now kept; 0 when none is
     bool stale = false;    // the list now kept is older than 30 days

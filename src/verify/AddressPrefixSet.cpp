@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <type_traits>
 
 namespace quill {
 namespace {
@@ -19,6 +20,8 @@ unsigned __int128 v6Key(const IpAddress& address)
         key = key << 8 | byte;
     return key;
 }
+
+constexpr size_t kV4Slots = size_t(1) << 16;
 
 // numeric_limits knows no 128-bit integer in standard mode.
 template <typename Key>
@@ -141,12 +144,32 @@ void AddressPrefixSet::Ranges<Key>::build()
             previous = holding;
         }
     }
+
+    if constexpr (std::is_same_v<Key, std::uint32_t>) {
+        firstRangeAt.assign(kV4Slots + 1, 0);
+        size_t range = 0;
+        for (size_t slot = 0; slot <= kV4Slots; ++slot) {
+            while (range < starts.size() && starts[range] >> 16 < slot)
+                ++range;
+            firstRangeAt[slot] = static_cast<std::uint32_t>(range);
+        }
+    }
 }
 
 template <typename Key>
 AddressPrefixSet::Lists AddressPrefixSet::Ranges<Key>::find(Key key) const
 {
-    const auto it = std::upper_bound(starts.begin(), starts.end(), key);
+    auto begin = starts.begin();
+    auto end = starts.end();
+    if constexpr (std::is_same_v<Key, std::uint32_t>) {
+        // The last range starting at or before the key starts under its first 16 bits, or is the
+        // one just before them.
+        if (!firstRangeAt.empty()) {
+            begin = starts.begin() + firstRangeAt[key >> 16];
+            end = starts.begin() + firstRangeAt[(key >> 16) + 1];
+        }
+    }
+    const auto it = std::upper_bound(begin, end, key);
     return it == starts.begin() ? 0 : lists[static_cast<size_t>(it - starts.begin() - 1)];
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Address prefixes ("66.249.64.0/19", "2001:4860:4801::/48") and a set of them that answers, for
-// one address, which lists hold it: a sorted run of disjoint ranges searched by halving, never
-// a scan of the prefixes.
+// one address, which lists hold it: a sorted run of disjoint ranges searched by halving (for IPv4
+// only among the ranges starting under the address's first 16 bits), never a scan of the prefixes.
 
 #include "verify/IpAddress.h"
 
@@ -47,6 +47,8 @@ private:
         std::vector<std::pair<Key, Key>> pending[32]; // [first, last] per list, until build()
         std::vector<Key> starts;                      // sorted; range i runs to starts[i + 1]
         std::vector<Lists> lists;                     // per range
+        // IPv4 only: firstRangeAt[h] is the first range starting at or after h << 16 (65,537 entries).
+        std::vector<std::uint32_t> firstRangeAt;
         void build();
         Lists find(Key key) const;
     };

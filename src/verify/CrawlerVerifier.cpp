@@ -252,6 +252,7 @@ VerificationRun verifyCrawlers(const std::vector<VerificationRequest>& requests,
                 }
             }
             run.cancelled = stop;
+            run.noReply = run.checked > 0 && !dns.anyReply();
             if (!run.cancelled) {
                 size_t unanswered = 0;
                 for (size_t i : toAsk) {

@@ -48,6 +48,7 @@ struct VerificationRun {
     // stopped answering (dnsDown); success otherwise.
     Status status;
     bool dnsDown = false;   // the server went silent: the checks still open ended 未知 at once
+    bool noReply = false;   // the DNS was asked and nothing at all came back (silent or refused)
     size_t checked = 0;     // distinct checks that asked the DNS
     size_t peakInFlight = 0;
     bool cancelled = false;

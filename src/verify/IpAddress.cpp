@@ -4,16 +4,43 @@
 #include <cstring>
 
 namespace quill {
+namespace {
+
+// Dotted IPv4 exactly as inet_pton takes it (four decimal parts of 0-255, no leading zero), read
+// in place: most of a log's addresses are IPv4, and this runs once per record.
+std::optional<IpAddress> parseIpv4(std::string_view text)
+{
+    IpAddress address;
+    size_t at = 0;
+    for (size_t part = 0; part < 4; ++part) {
+        if (part > 0 && (at >= text.size() || text[at++] != '.'))
+            return std::nullopt;
+        const size_t first = at;
+        unsigned value = 0;
+        while (at < text.size() && at - first < 3 && text[at] >= '0' && text[at] <= '9')
+            value = value * 10 + unsigned(text[at++] - '0');
+        const size_t digits = at - first;
+        if (digits == 0 || value > 255 || (digits > 1 && text[first] == '0'))
+            return std::nullopt;
+        address.bytes[part] = static_cast<std::uint8_t>(value);
+    }
+    if (at != text.size())
+        return std::nullopt;
+    return address;
+}
+
+} // namespace
 
 std::optional<IpAddress> parseIpAddress(std::string_view text)
 {
-    // inet_pton wants a terminated string and rejects what a log line may carry around it.
-    if (text.empty() || text.size() > INET6_ADDRSTRLEN)
+    if (const auto v4 = parseIpv4(text))
+        return v4;
+    // Every IPv6 text holds a colon; inet_pton wants a terminated string, so a NUL would cut it.
+    if (text.find(':') == std::string_view::npos || text.find('\0') != std::string_view::npos ||
+        text.size() > INET6_ADDRSTRLEN)
         return std::nullopt;
     const std::string terminated(text);
     IpAddress address;
-    if (inet_pton(AF_INET, terminated.c_str(), address.bytes.data()) == 1)
-        return address;
     if (inet_pton(AF_INET6, terminated.c_str(), address.bytes.data()) != 1)
         return std::nullopt;
     static constexpr std::uint8_t kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};

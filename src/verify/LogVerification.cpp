@@ -167,11 +167,11 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
     if (abandon)
         return std::nullopt;
     if (!opened.ok()) {
-        visits.readError = opened.status().message();
+        visits.read = opened.status();
         return visits;
     }
     if (opened.value().state != LogPathState::Log) {
-        visits.readError = noLogText(opened.value().state);
+        visits.read = Status::failure(noLogText(opened.value().state));
         return visits;
     }
     LogSource& source = *opened.value().source;
@@ -186,7 +186,7 @@ std::optional<FileVisits> collectFileVisits(const std::string& path, const std::
             FileVisits failed;
             failed.fileName = std::move(visits.fileName);
             failed.sizeText = std::move(visits.sizeText);
-            failed.readError = got.status().message();
+            failed.read = got.status();
             return failed;
         }
         if (!got.value())
@@ -207,7 +207,11 @@ VerifiedCounts countVerdicts(const FileVisits& visits, const std::vector<Verific
             counts.verified[column] += visits.visits[i];
         else if (results[i].verdict == Verdict::Fake)
             counts.fake[column] += visits.visits[i];
+        else
+            counts.unchecked[column] += visits.visits[i];
     }
+    for (size_t column = 0; column < counts.unchecked.size(); ++column)
+        counts.unchecked[column] += visits.unaddressed[column];
     return counts;
 }
 

@@ -51,7 +51,7 @@ std::string verificationProgressText(size_t done, size_t total);
 struct FileVisits {
     std::string fileName;
     std::string sizeText;
-    std::string readError;                      // set when the file could not be read
+    Status read;                                // failed when the file could not be read
     std::vector<VerificationRequest> requests;  // distinct pairs of statistics rows
     std::vector<int> rows;                      // the statistics row of each request
     std::vector<std::int64_t> visits;           // lines per request
@@ -63,10 +63,11 @@ struct FileVisits {
 std::optional<FileVisits> collectFileVisits(const std::string& path, const std::atomic<bool>& abandon,
                                             size_t lineBytes = kMaxLineBytes);
 
-// Verified and fake visits per engine, in statistics column order.
+// Verified, fake and undecided visits per engine, in statistics column order.
 struct VerifiedCounts {
     StatisticsCounts verified{};
     StatisticsCounts fake{};
+    StatisticsCounts unchecked{}; // 未知, 无法验证, or no address: every counted line is in one group
 };
 VerifiedCounts countVerdicts(const FileVisits& visits, const std::vector<VerificationResult>& results);
 

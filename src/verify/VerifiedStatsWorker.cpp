@@ -2,6 +2,7 @@
 
 #include "crawlers/StatisticsLogs.h"
 #include "verify/LogVerification.h"
+#include "verify/UncheckedNotice.h"
 
 #include <memory>
 
@@ -18,33 +19,51 @@ VerifiedStatsWorker::VerifiedStatsWorker(std::string logFolder, const std::atomi
                     cachePath = std::move(cachePath),
                     handlers = std::move(shared)](const std::atomic<bool>& abandon, const Worker::Post& post) mutable {
         VerdictCache cache(cachePath, options.now());
-        std::string dnsNotice;
-        forEachStatisticsLog(folder, stopRequested, abandon, [&](const std::string& path) {
-            std::optional<FileVisits> visits = collectFileVisits(path, abandon);
-            if (!visits)
-                return false;
-            CrawlerFileStats verified{visits->fileName, visits->sizeText, std::nullopt, visits->readError};
-            CrawlerFileStats fakes = verified;
-            if (visits->readError.empty()) {
-                const VerificationRun run = verifyCrawlers(visits->requests, options, cache, abandon);
-                if (run.cancelled)
+        VerifiedStatsProgress progress;
+        auto tell = [&] {
+            if (handlers->progress)
+                post([handlers, progress] { handlers->progress(progress); });
+        };
+        size_t unchecked = 0;
+        bool outOfReach = false;
+        std::string setupProblem; // a server setting that could not be used, said once
+        forEachStatisticsLog(
+            folder, stopRequested, abandon,
+            [&](const std::string& path) {
+                ++progress.file;
+                progress.checked = progress.toCheck = 0;
+                tell();
+                std::optional<FileVisits> visits = collectFileVisits(path, abandon);
+                if (!visits)
                     return false;
-                if (run.dnsDown && !options.dnsKnownDown) {
-                    options.dnsKnownDown = true; // one silent server costs one wait, not one per file
-                    dnsNotice = run.status.message();
+                VerifiedFileStats row{visits->fileName, visits->sizeText, std::nullopt, visits->read};
+                if (visits->read) {
+                    const VerificationRun run =
+                        verifyCrawlers(visits->requests, options, cache, abandon, [&](size_t done, size_t total) {
+                            progress.checked = done;
+                            progress.toCheck = total;
+                            tell();
+                        });
+                    if (run.cancelled)
+                        return false;
+                    if (run.dnsDown)
+                        options.dnsKnownDown = true; // one silent server costs one wait, not one per file
+                    else if (!run.status.ok() && setupProblem.empty())
+                        setupProblem = run.status.message();
+                    unchecked += uncheckedCount(run);
+                    outOfReach = outOfReach || dnsUnreachable(run);
+                    row.counts = countVerdicts(*visits, run.results);
                 }
-                const VerifiedCounts counts = countVerdicts(*visits, run.results);
-                verified.counts = counts.verified;
-                fakes.counts = counts.fake;
-            }
-            post([handlers, verified = std::move(verified), fakes = std::move(fakes)] {
-                handlers->appendRows(verified, fakes);
-            });
-            return true;
-        });
-        cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
+                post([handlers, row = std::move(row)] { handlers->appendRow(row); });
+                return true;
+            },
+            [&](size_t logs) { progress.files = logs; });
+        (void)cache.save(options.now()); // a cache that cannot be written costs the next run time, nothing else
+        std::string notice = uncheckedNotice(unchecked, outOfReach);
+        if (!setupProblem.empty())
+            notice += (notice.empty() ? "" : "   ") + setupProblem;
         if (!abandon)
-            post([handlers, dnsNotice] { handlers->finished(dnsNotice); });
+            post([handlers, notice] { handlers->finished(notice); });
     });
 }
 

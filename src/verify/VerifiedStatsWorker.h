@@ -1,11 +1,11 @@
 #pragma once
 // The crawler statistics with the DNS check: every "*.log" file of the log folder is read for the
-// addresses of its statistics lines, they are checked, and each file gives two rows, the visits
-// whose crawler was verified and those that were fake.
+// addresses of its statistics lines, they are checked, and each file gives its visits whose
+// crawler was verified, those that were fake and those the check could not decide.
 
-#include "crawlers/CrawlerFileStats.h"
 #include "platform/Worker.h"
 #include "verify/CrawlerVerifier.h"
+#include "verify/VerifiedStatistics.h"
 
 #include <atomic>
 #include <functional>
@@ -15,13 +15,15 @@ namespace quill {
 
 class VerifiedStatsWorker {
 public:
-    // Both must be set; they run on the user-interface thread: appendRows once per file in listing
-    // order (the verified counts, then the fake counts; both without counts when the file could
-    // not be read), then finished, with what to tell the user (GBK) when the DNS server stopped
-    // answering: the files after that are counted without asking it.
+    // They run on the user-interface thread: appendRow once per file in listing order (without
+    // counts when the file could not be read), progress as files are read and checked (may be
+    // empty), then finished with what to tell the user (GBK; empty when every address was
+    // checked): how many addresses went unchecked, and that the DNS was out of reach when it was.
+    // After a silent server, the files after it are counted without asking it.
     struct Handlers {
-        std::function<void(const CrawlerFileStats& verified, const CrawlerFileStats& fakes)> appendRows;
-        std::function<void(const std::string& dnsNotice)> finished;
+        std::function<void(const VerifiedFileStats& row)> appendRow;
+        std::function<void(const VerifiedStatsProgress& progress)> progress;
+        std::function<void(const std::string& notice)> finished;
     };
 
     // Counts the "*.log" entries of `logFolder` (cut as the statistics cut it). The caller's

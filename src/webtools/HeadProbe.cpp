@@ -2,7 +2,6 @@
 
 #include "platform/CodePage.h"
 #include "platform/Hosts.h"
-#include "webtools/PageTools.h"
 
 #include <algorithm>
 
@@ -87,16 +86,16 @@ HeadProbe::HeadProbe(ClientSocket& socket, Handlers handlers, Schedule schedule,
         // A server that closes without a byte has given no answer.
         if (m_received == 0) {
             m_handlers.appendLine(gbk("失败"));
-            finish(toolStatus(gbk("页面头"), gbk("没有回应")));
+            finish(Status::failure(gbk("没有回应")));
             return;
         }
-        finish(toolStatus(gbk("页面头"), {}));
+        finish(Status());
     };
     events.failed = [this](const std::string& message) {
         m_connected = false;
         if (m_handlers.connectFailed)
             m_handlers.connectFailed(message);
-        finish(toolStatus(gbk("页面头"), gbk("连接失败")));
+        finish(Status::failure(gbk("连接失败")));
     };
     m_socket.setEvents(std::move(events));
 }
@@ -181,13 +180,13 @@ void HeadProbe::giveUp(const std::string& reason)
     m_socket.close();
     m_givingUp = false;
     m_handlers.appendLine(gbk("失败"));
-    finish(toolStatus(gbk("页面头"), reason));
+    finish(Status::failure(reason));
 }
 
-void HeadProbe::finish(const std::string& status)
+void HeadProbe::finish(const Status& outcome)
 {
     if (m_handlers.finished)
-        m_handlers.finished(status);
+        m_handlers.finished(outcome);
 }
 
 } // namespace quill

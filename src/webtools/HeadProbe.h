@@ -44,8 +44,8 @@ public:
         AppendLine appendLine;
         // Connecting failed: the message for the error box.
         std::function<void(const std::string& message)> connectFailed;
-        // The socket closed or was given up; the status line (GBK).
-        std::function<void(const std::string& status)> finished;
+        // The socket closed, or was given up for the failure's reason ("连接超时", ...).
+        std::function<void(const Status& outcome)> finished;
     };
 
     // Takes over the socket's events for as long as it lives. The socket is given up (closed,
@@ -65,7 +65,7 @@ public:
 private:
     void readHandler();
     void giveUp(const std::string& reason);
-    void finish(const std::string& status);
+    void finish(const Status& outcome);
     // `task` after `delay`, unless this probe is gone or a later connection began by then.
     void after(std::chrono::milliseconds delay, std::function<void()> task);
     void watchIdle();

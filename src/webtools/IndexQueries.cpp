@@ -53,37 +53,35 @@ std::string indexProgress(int done, int total)
     return gbk("批量查询 ") + std::to_string(done) + "/" + std::to_string(total) + gbk(" …");
 }
 
-IndexEnd runIndexQueries(const IndexRun& run, const std::function<PageFetch(const std::string& url)>& fetch,
-                         const std::function<void(const std::string& line)>& appendLine,
-                         const std::function<void(int done, int total)>& progress, const std::atomic<bool>* stop)
+Status runIndexQueries(const IndexRun& run, const std::function<Result<std::string>(const std::string& url)>& fetch,
+                       const std::function<void(const std::string& line)>& appendLine,
+                       const std::function<void(int done, int total)>& progress, const std::atomic<bool>* stop)
 {
     appendLine(std::string(71, '-'));
     appendLine(gbk("查询时间：") + run.dateTime);
     const std::string site = indexSiteText(run.siteBox);
     const int total = indexQueryCount(run);
-    IndexEnd end;
+    int failed = 0;
     std::string firstFailure;
     int done = 0;
     for (const IndexQuery& query : indexQueries()) {
         if (!(query.google ? run.google : run.baidu))
             continue;
-        if (stop && stop->load()) {
-            end.status = gbk("批量查询: 已取消");
-            return end;
-        }
+        if (stop && stop->load())
+            return Status::failure(gbk("已取消"));
         const std::string& host = query.google ? run.googleHost : run.baiduHost;
         // The site text goes into the address unescaped.
-        const PageFetch answer = fetch("http://" + host + query.before + site + query.after);
-        if (!answer.failure.empty() && end.failed++ == 0)
-            firstFailure = answer.failure;
-        appendLine(indexLine(query, answer.text));
+        const Result<std::string> answer = fetch("http://" + host + query.before + site + query.after);
+        if (!answer && failed++ == 0)
+            firstFailure = answer.status().message();
+        appendLine(indexLine(query, answer ? answer.value() : std::string()));
         if (progress)
             progress(++done, total);
     }
-    end.status = end.failed == 0 ? gbk("批量查询: 完成")
-                                 : gbk("批量查询: ") + std::to_string(end.failed) + "/" + std::to_string(total) +
-                                       gbk(" 个查询失败（") + firstFailure + gbk("）");
-    return end;
+    if (failed == 0)
+        return Status();
+    return Status::failure(std::to_string(failed) + "/" + std::to_string(total) + gbk(" 个查询失败（") + firstFailure +
+                           gbk("）"));
 }
 
 } // namespace quill

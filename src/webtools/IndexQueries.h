@@ -1,6 +1,7 @@
 #pragma once
 // "批量查询": how many pages of a site Baidu and Google report, one line per query.
 
+#include "platform/Status.h"
 #include "webtools/WebRequests.h"
 
 #include <atomic>
@@ -41,15 +42,12 @@ int indexQueryCount(const IndexRun& run);
 // The status line while the queries run: "批量查询 3/9 …" (GBK).
 std::string indexProgress(int done, int total);
 
-struct IndexEnd {
-    int failed = 0;     // queries whose fetch failed (their lines were still appended)
-    std::string status; // GBK, for the status line
-};
-
 // Appends the hyphen line and the "查询时间：" line, then runs the checked queries in order,
-// fetching each address with `fetch` and appending its line as soon as the answer is in, and
-// reporting `progress` after each. Ends early, with no further line, once `stop` is set.
-IndexEnd runIndexQueries(const IndexRun& run, const std::function<PageFetch(const std::string& url)>& fetch,
+// fetching each address with `fetch` and appending its line as soon as the answer is in (a failed
+// fetch appends its line too, with no count), and reporting `progress` after each. Ends early,
+// with no further line, once `stop` is set. Fails with "已取消", or with how many queries failed
+// and the first failure: "2/9 个查询失败（连接超时）".
+Status runIndexQueries(const IndexRun& run, const std::function<Result<std::string>(const std::string& url)>& fetch,
                          const std::function<void(const std::string& line)>& appendLine,
                          const std::function<void(int done, int total)>& progress = {},
                          const std::atomic<bool>* stop = nullptr);

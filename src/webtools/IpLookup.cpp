@@ -4,10 +4,8 @@
 #include "platform/Hosts.h"
 #include "platform/GbkText.h"
 #include "text/HtmlText.h"
-#include "webtools/PageTools.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace quill {
 
@@ -39,14 +37,12 @@ std::string ipLookup(const std::string& ip, const std::function<std::string(cons
 IpLookupResult lookUpIp(const std::string& ip, const WebContext& context)
 {
     IpLookupResult result;
-    std::optional<std::string> failure = gbk("地址无效"); // stays when nothing is sent
+    result.outcome = Status::failure(gbk("地址无效")); // stays when nothing is sent
     result.label = ipLookup(ip, [&](const std::string& url) {
-        PageFetch answer = fetchPageReporting(url, context);
-        failure = answer.failure;
-        return std::move(answer.text);
+        Result<std::string> answer = fetchPageReporting(url, context);
+        result.outcome = answer.status();
+        return answer ? std::move(answer.value()) : std::string();
     });
-    result.failed = !failure->empty();
-    result.status = toolStatus(gbk("查看IP"), *failure);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // "查看IP": where a visitor's address is, cut from the IP-location service's answer page.
 
+#include "platform/Status.h"
 #include "webtools/WebRequests.h"
 
 #include <functional>
@@ -23,9 +24,8 @@ std::string ipLocationText(const std::string& page);
 std::string ipLookup(const std::string& ip, const std::function<std::string(const std::string& url)>& fetch);
 
 struct IpLookupResult {
-    std::string label;  // what Label4 shows
-    std::string status; // GBK, for the status line
-    bool failed = false; // the fetch failed, or the address was not sent
+    std::string label; // what Label4 shows
+    Status outcome;    // failed when the fetch failed, or when the address was not sent
 };
 
 // "查看IP" with FetchPage bounded by `context`.

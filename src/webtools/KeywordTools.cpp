@@ -55,22 +55,23 @@ std::string relatedSearchLines(const std::string& page)
     return splitPhrases(htmlToText(textBetween(page, start, "<form name=\"f2\"")));
 }
 
-ToolAnswer keywordSuggestions(const std::string& keyword, const WebContext& context)
+Result<std::string> keywordSuggestions(const std::string& keyword, const WebContext& context)
 {
     const std::string host = suggestionHost();
     HttpClient client(suggestionOptions(host, context));
     HttpResponse response = client.get(suggestionUrl(host, keyword));
     if (!response.ok())
-        return {std::nullopt, failureText(response)};
-    return {suggestionLines(response.body), {}};
+        return Status::failure(failureText(response));
+    return suggestionLines(response.body);
 }
 
-ToolAnswer relatedSearches(const std::string& keyword, const WebContext& context)
+Result<std::string> relatedSearches(const std::string& keyword, const WebContext& context)
 {
-    ToolAnswer page = fetchForTool(WebTool::RelatedSearches, relatedSearchUrl(baiduSearchHost(), keyword), context);
-    if (page.value)
-        page.value = relatedSearchLines(*page.value);
-    return page;
+    Result<std::string> page =
+        fetchForTool(WebTool::RelatedSearches, relatedSearchUrl(baiduSearchHost(), keyword), context);
+    if (!page)
+        return page;
+    return relatedSearchLines(page.value());
 }
 
 } // namespace quill

@@ -3,7 +3,6 @@
 
 #include "webtools/PageTools.h"
 
-#include <optional>
 #include <string>
 
 namespace quill {
@@ -23,8 +22,8 @@ std::string relatedSearchUrl(const std::string& host, const std::string& keyword
 // The related-search block of a result page as plain-text phrases, one per CR LF line.
 std::string relatedSearchLines(const std::string& page);
 
-// The value each button appends; nothing when the request fails.
-ToolAnswer keywordSuggestions(const std::string& keyword, const WebContext& context = {});
-ToolAnswer relatedSearches(const std::string& keyword, const WebContext& context = {});
+// The value each button appends; the request's failure when it fails.
+Result<std::string> keywordSuggestions(const std::string& keyword, const WebContext& context = {});
+Result<std::string> relatedSearches(const std::string& keyword, const WebContext& context = {});
 
 } // namespace quill

@@ -7,13 +7,13 @@
 namespace quill {
 namespace {
 
-ToolAnswer answerOf(HttpResponse&& response, bool toGbk)
+Result<std::string> answerOf(HttpResponse&& response, bool toGbk)
 {
     if (!response.ok())
-        return {std::nullopt, failureText(response)};
+        return Status::failure(failureText(response));
     if (toGbk)
-        return {pageToGbk(response.contentType, std::move(response.body)), {}};
-    return {std::move(response.body), {}};
+        return pageToGbk(response.contentType, std::move(response.body));
+    return std::move(response.body);
 }
 
 } // namespace
@@ -28,27 +28,27 @@ std::string pageAddress(const std::string& siteBox)
     return scheme == "http://" ? site : "http://" + site;
 }
 
-ToolAnswer fetchForTool(WebTool tool, const std::string& url, const WebContext& context)
+Result<std::string> fetchForTool(WebTool tool, const std::string& url, const WebContext& context)
 {
     return answerOf(HttpClient(requestOptions(tool, context)).get(url), false);
 }
 
-ToolAnswer fetchPageAsGbk(WebTool tool, const std::string& url, const WebContext& context)
+Result<std::string> fetchPageAsGbk(WebTool tool, const std::string& url, const WebContext& context)
 {
     return answerOf(HttpClient(requestOptions(tool, context)).get(url), true);
 }
 
-ToolAnswer pagePlainText(const std::string& siteBox, const WebContext& context)
+Result<std::string> pagePlainText(const std::string& siteBox, const WebContext& context)
 {
-    ToolAnswer answer = fetchPageAsGbk(WebTool::PlainText, pageAddress(siteBox), context);
-    if (answer.value)
-        answer.value = htmlToText(*answer.value);
-    return answer;
+    Result<std::string> page = fetchPageAsGbk(WebTool::PlainText, pageAddress(siteBox), context);
+    if (!page)
+        return page;
+    return htmlToText(page.value());
 }
 
-std::string toolStatus(const std::string& tool, const std::string& failure)
+std::string toolStatus(const std::string& tool, const Status& outcome)
 {
-    return tool + ": " + (failure.empty() ? gbk("完成") : failure);
+    return tool + ": " + (outcome ? gbk("完成") : outcome.message());
 }
 
 } // namespace quill

@@ -190,7 +190,11 @@ std::string siteListAsUtf8(std::string bytes)
     // Files that say gb2312 are written by programs that mean GBK, its superset.
     if (encoding == "gb2312" || encoding == "x-gbk" || encoding == "cp936")
         encoding = "gbk";
-    if (!encoding.empty() && encoding != "utf-8" && encoding != "utf8") {
+    // A file that says UTF-8 is read as UTF-8, a stray bad sequence and all: every save writes
+    // that declaration, so guessing GBK here would turn a list the program wrote into another.
+    if (encoding == "utf-8" || encoding == "utf8")
+        return bytes;
+    if (!encoding.empty()) {
         if (std::optional<std::string> converted = charsetToUtf8(bytes, encoding))
             return std::move(*converted);
     }

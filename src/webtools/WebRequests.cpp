@@ -105,17 +105,17 @@ std::string failureText(const HttpResponse& response)
     return gbk("请求失败");
 }
 
-PageFetch fetchPageReporting(const std::string& url, const WebContext& context)
+Result<std::string> fetchPageReporting(const std::string& url, const WebContext& context)
 {
     HttpClient client(requestOptions(WebTool::FetchPage, context));
     HttpResponse response = client.get(url);
     if (response.statusCode == 200 && response.ok())
-        return {std::move(response.body), {}};
+        return std::move(response.body);
     if (response.statusCode == 304)
-        return {"location=" + response.location, {}};
+        return "location=" + response.location;
     if (response.ok()) // an answer FetchPage has no use for, such as a 204 or an unfollowed 302
-        return {{}, "HTTP " + std::to_string(response.statusCode)};
-    return {{}, failureText(response)};
+        return Status::failure("HTTP " + std::to_string(response.statusCode));
+    return Status::failure(failureText(response));
 }
 
 } // namespace quill

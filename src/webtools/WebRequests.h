@@ -3,6 +3,7 @@
 // settings each tool gives its client, the bounds every request keeps, and the shared page fetch.
 
 #include "platform/HttpClient.h"
+#include "platform/Status.h"
 
 #include <atomic>
 #include <chrono>
@@ -56,17 +57,14 @@ std::string requestSiteText(const std::string& siteBox);
 // What went wrong with a request, in words for the status line (GBK): "连接超时", "HTTP 404", ...
 std::string failureText(const HttpResponse& response);
 
-struct PageFetch {
-    std::string text;    // what FetchPage gives
-    std::string failure; // GBK, empty when the answer was a 200 or a 304
-};
-
 // GET of `url` with the FetchPage settings: the body for a 200, "location=" and the Location
-// header for a 304, and the empty text for anything else. Never fails.
-PageFetch fetchPageReporting(const std::string& url, const WebContext& context = {});
+// header for a 304. Any other answer fails, in words for the status line.
+Result<std::string> fetchPageReporting(const std::string& url, const WebContext& context = {});
+// The same, with the empty text for a failure: what FetchPage gives.
 inline std::string fetchPage(const std::string& url, const WebContext& context = {})
 {
-    return fetchPageReporting(url, context).text;
+    Result<std::string> page = fetchPageReporting(url, context);
+    return page ? std::move(page.value()) : std::string();
 }
 
 } // namespace quill

@@ -14,8 +14,8 @@ namespace {
 
 std::string line(const char* address, const char* agent)
 {
-    return std::string("2026-12-01 00:00:00 W3SVC1 192.168.1.10 GET /a.htm - 80 - ") + address + " " + agent +
-           " 200 0 0 100 50 15 -\r\n";
+    return quill::test::iisLine({.dateTime = "2026-12-01 00:00:00", .serverIp = "192.168.1.10", .stem = "/a.htm",
+                                 .client = address, .agent = agent, .bytesSent = "100", .bytesReceived = "50"});
 }
 
 const char* kGptbotList = R"({"creationTime": "2099-01-01T00:00:00", "prefixes": [{"ipv4Prefix": "20.171.206.0/24"}]})";

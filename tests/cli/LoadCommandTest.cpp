@@ -57,8 +57,8 @@ TEST(LoadCommand, aLeadByteBeforeATabOrCrNeverSplitsARow)
     // TAB and CR are never the second byte of a pair, so they are escaped wherever they stand.
     TempFolder folder;
     const std::string path =
-        folder.write("lead.log", std::string(kIis6Header) + iis6Line("/a\x81\tb.htm") +
-                                     iis6Line("/c\xB0\rd.htm", "Mozilla\xFE\t/4.0") + iis6Line("/e.htm", "UA\x81\r"));
+        folder.write("lead.log", std::string(kIis6Header) + iisLine({.stem = "/a\x81\tb.htm"}) +
+                                     iisLine({.stem = "/c\xB0\rd.htm", .agent = "Mozilla\xFE\t/4.0"}) + iisLine({.stem = "/e.htm", .agent = "UA\x81\r"}));
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"load", path}, std::vector<std::string>{"load", "--raw", path}}) {
         const ProcessResult result = runCli(args);
@@ -85,7 +85,7 @@ TEST(LoadCommand, printsEveryRowAndTheSummary)
 {
     TempFolder folder;
     const std::string path =
-        folder.write("a.log", std::string(kIis6Header) + iis6Line("/a.htm", "Googlebot/2.1") + iis6Line("/b.gif"));
+        folder.write("a.log", std::string(kIis6Header) + iisLine({.stem = "/a.htm", .agent = "Googlebot/2.1"}) + iisLine({.stem = "/b.gif"}));
     ProcessResult result = runCli({"load", path});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "0\t/a.htm\t-\tGoogle\t200\t0\t0\t1.2.3.4\t2026-12-01\t00:00:01\tGET\t10.0.0.1\t80\t1500\t300\t15\t-\n");
@@ -99,8 +99,8 @@ TEST(LoadCommand, appliesFilterBoxesSearchAndClicks)
     std::string gbkStem = gbk("日志");
     gbkStem.insert(0, 1, '/').append(".htm");
     const std::string path = folder.write(
-        "a.log", std::string(kIis6Header) + iis6Line("/a.gif", "UA", "1.1.1.1", "300") +
-                     iis6Line(gbkStem, "UA", "2.2.2.2", "20") + iis6Line("/c.htm", "UA", "3.3.3.3", "100"));
+        "a.log", std::string(kIis6Header) + iisLine({.stem = "/a.gif", .client = "1.1.1.1", .agent = "UA", .timeTaken = "300"}) +
+                     iisLine({.stem = gbkStem, .client = "2.2.2.2", .agent = "UA", .timeTaken = "20"}) + iisLine({.stem = "/c.htm", .client = "3.3.3.3", .agent = "UA", .timeTaken = "100"}));
     ProcessResult all = runCli({"load", "--off", "images", "--click", "15", path});
     std::vector<std::string> urls;
     for (const std::string& line : outputLines(all.out))
@@ -117,7 +117,7 @@ TEST(LoadCommand, escapesFieldsAndWritesGbkWithRaw)
     TempFolder folder;
     // "\x95\x5C" is one double-byte character whose second byte is a backslash.
     const std::string stem = "/a\\b\t" + std::string("\x95\x5C") + gbk("页");
-    const std::string line = "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - 1.2.3.4 UA 200 0 0 1 2 3 -\r\n";
+    const std::string line = iisLine({.stem = stem, .agent = "UA", .timeTaken = "3"});
     const std::string path = folder.write("a.log", std::string(kIis6Header) + line);
 
     ProcessResult utf8 = runCli({"load", path});
@@ -131,8 +131,8 @@ TEST(LoadCommand, escapesFieldsAndWritesGbkWithRaw)
 TEST(LoadCommand, carriesTheFieldMapFromOneFileToTheNext)
 {
     TempFolder folder;
-    const std::string first = folder.write("1.log", std::string(kIis6Header) + iis6Line("/first.htm"));
-    const std::string second = folder.write("2.log", iis6Line("/second.htm"));
+    const std::string first = folder.write("1.log", std::string(kIis6Header) + iisLine({.stem = "/first.htm"}));
+    const std::string second = folder.write("2.log", iisLine({.stem = "/second.htm"}));
     ProcessResult result = runCli({"load", first, second});
     EXPECT_EQ(result.exitCode, 0);
     ASSERT_EQ(outputLines(result.out).size(), 1u);
@@ -162,8 +162,8 @@ TEST(LoadCommand, printsNoRowOfAFileChangedBetweenLoadAndPrinting)
     std::string original = kIis6Header;
     std::string other = kIis6Header;
     for (int i = 0; i < 20000; ++i) {
-        original += iis6Line("/page" + std::to_string(i) + ".htm");
-        other += iis6Line("/PAGE" + std::to_string(i) + ".htm");
+        original += iisLine({.stem = "/page" + std::to_string(i) + ".htm"});
+        other += iisLine({.stem = "/PAGE" + std::to_string(i) + ".htm"});
     }
     struct Case {
         const char* what;
@@ -171,7 +171,7 @@ TEST(LoadCommand, printsNoRowOfAFileChangedBetweenLoadAndPrinting)
         bool printed;
     };
     const Case cases[] = {
-        {"appended", [](const std::string& path) { std::ofstream(path, std::ios::app) << iis6Line("/new.htm"); }, true},
+        {"appended", [](const std::string& path) { std::ofstream(path, std::ios::app) << iisLine({.stem = "/new.htm"}); }, true},
         {"cut short", [](const std::string& path) { ASSERT_EQ(truncate(path.c_str(), 1 << 20), 0); }, false},
         {"rewritten", [&](const std::string& path) { TempFolder::writeFile(path, other); }, false},
     };

@@ -24,7 +24,7 @@ std::string lines(int from, int to)
 {
     std::string bytes;
     for (int i = from; i < to; ++i)
-        bytes += iis6Line(stemOf(i));
+        bytes += iisLine({.stem = stemOf(i)});
     return bytes;
 }
 

@@ -85,7 +85,7 @@ TEST(CountCrawlerVisits, unreadableEntriesGetARowWithoutCounts)
         auto stats = count(path);
         ASSERT_TRUE(stats) << path;
         EXPECT_FALSE(stats->counts) << path;
-        EXPECT_FALSE(stats->readError.empty()) << path;
+        EXPECT_FALSE(stats->read.ok()) << path;
         EXPECT_EQ(stats->sizeText, "0.0K") << path;
         EXPECT_EQ(stats->fileName, path.substr(folder.path().size() + 1));
     }

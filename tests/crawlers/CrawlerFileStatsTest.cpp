@@ -34,11 +34,11 @@ TEST(CrawlerFileStats, sizeTextRoundsTenthsOfAKibiHalfAwayFromZero)
 
 TEST(CrawlerFileStats, rowTextsLeaveCountsOfAnUnreadFileEmpty)
 {
-    CrawlerFileStats counted{"ex090101.log", "1.5K", StatisticsCounts{1, 2, 3, 4, 5, 6, 2147483648}, ""};
+    CrawlerFileStats counted{"ex090101.log", "1.5K", StatisticsCounts{1, 2, 3, 4, 5, 6, 2147483648}, {}};
     EXPECT_EQ(statisticsRowTexts(counted),
               (std::array<std::string, 10>{"ex090101.log", "1.5K", "1", "2", "3", "4", "5", "6", "2147483648", ""}));
 
-    CrawlerFileStats unread{"locked.log", "0.0K", std::nullopt, "File access denied"};
+    CrawlerFileStats unread{"locked.log", "0.0K", std::nullopt, Status::failure("File access denied")};
     EXPECT_EQ(statisticsRowTexts(unread),
               (std::array<std::string, 10>{"locked.log", "0.0K", "", "", "", "", "", "", "", ""}));
 }

@@ -102,7 +102,8 @@ TEST(PageParser, handOverAfterADirectStartParsesNothingMore)
     parser.parseText("<i>direct</i>");
     ui.drain();
     ASSERT_TRUE(waitForParseOf(parser, ui, "<i>direct</i>"));
-    EXPECT_FALSE(waitForHandOver(ui, 2, 200ms));
+    // The direct parse's end posts that the parser is idle; nothing is handed over again.
+    EXPECT_FALSE(waitForHandOver(ui, 3, 200ms));
     EXPECT_EQ(test::shape(parser.page()), "I[direct] @DOCUMENT");
 }
 
@@ -121,4 +122,35 @@ TEST(PageParser, destructionStopsTheWorkerAndOrphansItsHandOver)
         // A hand-over posted before the parser went away finds it gone.
         ui.drain();
     }
+}
+
+TEST(PageParser, whenIdleRunsOnceTheNewestTextIsParsed)
+{
+    QueueDispatcher ui;
+    PageParser parser(ui);
+    int calls = 0;
+    parser.whenIdle([&] { ++calls; }); // nothing ever parsed: at once
+    EXPECT_EQ(calls, 1);
+
+    std::string seen;
+    parser.parseText(slowText());
+    parser.parseText("<b>second</b>");
+    parser.whenIdle([&] {
+        seen = parser.document();
+        EXPECT_EQ(parser.parseState(), ParserState::Idle);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (seen.empty() && std::chrono::steady_clock::now() < deadline)
+        ui.runOne(10ms);
+    EXPECT_EQ(seen, "<b>second</b>"); // never the tree of the text it replaced
+    EXPECT_EQ(test::shape(parser.page()), "B[second] @DOCUMENT");
+
+    // A parser that goes before its parse ends drops what waited for it.
+    {
+        PageParser gone(ui);
+        gone.parseText(slowText());
+        gone.whenIdle([&] { ++calls; });
+    }
+    ui.drain();
+    EXPECT_EQ(calls, 1);
 }

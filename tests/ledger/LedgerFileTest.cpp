@@ -88,7 +88,11 @@ TEST(LedgerFile, refusesFilesItCannotOwnAndLeavesThemUntouched)
         EXPECT_FALSE(LedgerViews::open(c.path).ok());
         EXPECT_EQ(isFile ? readFile(c.path) : "", before);
     }
-    EXPECT_FALSE(LedgerViews::open(folder.file("never-added.db")).ok());
+    // File names are UTF-8, messages GBK: a Chinese name reads back as it was given.
+    const std::string missing = folder.file("抓取档案.db");
+    const auto views = LedgerViews::open(missing);
+    ASSERT_FALSE(views.ok());
+    EXPECT_NE(gbkToUtf8(views.status().message()).find(missing), std::string::npos) << gbkToUtf8(views.status().message());
 }
 
 // Killed at each step of writing a file: after it, the ledger holds all of the file or none.

@@ -17,8 +17,8 @@ std::string sampleLog()
     for (int i = 0; i < 3000; ++i) {
         const std::string agent = i % 3 == 0 ? "Baiduspider+(+http://www.baidu.com/search/spider.htm)"
                                   : i % 3 == 1 ? "Googlebot/2.1" : "Mozilla/4.0";
-        log += iis6Line("/p" + std::to_string(i) + (i % 7 == 0 ? gbk("页") : std::string()) + ".htm", agent, "1.2.3." +
-                            std::to_string(i % 250), std::to_string(i));
+        log += iisLine({.stem = "/p" + std::to_string(i) + (i % 7 == 0 ? gbk("页") : std::string()) + ".htm", .client = "1.2.3." +
+                            std::to_string(i % 250), .agent = agent, .timeTaken = std::to_string(i)});
     }
     return log;
 }
@@ -68,7 +68,7 @@ TEST(ArchiveLoad, archivesLoadAndCountAsTheLogInside)
         EXPECT_EQ(shownRows(analysis), expectedRows) << c.name;
 
         const auto stats = countFile(path);
-        ASSERT_TRUE(stats && stats->counts) << c.name << ": " << (stats ? stats->readError : "");
+        ASSERT_TRUE(stats && stats->counts) << c.name << ": " << (stats ? stats->read.message() : "");
         EXPECT_EQ(stats->counts, expectedStats->counts) << c.name;
         EXPECT_EQ(stats->fileName, c.name);
     }
@@ -117,7 +117,7 @@ TEST(ArchiveLoad, aDamagedArchiveIsAClearErrorAndARowWithNameAndSize)
         EXPECT_FALSE(stats->counts) << c.name;
         EXPECT_EQ(stats->fileName, c.name);
         EXPECT_EQ(stats->sizeText, statisticsSizeText(c.bytes.size())) << c.name;
-        EXPECT_EQ(stats->readError.substr(0, c.message.size()), c.message) << c.name;
+        EXPECT_EQ(stats->read.message().substr(0, c.message.size()), c.message) << c.name;
     }
 }
 
@@ -171,13 +171,13 @@ TEST(ArchiveLoad, zipEntriesThatShareOrOverstateTheirDataAreRefused)
         if (c.message.empty()) {
             EXPECT_TRUE(result.read()) << c.name << ": " << result.outcome.status().message();
             EXPECT_EQ(analysis.store().count(), 3000u) << c.name;
-            EXPECT_TRUE(stats->counts) << c.name << ": " << stats->readError;
+            EXPECT_TRUE(stats->counts) << c.name << ": " << stats->read.message();
             continue;
         }
         ASSERT_FALSE(result.outcome.ok()) << c.name;
         EXPECT_EQ(result.outcome.status().message().substr(0, c.message.size()), c.message) << c.name;
         EXPECT_EQ(analysis.store().count(), 0u) << c.name;
         EXPECT_FALSE(stats->counts) << c.name;
-        EXPECT_EQ(stats->readError.substr(0, c.message.size()), c.message) << c.name;
+        EXPECT_EQ(stats->read.message().substr(0, c.message.size()), c.message) << c.name;
     }
 }

@@ -19,7 +19,7 @@ std::string numberedLog(const std::string& stemPrefix)
 {
     std::string bytes = kIis6Header;
     for (int i = 0; bytes.size() < (4u << 20); ++i)
-        bytes += iis6Line(stemPrefix + std::to_string(i) + ".htm");
+        bytes += iisLine({.stem = stemPrefix + std::to_string(i) + ".htm"});
     return bytes;
 }
 
@@ -51,7 +51,7 @@ TEST(FileChange, rowsOfAFileChangedAfterTheLoadGoWithAMessage)
     };
     const Case cases[] = {
         // what the web server does all day: the loaded bytes stay as they were
-        {"appended", [](const TempFolder&, const std::string& path) { appendTo(path, iis6Line("/new.htm")); }, true},
+        {"appended", [](const TempFolder&, const std::string& path) { appendTo(path, iisLine({.stem = "/new.htm"})); }, true},
         {"touched", [](const TempFolder&, const std::string& path) { utimes(path.c_str(), nullptr); }, true},
         // the mapping keeps the old file alive when a new one takes its name
         {"replaced by a new file",

@@ -39,9 +39,9 @@ FollowStep followOnce(LogAnalysis& analysis, FollowedLog& log)
 // load of the whole file, in file order.
 TEST(FollowedLog, rowsOfALoadAndWhatFollowsAreThoseOfOneLoadOfTheWhole)
 {
-    const std::string line1 = iis6Line("/a.htm", "Baiduspider");
-    const std::string line2 = iis6Line("/b.htm");
-    const std::string gif = iis6Line("/c.gif");
+    const std::string line1 = iisLine({.stem = "/a.htm", .agent = "Baiduspider"});
+    const std::string line2 = iisLine({.stem = "/b.htm"});
+    const std::string gif = iisLine({.stem = "/c.gif"});
     const struct {
         const char* what;
         std::string loaded;
@@ -83,7 +83,7 @@ TEST(FollowedLog, rowsOfALoadAndWhatFollowsAreThoseOfOneLoadOfTheWhole)
 TEST(FollowedLog, aLoadToBeFollowedLeavesTheLineStillBeingWritten)
 {
     TempFolder folder;
-    const std::string line = iis6Line("/a.htm");
+    const std::string line = iisLine({.stem = "/a.htm"});
     const std::string path = folder.write("ex.log", kIis6Header + line + line.substr(0, 60));
     LogAnalysis plain;
     ASSERT_TRUE(plain.load(path, {}).read());
@@ -99,7 +99,7 @@ TEST(FollowedLog, aLoadToBeFollowedLeavesTheLineStillBeingWritten)
 TEST(FollowedLog, archivesPipesAndEndMarksAreNotFollowed)
 {
     TempFolder folder;
-    const std::string bytes = kIis6Header + iis6Line("/a.htm");
+    const std::string bytes = kIis6Header + iisLine({.stem = "/a.htm"});
     LogAnalysis analysis;
     const std::string pipe = folder.file("pipe.log");
     mkfifo(pipe.c_str(), 0600);
@@ -117,8 +117,8 @@ TEST(FollowedLog, archivesPipesAndEndMarksAreNotFollowed)
 // A file that no longer holds what was read ends the following, and says how.
 TEST(FollowedLog, endsWhenTheFileIsCutRewrittenReplacedOrRemoved)
 {
-    const std::string line1 = iis6Line("/a.htm");
-    const std::string line2 = iis6Line("/b.htm");
+    const std::string line1 = iisLine({.stem = "/a.htm"});
+    const std::string line2 = iisLine({.stem = "/b.htm"});
     const struct {
         const char* what;
         std::function<void(const TempFolder&, const std::string&)> change;
@@ -128,7 +128,7 @@ TEST(FollowedLog, endsWhenTheFileIsCutRewrittenReplacedOrRemoved)
          FollowEnd::CutShort},
         {"emptied and filled again, longer",
          [&](const TempFolder&, const std::string& path) {
-             TempFolder::writeFile(path, std::string(kIis6Header) + iis6Line("/x.htm") + line2 + line2);
+             TempFolder::writeFile(path, std::string(kIis6Header) + iisLine({.stem = "/x.htm"}) + line2 + line2);
          },
          FollowEnd::Rewritten},
         {"rewritten in place at its end",
@@ -168,10 +168,10 @@ TEST(FollowedLog, endsWhenTheFileIsCutRewrittenReplacedOrRemoved)
 TEST(FollowedLog, aFileReplacedBetweenTheLoadAndTheFirstStepIsNotRead)
 {
     TempFolder folder;
-    const std::string path = folder.write("ex.log", kIis6Header + iis6Line("/a.htm"));
+    const std::string path = folder.write("ex.log", kIis6Header + iisLine({.stem = "/a.htm"}));
     LogAnalysis analysis;
     ASSERT_TRUE(analysis.load(path, {}, true).read());
-    std::filesystem::rename(folder.write("new.log", kIis6Header + iis6Line("/b.htm") + iis6Line("/c.htm")), path);
+    std::filesystem::rename(folder.write("new.log", kIis6Header + iisLine({.stem = "/b.htm"}) + iisLine({.stem = "/c.htm"})), path);
     FollowedLog log(*analysis.followStart());
     FollowBatch batch;
     EXPECT_EQ(log.step(batch, size_t(1) << 30).end, FollowEnd::Replaced);
@@ -186,7 +186,7 @@ TEST(FollowedLog, aLongBacklogComesInSteps)
     FollowedLog log(*analysis.followStart());
     std::string lines;
     for (int i = 0; i < 4000; ++i)
-        lines += iis6Line("/p" + std::to_string(i) + ".htm");
+        lines += iisLine({.stem = "/p" + std::to_string(i) + ".htm"});
     append(path, lines);
     FollowBatch batch;
     FollowStep step = log.step(batch, lines.size() / 3);
@@ -196,6 +196,6 @@ TEST(FollowedLog, aLongBacklogComesInSteps)
     while (step.more)
         step = log.step(batch, lines.size() / 3);
     ASSERT_EQ(batch.records.size(), 4000u);
-    EXPECT_EQ(batch.records.back().line().substr(0, 20), iis6Line("/p3999.htm").substr(0, 20));
+    EXPECT_EQ(batch.records.back().line().substr(0, 20), iisLine({.stem = "/p3999.htm"}).substr(0, 20));
     EXPECT_EQ(batch.offset, std::string(kIis6Header).size() + lines.size());
 }

@@ -52,7 +52,7 @@ TEST(KeepTest, appliesTheFiltersInTheirOrder)
 
     auto line = [](const std::string& stem, const std::string& agent = "Mozilla/4.0",
                    const std::string& client = "1.2.3.4", const std::string& status = "200") {
-        std::string l = iis6Line(stem, agent, client, "15", status);
+        std::string l = iisLine({.stem = stem, .client = client, .agent = agent, .status = status, .timeTaken = "15"});
         return l.substr(0, l.size() - 2);
     };
     struct Case {
@@ -153,10 +153,11 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
                                   "Gigabot/3.0", "Gigabot", "AppEngine-Google", "SurveyBot", "Twiceler",
                                   "\x81Googlebot", "\x81G" "ooglebot", gbkWord + "Yahoo", "sogou"});
         std::string stem = pick({"/a.htm", "/a.gif", "/a.JPG", "/a.css", "/a.mp3", "/b.wma", "/c.wmv",
-                                 "/yahoo.htm", "/" + gbkWord + ".gif", "/\x81.gif", "/200"});
+                                 "/yahoo.htm", "/" + gbkWord + ".gif", "/\x81.gif", "/200", "/%C8%D5%D6%BE.htm",
+                                 "/%e6%97%a5%e5%bf%97", "/%C8%D5%D6", "/q+%c8%d5%d6%be+x"});
         std::string client = pick({"1.2.3.4", "10.0.0.1", "200"});
         std::string status = pick({"200", "404", "304"});
-        std::string line = iis6Line(randomCase(stem), randomCase(agent), client, "15", status);
+        std::string line = iisLine({.stem = randomCase(stem), .client = client, .agent = randomCase(agent), .status = status, .timeTaken = "15"});
         line.resize(line.size() - 2);
         if (random() % 5 == 0)
             line = "200 " + line.substr(11); // starts with the status text
@@ -166,7 +167,7 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
     for (const std::string& line : lines)
         bytes += line + "\r\n";
 
-    std::vector<FilterSnapshot> snapshots(8);
+    std::vector<FilterSnapshot> snapshots(10);
     snapshots[1].status200 = snapshots[1].audio = true;
     snapshots[2].search = "- 200";
     snapshots[3].search = gbkWord;
@@ -175,6 +176,10 @@ TEST(KeepTest, loadAgreesWithThePlainKeepTest)
     snapshots[6].noSpiders = snapshots[6].ownXmlHttp = true;
     snapshots[7].images = false;
     snapshots[7].search = " ";
+    snapshots[8].search = gbkWord;
+    snapshots[8].searchEncoded = true;
+    snapshots[9].search = "Q " + gbkWord;
+    snapshots[9].searchEncoded = true;
 
     TempFolder folder;
     const std::string path = folder.write("mixed.log", bytes);
@@ -241,7 +246,7 @@ TEST(KeepTest, aiSpidersKeepTheAiGroupsVisits)
     FilterSnapshot aiWithoutSpiders = ai;
     aiWithoutSpiders.noSpiders = true;
     auto line = [](const std::string& agent, const std::string& stem = "/a.html") {
-        std::string l = iis6Line(stem, agent, "1.2.3.4", "15", "200");
+        std::string l = iisLine({.stem = stem, .agent = agent});
         return l.substr(0, l.size() - 2);
     };
     struct Case {

@@ -48,7 +48,7 @@ Loaded loadPipeWithLimits(const TempFolder& folder, const std::string& bytes, co
 
 std::string longLine(size_t bytes)
 {
-    std::string line = iis6Line("/long.htm");
+    std::string line = iisLine({.stem = "/long.htm"});
     line.insert(line.size() - 2, std::string(bytes - (line.size() - 2), 'r'));
     return line;
 }
@@ -59,7 +59,7 @@ TEST(LoadLimits, aLineLongerThanTheLimitFailsTheLoadInAFileAsInAStream)
 {
     const size_t limit = 64 << 10;
     const std::string header = kIis6Header;
-    const std::string a = iis6Line("/a.htm");
+    const std::string a = iisLine({.stem = "/a.htm"});
     struct Case {
         const char* what;
         std::string bytes;
@@ -87,6 +87,26 @@ TEST(LoadLimits, aLineLongerThanTheLimitFailsTheLoadInAFileAsInAStream)
                 EXPECT_EQ(loaded.format, LogFormat::None) << what; // header state as before the load
             }
         }
+    }
+}
+
+TEST(LoadLimits, whatStandsAfterTheEndMarkCountsForNothingInLaterBlocksToo)
+{
+    // The blocks after the one holding the 0x1A may already be read and split when it is found:
+    // their lines, header lines and too long lines must change nothing.
+    const size_t limit = 64 << 10;
+    std::string after;
+    while (after.size() < (size_t(9) << 20)) // past the next two blocks
+        after += iisLine({.stem = "/after.htm"});
+    const std::string bytes = std::string(kIis6Header) + iisLine({.stem = "/a.htm"}) + "\x1A" + after +
+                              "#Fields: cs-uri-stem\r\n" + longLine(limit + 1) + after;
+    for (bool piped : {false, true}) {
+        TempFolder folder;
+        const Loaded loaded =
+            piped ? loadPipeWithLimits(folder, bytes, {limit}) : loadWithLimits(folder.write("ex.log", bytes), {limit});
+        EXPECT_TRUE(loaded.outcome.ok()) << (piped ? "piped" : "mapped");
+        EXPECT_EQ(loaded.count, 1u) << (piped ? "piped" : "mapped");
+        EXPECT_EQ(loaded.format, LogFormat::IIS) << (piped ? "piped" : "mapped");
     }
 }
 
@@ -147,7 +167,7 @@ TEST(LoadLimits, aPipeWhoseWriterIsQuietForAWhileIsReadWhole)
     TempFolder folder;
     const std::string path = folder.file("slow.log");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    const std::string bytes = kIis6Header + iis6Line("/a.htm") + iis6Line("/b.htm");
+    const std::string bytes = kIis6Header + iisLine({.stem = "/a.htm"}) + iisLine({.stem = "/b.htm"});
     std::thread writer([&] {
         std::ofstream out(path, std::ios::binary);
         std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // longer than the wait for a writer

@@ -42,7 +42,7 @@ LogFollower::Handlers recordInto(LogAnalysis& analysis, Seen& seen)
                     seen.stems.push_back(cellText(analysis.store(), r, kColUriStem));
             },
             [&](std::vector<std::string> names) { seen.listings.push_back(std::move(names)); },
-            [&](FollowEnd end, const std::string&) { seen.end = end; }};
+            [&](FollowEnd end, const Status&) { seen.end = end; }};
 }
 
 } // namespace
@@ -67,7 +67,7 @@ TEST(LogFollower, everyAppendedLineArrivesOnceInOrder)
         std::vector<std::string> expected;
         for (int i = 0; i < 3000; ++i) {
             const std::string stem = "/p" + std::to_string(i) + (i % 10 == 0 ? ".gif" : ".htm");
-            lines += iis6Line(stem);
+            lines += iisLine({.stem = stem});
             if (i % 10 != 0)
                 expected.push_back(stem);
         }
@@ -117,7 +117,7 @@ TEST(LogFollower, stopsAtOnceWhileTheFileIsQuiet)
     auto follower = std::make_unique<LogFollower>(*analysis.followStart(), ui, recordInto(analysis, seen));
     std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the worker sleeps in its wait
     follower.reset(); // wakes it: this ends rather than hangs
-    std::ofstream(path, std::ios::app) << iis6Line("/late.htm");
+    std::ofstream(path, std::ios::app) << iisLine({.stem = "/late.htm"});
     ui.drain();
     EXPECT_TRUE(seen.stems.empty());
 }

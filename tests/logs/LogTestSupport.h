@@ -15,15 +15,6 @@
 
 namespace quill::test {
 
-// An IIS 6 data line with the given stem, agent, client address and time taken.
-inline std::string iis6Line(const std::string& stem, const std::string& agent = "Mozilla/4.0",
-                            const std::string& client = "1.2.3.4", const std::string& timeTaken = "15",
-                            const std::string& status = "200")
-{
-    return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + client + " " + agent + " " + status +
-           " 0 0 1500 300 " + timeTaken + " -\r\n";
-}
-
 // Every row of the record list, each as its 17 column texts.
 inline std::vector<std::vector<std::string>> shownRows(const LogAnalysis& analysis)
 {

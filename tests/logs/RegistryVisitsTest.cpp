@@ -15,8 +15,8 @@ namespace {
 
 std::string line(const char* address, const char* userAgent, const char* referrer = "-")
 {
-    return std::string("2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /a.html - 80 - ") + address + " " + userAgent +
-           " 200 0 0 100 200 15 " + referrer + "\r\n";
+    return test::iisLine({.stem = "/a.html", .client = address, .agent = userAgent, .bytesSent = "100",
+                          .bytesReceived = "200", .referrer = referrer});
 }
 
 std::int64_t visits(const RegistryFileStats& stats, const char* crawler)
@@ -26,7 +26,7 @@ std::int64_t visits(const RegistryFileStats& stats, const char* crawler)
 
 RegistryFileStats row(const char* name, std::vector<std::pair<const char*, std::int64_t>> visits)
 {
-    RegistryFileStats stats{name, "1.0K", std::vector<std::int64_t>(crawlerRegistry().size() + 1, 0), ""};
+    RegistryFileStats stats{name, "1.0K", std::vector<std::int64_t>(crawlerRegistry().size() + 1, 0), Status()};
     for (const auto& [crawler, count] : visits)
         (*stats.counts)[crawlerByName(crawler)] = count;
     return stats;
@@ -65,7 +65,7 @@ TEST(RegistryVisits, unreadableFileGivesARowWithoutCounts)
     const auto missing = countRegistryVisits(folder.file("gone.log"), never);
     ASSERT_TRUE(missing);
     EXPECT_FALSE(missing->counts);
-    EXPECT_FALSE(missing->readError.empty());
+    EXPECT_FALSE(missing->read.ok());
     const std::atomic<bool> abandon{true};
     EXPECT_FALSE(countRegistryVisits(folder.write("a.log", test::kIis6Header), abandon));
 }
@@ -75,7 +75,7 @@ TEST(RegistryStatistics, columnsPerGroupOrForTheBusiestCrawlers)
     const std::vector<RegistryFileStats> rows = {
         row("a.log", {{"GPTBot", 5}, {"Googlebot", 3}, {"ClaudeBot", 1}, {"AhrefsBot", 2}}),
         row("b.log", {{"GPTBot", 1}, {"Baiduspider", 7}, {"ChatGPT-User", 4}}),
-        RegistryFileStats{"c.log", "0.0K", std::nullopt, "locked"},
+        RegistryFileStats{"c.log", "0.0K", std::nullopt, Status::failure("locked")},
     };
     const std::vector<RegistryColumn> groups = registryColumns(RegistryView::Groups, rows, 0, allCrawlers());
     ASSERT_EQ(groups.size(), 6u);

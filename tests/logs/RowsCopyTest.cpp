@@ -36,8 +36,9 @@ TEST(RowsCopy, rowsAreTabSeparatedWithCaptionsWhenSeveral)
     LogAnalysis analysis;
     FilterSnapshot filters;
     filters.images = false;
-    const std::string log = kIis6Header + iis6Line("/a.htm") + iis6Line("/" + gbk("日志") + ".htm", "Baiduspider") +
-                            iis6Line("/tab\there.htm", "x\ty", "9.9.9.9");
+    const std::string log = kIis6Header + iisLine({.stem = "/a.htm"}) +
+                            iisLine({.stem = "/" + gbk("日志") + ".htm", .agent = "Baiduspider"}) +
+                            iisLine({.stem = "/tab\there.htm", .client = "9.9.9.9", .agent = "x\ty"});
     ASSERT_TRUE(loadBytes(analysis, folder, log, filters).read());
     const RecordStore& store = analysis.store();
     const std::string row0 = rowByHand(analysis, 0, 0);
@@ -56,35 +57,36 @@ TEST(RowsCopy, rowsAreTabSeparatedWithCaptionsWhenSeveral)
         {"a row past the end copies nothing", {0, 3}, ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(copiedRowsText(store, c.rows), c.text) << c.what;
+        EXPECT_EQ(copiedRowsText(store, c.rows).joined(), c.text) << c.what;
 
     // Columns alone: one cell per line, no caption.
-    EXPECT_EQ(copiedColumnText(store, {0, 2}, kColClientIp), "1.2.3.4\n9.9.9.9");
-    EXPECT_EQ(copiedColumnText(store, {1}, kColUserAgent), "百度");
-    EXPECT_EQ(copiedColumnText(store, {1}, kColumnCount), "") << "no extra column shown";
-    EXPECT_EQ(copiedColumnText(store, {1}, -1), "");
+    EXPECT_EQ(copiedColumnText(store, {0, 2}, kColClientIp).joined(), "1.2.3.4\n9.9.9.9");
+    EXPECT_EQ(copiedColumnText(store, {1}, kColUserAgent).joined(), "百度");
+    EXPECT_EQ(copiedColumnText(store, {1}, kColumnCount).joined(), "") << "no extra column shown";
+    EXPECT_EQ(copiedColumnText(store, {1}, -1).joined(), "");
 }
 
 TEST(RowsCopy, aNarrowedListCopiesItsOwnRowNumbersAndTheVerdictColumn)
 {
     TempFolder folder;
     LogAnalysis analysis;
-    const std::string log = kIis6Header + iis6Line("/a.htm", "UA", "1.1.1.1") + iis6Line("/b.htm", "UA", "2.2.2.2") +
-                            iis6Line("/c.htm", "UA", "3.3.3.3");
+    const std::string log = kIis6Header + iisLine({.stem = "/a.htm", .client = "1.1.1.1", .agent = "UA"}) +
+                            iisLine({.stem = "/b.htm", .client = "2.2.2.2", .agent = "UA"}) +
+                            iisLine({.stem = "/c.htm", .client = "3.3.3.3", .agent = "UA"});
     ASSERT_TRUE(loadBytes(analysis, folder, log).read());
     while (cellText(analysis.store(), 0, kColUriStem) != "/c.htm") // sorted descending: c, b, a
-        analysis.clickColumn(kColUriStem);
+        ASSERT_TRUE(analysis.clickColumn(kColUriStem).ok());
     ShownList shown;
     shown.rows = std::vector<std::uint32_t>{0, 2}; // c and a
     shown.extraCaption = gbk("验证");
     const std::string fake = gbk("伪装");
     shown.extraTexts = {std::string_view(), std::string_view(), fake}; // record 2 is /c.htm
 
-    EXPECT_EQ(copiedRowsText(analysis.store(), {0, 1}, shown),
+    EXPECT_EQ(copiedRowsText(analysis.store(), {0, 1}, shown).joined(),
               captionsLine() + "\t验证\n" + rowByHand(analysis, 0, 0) + "\t伪装\n" + rowByHand(analysis, 1, 2) + "\t");
-    EXPECT_EQ(copiedColumnText(analysis.store(), {1, 0}, kColClientIp, shown), "1.1.1.1\n3.3.3.3");
-    EXPECT_EQ(copiedColumnText(analysis.store(), {0}, kColumnCount, shown), "伪装");
-    EXPECT_EQ(copiedRowsText(analysis.store(), {2}, shown), "") << "the narrowed list has two rows";
+    EXPECT_EQ(copiedColumnText(analysis.store(), {1, 0}, kColClientIp, shown).joined(), "1.1.1.1\n3.3.3.3");
+    EXPECT_EQ(copiedColumnText(analysis.store(), {0}, kColumnCount, shown).joined(), "伪装");
+    EXPECT_EQ(copiedRowsText(analysis.store(), {2}, shown).joined(), "") << "the narrowed list has two rows";
 }
 
 TEST(RowsCopy, manyRowsJoinAcrossChunksInListOrder)
@@ -93,14 +95,14 @@ TEST(RowsCopy, manyRowsJoinAcrossChunksInListOrder)
     LogAnalysis analysis;
     std::string log = kIis6Header;
     for (int i = 0; i < 20000; ++i)
-        log += iis6Line("/p" + std::to_string(i) + ".htm", i % 7 == 0 ? gbk("蜘蛛") : "UA");
+        log += iisLine({.stem = "/p" + std::to_string(i) + ".htm", .agent = i % 7 == 0 ? gbk("蜘蛛") : "UA"});
     ASSERT_TRUE(loadBytes(analysis, folder, log).read());
-    analysis.clickColumn(kColUriStem);
+    ASSERT_TRUE(analysis.clickColumn(kColUriStem).ok());
     std::vector<std::uint32_t> rows;
     std::string expected = captionsLine();
     for (std::uint32_t row = 3; row < 20000; row += 2) {
         rows.push_back(row);
         expected += "\n" + rowByHand(analysis, row, row);
     }
-    EXPECT_EQ(copiedRowsText(analysis.store(), rows), expected);
+    EXPECT_EQ(copiedRowsText(analysis.store(), rows).joined(), expected);
 }

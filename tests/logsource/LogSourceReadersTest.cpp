@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/QueueDispatcher.h"
 #include "support/Archives.h"
+#include "support/LogFixtures.h"
 #include "support/PipeWriter.h"
 #include "support/RunProcess.h"
 #include "support/TempFolder.h"
@@ -32,8 +33,10 @@ namespace {
 
 // A log without a "#Fields" line: its crawler lines carry no address, so the verified statistics
 // ask no DNS server.
-const std::string kLog = "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /a.htm - 80 - 1.2.3.4 Mozilla/4.0 200 0 0 1 2 3 -\r\n"
-                         "2026-12-01 00:00:02 W3SVC1 10.0.0.1 GET /b.htm - 80 - 1.2.3.4 Baiduspider 200 0 0 1 2 3 -\r\n";
+const std::string kLog =
+    iisLine({.stem = "/a.htm", .bytesSent = "1", .bytesReceived = "2", .timeTaken = "3"}) +
+    iisLine({.dateTime = "2026-12-01 00:00:02", .stem = "/b.htm", .agent = "Baiduspider", .bytesSent = "1",
+             .bytesReceived = "2", .timeTaken = "3"});
 
 struct Outcome {
     enum class Kind { Read, Failed, Nothing };
@@ -77,7 +80,7 @@ Outcome rowsOutcome(const std::vector<CrawlerFileStats>& rows)
     if (rows.empty())
         return {};
     if (!rows[0].counts)
-        return failed(rows[0].readError);
+        return failed(rows[0].read.message());
     std::string shown;
     for (const CrawlerFileStats& row : rows) {
         const auto texts = statisticsRowTexts(row);
@@ -107,10 +110,14 @@ Outcome viaVerifiedStatistics(const std::string& folder, const std::string&, con
     bool done = false;
     const std::atomic<bool> stop{false};
     VerifiedStatsWorker worker(folder, stop, {}, cache.file("verdicts.txt"), ui,
-                               {[&](const CrawlerFileStats& verified, const CrawlerFileStats& fakes) {
-                                    rows.push_back(verified);
-                                    rows.push_back(fakes);
+                               {[&](const VerifiedFileStats& row) {
+                                    for (VerifiedGroup group : {VerifiedGroup::Verified, VerifiedGroup::Fake})
+                                        rows.push_back({row.fileName, row.sizeText,
+                                                        row.counts ? std::optional(groupCounts(*row.counts, group))
+                                                                   : std::nullopt,
+                                                        row.read});
                                 },
+                                {},
                                 [&](const std::string&) { done = true; }});
     while (!done)
         ui.runOne(std::chrono::seconds(1));
@@ -130,7 +137,7 @@ Outcome viaRegistryStatistics(const std::string& folder, const std::string&, con
     if (rows.empty())
         return {};
     if (!rows[0].counts)
-        return failed(rows[0].readError);
+        return failed(rows[0].read.message());
     std::string shown = rows[0].sizeText;
     for (std::int64_t count : *rows[0].counts)
         shown += "\t" + std::to_string(count);

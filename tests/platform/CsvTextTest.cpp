@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace quill;
@@ -108,14 +109,20 @@ TEST(CsvText, exportWritesAllOrNothing)
 {
     TempFolder folder;
     const std::string path = folder.file("list.csv");
-    ASSERT_TRUE(exportCsvFile(numbers(100'000), path).ok());
+    // Progress comes in order, one call at a time, and ends at the last row.
+    std::vector<size_t> progress;
+    CsvRun run;
+    run.progress = [&](size_t rowsDone) { progress.push_back(rowsDone); };
+    ASSERT_TRUE(exportCsvFile(numbers(100'000), path, run).ok());
     EXPECT_EQ(readFile(path), numbersText(100'000));
+    ASSERT_GT(progress.size(), 1u);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), 100'000u);
 
     // A cancelled export leaves the earlier file as it was and no temporary file.
     folder.write("keep.csv", "old");
     std::atomic<bool> cancel{true};
-    std::atomic<size_t> done{0};
-    const Status cancelled = exportCsvFile(numbers(100'000), folder.file("keep.csv"), {&cancel, &done});
+    const Status cancelled = exportCsvFile(numbers(100'000), folder.file("keep.csv"), {&cancel, {}});
     EXPECT_EQ(cancelled.message(), kCancelledMessage);
     EXPECT_EQ(readFile(folder.file("keep.csv")), "old");
     EXPECT_EQ(filesIn(folder.path()), 2u);

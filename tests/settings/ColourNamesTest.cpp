@@ -14,7 +14,7 @@ TEST(ColourNames, tableHoldsFiftyTwoDistinctColoursInBoxOrder)
     EXPECT_EQ(table[19].name, "clMedGray");
     EXPECT_EQ(table.back().name, "clWindowText");
     std::set<std::string_view> names;
-    std::set<TColor> values;
+    std::set<ColourValue> values;
     for (const ColourName& colour : table) {
         names.insert(colour.name);
         values.insert(colour.value);
@@ -25,7 +25,7 @@ TEST(ColourNames, tableHoldsFiftyTwoDistinctColoursInBoxOrder)
 
 TEST(ColourNames, writesIdentifierOrDollarHex)
 {
-    const std::pair<TColor, const char*> cases[] = {
+    const std::pair<ColourValue, const char*> cases[] = {
         {0x00000000, "clBlack"},         {0x000000FF, "clRed"},
         {0x00F0CAA6, "clSkyBlue"},       {0x00C0DCC0, "clMoneyGreen"},
         {0x00F0FBFF, "clCream"},         {0x00A4A0A0, "clMedGray"},
@@ -36,12 +36,12 @@ TEST(ColourNames, writesIdentifierOrDollarHex)
         {0xFF000019, "$FF000019"},       {0x00000001, "$00000001"},
     };
     for (const auto& [value, text] : cases)
-        EXPECT_EQ(colorToString(value), text) << std::hex << value;
+        EXPECT_EQ(colourToText(value), text) << std::hex << value;
 }
 
 TEST(ColourNames, readsNamesIgnoringCaseAndIntegers)
 {
-    const std::pair<const char*, std::optional<TColor>> cases[] = {
+    const std::pair<const char*, std::optional<ColourValue>> cases[] = {
         {"clSkyBlue", 0x00F0CAA6},  {"CLSKYBLUE", 0x00F0CAA6}, {"clmenuhighlight", 0xFF00001D},
         {"$00123456", 0x00123456},  {"$00abcdef", 0x00ABCDEF}, {"0x10", 0x10},
         {"255", 0xFF},              {"-16777211", 0xFF000005}, {"$FF000005", 0xFF000005},
@@ -49,14 +49,14 @@ TEST(ColourNames, readsNamesIgnoringCaseAndIntegers)
         {"Red", std::nullopt},      {"$123456789", std::nullopt},
     };
     for (const auto& [text, value] : cases)
-        EXPECT_EQ(stringToColor(text), value) << text;
+        EXPECT_EQ(colourFromText(text), value) << text;
 }
 
 TEST(ColourNames, everyWrittenColourReadsBackAsItself)
 {
-    std::vector<TColor> values = {0x00123456, 0x00FFFFFE, 0xFF000019, 0x7FFFFFFF, 0x80000000};
+    std::vector<ColourValue> values = {0x00123456, 0x00FFFFFE, 0xFF000019, 0x7FFFFFFF, 0x80000000};
     for (const ColourName& colour : colourNameTable())
         values.push_back(colour.value);
-    for (TColor value : values)
-        EXPECT_EQ(stringToColor(colorToString(value)), value) << colorToString(value);
+    for (ColourValue value : values)
+        EXPECT_EQ(colourFromText(colourToText(value)), value) << colourToText(value);
 }

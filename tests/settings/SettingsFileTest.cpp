@@ -121,7 +121,7 @@ TEST(SettingsFile, readOnlyFileStopsTheSaveWithItsPath)
     const std::string path = folder.write("s.ini", "[user]\r\nsiteurl=x\r\n");
     chmod(path.c_str(), 0444);
     SettingsFile file(path);
-    const Status status = file.saveConfiguration(FilterSnapshot{}, "y", clSkyBlue, clBlack);
+    const Status status = file.saveConfiguration(FilterSnapshot{}, "y", kColourSkyBlue, kColourBlack);
     EXPECT_EQ(status.message(), "Unable to write to " + path);
     EXPECT_EQ(file.writeSiteUrl("y").message(), "Unable to write to " + path);
     EXPECT_EQ(readFile(path), "[user]\r\nsiteurl=x\r\n");
@@ -218,4 +218,15 @@ TEST(SettingsFile, followingIsKeptOffUntilSaved)
     EXPECT_NE(readFile(path).find("[" + gbk("日志") + "]\r\n" + gbk("跟踪") + "=1"), std::string::npos) << readFile(path);
     ASSERT_TRUE(SettingsFile(path).writeFollowLog(false).ok());
     EXPECT_FALSE(SettingsFile(path).load(Settings{}).followLog);
+}
+
+TEST(SettingsFile, encodedSearchIsOnUntilSavedOff)
+{
+    TempFolder folder;
+    const std::string path = folder.write("s.ini", "[" + gbk("日志") + "]\r\n" + gbk("跟踪") + "=1\r\n");
+    EXPECT_TRUE(SettingsFile(path).load(Settings{}).searchEncoded);
+    ASSERT_TRUE(SettingsFile(path).writeSearchEncoded(false).ok());
+    EXPECT_FALSE(SettingsFile(path).load(Settings{}).searchEncoded);
+    EXPECT_NE(readFile(path).find(gbk("含URL编码") + "=0"), std::string::npos) << readFile(path);
+    EXPECT_TRUE(SettingsFile(path).load(Settings{}).followLog);
 }

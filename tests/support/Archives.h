@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace quill::test {
@@ -11,8 +10,17 @@ namespace quill::test {
 // `bytes` as one gzip member, compressed at `level`.
 std::string gzipBytes(const std::string& bytes, int level = 6);
 
-// A ZIP archive of the given (name, bytes) entries, deflated, in this order.
-std::string zipBytes(const std::vector<std::pair<std::string, std::string>>& entries);
+struct ZipEntry {
+    std::string name;     // a name ending in "/" is a folder entry
+    std::string bytes;
+    bool stored = false;  // uncompressed, so a test can find and damage the bytes
+};
+
+// Writes a ZIP archive of `entries`, in this order, to `path`.
+void writeZip(const std::string& path, const std::vector<ZipEntry>& entries);
+
+// The bytes of such an archive.
+std::string zipBytes(const std::vector<ZipEntry>& entries);
 
 // Hand-made ZIP archives whose directory says what a test wants, true or not.
 struct RawZipEntry {

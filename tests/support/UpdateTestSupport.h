@@ -1,5 +1,7 @@
 #pragma once
-// Archives, file checks and deadline waits for the updater's tests.
+// File checks, forked runs and deadline waits for the updater's tests.
+
+#include "support/Archives.h"
 
 #include <chrono>
 #include <cstddef>
@@ -10,15 +12,6 @@
 #include <vector>
 
 namespace quill::test {
-
-struct ZipEntry {
-    std::string name;     // a name ending in "/" is a folder entry
-    std::string bytes;
-    bool stored = false;  // uncompressed, so a test can find and damage the bytes
-};
-
-// Writes a ZIP archive of `entries` to `path`.
-void writeZip(const std::string& path, const std::vector<ZipEntry>& entries);
 
 // Writes `size` as the uncompressed size of entry number `entry` into its local header and,
 // unless `onlyLocalHeader`, into the central directory: an archive that lies about its content.

@@ -1,5 +1,4 @@
 #include "UiTestSupport.h"
-#include "gui/ErrorBoxDialog.h"
 #include "app/MainWindow.h"
 #include "gui/DecodePage.h"
 
@@ -21,13 +20,6 @@ void press(DecodePage& page, const char* button, const char* input, const char* 
     child<QPlainTextEdit>(&page, "Memo2")->setPlainText(QString::fromUtf8(before));
     QTest::mouseClick(child<QPushButton>(&page, button), Qt::LeftButton);
 }
-
-// Collects what the error box would show while it lives.
-struct ErrorBoxSpy {
-    QStringList shown;
-    ErrorBoxSpy() { setErrorBoxHandler([this](const QString& text) { shown << text; }); }
-    ~ErrorBoxSpy() { setErrorBoxHandler({}); }
-};
 
 } // namespace
 
@@ -100,9 +92,9 @@ TEST(DecodePage, badEscapesShowTheErrorBoxAndLeaveMemo2)
     DecodePage page;
     page.show();
     for (const Case& c : cases) {
-        ErrorBoxSpy spy;
+        MessageBoxes boxes;
         press(page, c.button, c.input, "kept\nlines");
-        EXPECT_EQ(spy.shown, QStringList{QString::fromUtf8(c.message)}) << c.input;
+        EXPECT_EQ(boxes.texts(), QStringList{QString::fromUtf8(c.message)}) << c.input;
         EXPECT_EQ(child<QPlainTextEdit>(&page, "Memo2")->toPlainText(), QStringLiteral("kept\nlines"));
     }
 }
@@ -111,10 +103,10 @@ TEST(DecodePage, aNulQuotedInTheErrorShowsAndEndsNothing)
 {
     DecodePage page;
     page.show();
-    ErrorBoxSpy spy;
+    MessageBoxes boxes;
     child<QPlainTextEdit>(&page, "Memo3")->setPlainText(QStringLiteral("ab%") + QChar(0) + QStringLiteral("A"));
     QTest::mouseClick(child<QPushButton>(&page, "Button10"), Qt::LeftButton);
-    EXPECT_EQ(spy.shown, QStringList{QStringLiteral("Invalid URL encoded character (%\\0A) at position 3.")});
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Invalid URL encoded character (%\\0A) at position 3.")});
 }
 
 TEST(DecodePage, isTheDecodeTabOfTheMainWindow)
@@ -126,7 +118,8 @@ TEST(DecodePage, isTheDecodeTabOfTheMainWindow)
     options.logFolderForRun = QString::fromStdString(folder.path());
     MainWindow form(options);
     form.show();
-    ASSERT_EQ(child<QWidget>(&form, "TabSheet1"), child<DecodePage>(&form, "TabSheet1"));
+    // The tab's sheet holds the page and goes by its name.
+    ASSERT_TRUE(child<QWidget>(&form, "TabSheet1")->isAncestorOf(child<DecodePage>(&form, "TabSheet1")));
     child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "TabSheet1"));
     DecodePage* page = child<DecodePage>(&form, "TabSheet1");
     child<QPlainTextEdit>(page, "Memo3")->setPlainText(QString::fromUtf8("http://www.baidu.com/s?wd=%C4%E3%BA%C3+%CA%C0%BD%E7"));

@@ -66,7 +66,7 @@ struct Followed {
     std::string log = folder.write("ex261208.log", kIis6Header + visitLines(0, 300));
     std::string ledger = folder.file("ledger.db");
     LogAnalysis analysis;
-    LogPage logPage{analysis};
+    LogPage logPage{analysis, {}};
     std::unique_ptr<LedgerPage> ledgerPage;
 
     Followed()
@@ -75,7 +75,7 @@ struct Followed {
         options.followedAddDelayMs = 50;
         ledgerPage = std::make_unique<LedgerPage>(std::move(options));
         ledgerPage->setLedgerPath(ledger);
-        logPage.followedLogGrew = [this](const std::string& path) { ledgerPage->addFollowed(path); };
+        QObject::connect(&logPage, &LogPage::followedLogGrew, ledgerPage.get(), &LedgerPage::addFollowed);
     }
     void follow()
     {

@@ -1,6 +1,5 @@
 #include "UiTestSupport.h"
 #include "../ledger/LedgerTestSupport.h"
-#include "gui/ErrorBoxDialog.h"
 #include "gui/LedgerPage.h"
 #include "gui/LedgerTableModel.h"
 #include "gui/StackedBarsWidget.h"
@@ -171,19 +170,17 @@ TEST(LedgerPage, addsLogsAndShowsWhatTheCrawlersDidOverTheChosenRange)
 
 TEST(LedgerPage, aFileThatIsNoLedgerIsSaidAndThePageKeepsWorking)
 {
-    QStringList shown;
-    setErrorBoxHandler([&](const QString& text) { shown << text; });
+    MessageBoxes boxes;
     Page p;
     const std::string notLedger = p.folder.write("notes.db", std::string(4096, 'x'));
     p.page->setLedgerPath(notLedger);
     p.settle();
     EXPECT_TRUE(p.message().startsWith(QString::fromUtf8("这不是抓取档案文件"))) << p.message().toStdString();
     p.add({QString::fromStdString(p.folder.write("a.log", iis6Log(daysOfVisits())))});
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].startsWith(QString::fromUtf8("这不是抓取档案文件")));
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QString::fromUtf8("这不是抓取档案文件")));
     EXPECT_EQ(readFile(notLedger), std::string(4096, 'x'));
     EXPECT_TRUE(p.control<QPushButton>("addLogs")->isEnabled());
-    setErrorBoxHandler({});
 }
 
 // "生成报告" writes the chosen range as one page to share, and says where.
@@ -202,14 +199,12 @@ TEST(LedgerPage, makesAReportOfTheChosenRange)
     screenshot(p.page.get(), "ledger_page_report");
 
     // A folder that cannot take the file: said, and the page goes on.
-    QStringList shown;
-    setErrorBoxHandler([&](const QString& text) { shown << text; });
+    MessageBoxes boxes;
     p.reportPath = QString::fromStdString(p.folder.file("missing/report.html"));
     QTest::mouseClick(p.control<QPushButton>("makeReport"), Qt::LeftButton);
     p.settle();
-    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(boxes.texts().size(), 1);
     EXPECT_TRUE(p.control<QPushButton>("makeReport")->isEnabled());
-    setErrorBoxHandler({});
 }
 
 } // namespace

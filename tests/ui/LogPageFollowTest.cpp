@@ -39,7 +39,7 @@ std::string stemOf(int i)
 
 std::string followedLine(int i)
 {
-    return logLine(stemOf(i), std::to_string(i * 7919 % 1000), i % 3 == 0 ? "Baiduspider" : "Mozilla");
+    return iisLine({.stem = stemOf(i), .agent = i % 3 == 0 ? "Baiduspider" : "Mozilla", .timeTaken = std::to_string(i * 7919 % 1000)});
 }
 
 std::string followedLines(int from, int to)
@@ -59,10 +59,12 @@ std::vector<std::string> stemsInFileOrder(const RecordStore& store)
     return stems;
 }
 
+QTableView* recordList(const LogPage& page) { return child<QTableView>(&page, "lv2"); }
+
 std::set<std::uint32_t> selectedRecords(const LogPage& page, const RecordStore& store)
 {
     std::set<std::uint32_t> records;
-    for (const QModelIndex& index : page.recordView()->selectionModel()->selectedRows())
+    for (const QModelIndex& index : recordList(page)->selectionModel()->selectedRows())
         records.insert(store.recordAt(page.model()->storeRow(index.row())));
     return records;
 }
@@ -71,7 +73,7 @@ struct FollowFixture {
     TempFolder folder;
     std::string path;
     LogAnalysis analysis;
-    LogPage page{analysis};
+    LogPage page{analysis, {}};
 
     FollowFixture(const std::string& name, const std::string& log) : path(folder.write(name, log))
     {
@@ -106,10 +108,10 @@ TEST(LogPageFollow, everyWrittenCrawlerLineJoinsTheSortedListOnce)
         std::optional<QAbstractItemModelTester> tester;
         if (rate == 1000) // it checks every row of each change: too slow for the faster writer
             tester.emplace(f.page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        clickHeader(f.page.recordView()->horizontalHeader(), kColTimeTaken);
+        clickHeader(recordList(f.page)->horizontalHeader(), kColTimeTaken);
         ASSERT_FALSE(f.analysis.store().order().empty());
 
-        QTableView* view = f.page.recordView();
+        QTableView* view = recordList(f.page);
         view->selectionModel()->select(QItemSelection(view->model()->index(40, 0), view->model()->index(44, 0)),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QApplication::processEvents(); // laid out, so the scroll takes
@@ -216,7 +218,7 @@ TEST(LogPageFollow, tickingTheBoxFollowsTheLoadedFileAndUntickingStops)
     // The last line is still being written: a load to be followed leaves it for later.
     const std::string path = folder.write("u_ex1.log", kIis6Header + line + line.substr(0, 80));
     LogAnalysis analysis;
-    LogPage page{analysis};
+    LogPage page{analysis, {}};
     page.setLogFolder(QString::fromStdString(folder.path()));
     page.listLogFiles(true);
     page.reload();
@@ -239,8 +241,7 @@ TEST(LogPageFollow, tickingTheBoxFollowsTheLoadedFileAndUntickingStops)
 TEST(LogPageFollow, checksTheCrawlersThatFollowAndNarrowsToTheirFakes)
 {
     auto visit = [](const std::string& address, const std::string& agent, const std::string& stem) {
-        return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + address + " " + agent +
-               " 200 0 0 1 2 15 -\r\n";
+        return iisLine({.stem = stem, .client = address, .agent = agent});
     };
     DnsTestServer dns;
     dns.addPtr("66.249.66.1", {"crawl-66-249-66-1.googlebot.com"});
@@ -251,13 +252,13 @@ TEST(LogPageFollow, checksTheCrawlersThatFollowAndNarrowsToTheirFakes)
     const std::string path = folder.write("u_ex1.log", kIis6Header + visit("66.249.66.1", "Googlebot/2.1", "/a.htm") +
                                                            visit("10.0.0.2", "Googlebot/2.1", "/b.htm"));
     LogAnalysis analysis;
-    LogPage page{analysis};
+    LogPage::Options options;
+    options.verifier.emplace();
+    options.verifier->dns.server = dns.address();
+    options.verifier->dns.timeoutMs = 150;
+    LogPage page{analysis, std::move(options)};
     page.setLogFolder(QString::fromStdString(folder.path()));
     page.setVerdictCachePath(folder.file("cache.txt"));
-    VerifierOptions options;
-    options.dns.server = dns.address();
-    options.dns.timeoutMs = 150;
-    page.setVerifierOptions(options);
     page.listLogFiles(true);
     page.show();
     page.setFollowing(true);
@@ -265,7 +266,7 @@ TEST(LogPageFollow, checksTheCrawlersThatFollowAndNarrowsToTheirFakes)
     page.reload();
     QAbstractItemModelTester tester(page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(waitUntil([&] { return !page.isVerifying() && page.model()->rowCount() == 1; }, 20000));
-    QTableView* view = page.recordView();
+    QTableView* view = recordList(page);
     view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
     append(path, visit("10.0.0.7", "Mozilla/5.0", "/c.htm") + visit("10.0.0.3", "Baiduspider", "/d.htm") +

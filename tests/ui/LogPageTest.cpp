@@ -1,22 +1,23 @@
-#include "UiTestSupport.h"
 #include "gui/LogPage.h"
+
+#include "UiTestSupport.h"
+#include "gui/ColourBoxWidget.h"
 #include "gui/LogRecordModel.h"
-#include "gui/ColorBoxWidget.h"
-#include "gui/ErrorBoxDialog.h"
 #include "gui/QtGbk.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTableView>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
@@ -46,117 +47,248 @@ QStringList columnTexts(QTableView* view, int column)
     return texts;
 }
 
+std::string visit(const char* stem, const char* timeTaken = "15", const char* agent = "Mozilla/4.0")
+{
+    return iisLine({.stem = stem, .agent = agent, .timeTaken = timeTaken});
+}
+
+// The log page over a folder holding one log, "u_ex1.log", listed but not loaded yet.
 struct PageFixture {
     TempFolder folder;
     LogAnalysis analysis;
-    LogPage page{analysis};
+    LogPage page{analysis, {}};
 
-    explicit PageFixture(const std::string& log)
+    explicit PageFixture(const std::string& log, int pointSize = 0)
     {
+        if (pointSize > 0)
+            setPointSize(&page, pointSize);
         folder.write("u_ex1.log", log);
         page.setLogFolder(QString::fromStdString(folder.path()));
         page.listLogFiles(true);
-        page.resize(800, 500);
+        page.resize(800, 600);
         page.show();
     }
+    QTableView* list() const { return child<QTableView>(&page, "lv2"); }
+    QHeaderView* header() const { return list()->horizontalHeader(); }
+    QLabel* summary() const { return child<QLabel>(&page, "Label4"); }
+    QComboBox* fileBox() const { return child<QComboBox>(&page, "cbb1"); }
+    QLineEdit* searchBox() const { return child<QLineEdit>(&page, "Edit2"); }
+    QCheckBox* box(const char* name) const { return child<QCheckBox>(&page, name); }
+    ColourBoxWidget* colourBox(const char* name) const { return child<ColourBoxWidget>(&page, name); }
+    int rows() const { return list()->model()->rowCount(); }
+    QStringList column(int column) const { return columnTexts(list(), column); }
+    // "刷新日志", as a click.
+    void reload() const { QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton); }
 };
+
+std::string sampleLog()
+{
+    return kIis6Header + visit("/index.htm", "30") + visit("/a/very/long/path/of/the/site/page.htm", "5") +
+           visit("/b.htm", "100", "Baiduspider");
+}
 
 } // namespace
 
 TEST(LogPage, loadsTheChosenFileAndSortsOnHeaderClicks)
 {
-    PageFixture f(kIis6Header + logLine("/a.htm", "15") + logLine("/b.gif", "9") + logLine("/c.htm", "1500") +
-                  logLine("/d.htm", "200"));
+    PageFixture f(kIis6Header + visit("/a.htm", "15") + visit("/b.gif", "9") + visit("/c.htm", "1500") +
+                  visit("/d.htm", "200"));
     QAbstractItemModelTester tester(f.page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0); // listing selects the file but loads nothing
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 1), (QStringList{QStringLiteral("/a.htm"), QStringLiteral("/c.htm"), QStringLiteral("/d.htm")}));
-    EXPECT_TRUE(child<QLabel>(&f.page, "Label4")->text().startsWith(QString::fromUtf8("用时: ")));
-    EXPECT_TRUE(child<QLabel>(&f.page, "Label4")->text().endsWith(QString::fromUtf8("共有 3条记录")));
+    EXPECT_EQ(f.rows(), 0); // listing selects the file but loads nothing
+    f.reload();
+    EXPECT_EQ(f.column(1), (QStringList{u("/a.htm"), u("/c.htm"), u("/d.htm")}));
+    EXPECT_TRUE(f.summary()->text().startsWith(u("用时: ")));
+    EXPECT_TRUE(f.summary()->text().endsWith(u("共有 3条记录")));
 
-    QHeaderView* header = child<QTableView>(&f.page, "lv2")->horizontalHeader();
-    EXPECT_EQ(f.page.model()->headerData(15, Qt::Horizontal).toString(), QString::fromUtf8("用时"));
-    clickHeader(header, 15);
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 15), (QStringList{QStringLiteral("1500"), QStringLiteral("200"), QStringLiteral("15")}));
-    clickHeader(header, 15);
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 15), (QStringList{QStringLiteral("15"), QStringLiteral("200"), QStringLiteral("1500")}));
-    clickHeader(header, 16);
-    clickHeader(header, 0);
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 1), (QStringList{QStringLiteral("/a.htm"), QStringLiteral("/c.htm"), QStringLiteral("/d.htm")}));
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 0), (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")}));
+    EXPECT_EQ(f.page.model()->headerData(15, Qt::Horizontal).toString(), u("用时"));
+    clickHeader(f.header(), 15);
+    EXPECT_EQ(f.column(15), (QStringList{u("1500"), u("200"), u("15")}));
+    clickHeader(f.header(), 15);
+    EXPECT_EQ(f.column(15), (QStringList{u("15"), u("200"), u("1500")}));
+    clickHeader(f.header(), 16);
+    clickHeader(f.header(), 0);
+    EXPECT_EQ(f.column(1), (QStringList{u("/a.htm"), u("/c.htm"), u("/d.htm")}));
+    EXPECT_EQ(f.column(0), (QStringList{u("0"), u("1"), u("2")}));
     screenshot(&f.page, "log-page-sorted");
+}
+
+TEST(LogPage, theSortedColumnShowsItsDirection)
+{
+    PageFixture f(sampleLog());
+    f.reload();
+    EXPECT_TRUE(f.header()->isSortIndicatorShown());
+    EXPECT_EQ(f.header()->sortIndicatorSection(), -1); // file order
+    clickHeader(f.header(), 15);
+    EXPECT_EQ(f.header()->sortIndicatorSection(), 15);
+    const Qt::SortOrder first = f.header()->sortIndicatorOrder();
+    EXPECT_EQ(first == Qt::DescendingOrder, f.analysis.sortDescending());
+    clickHeader(f.header(), 15);
+    EXPECT_NE(f.header()->sortIndicatorOrder(), first);
+    clickHeader(f.header(), 0); // "序号" restores file order
+    EXPECT_EQ(f.header()->sortIndicatorSection(), -1);
+    clickHeader(f.header(), 1);
+    EXPECT_EQ(f.header()->sortIndicatorSection(), 1);
+    screenshot(&f.page, "log_page_sorted_by_url");
+    f.reload(); // a new load stands in file order
+    EXPECT_EQ(f.header()->sortIndicatorSection(), -1);
 }
 
 TEST(LogPage, filterBoxesApplyAtTheNextLoad)
 {
-    PageFixture f(kIis6Header + logLine("/a.htm", "1") + logLine("/b.gif", "2") +
-                  logLine("/c.htm", "3", "Baiduspider+(+http://x/)"));
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 2);
-    child<QCheckBox>(&f.page, "CheckBox1")->setChecked(false);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 2);
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 3);
-    child<QCheckBox>(&f.page, "CheckBox3")->setChecked(true); // only crawlers of the checked engines
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 3), QStringList{QString::fromUtf8("百度")});
-    child<QCheckBox>(&f.page, "CheckBox3")->setChecked(false);
-    child<QLineEdit>(&f.page, "Edit2")->setText(QStringLiteral("/a."));
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(columnTexts(child<QTableView>(&f.page, "lv2"), 1), QStringList{QStringLiteral("/a.htm")});
+    PageFixture f(kIis6Header + visit("/a.htm", "1") + visit("/b.gif", "2") +
+                  visit("/c.htm", "3", "Baiduspider+(+http://x/)"));
+    f.reload();
+    EXPECT_EQ(f.rows(), 2);
+    f.box("CheckBox1")->setChecked(false);
+    EXPECT_EQ(f.rows(), 2);
+    f.reload();
+    EXPECT_EQ(f.rows(), 3);
+    f.box("CheckBox3")->setChecked(true); // only crawlers of the checked engines
+    f.reload();
+    EXPECT_EQ(f.column(3), QStringList{u("百度")});
+    f.box("CheckBox3")->setChecked(false);
+    f.searchBox()->setText(u("/a."));
+    f.reload();
+    EXPECT_EQ(f.column(1), QStringList{u("/a.htm")});
+}
+
+TEST(LogPage, enterInTheSearchBoxReloadsAndEmptyBoxesSayWhatTheyAreFor)
+{
+    PageFixture f(sampleLog());
+    EXPECT_FALSE(f.searchBox()->placeholderText().isEmpty());
+    EXPECT_FALSE(f.fileBox()->lineEdit()->placeholderText().isEmpty());
+    f.searchBox()->setFocus();
+    QTest::keyClicks(f.searchBox(), u("index"));
+    QTest::keyClick(f.searchBox(), Qt::Key_Return);
+    EXPECT_EQ(f.rows(), 1);
+    f.searchBox()->clear();
+    QTest::keyClick(f.searchBox(), Qt::Key_Enter);
+    EXPECT_EQ(f.rows(), 3);
 }
 
 TEST(LogPage, choosingAnEntryOfTheLogFileBoxLoadsIt)
 {
-    PageFixture f(kIis6Header + logLine("/a.htm", "1"));
-    f.folder.write("u_ex2.log", kIis6Header + logLine("/x.htm", "1") + logLine("/y.htm", "1"));
+    PageFixture f(kIis6Header + visit("/a.htm"));
+    f.folder.write("u_ex2.log", kIis6Header + visit("/x.htm") + visit("/y.htm"));
     f.page.listLogFiles(true);
-    const int second = child<QComboBox>(&f.page, "cbb1")->findText(QStringLiteral("u_ex2.log"));
+    const int second = f.fileBox()->findText(u("u_ex2.log"));
     ASSERT_GE(second, 0);
-    child<QComboBox>(&f.page, "cbb1")->setCurrentIndex(second);
-    emit child<QComboBox>(&f.page, "cbb1")->activated(second);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 2);
+    f.fileBox()->setCurrentIndex(second);
+    emit f.fileBox()->activated(second);
+    EXPECT_EQ(f.rows(), 2);
+}
+
+TEST(LogPage, saysWhyNothingWasLoadedInsteadOfKeepingTheOldCount)
+{
+    PageFixture f(sampleLog());
+    f.reload();
+    ASSERT_TRUE(f.summary()->text().contains(u("共有 3条记录")));
+    std::filesystem::create_directory(f.folder.file("dir.log"));
+    const QString folder = QString::fromStdString(f.folder.path());
+
+    const struct {
+        QString logFolder;
+        QString name;
+        QString summary;
+    } cases[] = {
+        {folder + u("/gone"), u("u_ex1.log"), u("日志目录不存在: ") + folder + u("/gone")},
+        {folder, u("u_ex8.log"), u("找不到日志文件: u_ex8.log")},
+        {folder, u("dir.log"), u("这是文件夹, 不是日志文件: dir.log")},
+        {folder, QString(), u("请选择或输入日志文件名")},
+    };
+    for (const auto& c : cases) {
+        f.page.setLogFolder(c.logFolder);
+        f.fileBox()->setEditText(c.name);
+        f.reload();
+        EXPECT_EQ(f.summary()->text(), c.summary);
+        EXPECT_EQ(f.rows(), 0);
+    }
 }
 
 TEST(LogPage, aFailedLoadShowsTheErrorBoxAndEmptiesTheList)
 {
-    PageFixture f(kIis6Header + logLine("/a.htm", "1"));
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    ASSERT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 1);
-    QStringList shown;
-    setErrorBoxHandler([&](const QString& text) { shown << text; });
-    child<QComboBox>(&f.page, "cbb1")->setEditText(QString(5000, QLatin1Char('n'))); // a name longer than any path may be
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    setErrorBoxHandler({});
-    EXPECT_EQ(shown, QStringList{QStringLiteral("I/O error 36.")});
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0);
-    EXPECT_TRUE(child<QLabel>(&f.page, "Label4")->text().startsWith(QStringLiteral("无法读取日志文件: nnn")));
+    PageFixture f(kIis6Header + visit("/a.htm"));
+    f.reload();
+    ASSERT_EQ(f.rows(), 1);
+    {
+        MessageBoxes boxes;
+        f.fileBox()->setEditText(QString(5000, QLatin1Char('n'))); // a name longer than any path may be
+        f.reload();
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].text, u("I/O error 36."));
+        EXPECT_EQ(boxes.shown()[0].title, u("Quillmarkbox"));
+        EXPECT_TRUE(boxes.shown()[0].critical);
+    }
+    EXPECT_EQ(f.rows(), 0);
+    EXPECT_TRUE(f.summary()->text().startsWith(u("无法读取日志文件: nnn")));
 
-    child<QComboBox>(&f.page, "cbb1")->setEditText(QString()); // the folder itself: no file, no error box
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->model()->rowCount(), 0);
+    f.fileBox()->setEditText(QString()); // the folder itself: no file, no error box
+    f.reload();
+    EXPECT_EQ(f.rows(), 0);
 }
 
 TEST(LogPage, colourBoxesRecolourTheListAtOnce)
 {
     PageFixture f(kIis6Header);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Base), QColor(0xA6, 0xCA, 0xF0)); // sky blue
-    const int red = child<ColorBoxWidget>(&f.page, "ColorBox1")->findText(QStringLiteral("Red"));
+    EXPECT_EQ(f.list()->palette().color(QPalette::Base), QColor(0xA6, 0xCA, 0xF0)); // sky blue
+    const int red = f.colourBox("ColorBox1")->findText(u("Red"));
     ASSERT_GT(red, 0);
-    child<ColorBoxWidget>(&f.page, "ColorBox1")->setCurrentIndex(red);
-    emit child<ColorBoxWidget>(&f.page, "ColorBox1")->activated(red);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Base), QColor(Qt::red));
-    child<ColorBoxWidget>(&f.page, "ColorBox2")->customColorPicker = [](TColor) { return std::optional<TColor>(0x00123456); };
-    emit child<ColorBoxWidget>(&f.page, "ColorBox2")->activated(0);
+    f.colourBox("ColorBox1")->setCurrentIndex(red);
+    emit f.colourBox("ColorBox1")->activated(red);
+    EXPECT_EQ(f.list()->palette().color(QPalette::Base), QColor(Qt::red));
+
+    // "自定义..." asks the colour dialog.
+    answerNextDialog<QColorDialog>([](QColorDialog* dialog) {
+        dialog->setCurrentColor(QColor(0x56, 0x34, 0x12));
+        dialog->accept();
+    });
+    emit f.colourBox("ColorBox2")->activated(0);
     EXPECT_EQ(f.page.listText(), 0x00123456u);
-    EXPECT_EQ(child<QTableView>(&f.page, "lv2")->palette().color(QPalette::Text), QColor(0x56, 0x34, 0x12));
+    EXPECT_EQ(f.list()->palette().color(QPalette::Text), QColor(0x56, 0x34, 0x12));
+    // Cancelling the dialog keeps the colour.
+    answerNextDialog<QColorDialog>([](QColorDialog* dialog) { dialog->reject(); });
+    emit f.colourBox("ColorBox2")->activated(0);
+    EXPECT_EQ(f.page.listText(), 0x00123456u);
+}
+
+TEST(LogPage, controlsFitTheirTextsAndColumnsTheirCaptionsAtAnyFontSize)
+{
+    for (int pointSize : {9, 16}) {
+        PageFixture f(sampleLog(), pointSize);
+        f.reload();
+        EXPECT_EQ(layoutFaults(&f.page), QStringList()) << pointSize << " pt";
+        const QFontMetrics cells = f.list()->fontMetrics();
+        for (int column = 0; column < kColumnCount; ++column) {
+            const QString caption = f.list()->model()->headerData(column, Qt::Horizontal).toString();
+            EXPECT_GE(f.header()->sectionSize(column), f.header()->fontMetrics().horizontalAdvance(caption) + 8)
+                << pointSize << " pt, column " << column;
+        }
+        // Texts that fixed widths would cut short at a large font.
+        EXPECT_GE(f.header()->sectionSize(kColDate), cells.horizontalAdvance(u("2026-12-01")));
+        EXPECT_GE(f.header()->sectionSize(9), cells.horizontalAdvance(u("00:00:01")));
+        EXPECT_GE(f.header()->sectionSize(kColClientIp), cells.horizontalAdvance(u("192.168.100.200")));
+        screenshot(&f.page, pointSize == 9 ? "log_page_800x600" : "log_page_16pt");
+    }
+}
+
+TEST(LogPage, aDoubleClickOnAColumnEdgeFitsItsContents)
+{
+    PageFixture f(sampleLog());
+    f.reload();
+    const int column = kColUriStem;
+    const QPoint edge(f.header()->sectionViewportPosition(column) + f.header()->sectionSize(column) - 1,
+                      f.header()->height() / 2);
+    QTest::mouseDClick(f.header()->viewport(), Qt::LeftButton, {}, edge);
+    EXPECT_GE(f.header()->sectionSize(column),
+              f.list()->fontMetrics().horizontalAdvance(u("/a/very/long/path/of/the/site/page.htm")));
+    EXPECT_EQ(f.header()->sortIndicatorSection(), -1); // a double-click on an edge sorts nothing
 }
 
 TEST(LogPage, scrollingAsksOnlyForVisibleRows)
 {
     std::string log = kIis6Header;
     for (int i = 0; i < 200000; ++i)
-        log += logLine("/p" + std::to_string(i) + ".htm", std::to_string(i));
+        log += iisLine({.stem = "/p" + std::to_string(i) + ".htm", .timeTaken = std::to_string(i)});
     TempFolder folder;
     const std::string path = folder.write("big.log", log);
     LogAnalysis analysis;
@@ -186,10 +318,10 @@ TEST(LogPage, rowsOfAFileChangedAfterTheLoadGoWithAMessageOnTheSummaryLine)
 {
     std::string log = kIis6Header;
     for (int i = 0; i < 30000; ++i)
-        log += logLine("/page" + std::to_string(i) + ".htm", "15");
+        log += visit(("/page" + std::to_string(i) + ".htm").c_str());
     struct Case {
         const char* what;
-        bool cut;          // else rewritten at the same size
+        bool cut;           // else rewritten at the same size
         bool byHeaderClick; // else by painting
     };
     const Case cases[] = {
@@ -201,10 +333,8 @@ TEST(LogPage, rowsOfAFileChangedAfterTheLoadGoWithAMessageOnTheSummaryLine)
     for (const Case& c : cases) {
         PageFixture f(log);
         QAbstractItemModelTester tester(f.page.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        QTableView* view = child<QTableView>(&f.page, "lv2");
-        QLabel* summary = child<QLabel>(&f.page, "Label4");
-        QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-        ASSERT_EQ(view->model()->rowCount(), 30000) << c.what;
+        f.reload();
+        ASSERT_EQ(f.rows(), 30000) << c.what;
         const std::string path = f.folder.file("u_ex1.log");
         if (c.cut) {
             ASSERT_EQ(truncate(path.c_str(), 4096), 0);
@@ -214,14 +344,14 @@ TEST(LogPage, rowsOfAFileChangedAfterTheLoadGoWithAMessageOnTheSummaryLine)
             TempFolder::writeFile(path, other);
         }
         if (c.byHeaderClick) {
-            clickHeader(view->horizontalHeader(), 1);
+            clickHeader(f.header(), 1);
         } else {
-            view->viewport()->repaint();
-            EXPECT_EQ(view->model()->index(0, 1).data().toString(), QString()) << c.what; // never the new bytes
+            f.list()->viewport()->repaint();
+            EXPECT_EQ(f.list()->model()->index(0, 1).data().toString(), QString()) << c.what; // never the new bytes
             QApplication::processEvents();
         }
-        EXPECT_EQ(view->model()->rowCount(), 0) << c.what;
-        EXPECT_EQ(summary->text(), fromGbk(fileChangedText())) << c.what;
+        EXPECT_EQ(f.rows(), 0) << c.what;
+        EXPECT_EQ(f.summary()->text(), fromGbk(fileChangedText())) << c.what;
         EXPECT_EQ(f.page.selectedClientAddress(), std::nullopt) << c.what;
         if (c.cut && !c.byHeaderClick)
             screenshot(&f.page, "log_page_file_changed");
@@ -230,14 +360,13 @@ TEST(LogPage, rowsOfAFileChangedAfterTheLoadGoWithAMessageOnTheSummaryLine)
 
 TEST(LogPage, rowsOfAFileThatOnlyGrewStay)
 {
-    PageFixture f(kIis6Header + logLine("/a.htm", "1") + logLine("/b.htm", "2"));
-    QTableView* view = child<QTableView>(&f.page, "lv2");
-    QTest::mouseClick(child<QPushButton>(&f.page, "Button2"), Qt::LeftButton);
-    const QString summary = child<QLabel>(&f.page, "Label4")->text();
-    std::ofstream(f.folder.file("u_ex1.log"), std::ios::app) << logLine("/c.htm", "3");
-    view->viewport()->repaint();
+    PageFixture f(kIis6Header + visit("/a.htm", "1") + visit("/b.htm", "2"));
+    f.reload();
+    const QString summary = f.summary()->text();
+    std::ofstream(f.folder.file("u_ex1.log"), std::ios::app) << visit("/c.htm", "3");
+    f.list()->viewport()->repaint();
     QApplication::processEvents();
-    clickHeader(view->horizontalHeader(), 15);
-    EXPECT_EQ(columnTexts(view, 1), (QStringList{QStringLiteral("/b.htm"), QStringLiteral("/a.htm")}));
-    EXPECT_EQ(child<QLabel>(&f.page, "Label4")->text(), summary);
+    clickHeader(f.header(), 15);
+    EXPECT_EQ(f.column(1), (QStringList{u("/b.htm"), u("/a.htm")}));
+    EXPECT_EQ(f.summary()->text(), summary);
 }

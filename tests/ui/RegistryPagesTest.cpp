@@ -50,7 +50,7 @@ std::string visits(std::initializer_list<std::pair<const char*, int>> agents)
     std::string text = kIis6Header;
     for (const auto& [agent, times] : agents)
         for (int i = 0; i < times; ++i)
-            text += logLine("/a.htm", "1", agent);
+            text += iisLine({.stem = "/a.htm", .agent = agent});
     return text;
 }
 
@@ -62,7 +62,9 @@ TEST(RegistryPages, statisticsPageShowsAllCrawlersByGroupOrBusiest)
                                          {"ChatGPT-User/1.0", 1},
                                          {"Mozilla/5.0+(Windows+NT+10.0)", 4}}));
     folder.write("ex261202.log", visits({{"ClaudeBot/1.0", 5}, {"AhrefsBot/7.0", 1}}));
-    StatsPage page([&] { return QString::fromStdString(folder.path()); });
+    StatsPage::Options options;
+    options.logFolder = [&] { return QString::fromStdString(folder.path()); };
+    StatsPage page(std::move(options));
     page.resize(900, 600);
     page.show();
     auto* list = child<QTableWidget>(&page, "lv1");
@@ -105,7 +107,7 @@ TEST(RegistryPages, logPageAiSpidersKeepsTheAiGroupsVisits)
                                       {"notGPTBot/1.0", 1},
                                       {"Perplexity-User/1.0", 1}}));
     LogAnalysis analysis;
-    LogPage page{analysis};
+    LogPage page{analysis, {}};
     page.setLogFolder(QString::fromStdString(folder.path()));
     page.listLogFiles(true);
     page.resize(1000, 500);

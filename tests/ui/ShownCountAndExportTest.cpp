@@ -21,7 +21,7 @@ namespace {
 
 std::string visit(const std::string& address, const std::string& agent)
 {
-    return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET /a.htm - 80 - " + address + " " + agent + " 200 0 0 1 2 15 -\r\n";
+    return iisLine({.stem = "/a.htm", .client = address, .agent = agent, .bytesSent = "1", .bytesReceived = "2"});
 }
 
 } // namespace
@@ -36,13 +36,13 @@ TEST(ShownCount, theSummaryCountsTheRowsShownWithAndWithoutOnlyFakes)
     folder.write("u_ex1.log", kIis6Header + visit("66.249.66.1", "Googlebot/2.1") + visit("10.0.0.2", "Googlebot/2.1") +
                                   visit("10.0.0.5", "Mozilla/5.0"));
     LogAnalysis analysis;
-    LogPage page(analysis);
+    LogPage::Options options;
+    options.verifier.emplace();
+    options.verifier->dns.server = dns.address();
+    options.verifier->dns.timeoutMs = 150;
+    LogPage page(analysis, std::move(options));
     page.setLogFolder(QString::fromStdString(folder.path()));
     page.setVerdictCachePath(folder.file("cache.txt"));
-    VerifierOptions options;
-    options.dns.server = dns.address();
-    options.dns.timeoutMs = 150;
-    page.setVerifierOptions(options);
     page.listLogFiles(true);
     page.resize(1000, 400);
     page.show();
@@ -67,12 +67,13 @@ TEST(CsvExportName, aNameWithoutExtensionGetsCsvAndTheDoneExportSaysWhere)
     TempFolder folder;
     folder.write("u_ex1.log", kIis6Header + visit("1.1.1.1", "Baiduspider") + visit("2.2.2.2", "UA"));
     LogAnalysis analysis;
-    LogPage page(analysis);
+    LogPage::Options pageOptions;
+    pageOptions.chooseCsvPath = [&](QWidget*, const QString&) { return QString::fromStdString(folder.file("report")); };
+    LogPage page(analysis, std::move(pageOptions));
     page.setLogFolder(QString::fromStdString(folder.path()));
     page.listLogFiles(true);
     page.show();
     QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
-    page.chooseCsvPath = [&] { return QString::fromStdString(folder.file("report")); };
     QTest::mouseClick(child<QPushButton>(&page, "exportCsv"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !page.isExporting(); }, 10000));
     EXPECT_TRUE(std::filesystem::exists(folder.file("report.csv")));
@@ -80,12 +81,13 @@ TEST(CsvExportName, aNameWithoutExtensionGetsCsvAndTheDoneExportSaysWhere)
     EXPECT_EQ(child<QLabel>(&page, "Label4")->text(),
               QStringLiteral("已导出 2 行到 ") + QString::fromStdString(folder.file("report.csv")));
 
-    QString logFolder = QString::fromStdString(folder.path());
-    StatsPage stats([&] { return logFolder; });
+    StatsPage::Options statsOptions;
+    statsOptions.logFolder = [&] { return QString::fromStdString(folder.path()); };
+    statsOptions.chooseCsvPath = [&](QWidget*, const QString&) { return QString::fromStdString(folder.file("stats.txt")); };
+    StatsPage stats(std::move(statsOptions));
     stats.show();
     QTest::mouseClick(child<QPushButton>(&stats, "Button1"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !stats.isCounting(); }, 10000));
-    stats.chooseCsvPath = [&] { return QString::fromStdString(folder.file("stats.txt")); };
     QTest::mouseClick(child<QPushButton>(&stats, "exportCsv"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return child<QPushButton>(&stats, "exportCsv")->isEnabled(); }, 10000));
     EXPECT_TRUE(std::filesystem::exists(folder.file("stats.txt"))) << "the user's own extension stays";
@@ -102,8 +104,8 @@ TEST(SettingsPageFolder, theFolderBoxIsReadOnlyAndTakesWhatTheBrowserChose)
     options.chooseFolder = [&](QWidget*) { return std::optional<QString>(QString::fromStdString(folder.path())); };
     MainWindow form(options);
     form.show();
-    auto* box = child<QLineEdit>(child<SettingsPage>(&form, "ts3"), "edt1");
+    auto* box = onPage<QLineEdit>(&form, "ts3", "edt1");
     EXPECT_TRUE(box->isReadOnly());
-    child<QPushButton>(child<SettingsPage>(&form, "ts3"), "Button4")->click();
+    onPage<QPushButton>(&form, "ts3", "Button4")->click();
     EXPECT_EQ(box->text(), QString::fromStdString(folder.path()));
 }

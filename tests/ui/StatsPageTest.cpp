@@ -6,9 +6,11 @@
 #include "gui/QtUiDispatcher.h"
 #include "gui/SettingsPage.h"
 #include "app/MainWindow.h"
+#include "support/Gate.h"
 #include "support/RunProcess.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -16,9 +18,7 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 
 using namespace quill;
 using namespace quill::test;
@@ -27,29 +27,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kRunTimeoutMs = 120000;
-
-// Opened once by one thread, waited for by another, with a deadline so a fault cannot hang.
-class Gate {
-public:
-    void open()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_open = true;
-        }
-        m_changed.notify_all();
-    }
-    bool wait(std::chrono::milliseconds timeout)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, timeout, [this] { return m_open; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
 
 // The program's dispatcher with a hook that runs on the worker each time it hands something over,
 // before the task is queued; it counts the tasks that have run on the user-interface thread.
@@ -124,9 +101,9 @@ struct LogFolder {
 
     LogFolder()
     {
-        folder.write("ex090101.log", kIis6Header + logLine("/a.htm", "1", "Googlebot/2.1") +
-                                         logLine("/b.htm", "1", "Baiduspider+(+http://www.baidu.com/)") +
-                                         logLine("/c.htm", "1", "BAIDUSPIDER") + "#Remark: msnbot\r\n");
+        folder.write("ex090101.log", kIis6Header + iisLine({.stem = "/a.htm", .agent = "Googlebot/2.1"}) +
+                                         iisLine({.stem = "/b.htm", .agent = "Baiduspider+(+http://www.baidu.com/)"}) +
+                                         iisLine({.stem = "/c.htm", .agent = "BAIDUSPIDER"}) + "#Remark: msnbot\r\n");
         folder.write("ex090102.LOG", "GET / 200 Sosospider+(+http://help.soso.com/)\rGET / 200 YoudaoBot/1.0\r"
                                      "GET / Yahoo! Slurp\rqihoobot msnbot\r");
         folder.write("ex090103.log", "");
@@ -140,15 +117,42 @@ struct LogFolder {
     const std::string& path() const { return folder.path(); }
 };
 
+// The statistics page over `logFolder`; "导出CSV" writes to whatever `csvPath` names.
 struct PageUnderTest {
     QString folder;
+    std::string csvPath;
     StatsPage page;
 
-    explicit PageUnderTest(QString logFolder, UiDispatcher* ui = nullptr)
-        : folder(std::move(logFolder)), page([this] { return folder; }, nullptr, ui)
+    explicit PageUnderTest(QString logFolder, UiDispatcher* ui = nullptr, int pointSize = 0)
+        : folder(std::move(logFolder)), page(options(ui))
     {
+        if (pointSize > 0)
+            setPointSize(&page, pointSize);
         page.resize(760, 480);
         page.show();
+    }
+    StatsPage::Options options(UiDispatcher* ui)
+    {
+        StatsPage::Options options;
+        options.logFolder = [this] { return folder; };
+        options.chooseCsvPath = [this](QWidget*, const QString&) { return QString::fromStdString(csvPath); };
+        options.ui = ui;
+        return options;
+    }
+    QTableWidget* list() const { return child<QTableWidget>(&page, "lv1"); }
+    QLabel* message() const { return child<QLabel>(&page, "message"); }
+    // "统计", as a click; false when the count did not end in time.
+    bool count() const
+    {
+        QTest::mouseClick(child<QPushButton>(&page, "Button1"), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return !page.isCounting(); }, kRunTimeoutMs);
+    }
+    // "导出CSV" to `path`, as a click; false when the export did not end in time.
+    bool exportTo(const std::string& path)
+    {
+        csvPath = path;
+        QTest::mouseClick(child<QPushButton>(&page, "exportCsv"), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return child<QPushButton>(&page, "exportCsv")->isEnabled(); }, 10000);
     }
 };
 
@@ -346,16 +350,17 @@ TEST(StatsPage, theWindowCountsTheFolderChosenWithLocateFolder)
     options.chooseFolder = [&](QWidget*) { return std::optional<QString>(QString::fromStdString(chosen.path())); };
     MainWindow form(options);
     form.show();
-    ASSERT_EQ(child<QWidget>(&form, "ts1"), child<StatsPage>(&form, "ts1"));
+    // The tab's sheet holds the page and goes by its name.
+    ASSERT_TRUE(child<QWidget>(&form, "ts1")->isAncestorOf(child<StatsPage>(&form, "ts1")));
     EXPECT_EQ(child<QTabWidget>(&form, "PageControl")->tabText(child<QTabWidget>(&form, "PageControl")->indexOf(child<QWidget>(&form, "ts1"))), QString::fromUtf8("蜘蛛来访统计"));
 
     child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts3"));
-    QTest::mouseClick(child<QPushButton>(child<SettingsPage>(&form, "ts3"), "Button4"), Qt::LeftButton); // 定位目录
+    QTest::mouseClick(onPage<QPushButton>(&form, "ts3", "Button4"), Qt::LeftButton); // 定位目录
     child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts1"));
-    QTest::mouseClick(child<QPushButton>(child<StatsPage>(&form, "ts1"), "Button1"), Qt::LeftButton);
+    QTest::mouseClick(onPage<QPushButton>(&form, "ts1", "Button1"), Qt::LeftButton);
     ASSERT_TRUE(waitForEnd(*child<StatsPage>(&form, "ts1")));
-    EXPECT_EQ(columnTexts(child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1"), 0), QStringList{QStringLiteral("u_ex2.log")});
-    EXPECT_EQ(child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1")->item(0, 8)->text(), QStringLiteral("2"));
+    EXPECT_EQ(columnTexts(onPage<QTableWidget>(&form, "ts1", "lv1"), 0), QStringList{QStringLiteral("u_ex2.log")});
+    EXPECT_EQ(onPage<QTableWidget>(&form, "ts1", "lv1")->item(0, 8)->text(), QStringLiteral("2"));
 }
 
 TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
@@ -365,7 +370,7 @@ TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
     // Files large enough that the run is still going when the first row has been shown.
     std::string day;
     for (int line = 0; day.size() < (size_t(32) << 20); ++line)
-        day += logLine("/page" + std::to_string(line) + ".htm", "15", line % 3 ? "Mozilla/5.0" : "Baiduspider");
+        day += iisLine({.stem = "/page" + std::to_string(line) + ".htm", .agent = line % 3 ? "Mozilla/5.0" : "Baiduspider"});
     constexpr int kFiles = 4;
     for (int i = 0; i < kFiles; ++i)
         logs.write("u_ex" + std::to_string(i) + ".log", day);
@@ -376,9 +381,9 @@ TEST(StatsPage, closingTheWindowDuringARunStopsAndWaitsForTheWorker)
     form->show();
     child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts1"));
 
-    QTest::mouseClick(child<QPushButton>(child<StatsPage>(form, "ts1"), "Button1"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return child<QTableWidget>(child<StatsPage>(form, "ts1"), "lv1")->rowCount() >= 1; }, kRunTimeoutMs));
-    const int rowsAtClose = child<QTableWidget>(child<StatsPage>(form, "ts1"), "lv1")->rowCount();
+    QTest::mouseClick(onPage<QPushButton>(form, "ts1", "Button1"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onPage<QTableWidget>(form, "ts1", "lv1")->rowCount() >= 1; }, kRunTimeoutMs));
+    const int rowsAtClose = onPage<QTableWidget>(form, "ts1", "lv1")->rowCount();
     EXPECT_TRUE(child<StatsPage>(form, "ts1")->isCounting());
     form->close();
     form.reset(); // waits for the worker, which abandons the file it is counting
@@ -415,14 +420,14 @@ TEST(StatsChart, drawsOneGroupPerRowAndNoBarsForARowWithoutCounts)
     const QImage image = chart.grab().toImage();
     for (int engine = 0; engine < 7; ++engine) {
         if (first[engine].height() > 0) {
-            EXPECT_EQ(image.pixelColor(first[engine].center()), StatsChartWidget::engineColor(engine)) << engine;
+            EXPECT_EQ(image.pixelColor(first[engine].center()), StatsChartWidget::engineColour(engine)) << engine;
         }
-        EXPECT_EQ(image.pixelColor(third[engine].center()), StatsChartWidget::engineColor(engine)) << engine;
+        EXPECT_EQ(image.pixelColor(third[engine].center()), StatsChartWidget::engineColour(engine)) << engine;
     }
     for (int x = first[6].right() + 1; x < third[0].left(); ++x)
         for (int y = third[0].top(); y < third[0].bottom(); ++y)
             for (int engine = 0; engine < 7; ++engine)
-                ASSERT_NE(image.pixelColor(x, y), StatsChartWidget::engineColor(engine)) << x << "," << y;
+                ASSERT_NE(image.pixelColor(x, y), StatsChartWidget::engineColour(engine)) << x << "," << y;
 
     // Many rows widen the chart beyond its place, and the page's scroll area scrolls sideways.
     const int narrow = chart.minimumSizeHint().width();
@@ -433,7 +438,7 @@ TEST(StatsChart, drawsOneGroupPerRowAndNoBarsForARowWithoutCounts)
     EXPECT_EQ(chart.rowCount(), 0);
 }
 
-TEST(StatsPage, pictureOfThePageWithItsChart)
+TEST(StatsPage, aWeekOfLogsFillsTheListAndTheChartAndNothingOverlaps)
 {
     TempFolder root;
     TempFolder logs;
@@ -443,7 +448,7 @@ TEST(StatsPage, pictureOfThePageWithItsChart)
         std::string text = kIis6Header;
         for (int engine = 0; engine < 7; ++engine)
             for (int visit = 0; visit < (engine * 7 + day * 5) % 23 + (engine == 0 ? 20 : 2); ++visit)
-                text += logLine("/p" + std::to_string(visit) + ".htm", "5", agents[engine]);
+                text += iisLine({.stem = "/p" + std::to_string(visit) + ".htm", .agent = agents[engine]});
         logs.write("ex2612" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ".log", text);
     }
     std::filesystem::create_symlink(logs.file("missing"), logs.file("locked.log"));
@@ -453,10 +458,64 @@ TEST(StatsPage, pictureOfThePageWithItsChart)
     MainWindow form(options);
     form.show();
     child<QTabWidget>(&form, "PageControl")->setCurrentWidget(child<QWidget>(&form, "ts1"));
-    QTest::mouseClick(child<QPushButton>(child<StatsPage>(&form, "ts1"), "Button1"), Qt::LeftButton);
+    QTest::mouseClick(onPage<QPushButton>(&form, "ts1", "Button1"), Qt::LeftButton);
     ASSERT_TRUE(waitForEnd(*child<StatsPage>(&form, "ts1")));
-    EXPECT_EQ(child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1")->rowCount(), 8);
-    EXPECT_EQ(child<StatsChartWidget>(child<StatsPage>(&form, "ts1"), "chart")->rowCount(), 8);
-    child<QTableWidget>(child<StatsPage>(&form, "ts1"), "lv1")->selectRow(1);
+    EXPECT_EQ(onPage<QTableWidget>(&form, "ts1", "lv1")->rowCount(), 8);
+    EXPECT_EQ(onPage<StatsChartWidget>(&form, "ts1", "chart")->rowCount(), 8);
+    onPage<QTableWidget>(&form, "ts1", "lv1")->selectRow(1);
+    EXPECT_EQ(layoutFaults(&form), QStringList());
     screenshot(&form, "stats-page");
+}
+
+TEST(StatsPage, saysWhenTheFolderIsMissingOrHoldsNoLogs)
+{
+    TempFolder folder;
+    PageUnderTest missing(QString::fromStdString(folder.file("gone")));
+    ASSERT_TRUE(missing.count());
+    EXPECT_EQ(missing.message()->text(), u("日志目录不存在: ") + missing.folder);
+
+    PageUnderTest empty(QString::fromStdString(folder.path()));
+    ASSERT_TRUE(empty.count());
+    EXPECT_EQ(empty.message()->text(), u("日志目录中没有日志文件"));
+
+    folder.write("ex1.log", "Googlebot\r\n");
+    ASSERT_TRUE(empty.count());
+    EXPECT_EQ(empty.message()->text(), QString());
+}
+
+TEST(StatsPage, namesAndSizesShowWholeAtAnyFontSize)
+{
+    TempFolder folder;
+    const std::string longName = "ex20261202_a_very_long_log_file_name_of_the_site.log";
+    folder.write(longName, std::string(3 << 20, 'x') + "\r\nBaiduspider\r\n");
+    folder.write("ex9.log", "Googlebot\r\n");
+    folder.write("ex10.log.gz", "damaged");
+    for (int pointSize : {9, 16}) {
+        PageUnderTest t(QString::fromStdString(folder.path()), nullptr, pointSize);
+        t.page.resize(800, 600);
+        ASSERT_TRUE(t.count());
+        ASSERT_EQ(t.list()->rowCount(), 3);
+        EXPECT_EQ(t.list()->item(0, 0)->text(), u("ex9.log")); // numbers compare as numbers
+        EXPECT_EQ(t.list()->item(1, 0)->text(), u("ex10.log.gz"));
+        const QFontMetrics cells = t.list()->fontMetrics();
+        EXPECT_GE(t.list()->columnWidth(0), cells.horizontalAdvance(QString::fromStdString(longName)));
+        EXPECT_GE(t.list()->columnWidth(1), cells.horizontalAdvance(t.list()->item(2, 1)->text()));
+        EXPECT_EQ(layoutFaults(&t.page), QStringList()) << pointSize << " pt";
+        screenshot(&t.page, pointSize == 9 ? "stats_page_800x600" : "stats_page_16pt");
+    }
+}
+
+TEST(StatsPage, theTableExportsAsTheCommandPrintsIt)
+{
+    TempFolder folder;
+    folder.write("ex9.log", "Googlebot\r\n");
+    folder.write("ex10.log.gz", "damaged");
+    PageUnderTest t(QString::fromStdString(folder.path()));
+    ASSERT_TRUE(t.count());
+    const ProcessResult cli = runProcess({QUILLMARK_CLI_PATH, "stats", "--csv", folder.path()});
+    ASSERT_EQ(cli.exitCode, 1); // the damaged ex10.log.gz has its row and no counts
+    EXPECT_EQ(cli.out.substr(0, 3), "\xEF\xBB\xBF");
+    TempFolder out;
+    ASSERT_TRUE(t.exportTo(out.file("stats.csv")));
+    EXPECT_EQ(readFile(out.file("stats.csv")), cli.out);
 }

@@ -41,15 +41,16 @@ struct PageFixture {
     QtUiDispatcher dispatcher{&receiver};
     PageParser parser{dispatcher};
     ToolsPage page{{siteList, quickLimits()}, parser};
-    QStringList errors;
+    MessageBoxes boxes;
 
-    PageFixture()
+    explicit PageFixture(int pointSize = 0)
     {
+        if (pointSize > 0)
+            setPointSize(&page, pointSize);
         page.resize(800, 450);
         page.show();
-        setErrorBoxHandler([this](const QString& text) { errors << text; });
     }
-    ~PageFixture() { setErrorBoxHandler({}); }
+    QStringList errors() const { return boxes.texts(); }
 
     void type(const QString& address) { child<QComboBox>(&page, "ComboBox1")->setEditText(address); }
     void press(const char* button)
@@ -68,38 +69,40 @@ struct PageFixture {
     }
 };
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Sets an environment variable for the life of the object.
 } // namespace
 
-TEST(ToolsPage, layoutAsDesigned)
+TEST(ToolsPage, everyControlShowsWholeAtAnyFontSize)
+{
+    for (int pointSize : {9, 16}) {
+        PageFixture f(pointSize);
+        EXPECT_EQ(layoutFaults(&f.page), QStringList()) << pointSize << " pt";
+        // The four rows of the tool bar stand in their order, the results area below them all.
+        const auto top = [&](const char* name) { return child<QWidget>(&f.page, name)->geometry().top(); };
+        EXPECT_LT(top("CheckBox11"), top("ComboBox1"));
+        EXPECT_LT(top("ComboBox1"), top("StatusLine"));
+        EXPECT_LT(top("StatusLine"), top("Button7"));
+        EXPECT_EQ(top("Button12"), top("Button13"));
+        EXPECT_EQ(top("Button7"), top("Button20"));
+        const QWidget* results = child<QPlainTextEdit>(&f.page, "Memo1");
+        EXPECT_GE(results->geometry().top(), child<QWidget>(&f.page, "Panel2")->geometry().bottom());
+        EXPECT_EQ(results->geometry().bottom(), f.page.height() - 1);
+        screenshot(&f.page, pointSize == 9 ? "tools-page" : "tools-page-16pt");
+    }
+}
+
+TEST(ToolsPage, startsWithTheDesignedBoxesAndTexts)
 {
     PageFixture f;
-    EXPECT_EQ(child<QFrame>(&f.page, "Panel2")->height(), 153);
-    const std::pair<QWidget*, QRect> places[] = {
-        {child<QCheckBox>(&f.page, "CheckBox11"), {8, 8, 65, 33}},    {child<QCheckBox>(&f.page, "CheckBox12"), {72, 8, 65, 33}},
-        {child<QPushButton>(&f.page, "Button12"), {504, 8, 41, 25}},    {child<QPushButton>(&f.page, "Button13"), {544, 8, 49, 25}},
-        {child<QComboBox>(&f.page, "ComboBox1"), {8, 44, 409, 21}},   {child<QPushButton>(&f.page, "Button6"), {416, 40, 97, 25}},
-        {child<QPushButton>(&f.page, "Button7"), {8, 112, 89, 33}},     {child<QPushButton>(&f.page, "Button8"), {104, 112, 81, 33}},
-        {child<QPushButton>(&f.page, "Button14"), {192, 112, 81, 33}},  {child<QPushButton>(&f.page, "Button16"), {288, 112, 81, 33}},
-        {child<QLabel>(&f.page, "Label3"), {368, 120, 49, 25}},    {child<QPushButton>(&f.page, "Button15"), {424, 120, 73, 25}},
-        {child<QLineEdit>(&f.page, "Edit1"), {520, 120, 97, 21}},     {child<QPushButton>(&f.page, "Button17"), {616, 120, 81, 25}},
-        {child<QPushButton>(&f.page, "Button20"), {704, 120, 81, 25}},
-    };
-    for (const auto& [control, place] : places)
-        EXPECT_EQ(control->geometry(), place) << control->objectName().toStdString();
-    for (QCheckBox* hidden : {child<QCheckBox>(&f.page, "CheckBox13"), child<QCheckBox>(&f.page, "CheckBox14"), child<QCheckBox>(&f.page, "CheckBox15"), child<QCheckBox>(&f.page, "CheckBox16")})
-        EXPECT_TRUE(hidden->isHidden());
+    for (const char* hidden : {"CheckBox13", "CheckBox14", "CheckBox15", "CheckBox16"})
+        EXPECT_TRUE(child<QCheckBox>(&f.page, hidden)->isHidden()) << hidden;
     EXPECT_TRUE(child<QCheckBox>(&f.page, "CheckBox11")->isChecked() && child<QCheckBox>(&f.page, "CheckBox12")->isChecked());
     EXPECT_EQ(child<QLineEdit>(&f.page, "Edit1")->text(), u("兴安盟"));
-    EXPECT_EQ(child<QPlainTextEdit>(&f.page, "Memo1")->geometry().top(), 153);
-    EXPECT_EQ(child<QPlainTextEdit>(&f.page, "Memo1")->geometry().bottom(), f.page.height() - 1);
 
     // One empty line at start, so output begins on the second; CR LF in a value makes lines.
     f.page.appendLine(gbk("域名: a\r\nb"));
     EXPECT_EQ(f.lines(), (QStringList{QString(), u("域名: a"), u("b"), QString()}));
-    screenshot(&f.page, "tools-page");
 }
 
 TEST(ToolsPage, mousePressShowsTheGbkLengthAndClearEmpties)
@@ -165,7 +168,7 @@ TEST(ToolsPage, pageHeadSendsTheRequestAndShowsTheReply)
     QTRY_VERIFY(!child<QtClientSocket>(&f.page, "CS1")->active());
     EXPECT_TRUE(waitUntil([&] { return !f.page.busy(); }));
     EXPECT_EQ(f.status(), u("页面头: 完成"));
-    EXPECT_TRUE(f.errors.isEmpty());
+    EXPECT_TRUE(f.errors().isEmpty());
 }
 
 TEST(ToolsPage, pageHeadShowsEachArrivalAndGivesUpAnOpenSocketAtItsBound)
@@ -197,7 +200,7 @@ TEST(ToolsPage, pageHeadShowsEachArrivalAndGivesUpAnOpenSocketAtItsBound)
     EXPECT_EQ(f.status(), u("页面头: 连接超时"));
     screenshot(&f.page, "tools-page-after-failure");
     f.press("Button8");
-    EXPECT_TRUE(f.errors.isEmpty());
+    EXPECT_TRUE(f.errors().isEmpty());
     EXPECT_EQ(server.connections(), 2);
 }
 
@@ -211,14 +214,14 @@ TEST(ToolsPage, pageHeadReportsWhatKeepsItFromConnecting)
         {QStringLiteral("no-such-host.invalid/"), QStringLiteral("(11001), on API 'ASync Lookup'")},
     };
     for (const auto& [address, error] : cases) {
-        f.errors.clear();
+        f.boxes.clear();
         f.type(address);
         f.press("Button8");
-        ASSERT_EQ(f.errors.size(), 1) << address.toStdString();
-        EXPECT_TRUE(f.errors[0].endsWith(error)) << f.errors[0].toStdString();
+        ASSERT_EQ(f.errors().size(), 1) << address.toStdString();
+        EXPECT_TRUE(f.errors()[0].endsWith(error)) << f.errors()[0].toStdString();
         EXPECT_FALSE(child<QtClientSocket>(&f.page, "CS1")->active());
     }
-    EXPECT_TRUE(f.errors[0].startsWith(QStringLiteral("Windows socket error: ")));
+    EXPECT_TRUE(f.errors()[0].startsWith(QStringLiteral("Windows socket error: ")));
     EXPECT_EQ(f.lines().size(), 2 + 3 + 3); // the failed integer showed nothing
 }
 
@@ -246,8 +249,8 @@ TEST(ToolsPage, saveAndDeleteKeepTheFileAndTheDropDown)
     QTest::mouseClick(child<QPushButton>(&f.page, "Button13"), Qt::LeftButton);
     f.type(QStringLiteral("d.test"));
     QTest::mouseClick(child<QPushButton>(&f.page, "Button12"), Qt::LeftButton);
-    ASSERT_EQ(f.errors.size(), 2);
-    EXPECT_TRUE(f.errors[0].startsWith(QStringLiteral("Unable to write to ")));
+    ASSERT_EQ(f.errors().size(), 2);
+    EXPECT_TRUE(f.errors()[0].startsWith(QStringLiteral("Unable to write to ")));
     EXPECT_EQ(f.items(), (QStringList{QStringLiteral("a.test"), QStringLiteral("c.test")}));
     EXPECT_EQ(f.lines().size(), 8);
 }
@@ -265,15 +268,15 @@ TEST(ToolsPage, windowLoadsTheSiteListWhenShownAndSavesTheAddressOnClose)
         first.show();
         EXPECT_FALSE(first.siteListWasRead());
         ASSERT_TRUE(std::filesystem::exists(options.siteListPath));
-        child<QComboBox>(child<ToolsPage>(&first, "ts4"), "ComboBox1")->setEditText(QStringLiteral("www.example.test"));
-        QTest::mouseClick(child<QPushButton>(child<ToolsPage>(&first, "ts4"), "Button12"), Qt::LeftButton);
+        onPage<QComboBox>(&first, "ts4", "ComboBox1")->setEditText(QStringLiteral("www.example.test"));
+        QTest::mouseClick(onPage<QPushButton>(&first, "ts4", "Button12"), Qt::LeftButton);
         first.close();
     }
     EXPECT_EQ(IniFile(options.settingsPath).readString(gbk("user"), gbk("siteurl"), ""), "www.example.test");
     MainWindow second(options);
     second.show();
     EXPECT_TRUE(second.siteListWasRead());
-    EXPECT_EQ(child<QComboBox>(child<ToolsPage>(&second, "ts4"), "ComboBox1")->count(), 1);
+    EXPECT_EQ(onPage<QComboBox>(&second, "ts4", "ComboBox1")->count(), 1);
     EXPECT_EQ(child<QComboBox>(&second, "ComboBox1")->currentText(), QStringLiteral("www.example.test"));
     child<QTabWidget>(&second, "PageControl")->setCurrentWidget(child<QWidget>(&second, "ts4"));
     screenshot(&second, "main-window-tools-page");

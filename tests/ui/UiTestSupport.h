@@ -6,15 +6,23 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+// Failed comparisons of texts print them readably.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace quill::test {
 
@@ -35,11 +43,15 @@ T* child(const std::unique_ptr<Owner>& parent, const char* objectName)
     return child<T>(parent.get(), objectName);
 }
 
-inline std::string logLine(const std::string& stem, const std::string& timeTaken, const std::string& agent = "UA")
+// The control named `objectName` on the window's page named `page` ("ts2" is the log page).
+template <typename T, typename Window>
+T* onPage(const Window& window, const char* page, const char* objectName)
 {
-    return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - 1.2.3.4 " + agent + " 200 0 0 1 2 " +
-           timeTaken + " -\r\n";
+    return child<T>(child<QWidget>(window, page), objectName);
 }
+
+// A program text written in the test as UTF-8.
+inline QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Clicks the header of `column` as a user would.
 inline void clickHeader(QHeaderView* header, int column)
@@ -69,6 +81,60 @@ inline void screenshot(QWidget* widget, const char* name)
         return;
     QApplication::processEvents();
     widget->grab().save(QString::fromUtf8(folder) + QLatin1Char('/') + QString::fromUtf8(name) + QStringLiteral(".png"));
+}
+
+// What a user would find wrong with the visible controls of `page` as it is laid out now: two
+// controls over each other, or a button, box or label too narrow or too low for its text. Empty
+// when nothing is.
+QStringList layoutFaults(QWidget* page);
+
+// Sets the point size of `widget`'s font; its controls follow as a user's font setting makes them.
+void setPointSize(QWidget* widget, int pointSize);
+
+// Every message box that opens while this lives is answered at once with its default button, as a
+// user would, and kept here; tests read what the boxes said. A box that opens while none lives
+// and that nothing else answers fails the running test and is closed.
+class MessageBoxes {
+public:
+    struct Shown {
+        QString title;
+        QString text;
+        bool critical; // the error icon
+    };
+    MessageBoxes();
+    ~MessageBoxes();
+    MessageBoxes(const MessageBoxes&) = delete;
+    MessageBoxes& operator=(const MessageBoxes&) = delete;
+
+    const std::vector<Shown>& shown() const { return m_shown; }
+    QStringList texts() const;
+    void clear() { m_shown.clear(); }
+    // Starts the watch that answers the boxes; called once by the test program's main.
+    static void watchForBoxes();
+
+private:
+    std::vector<Shown> m_shown;
+};
+
+// Answers the next modal dialog of type D that opens within `limitMs` by calling `answer` on it
+// (which fills it in and accepts or rejects it), from inside the dialog's own event loop.
+template <typename D>
+void answerNextDialog(std::function<void(D* dialog)> answer, int limitMs = 10000)
+{
+    auto* poll = new QTimer(QCoreApplication::instance());
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, answer = std::move(answer), limitMs] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog && waited->elapsed() < limitMs)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        delete waited;
+        if (dialog)
+            answer(dialog);
+    });
+    poll->start(5);
 }
 
 } // namespace quill::test

@@ -28,15 +28,6 @@ using namespace quill::test;
 
 namespace {
 
-QString u(const char* text) { return QString::fromUtf8(text); }
-
-std::string zipBytes(const std::vector<ZipEntry>& entries)
-{
-    TempFolder scratch;
-    writeZip(scratch.file("z.zip"), entries);
-    return readFile(scratch.file("z.zip"));
-}
-
 // A program folder, a signed update server and an UpdaterWindow whose boxes are recorded and answered.
 struct UpdaterFixture {
     TempFolder folder;

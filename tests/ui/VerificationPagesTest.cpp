@@ -29,8 +29,7 @@ constexpr int kWaitMs = 20000;
 
 std::string visit(const std::string& address, const std::string& agent, const std::string& stem = "/a.htm")
 {
-    return "2026-12-01 00:00:01 W3SVC1 10.0.0.1 GET " + stem + " - 80 - " + address + " " + agent +
-           " 200 0 0 1 2 15 -\r\n";
+    return iisLine({.stem = stem, .client = address, .agent = agent});
 }
 
 // Genuine Google and Baidu crawlers, an impostor whose PTR lies, one without a PTR, and a visitor.
@@ -68,27 +67,38 @@ QStringList words(const char* utf8)
     return QString::fromUtf8(utf8).split(QLatin1Char('|'));
 }
 
+// The log page over kLog, its crawler checks asking `dns`; `verifier` may change how.
 struct LogPageFixture {
     DnsTestServer dns;
     TempFolder folder;
     LogAnalysis analysis;
-    LogPage page{analysis};
+    std::string csvPath = folder.file("list.csv");
+    LogPage page;
     QTableView* view = child<QTableView>(&page, "lv2");
     QCheckBox* verifyBox = child<QCheckBox>(&page, "CheckBoxVerify");
     QLabel* progress = child<QLabel>(&page, "LabelVerify");
 
-    LogPageFixture()
+    explicit LogPageFixture(const std::function<void(DnsTestServer& dns, VerifierOptions& verifier)>& verifier = {})
+        : page(analysis, options(verifier))
     {
-        fillServer(dns);
         folder.write("u_ex1.log", kLog);
         page.setLogFolder(QString::fromStdString(folder.path()));
         page.setVerdictCachePath(folder.file("cache.txt"));
-        page.setVerifierOptions(quick(dns.address()));
         page.listLogFiles(true);
         page.resize(1100, 360);
         page.show();
     }
     void reload() { QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton); }
+    LogPage::Options options(const std::function<void(DnsTestServer&, VerifierOptions&)>& verifier)
+    {
+        fillServer(dns);
+        LogPage::Options options;
+        options.verifier = quick(dns.address());
+        if (verifier)
+            verifier(dns, *options.verifier);
+        options.chooseCsvPath = [this](QWidget*, const QString&) { return QString::fromStdString(csvPath); };
+        return options;
+    }
 };
 
 } // namespace
@@ -146,11 +156,10 @@ TEST(VerificationPages, onlyFakesKeepsTheFakeRowsInEveryOrder)
     EXPECT_EQ(f.view->horizontalHeader()->sortIndicatorSection(), 1);
 
     // The export writes the list as it stands: only the fakes, numbered as shown, with verdicts.
-    const std::string csvPath = f.folder.file("fakes.csv");
-    f.page.chooseCsvPath = [&] { return QString::fromStdString(csvPath); };
+    f.csvPath = f.folder.file("fakes.csv");
     f.page.exportCsv();
     QTRY_VERIFY_WITH_TIMEOUT(!f.page.isExporting(), kWaitMs);
-    const std::string csv = readFile(csvPath);
+    const std::string csv = readFile(f.csvPath);
     ASSERT_NE(csv.find("\r\n"), std::string::npos);
     EXPECT_TRUE(csv.substr(0, csv.find("\r\n")).ends_with(",来源页,验证")) << csv;
     EXPECT_NE(csv.find("\r\n0,/c.htm,"), std::string::npos) << csv;
@@ -174,11 +183,10 @@ TEST(VerificationPages, onlyFakesKeepsTheFakeRowsInEveryOrder)
 
 TEST(VerificationPages, cancelKeepsTheWindowAliveAndEndsTheCheck)
 {
-    LogPageFixture f;
-    f.dns.setDelay(std::chrono::milliseconds(400));
-    VerifierOptions slow = quick(f.dns.address());
-    slow.dns.timeoutMs = 3000;
-    f.page.setVerifierOptions(slow);
+    LogPageFixture f([](DnsTestServer& dns, VerifierOptions& slow) {
+        dns.setDelay(std::chrono::milliseconds(400));
+        slow.dns.timeoutMs = 3000;
+    });
     f.page.setVerificationBoxes(true, false);
     f.reload();
     ASSERT_TRUE(f.page.isVerifying());
@@ -194,12 +202,23 @@ TEST(VerificationPages, cancelKeepsTheWindowAliveAndEndsTheCheck)
 
 TEST(VerificationPages, noReachableDnsEndsWithUnknownVerdicts)
 {
-    LogPageFixture f;
-    f.page.setVerifierOptions(quick("127.0.0.1:" + std::to_string(closedUdpPort())));
+    LogPageFixture f([](DnsTestServer&, VerifierOptions& unreachable) {
+        unreachable = quick("127.0.0.1:" + std::to_string(closedUdpPort()));
+    });
     f.page.setVerificationBoxes(true, false);
     f.reload();
     QTRY_VERIFY_WITH_TIMEOUT(!f.page.isVerifying(), kWaitMs);
     EXPECT_EQ(columnTexts(f.view, LogRecordModel::kVerdictColumn), words("未知|未知||未知|未知|无法验证"));
+    // Refused at once, and then silent: said in words either way.
+    EXPECT_EQ(f.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
+
+    LogPageFixture silent([](DnsTestServer& dns, VerifierOptions&) { dns.dropAfterReplies(0); });
+    silent.page.setVerificationBoxes(true, false);
+    silent.reload();
+    QTRY_VERIFY_WITH_TIMEOUT(!silent.page.isVerifying(), kWaitMs);
+    EXPECT_GT(silent.dns.queriesReceived(), 0u);
+    EXPECT_EQ(silent.progress->text(), QString::fromUtf8("DNS 无法连接：4 个地址未验证"));
+    screenshot(&silent.page, "log-page-dns-silent");
 }
 
 TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
@@ -207,7 +226,7 @@ TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
     std::string manyVisits = kIis6Header;
     for (int i = 0; i < 300; ++i)
         manyVisits += visit("10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250), "Baiduspider");
-    const QString said = QString::fromUtf8("DNS 服务器没有回答");
+    const QString said = QString::fromUtf8("DNS 无法连接：");
 
     LogPageFixture f;
     f.dns.dropAfterReplies(1);
@@ -224,21 +243,42 @@ TEST(VerificationPages, aServerThatStopsAnsweringIsSaidOnBothPages)
     TempFolder folder;
     folder.write("ex261201.log", manyVisits);
     folder.write("ex261202.log", manyVisits);
-    StatsPage page([&] { return QString::fromStdString(folder.path()); });
-    page.setVerifierOptions(quick(dns.address()));
+    StatsPage::Options options;
+    options.logFolder = [&] { return QString::fromStdString(folder.path()); };
+    options.verifier = quick(dns.address());
+    StatsPage page(std::move(options));
     page.setVerdictCachePath(folder.file("cache.txt"));
     page.show();
     child<QCheckBox>(&page, "CheckBoxVerified")->click();
     QTest::mouseClick(child<QPushButton>(&page, "Button1"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page.isCounting(), kWaitMs);
+    QStringList progress; // what the message line said while the count ran
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QString text = child<QLabel>(&page, "message")->text();
+            if (!text.isEmpty() && (progress.isEmpty() || progress.back() != text))
+                progress << text;
+            return !page.isCounting();
+        },
+        kWaitMs));
+    EXPECT_TRUE(progress.front().startsWith(QString::fromUtf8("文件 1/2"))) << progress.join(QLatin1Char('|')).toStdString();
     const size_t asked = dns.queriesReceived();
     EXPECT_LE(asked, 2 * 3 * 64u);
     EXPECT_TRUE(child<QLabel>(&page, "message")->text().startsWith(said));
-    EXPECT_EQ(child<QTableWidget>(&page, "lv1")->rowCount(), 4);
+    // Each file: its verified, fake and undecided visits, which add up to every Baidu visit.
+    auto* list = child<QTableWidget>(&page, "lv1");
+    ASSERT_EQ(list->rowCount(), 6);
+    for (int file = 0; file < 2; ++file) {
+        int baidu = 0;
+        for (int group = 0; group < 3; ++group)
+            baidu += list->item(file * 3 + group, 3)->text().toInt();
+        EXPECT_EQ(baidu, 300);
+        EXPECT_EQ(list->item(file * 3 + 2, 2)->text(), QString::fromUtf8("未验证"));
+        EXPECT_GT(list->item(file * 3 + 2, 3)->text().toInt(), 0) << "a file that was not checked never reads 0";
+    }
     screenshot(&page, "stats-page-dns-silent");
 }
 
-TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
+TEST(VerificationPages, statisticsCountVerifiedFakeAndUncheckedVisitsInAColumnOfTheirOwn)
 {
     DnsTestServer dns;
     fillServer(dns);
@@ -246,8 +286,11 @@ TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
     folder.write("ex261201.log", kLog + visit("66.249.66.1", "Googlebot/2.1"));
     folder.write("ex261202.log", kIis6Header + visit("10.0.0.2", "Googlebot/2.1") + visit("10.0.0.2", "Googlebot/2.1") +
                                      visit("123.125.71.12", "Baiduspider"));
-    StatsPage page([&] { return QString::fromStdString(folder.path()); });
-    page.setVerifierOptions(quick(dns.address()));
+    StatsPage::Options options;
+    options.logFolder = [&] { return QString::fromStdString(folder.path()); };
+    options.verifier = quick(dns.address());
+    options.chooseCsvPath = [&](QWidget*, const QString&) { return QString::fromStdString(folder.file("verified.csv")); };
+    StatsPage page(std::move(options));
     page.setVerdictCachePath(folder.file("cache.txt"));
     page.resize(760, 520);
     page.show();
@@ -256,24 +299,35 @@ TEST(VerificationPages, statisticsCountOnlyVerifiedWithFakesInASecondRow)
     QTRY_VERIFY_WITH_TIMEOUT(!page.isCounting(), kWaitMs);
 
     auto* list = child<QTableWidget>(&page, "lv1");
-    ASSERT_EQ(list->rowCount(), 4);
+    ASSERT_EQ(list->rowCount(), 6);
     std::map<QString, QStringList> rows;
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < 6; ++row) {
         QStringList cells;
-        for (int column = 1; column < 9; ++column)
+        for (int column = 1; column < 10; ++column)
             cells << list->item(row, column)->text();
-        rows[list->item(row, 0)->text() + QLatin1Char('/') + cells.front()] = cells.mid(1);
+        rows[list->item(row, 0)->text() + QLatin1Char('/') + cells[1]] = cells.mid(2);
     }
-    // columns 百度, GOOGlE, Soso, 有道, 雅虎, Sogou, MSN
-    const QString fake = QString::fromUtf8("伪装");
-    EXPECT_EQ(rows[QStringLiteral("ex261201.log/") + fake], words("1|1|0|0|0|0|0"));
-    EXPECT_EQ(rows[QStringLiteral("ex261202.log/") + fake], words("0|2|0|0|0|0|0"));
-    for (const auto& [key, cells] : rows) {
-        if (!key.endsWith(fake)) {
-            EXPECT_EQ(cells, key.startsWith(QStringLiteral("ex261201")) ? words("1|2|0|0|0|0|0") : words("1|0|0|0|0|0|0"))
-                << key.toStdString();
-        }
-    }
+    // The group in its own column, the size in its own; columns 百度, GOOGlE, Soso, 有道, 雅虎, Sogou, MSN
+    EXPECT_EQ(list->horizontalHeaderItem(2)->text(), QString::fromUtf8("验证"));
+    EXPECT_EQ(list->item(1, 1)->text(), list->item(0, 1)->text());
+    const std::map<QString, QStringList> expected = {
+        {QString::fromUtf8("ex261201.log/已验证"), words("1|2|0|0|0|0|0")},
+        {QString::fromUtf8("ex261201.log/伪装"), words("1|1|0|0|0|0|0")},
+        {QString::fromUtf8("ex261201.log/未验证"), words("0|0|0|0|0|0|0")},
+        {QString::fromUtf8("ex261202.log/已验证"), words("1|0|0|0|0|0|0")},
+        {QString::fromUtf8("ex261202.log/伪装"), words("0|2|0|0|0|0|0")},
+        {QString::fromUtf8("ex261202.log/未验证"), words("0|0|0|0|0|0|0")},
+    };
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(child<QLabel>(&page, "message")->text(), QString()) << "every address was checked";
+
+    // The export is the command line's table: one line per file, the groups side by side.
+    QTest::mouseClick(child<QPushButton>(&page, "exportCsv"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return child<QPushButton>(&page, "exportCsv")->isEnabled(); }, kWaitMs));
+    const std::string csv = readFile(folder.file("verified.csv"));
+    EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBF日志文件名,大小,百度 已验证,")) << csv;
+    EXPECT_NE(csv.find("ex261202.log,"), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
 
     auto* chart = child<StatsChartWidget>(&page, "chart");
     ASSERT_EQ(chart->rowCount(), 4);
@@ -304,7 +358,7 @@ TEST(VerificationPages, boxesComeFromTheSettingsFileAndAreSavedWithTheOthers)
 
         child<QCheckBox>(logPage, "CheckBoxFakes")->click();
         child<QCheckBox>(&form, "CheckBoxVerified")->click();
-        child<QPushButton>(child<SettingsPage>(&form, "ts3"), "Button3")->click(); // "保存配制"
+        onPage<QPushButton>(&form, "ts3", "Button3")->click(); // "保存配制"
     }
     const Settings saved = SettingsFile(settings).load(Settings{});
     EXPECT_TRUE(saved.verification.verifyCrawlers);

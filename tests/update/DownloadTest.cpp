@@ -21,13 +21,6 @@ using namespace quill::test;
 
 namespace {
 
-std::string zipBytes(const std::vector<ZipEntry>& entries)
-{
-    TempFolder scratch;
-    writeZip(scratch.file("z.zip"), entries);
-    return readFile(scratch.file("z.zip"));
-}
-
 // The manifest entry of `name` served at `path`, size and hash filled in.
 UpdateEntry servedEntry(UpdateServer& server, const std::string& name, const std::string& path, const std::string& bytes)
 {
@@ -152,6 +145,24 @@ TEST(FetchToFile, theStopFlagEndsAStalledTransfer)
     EXPECT_EQ(fetchToFile(server.url("/stalled"), folder.file("s.bin"), events), FetchEnd::Failed);
     closer.join();
     EXPECT_FALSE(fileExists(folder.file("s.bin")));
+}
+
+TEST(DownloadLoop, theStateColumnSaysFailedWithTheUpdatersOwnReasonOnly)
+{
+    struct Case {
+        ItemState state;
+        std::string failure;
+        std::string shown;
+    } cases[] = {
+        {ItemState::Downloading, "", "下载中"},
+        {ItemState::Done, "", "完成"},
+        {ItemState::Failed, failureText(UpdateFailure::HashMismatch),
+         "失败" + gbkToUtf8(failureText(UpdateFailure::HashMismatch)).substr(std::string("升级失败").size())},
+        {ItemState::Failed, gbk("连接失败"), "失败"}, // not one of the updater's own texts
+        {ItemState::Failed, "", "失败"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gbkToUtf8(itemStateText(c.state, c.failure)), c.shown) << c.shown;
 }
 
 TEST(DownloadItem, neverReplacesTheProgramsOwnFiles)

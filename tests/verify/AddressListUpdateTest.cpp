@@ -114,7 +114,7 @@ TEST(AddressListUpdate, downloadsEachFormatAndNeverReplacesAGoodListWithABadOne)
 
     const ListChange& tooLarge = changeOf(update, "bots.json");
     EXPECT_EQ(tooLarge.kind, ListChangeKind::Failed);
-    EXPECT_NE(tooLarge.failure.find(gbk("表过大")), std::string::npos);
+    EXPECT_NE(tooLarge.read.message().find(gbk("表过大")), std::string::npos);
     EXPECT_NE(listChangeText(tooLarge).find(gbk("没有旧表")), std::string::npos);
 
     const ListChange& stale = changeOf(update, "perplexitybot.json");
@@ -122,7 +122,7 @@ TEST(AddressListUpdate, downloadsEachFormatAndNeverReplacesAGoodListWithABadOne)
     EXPECT_TRUE(stale.stale);
     EXPECT_NE(listChangeText(stale).find(gbk("已过期")), std::string::npos);
 
-    EXPECT_EQ(changeOf(update, "common-crawlers.json").failure, gbk("下载失败：") + "HTTP 404");
+    EXPECT_EQ(changeOf(update, "common-crawlers.json").read.message(), gbk("下载失败：") + "HTTP 404");
 
     // What is kept: the new lists, and the old one the malformed answer could not replace.
     const AddressLists& now = update.lists;

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 using namespace quill;
 
 namespace {
@@ -94,6 +97,102 @@ TEST(AddressPrefixSet, findsEveryListHoldingAnAddress)
     };
     for (const Case& c : cases)
         EXPECT_EQ(set.listsHolding(*parseIpAddress(c.address)), c.lists) << c.address;
+}
+
+TEST(AddressPrefixSet, edgesOfIpv4PrefixesOfEveryWidth)
+{
+    AddressPrefixSet set;
+    set.add(*parseAddressPrefix("0.0.0.0/0"), 0);
+    set.add(*parseAddressPrefix("66.0.0.0/8"), 1);
+    set.add(*parseAddressPrefix("66.249.0.0/16"), 2);
+    set.add(*parseAddressPrefix("66.249.66.0/24"), 3);
+    set.add(*parseAddressPrefix("66.249.66.1/32"), 4);
+    set.add(*parseAddressPrefix("40.76.0.0/15"), 5); // spans two first-16-bit slots
+    set.add(*parseAddressPrefix("::ffff:17.58.0.0/112"), 6); // IPv4-mapped: 17.58.0.0/16
+    set.build();
+    constexpr AddressPrefixSet::Lists all = 1u << 0;
+    struct Case {
+        const char* address;
+        AddressPrefixSet::Lists lists;
+    };
+    const Case cases[] = {
+        {"0.0.0.0", all},
+        {"255.255.255.255", all},
+        // each width's first and last address, and the addresses just outside
+        {"65.255.255.255", all},
+        {"66.0.0.0", all | 1u << 1},
+        {"66.249.0.0", all | 1u << 1 | 1u << 2},
+        {"66.248.255.255", all | 1u << 1},
+        {"66.249.65.255", all | 1u << 1 | 1u << 2},
+        {"66.249.66.0", all | 1u << 1 | 1u << 2 | 1u << 3},
+        {"66.249.66.1", all | 1u << 1 | 1u << 2 | 1u << 3 | 1u << 4},
+        {"66.249.66.2", all | 1u << 1 | 1u << 2 | 1u << 3},
+        {"66.249.66.255", all | 1u << 1 | 1u << 2 | 1u << 3},
+        {"66.249.67.0", all | 1u << 1 | 1u << 2},
+        {"66.249.255.255", all | 1u << 1 | 1u << 2},
+        {"66.250.0.0", all | 1u << 1},
+        {"66.255.255.255", all | 1u << 1},
+        {"67.0.0.0", all},
+        // a range that began under an earlier first 16 bits
+        {"40.75.255.255", all},
+        {"40.76.0.0", all | 1u << 5},
+        {"40.77.0.0", all | 1u << 5},
+        {"40.77.255.255", all | 1u << 5},
+        {"40.78.0.0", all},
+        {"17.58.1.2", all | 1u << 6},
+        {"::ffff:17.58.1.2", all | 1u << 6},
+        {"::ffff:66.249.66.1", all | 1u << 1 | 1u << 2 | 1u << 3 | 1u << 4},
+        {"17.59.0.0", all},
+        {"2001:db8::1", 0}, // IPv4 prefixes hold no IPv6 address
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(set.listsHolding(*parseIpAddress(c.address)), c.lists) << c.address;
+}
+
+TEST(AddressPrefixSet, agreesWithAScanOfThePrefixes)
+{
+    // Random overlapping prefixes of several lists, and addresses near their edges and anywhere.
+    std::mt19937 random(30);
+    std::vector<std::pair<AddressPrefix, int>> prefixes;
+    AddressPrefixSet set;
+    for (int i = 0; i < 400; ++i) {
+        const std::uint32_t network = i % 4 == 0 ? 0x42F90000u | (random() & 0xFFFF) : std::uint32_t(random());
+        const std::string text = std::to_string(network >> 24) + "." + std::to_string(network >> 16 & 0xFF) + "." +
+                                 std::to_string(network >> 8 & 0xFF) + "." + std::to_string(network & 0xFF) + "/" +
+                                 std::to_string(4 + random() % 29);
+        const AddressPrefix prefix = *parseAddressPrefix(text);
+        const int list = int(random() % 20);
+        prefixes.push_back({prefix, list});
+        set.add(prefix, list);
+    }
+    set.build();
+    auto key = [](const IpAddress& address) {
+        return std::uint32_t(address.bytes[0]) << 24 | std::uint32_t(address.bytes[1]) << 16 |
+               std::uint32_t(address.bytes[2]) << 8 | address.bytes[3];
+    };
+    auto scan = [&](std::uint32_t address) {
+        AddressPrefixSet::Lists lists = 0;
+        for (const auto& [prefix, list] : prefixes) {
+            const std::uint32_t mask = prefix.length == 0 ? 0 : ~std::uint32_t(0) << (32 - prefix.length);
+            if ((address & mask) == key(prefix.network))
+                lists |= 1u << list;
+        }
+        return lists;
+    };
+    std::vector<std::uint32_t> addresses;
+    for (const auto& [prefix, list] : prefixes) {
+        const std::uint32_t first = key(prefix.network);
+        const std::uint32_t last = first | (prefix.length == 0 ? ~0u : ~(~0u << (32 - prefix.length)));
+        addresses.insert(addresses.end(), {first - 1, first, last, last + 1});
+    }
+    for (int i = 0; i < 5000; ++i)
+        addresses.push_back(std::uint32_t(random()));
+    for (std::uint32_t address : addresses) {
+        IpAddress ip;
+        for (size_t b = 0; b < 4; ++b)
+            ip.bytes[b] = std::uint8_t(address >> (24 - 8 * b));
+        ASSERT_EQ(set.listsHolding(ip), scan(address)) << ipAddressText(ip);
+    }
 }
 
 TEST(PublishedListFormat, readsEachDocumentedShape)

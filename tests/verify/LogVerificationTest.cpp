@@ -1,4 +1,5 @@
 #include "verify/LogVerification.h"
+#include "crawlers/CountCrawlerVisits.h"
 
 #include "logs/LogAnalysis.h"
 #include "support/LogFixtures.h"
@@ -22,8 +23,8 @@ const CrawlerId kGooglebot = crawlerOfRow(1), kBaiduspider = crawlerOfRow(2), kQ
 
 std::string logLine(const char* address, const char* agent, const char* path = "/")
 {
-    return std::string("2026-11-30 00:00:00 W3SVC1 192.168.1.10 GET ") + path + " - 80 - " + address + " " + agent +
-           " 200 0 0 100 50 15 -\r\n";
+    return test::iisLine({.dateTime = "2026-11-30 00:00:00", .serverIp = "192.168.1.10", .stem = path,
+                          .client = address, .agent = agent, .bytesSent = "100", .bytesReceived = "50"});
 }
 
 std::string sampleLog()
@@ -92,10 +93,11 @@ TEST(LogVerification, fileVisitsCountStatisticsLinesByAddress)
                               "#Fields: date time extra s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port "
                               "cs-username c-ip cs(User-Agent)\n"
                               "2026-11-30 00:00:00 x W3SVC1 192.168.1.10 GET / - 80 - 10.0.0.9 Baiduspider\r";
-    const auto visits = collectFileVisits(folder.write("ex.log", sampleLog() + moved), std::atomic<bool>(false));
+    const std::string path = folder.write("ex.log", sampleLog() + moved);
+    const auto visits = collectFileVisits(path, std::atomic<bool>(false));
     ASSERT_TRUE(visits);
     EXPECT_EQ(visits->fileName, "ex.log");
-    EXPECT_TRUE(visits->readError.empty());
+    EXPECT_TRUE(visits->read.ok());
     // qihoobot has no statistics column, so its line is not a statistics visit
     EXPECT_EQ(visits->requests, (std::vector<VerificationRequest>{{"66.249.66.1", kGooglebot},
                                                                   {"10.0.0.2", kBaiduspider},
@@ -112,6 +114,13 @@ TEST(LogVerification, fileVisitsCountStatisticsLinesByAddress)
     const VerifiedCounts counts = countVerdicts(*visits, results);
     EXPECT_EQ(counts.verified, (StatisticsCounts{1, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(counts.fake, (StatisticsCounts{1, 0, 0, 0, 0, 0, 0}));
+    // The undecided visit and those without an address are 未验证: every counted line is in one group.
+    EXPECT_EQ(counts.unchecked, (StatisticsCounts{1, 2, 0, 0, 0, 0, 0}));
+    const auto plain = countCrawlerVisits(path, std::atomic<bool>(false));
+    ASSERT_TRUE(plain && plain->counts);
+    for (size_t column = 0; column < counts.verified.size(); ++column)
+        EXPECT_EQ(counts.verified[column] + counts.fake[column] + counts.unchecked[column], (*plain->counts)[column])
+            << "column " << column;
 }
 
 TEST(LogVerification, unreadableFileGivesItsErrorAndAbandonGivesNothing)
@@ -119,7 +128,7 @@ TEST(LogVerification, unreadableFileGivesItsErrorAndAbandonGivesNothing)
     TempFolder folder;
     const auto missing = collectFileVisits(folder.file("none.log"), std::atomic<bool>(false));
     ASSERT_TRUE(missing);
-    EXPECT_FALSE(missing->readError.empty());
+    EXPECT_FALSE(missing->read.ok());
     EXPECT_FALSE(collectFileVisits(folder.write("ex.log", sampleLog()), std::atomic<bool>(true)));
 }
 

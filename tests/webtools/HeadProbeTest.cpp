@@ -1,4 +1,5 @@
 #include "webtools/HeadProbe.h"
+#include "webtools/PageTools.h"
 
 #include "platform/CodePage.h"
 #include "platform/Hosts.h"
@@ -110,7 +111,7 @@ struct Probe {
     HeadProbe probe{socket,
                     {[this](const std::string& line) { lines.push_back(line); },
                      [this](const std::string& message) { errors.push_back(message); },
-                     [this](const std::string& status) { statuses.push_back(status); }},
+                     [this](const Status& outcome) { statuses.push_back(toolStatus(gbk("页面头"), outcome)); }},
                     [this](std::chrono::milliseconds delay, std::function<void()> task) {
                         timers.push_back({delay, std::move(task)});
                     },

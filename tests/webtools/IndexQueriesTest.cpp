@@ -1,4 +1,5 @@
 #include "webtools/IndexQueries.h"
+#include "webtools/PageTools.h"
 
 #include "platform/CodePage.h"
 #include "support/LoopbackServer.h"
@@ -63,7 +64,7 @@ struct Engines {
     std::mutex mutex;
     std::vector<std::string> targets;
     std::vector<std::string> progress;
-    IndexEnd end;
+    Status end;
 
     Engines()
     {
@@ -131,7 +132,7 @@ TEST(IndexQueries, runsTheCheckedEnginesInOrderOverHttp)
         "/search?q=site%3Aexample.test/&hl=zh-CN&tbo=s&newwindow=1&tbs=qdr:y",
     };
     EXPECT_EQ(engines.targets, targets);
-    EXPECT_EQ(engines.end.status, gbk("批量查询: 完成"));
+    EXPECT_TRUE(engines.end.ok()) << engines.end.message();
     EXPECT_EQ(engines.progress.front(), gbk("批量查询 1/9 …"));
     EXPECT_EQ(engines.progress.back(), gbk("批量查询 9/9 …"));
 
@@ -145,10 +146,9 @@ TEST(IndexQueries, failedQueriesStillAppendTheirLine)
 {
     IndexRun run{"", true, false, "t", "127.0.0.1:" + std::to_string(test::refusingPort()), ""};
     std::vector<std::string> lines;
-    const IndexEnd end = runIndexQueries(run, [](const std::string& url) { return fetchPageReporting(url); },
-                                         [&](const std::string& line) { lines.push_back(line); });
-    EXPECT_EQ(end.failed, 4);
-    EXPECT_EQ(end.status, gbk("批量查询: 4/4 个查询失败（连接失败）"));
+    const Status end = runIndexQueries(run, [](const std::string& url) { return fetchPageReporting(url); },
+                                       [&](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(toolStatus(gbk("批量查询"), end), gbk("批量查询: 4/4 个查询失败（连接失败）"));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[2], gbk("百度 收录:个页面"));
     EXPECT_EQ(lines[5], gbk("百度 反向链接:个页面"));

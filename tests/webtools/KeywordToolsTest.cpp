@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "support/ScopedEnv.h"
+#include "support/Results.h"
 #include "support/LoopbackServer.h"
 #include "support/RawTcpServer.h"
 #include "webtools/WebRequests.h"
@@ -38,7 +39,7 @@ TEST(KeywordTools, suggestionRequestCarriesItsHeadersInOrder)
 {
     RawTcpServer server({answer("window.bdsug.sug({q:\"k\",s:[\"a\",\"b\"]});")}, true);
     ScopedEnv host("QUILLMARK_SUGGESTION_HOST", "127.0.0.1:" + std::to_string(server.port()));
-    const std::optional<std::string> value = keywordSuggestions(gbk("兴安盟")).value;
+    const std::optional<std::string> value = test::valueOf(keywordSuggestions(gbk("兴安盟")));
     ASSERT_TRUE(value);
     EXPECT_EQ(*value, "a\r\nb");
     // The chosen Host leads, where HTTP clients put it; the rest leave in the order they are set.
@@ -97,7 +98,7 @@ TEST(KeywordTools, relatedSearchesSendsTheBrowserAgentAndFollowsNoRedirect)
     });
     server.start();
     ScopedEnv host("QUILLMARK_BAIDU_HOST", "127.0.0.1:" + std::to_string(server.port()));
-    EXPECT_EQ(relatedSearches(gbk("兴安盟")).value, std::optional<std::string>(""));
+    EXPECT_EQ(test::valueOf(relatedSearches(gbk("兴安盟"))), "");
     EXPECT_EQ(target, "/baidu?wd=%D0%CB%B0%B2%C3%CB");
     EXPECT_EQ(agent, BrowserUserAgent);
     EXPECT_EQ(accept, "text/html, */*");
@@ -112,12 +113,12 @@ TEST(KeywordTools, failedRequestsGiveNothing)
     {
         ScopedEnv s("QUILLMARK_SUGGESTION_HOST", "127.0.0.1:" + std::to_string(server.port()));
         ScopedEnv b("QUILLMARK_BAIDU_HOST", "127.0.0.1:" + std::to_string(server.port()));
-        EXPECT_EQ(keywordSuggestions("k").failure, "HTTP 500");
-        EXPECT_EQ(relatedSearches("k").failure, "HTTP 404");
+        EXPECT_EQ(keywordSuggestions("k").status().message(), "HTTP 500");
+        EXPECT_EQ(relatedSearches("k").status().message(), "HTTP 404");
     }
     const std::string refused = "127.0.0.1:" + std::to_string(test::refusingPort());
     ScopedEnv s("QUILLMARK_SUGGESTION_HOST", refused);
     ScopedEnv b("QUILLMARK_BAIDU_HOST", refused);
-    EXPECT_FALSE(keywordSuggestions("k").value);
-    EXPECT_FALSE(relatedSearches("k").value);
+    EXPECT_FALSE(keywordSuggestions("k").ok());
+    EXPECT_FALSE(relatedSearches("k").ok());
 }

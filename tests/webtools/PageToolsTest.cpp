@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "support/LoopbackServer.h"
+#include "support/Results.h"
 #include "text/HtmlText.h"
 
 #include <gtest/gtest.h>
@@ -64,28 +65,28 @@ TEST_F(PageToolsServer, eachToolSendsItsOwnSettings)
 {
     const std::string url = server.url("/moved");
     // "HEAD 分析" and "所有链接" follow the redirect to the page.
-    EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, url).value, std::optional<std::string>(page));
+    EXPECT_EQ(test::valueOf(fetchForTool(WebTool::PageHeadAndLinks, url)), page);
     EXPECT_EQ(seen.agent, toolUserAgent());
     EXPECT_EQ(seen.accept, "text/html, */*");
     EXPECT_EQ(seen.contentType, "text/html");
     // "纯文本" does not: it shows the redirect answer's own body.
-    EXPECT_EQ(pagePlainText(box("/moved")).value, htmlToText("<p>moved</p>"));
-    EXPECT_EQ(pagePlainText(box("/page")).value, htmlToText(page));
+    EXPECT_EQ(test::valueOf(pagePlainText(box("/moved"))), htmlToText("<p>moved</p>"));
+    EXPECT_EQ(test::valueOf(pagePlainText(box("/page"))), htmlToText(page));
     EXPECT_EQ(seen.agent, BrowserUserAgent);
 }
 
 TEST_F(PageToolsServer, bodiesPassThroughAsBytesAndFailuresGiveNothing)
 {
     page = "<title>\xE4\xB8\xAD</title>\x01\xFF"; // UTF-8 and stray bytes reach the tools unchanged
-    EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page")).value, std::optional<std::string>(page));
+    EXPECT_EQ(test::valueOf(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page"))), page);
     page.assign(20 * 1024 * 1024, 'x');
-    EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page")).value, std::optional<std::string>(page));
+    EXPECT_EQ(test::valueOf(fetchForTool(WebTool::PageHeadAndLinks, server.url("/page"))), page);
     page.clear();
-    EXPECT_EQ(pagePlainText(box("/page")).value, htmlToText(""));
-    EXPECT_FALSE(pagePlainText(box("/gone")).value);
-    EXPECT_EQ(pagePlainText(box("/gone")).failure, "HTTP 404");
-    EXPECT_FALSE(fetchForTool(WebTool::PageHeadAndLinks, server.url("/gone")).value);
-    EXPECT_FALSE(pagePlainText("127.0.0.1:" + std::to_string(test::refusingPort()) + "/").value);
+    EXPECT_EQ(test::valueOf(pagePlainText(box("/page"))), htmlToText(""));
+    EXPECT_FALSE(pagePlainText(box("/gone")).ok());
+    EXPECT_EQ(pagePlainText(box("/gone")).status().message(), "HTTP 404");
+    EXPECT_FALSE(fetchForTool(WebTool::PageHeadAndLinks, server.url("/gone")).ok());
+    EXPECT_FALSE(pagePlainText("127.0.0.1:" + std::to_string(test::refusingPort()) + "/").ok());
     // Line breaks in the site box are taken out before the request line is built.
-    EXPECT_EQ(pagePlainText(box("/pa\r\nge")).value, htmlToText(""));
+    EXPECT_EQ(test::valueOf(pagePlainText(box("/pa\r\nge"))), htmlToText(""));
 }

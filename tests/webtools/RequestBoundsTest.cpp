@@ -42,16 +42,16 @@ TEST(RequestBounds, everyToolEndsOnServersThatNeverFinish)
     const WebContext context = quick();
     const std::string timedOut = gbk("连接超时");
     for (const StreamServer* server : {&silent, &trickle}) {
-        EXPECT_EQ(fetchPageReporting(server->url(), context).failure, timedOut);
-        EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server->url(), context).failure, timedOut);
+        EXPECT_EQ(fetchPageReporting(server->url(), context).status().message(), timedOut);
+        EXPECT_EQ(fetchForTool(WebTool::PageHeadAndLinks, server->url(), context).status().message(), timedOut);
         // "纯文本" and "相关搜索" once waited for ever.
-        const ToolAnswer text = pagePlainText(hostOf(*server) + "/", context);
-        EXPECT_FALSE(text.value);
-        EXPECT_EQ(text.failure, timedOut);
+        const Result<std::string> text = pagePlainText(hostOf(*server) + "/", context);
+        EXPECT_FALSE(text.ok());
+        EXPECT_EQ(text.status().message(), timedOut);
         ScopedEnv baidu("QUILLMARK_BAIDU_HOST", hostOf(*server));
         ScopedEnv suggestion("QUILLMARK_SUGGESTION_HOST", hostOf(*server));
-        EXPECT_EQ(relatedSearches("k", context).failure, timedOut);
-        EXPECT_EQ(keywordSuggestions("k", context).failure, timedOut);
+        EXPECT_EQ(relatedSearches("k", context).status().message(), timedOut);
+        EXPECT_EQ(keywordSuggestions("k", context).status().message(), timedOut);
     }
 }
 
@@ -60,17 +60,17 @@ TEST(RequestBounds, bodiesAreCutAtTheCap)
     // The program's own cap: 32 MiB of a 200 MiB body, and the rest is never read.
     StreamServer huge(StreamServer::Mode::Sized, 0ms, std::uint64_t(200) << 20);
     WebContext context;
-    const ToolAnswer page = fetchForTool(WebTool::PlainText, huge.url(), context);
-    ASSERT_TRUE(page.value);
-    EXPECT_EQ(page.value->size(), std::size_t(32) << 20);
+    const Result<std::string> page = fetchForTool(WebTool::PlainText, huge.url(), context);
+    ASSERT_TRUE(page.ok());
+    EXPECT_EQ(page.value().size(), std::size_t(32) << 20);
     EXPECT_LT(huge.sent(), std::uint64_t(100) << 20);
 
     StreamServer endless(StreamServer::Mode::Endless);
     context = quick(1 << 20);
     context.limits.total = 60s; // the cap, not the clock, ends this one
-    const PageFetch fetched = fetchPageReporting(endless.url(), context);
-    EXPECT_EQ(fetched.failure, "");
-    EXPECT_EQ(fetched.text.size(), std::size_t(1) << 20);
+    const Result<std::string> fetched = fetchPageReporting(endless.url(), context);
+    ASSERT_TRUE(fetched.ok()) << fetched.status().message();
+    EXPECT_EQ(fetched.value().size(), std::size_t(1) << 20);
 }
 
 TEST(RequestBounds, stoppingEndsARequestUnderWay)
@@ -83,9 +83,9 @@ TEST(RequestBounds, stoppingEndsARequestUnderWay)
         std::this_thread::sleep_for(100ms);
         stop = true;
     });
-    const PageFetch fetched = fetchPageReporting(silent.url(), context); // 10 s limits: only the stop ends it
+    const Result<std::string> fetched = fetchPageReporting(silent.url(), context); // 10 s limits: only the stop ends it
     stopper.join();
-    EXPECT_EQ(fetched.failure, gbk("已取消"));
+    EXPECT_EQ(fetched.status().message(), gbk("已取消"));
 }
 
 TEST(RequestBounds, failuresTheResultsLeaveSilentHaveWords)
@@ -115,11 +115,11 @@ TEST(RequestBounds, failuresTheResultsLeaveSilentHaveWords)
         {"http://127.0.0.1:" + std::to_string(test::refusingPort()) + "/", "HEAD 分析: 连接失败"},
     };
     for (const Case& c : cases) {
-        const ToolAnswer answer = fetchPageAsGbk(WebTool::PageHeadAndLinks, c.url, quick());
-        EXPECT_EQ(toolStatus(gbk("HEAD 分析"), answer.failure), gbk(c.status)) << c.url;
+        const Result<std::string> answer = fetchPageAsGbk(WebTool::PageHeadAndLinks, c.url, quick());
+        EXPECT_EQ(toolStatus(gbk("HEAD 分析"), answer.status()), gbk(c.status)) << c.url;
     }
     // FetchPage has no use for a 204 and says so.
-    EXPECT_EQ(fetchPageReporting(server.url("/status/204"), quick()).failure, "HTTP 204");
+    EXPECT_EQ(fetchPageReporting(server.url("/status/204"), quick()).status().message(), "HTTP 204");
 }
 
 TEST(RequestBounds, siteTextLosesEveryControlByteBeforeARequestIsBuilt)

@@ -300,6 +300,24 @@ TEST(SiteList, chineseAddressesSurviveEveryEncodingAndAreRewrittenAsUtf8)
     }
 }
 
+TEST(SiteList, aListWithABadUtf8SequenceReadsBackAfterASave)
+{
+    // Found by fuzzing: the bad bytes were kept and written back under the UTF-8 declaration, and
+    // the next read took the whole file for GBK.
+    for (const std::string& start : {std::string("\xEF\xBB\xBF"), std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")}) {
+        SiteListFolder f;
+        TempFolder::writeFile(f.path, start + listFile({"<url><![CDATA[http://a.test/\xEF@\xBF]]></url>", url("b.test")}));
+        ASSERT_EQ(f.saved().size(), 2u);
+        ASSERT_TRUE(saveSiteAddress(f.path, "c.test").status);
+        const SiteListLoad load = loadSiteList(f.path);
+        EXPECT_TRUE(load.wasRead);
+        EXPECT_FALSE(load.keptAside);
+        ASSERT_EQ(load.urls.size(), 3u);
+        EXPECT_EQ(load.urls[1], "b.test");
+        EXPECT_EQ(load.urls[2], "c.test");
+    }
+}
+
 TEST(SiteList, addressesWithControlCharactersAreRefused)
 {
     for (const std::string& address : {std::string("http://a.test/\r\nb"), std::string("http://a\tb.test/"), std::string("http://a\x01.test"),

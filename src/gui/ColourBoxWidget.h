@@ -6,32 +6,27 @@
 
 #include <QComboBox>
 #include <QPalette>
-#include <functional>
-#include <optional>
 
 namespace quill {
 
 // The screen colour of a colour value; system colours take the palette role that matches them.
-QColor toQColor(TColor value, const QPalette& palette = QPalette());
+QColor toQColor(ColourValue value, const QPalette& palette = QPalette());
 
-class ColorBoxWidget : public QComboBox {
+class ColourBoxWidget : public QComboBox {
     Q_OBJECT
 public:
-    explicit ColorBoxWidget(QWidget* parent = nullptr);
+    explicit ColourBoxWidget(QWidget* parent = nullptr);
 
-    TColor color() const;
+    ColourValue colour() const;
     // Selects the named entry of `value`, or shows it in the custom entry.
-    void setColor(TColor value);
-
-    // Asks the user for a colour; offscreen tests replace the dialog.
-    std::function<std::optional<TColor>(TColor current)> customColorPicker;
+    void setColour(ColourValue value);
 
 signals:
-    void colorChanged(quill::TColor value);
+    void colourChanged(quill::ColourValue value);
 
 private:
     void onActivated(int index);
-    void setCustomEntry(TColor value);
+    void setCustomEntry(ColourValue value);
 
     int m_lastIndex = 0;
 };

@@ -1,4 +1,4 @@
-#include "gui/ColorBoxWidget.h"
+#include "gui/ColourBoxWidget.h"
 
 #include <QColorDialog>
 #include <QPixmap>
@@ -6,7 +6,7 @@
 namespace quill {
 namespace {
 
-constexpr TColor kSystemColour = 0xFF000000u;
+constexpr ColourValue kSystemColour = 0xFF000000u;
 constexpr int kCustomIndex = 0;
 constexpr int kVisibleEntries = 20;
 
@@ -35,7 +35,7 @@ QIcon swatch(const QColor& colour)
 
 } // namespace
 
-QColor toQColor(TColor value, const QPalette& palette)
+QColor toQColor(ColourValue value, const QPalette& palette)
 {
     if ((value & 0xFF000000u) == kSystemColour)
         return palette.color(systemRole(value & 0xFFu));
@@ -45,7 +45,7 @@ QColor toQColor(TColor value, const QPalette& palette)
                   static_cast<int>((value >> 16) & 0xFF));
 }
 
-ColorBoxWidget::ColorBoxWidget(QWidget* parent) : QComboBox(parent)
+ColourBoxWidget::ColourBoxWidget(QWidget* parent) : QComboBox(parent)
 {
     // 53 entries would fill the screen; styles that open the list over the box ignore the limit.
     setMaxVisibleItems(kVisibleEntries);
@@ -55,23 +55,16 @@ ColorBoxWidget::ColorBoxWidget(QWidget* parent) : QComboBox(parent)
         QString name = QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
         addItem(swatch(toQColor(entry.value, palette())), name.mid(2), QVariant::fromValue(entry.value));
     }
-    customColorPicker = [this](TColor current) -> std::optional<TColor> {
-        const QColor chosen = QColorDialog::getColor(toQColor(current, palette()), this);
-        if (!chosen.isValid())
-            return std::nullopt;
-        return static_cast<TColor>(chosen.red()) | (static_cast<TColor>(chosen.green()) << 8) |
-               (static_cast<TColor>(chosen.blue()) << 16);
-    };
-    connect(this, &QComboBox::activated, this, &ColorBoxWidget::onActivated);
+    connect(this, &QComboBox::activated, this, &ColourBoxWidget::onActivated);
 }
 
-TColor ColorBoxWidget::color() const { return currentData().value<TColor>(); }
+ColourValue ColourBoxWidget::colour() const { return currentData().value<ColourValue>(); }
 
-void ColorBoxWidget::setColor(TColor value)
+void ColourBoxWidget::setColour(ColourValue value)
 {
     int named = -1;
     for (int i = kCustomIndex + 1; i < count() && named < 0; ++i)
-        if (itemData(i).value<TColor>() == value)
+        if (itemData(i).value<ColourValue>() == value)
             named = i;
     if (named > 0)
         setCurrentIndex(named);
@@ -80,25 +73,26 @@ void ColorBoxWidget::setColor(TColor value)
     m_lastIndex = currentIndex();
 }
 
-void ColorBoxWidget::setCustomEntry(TColor value)
+void ColourBoxWidget::setCustomEntry(ColourValue value)
 {
     setItemData(kCustomIndex, QVariant::fromValue(value));
     setItemIcon(kCustomIndex, swatch(toQColor(value, palette())));
     setCurrentIndex(kCustomIndex);
 }
 
-void ColorBoxWidget::onActivated(int index)
+void ColourBoxWidget::onActivated(int index)
 {
     if (index == kCustomIndex) {
-        const std::optional<TColor> chosen = customColorPicker ? customColorPicker(color()) : std::nullopt;
-        if (!chosen) {
+        const QColor chosen = QColorDialog::getColor(toQColor(colour(), palette()), this);
+        if (!chosen.isValid()) {
             setCurrentIndex(m_lastIndex);
             return;
         }
-        setCustomEntry(*chosen);
+        setCustomEntry(static_cast<ColourValue>(chosen.red()) | (static_cast<ColourValue>(chosen.green()) << 8) |
+                       (static_cast<ColourValue>(chosen.blue()) << 16));
     }
     m_lastIndex = currentIndex();
-    emit colorChanged(color());
+    emit colourChanged(colour());
 }
 
 } // namespace quill

@@ -22,8 +22,6 @@ using namespace quill::test;
 
 namespace {
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
 public:
@@ -59,7 +57,7 @@ struct BusyWindow {
         window->show();
         tabs = child<QTabWidget>(window, "PageControl");
         page = child<ToolsPage>(window, "ts4");
-        tabs->setCurrentWidget(page);
+        tabs->setCurrentWidget(child<QWidget>(window, "ts4")); // the tab's sheet, which holds the page
     }
     QStringList lines() const { return child<QPlainTextEdit>(page, "Memo1")->toPlainText().split(QLatin1Char('\n')); }
     QString status() const { return child<QLabel>(page, "StatusLine")->text(); }
@@ -67,7 +65,7 @@ struct BusyWindow {
 
 } // namespace
 
-TEST(ToolsBusy, indexQueriesLeaveTheWindowPaintingTimingAndTakingClicks)
+TEST(ToolsPageBusy, indexQueriesLeaveTheWindowPaintingTimingAndTakingClicks)
 {
     BusyWindow w;
     QTest::mouseClick(child<QPushButton>(w.page, "Button6"), Qt::LeftButton);
@@ -112,7 +110,7 @@ TEST(ToolsBusy, indexQueriesLeaveTheWindowPaintingTimingAndTakingClicks)
     EXPECT_LT(closing.elapsed(), 1000);
 }
 
-TEST(ToolsBusy, eachToolShowsWhatRunsAndHowItEnded)
+TEST(ToolsPageBusy, eachToolShowsWhatRunsAndHowItEnded)
 {
     ScopedEnv quick("QUILLMARK_WEB_TIMEOUTS_MS", "300,300,900"); // read when the page is made
     BusyWindow w;
