@@ -29,31 +29,51 @@ LedgerViews& views()
     return *opened;
 }
 
-// The last `days` days of the ledger; 0: all of it.
-DateRange lastDays(int days)
+// `days` days of the ledger ending `before` days before its last; 0 days: all of it.
+DateRange lastDays(int days, int before = 0)
 {
     const DateRange span = views().span().value().value();
     if (days == 0)
         return span;
-    return {dayFromNumber(dayNumber(span.to) - days + 1), span.to};
+    const int end = dayNumber(span.to) - before;
+    return {dayFromNumber(end - days + 1), dayFromNumber(end)};
 }
 
 // What the page does before its URL list shows: the view, the directories and the sorted list.
-void BM_UrlListAfterRangeChange(benchmark::State& state)
+// As on the page, the lists shown before are let go once the new ones are made.
+void urlList(benchmark::State& state, const ViewFilter& filter)
 {
-    const DateRange range = lastDays(static_cast<int>(state.range(0)));
-    size_t rows = 0;
+    std::unique_ptr<LedgerTable> shown, shownDirs;
     for (auto _ : state) {
-        UrlView urls = views().urls({range, std::nullopt}).value();
+        UrlView urls = std::move(views().urls(filter).value());
         auto dirs = urlTable(directoriesOf(urls), true);
         auto table = urlTable(std::move(urls), false);
         table->sortBy(0, false);
-        rows = table->rowCount();
-        benchmark::DoNotOptimize(dirs);
+        shown = std::move(table);
+        shownDirs = std::move(dirs);
     }
-    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["rows"] = static_cast<double>(shown ? shown->rowCount() : 0);
 }
-BENCHMARK(BM_UrlListAfterRangeChange)->Arg(0)->Arg(30)->Arg(7)->Unit(benchmark::kMillisecond);
+
+// Arguments: days (0: all), and how many days before the ledger's last the range ends.
+void BM_UrlListAfterRangeChange(benchmark::State& state)
+{
+    urlList(state, {lastDays(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))), std::nullopt});
+}
+BENCHMARK(BM_UrlListAfterRangeChange)
+    ->Args({0, 0})
+    ->Args({30, 0})
+    ->Args({7, 0})
+    ->Args({30, 15})
+    ->Unit(benchmark::kMillisecond);
+
+// One crawler's list, all days: read from the day packs.
+void BM_UrlListOfOneCrawler(benchmark::State& state)
+{
+    const std::optional<std::int64_t> baidu = views().findCrawler("Baiduspider").value();
+    urlList(state, {lastDays(0), baidu});
+}
+BENCHMARK(BM_UrlListOfOneCrawler)->Unit(benchmark::kMillisecond);
 
 void BM_OtherViews(benchmark::State& state)
 {

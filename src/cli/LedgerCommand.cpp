@@ -175,11 +175,10 @@ Result<std::unique_ptr<LedgerTable>> viewTable(LedgerViews& views, const std::st
         return make(std::move(result.value()));
     };
     if (command == "urls" || command == "dirs") {
-        Result<UrlView> urls = views.urls(filter);
-        if (!urls.ok())
-            return urls.status();
-        std::unique_ptr<LedgerTable> made =
-            command == "urls" ? urlTable(std::move(urls.value()), false) : urlTable(directoriesOf(urls.value()), true);
+        Result<UrlView> rows = command == "urls" ? views.urls(filter) : views.directories(filter);
+        if (!rows.ok())
+            return rows.status();
+        std::unique_ptr<LedgerTable> made = urlTable(std::move(rows.value()), command == "dirs");
         if (command == "urls")
             made->sortBy(0, false);
         return made;

@@ -1,7 +1,7 @@
 #include "ledger/Ledger.h"
 
 #include "ledger/LedgerCrawlers.h"
-#include "ledger/UrlPack.h"
+#include "ledger/LedgerPacks.h"
 #include "platform/CodePage.h"
 
 #include <algorithm>
@@ -46,6 +46,20 @@ std::string utcNow()
 }
 
 int statusClass(int status) { return status >= 200 && status < 600 ? status / 100 - 2 : -1; }
+
+// The crawls of an add as the span packs sum them (fakes left out), with the ledger's ids.
+template <typename CrawlerId, typename PathId>
+std::vector<SpanCrawl> spanCrawls(const FileFacts& facts, CrawlerId crawlerId, PathId pathId)
+{
+    std::vector<SpanCrawl> crawls;
+    crawls.reserve(facts.crawls.size());
+    for (const CrawlFact& fact : facts.crawls)
+        if (fact.verdict != Verdict::Fake)
+            crawls.push_back({fact.day, static_cast<std::uint32_t>(pathId(fact.path)),
+                              static_cast<std::uint32_t>(crawlerId(fact.crawler)), statusClass(fact.status), fact.hits,
+                              fact.bytes, fact.timeTaken});
+    return crawls;
+}
 
 // Runs `statement` once per element of `items`, binding each with `bind`.
 template <typename Items, typename Bind>
@@ -314,44 +328,9 @@ Status Ledger::writeFacts(const FileFacts& facts)
     if (!done)
         return done;
     for (int day : days)
-        if (Status rebuilt = rebuildUrlPack(day); !rebuilt)
+        if (Status rebuilt = rebuildDayPack(*m_db, day); !rebuilt)
             return rebuilt;
-    return {};
-}
-
-Status Ledger::rebuildUrlPack(int day)
-{
-    Result<SqliteStatement> query = m_db->prepare(
-        "SELECT path_id, crawler_id, status, hits, bytes, time_taken FROM crawl WHERE day = ? AND verdict <> ?");
-    if (!query.ok())
-        return query.status();
-    query.value().bind(1, day).bind(2, static_cast<int>(Verdict::Fake));
-    std::map<std::pair<std::int64_t, std::int64_t>, UrlDayRow> rows;
-    while (query.value().step()) {
-        const SqliteStatement& r = query.value();
-        UrlDayRow& row = rows[{r.integer(0), r.integer(1)}];
-        row.path = static_cast<std::uint32_t>(r.integer(0));
-        row.crawler = static_cast<std::uint32_t>(r.integer(1));
-        row.hits += r.integer(3);
-        if (const int c = statusClass(static_cast<int>(r.integer(2))); c >= 0)
-            row.classHits[c] += r.integer(3);
-        row.bytes += r.integer(4);
-        row.timeTaken += r.integer(5);
-    }
-    if (!query.value().status().ok())
-        return query.value().status();
-    std::vector<UrlDayRow> ordered;
-    ordered.reserve(rows.size());
-    for (const auto& [key, row] : rows)
-        ordered.push_back(row);
-    Result<SqliteStatement> save = m_db->prepare("INSERT OR REPLACE INTO url_day_pack VALUES (?, ?, ?)");
-    if (!save.ok())
-        return save.status();
-    return save.value()
-        .bind(1, day)
-        .bind(2, static_cast<std::int64_t>(ordered.size()))
-        .bindBlob(3, encodeUrlPack(ordered))
-        .run();
+    return addToSpanPacks(*m_db, spanCrawls(facts, idOf, pathOf));
 }
 
 Status Ledger::saveRecord(LogFileRecord& record)

@@ -64,7 +64,6 @@ private:
     Result<std::int64_t> crawlerId(int crawler);
     Status loadPaths();
     Result<std::vector<std::int64_t>> pathIds(const std::vector<std::string>& paths);
-    Status rebuildUrlPack(int day);
     Status saveRecord(LogFileRecord& record);
 
     std::unique_ptr<SqliteDatabase> m_db;

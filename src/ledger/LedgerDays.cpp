@@ -39,8 +39,17 @@ std::optional<int> parseLogDay(std::string_view text)
 
 std::string dayText(int day)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+    if (day < 10000000 || day > 99999999) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", day / 10000, day / 100 % 100, day % 100);
+        return text;
+    }
+    // Lists print a day in every row: written by hand rather than by printf.
+    std::string text = "0000-00-00";
+    for (int at : {9, 8, 6, 5, 3, 2, 1, 0}) {
+        text[static_cast<size_t>(at)] = static_cast<char>('0' + day % 10);
+        day /= 10;
+    }
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include "ledger/LedgerSchema.h"
 
+#include "ledger/LedgerPacks.h"
 #include "platform/CodePage.h"
 
 #include <array>
@@ -9,10 +10,16 @@
 namespace quill {
 namespace {
 
-// Step i brings a file of version i to version i + 1. Steps are never changed once released.
-constexpr std::array<const char*, kLedgerSchemaVersion> kMigrations = {
+// Step i brings a file of version i to version i + 1: its statements, then what it fills in from
+// the tables already there. Steps are never changed once released.
+struct Migration {
+    const char* sql;
+    Status (*fill)(SqliteDatabase& db);
+};
+
+constexpr std::array<Migration, kLedgerSchemaVersion> kMigrations = {{
     // 0 -> 1: the first ledger.
-    R"sql(
+    {R"sql(
 CREATE TABLE crawler (
   id INTEGER PRIMARY KEY,
   name TEXT NOT NULL UNIQUE,
@@ -84,7 +91,19 @@ CREATE TABLE url_day_pack (
   pack BLOB NOT NULL
 );
 )sql",
-};
+     nullptr},
+    // 1 -> 2: the URL view's sums per path over thirds of months, months and every day.
+    {R"sql(
+CREATE TABLE url_span_pack (
+  span INTEGER PRIMARY KEY,
+  first_day INTEGER NOT NULL,
+  last_day INTEGER NOT NULL,
+  urls INTEGER NOT NULL,
+  pack BLOB NOT NULL
+);
+)sql",
+     rebuildSpanPacks},
+}};
 
 std::string newerVersionText(std::int64_t version)
 {
@@ -129,8 +148,12 @@ Status migrate(SqliteDatabase& db)
     Result<Header> header = readHeader(db);
     Status outcome = header.ok() ? checkHeader(header.value()) : header.status();
     for (std::int64_t step = header.ok() ? header.value().version : 0; outcome.ok() && step < kLedgerSchemaVersion;
-         ++step)
-        outcome = db.exec(kMigrations[static_cast<size_t>(step)]);
+         ++step) {
+        const Migration& migration = kMigrations[static_cast<size_t>(step)];
+        outcome = db.exec(migration.sql);
+        if (outcome.ok() && migration.fill)
+            outcome = migration.fill(db);
+    }
     if (outcome.ok())
         outcome = db.exec("PRAGMA application_id = " + std::to_string(kLedgerApplicationId) +
                           "; PRAGMA user_version = " + std::to_string(kLedgerSchemaVersion));
@@ -166,7 +189,9 @@ Result<std::unique_ptr<SqliteDatabase>> openLedgerDatabase(const std::string& pa
     if (Status fits = checkHeader(header.value()); !fits)
         return fits;
     if (options.access == LedgerAccess::Read) {
-        if (header.value().version < kLedgerSchemaVersion)
+        // An older ledger is read as it is (the views do without what later versions add); it is
+        // brought up to date by the next add.
+        if (header.value().version == 0)
             return Status::failure(gbk("抓取档案还是空的，请先添加日志"));
         return opened;
     }

@@ -11,7 +11,7 @@
 namespace quill {
 
 // The version this program writes; a file of a later version is left alone.
-inline constexpr int kLedgerSchemaVersion = 1;
+inline constexpr int kLedgerSchemaVersion = 2;
 // "QMLG" in the file header: tells a ledger from any other SQLite file.
 inline constexpr std::int64_t kLedgerApplicationId = 0x514D4C47;
 

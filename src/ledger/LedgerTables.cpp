@@ -5,6 +5,7 @@
 #include "platform/GbkText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <numeric>
 
@@ -50,6 +51,7 @@ public:
     {
         return column > 0 && column != crawlers() + 2 && column != crawlers() + 3;
     }
+    const std::string* keptText(size_t r, size_t column) const override { return column == 0 ? &m_paths[r] : nullptr; }
 
 protected:
     size_t baseRowCount() const override { return m_view.rows.size(); }
@@ -293,20 +295,30 @@ double LedgerTable::number(size_t baseRow, size_t column) const
 
 void LedgerTable::sortBy(size_t column, bool descending)
 {
+    // Rows often come in the order asked for (the URL list starts sorted by path): then a look
+    // over them is all it takes.
+    auto sortWith = [&](const auto& keys) {
+        auto before = [&](std::uint32_t a, std::uint32_t b) {
+            return descending ? keys[a] > keys[b] : keys[a] < keys[b];
+        };
+        if (!std::is_sorted(m_sorted.begin(), m_sorted.end(), before))
+            std::stable_sort(m_sorted.begin(), m_sorted.end(), before);
+    };
+    const size_t rows = baseRowCount();
     if (isNumber(column)) {
-        std::vector<double> keys(baseRowCount());
-        for (size_t r = 0; r < keys.size(); ++r)
+        std::vector<double> keys(rows);
+        for (size_t r = 0; r < rows; ++r)
             keys[r] = number(r, column);
-        std::stable_sort(m_sorted.begin(), m_sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return descending ? keys[a] > keys[b] : keys[a] < keys[b];
-        });
+        sortWith(keys);
     } else {
-        std::vector<std::string> keys(baseRowCount());
-        for (size_t r = 0; r < keys.size(); ++r)
-            keys[r] = text(r, column);
-        std::stable_sort(m_sorted.begin(), m_sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return descending ? keys[a] > keys[b] : keys[a] < keys[b];
-        });
+        std::vector<std::string> owned;
+        owned.reserve(rows);
+        std::vector<std::string_view> keys(rows);
+        for (size_t r = 0; r < rows; ++r) {
+            const std::string* kept = keptText(r, column);
+            keys[r] = kept ? std::string_view(*kept) : std::string_view(owned.emplace_back(text(r, column)));
+        }
+        sortWith(keys);
     }
     narrow(m_narrowedTo);
 }
@@ -352,9 +364,12 @@ std::string shareText(std::int64_t part, std::int64_t whole)
 {
     if (whole <= 0)
         return {};
+    // As "%.1f%%" writes it, without the cost of printf for every cell of a long list.
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
-    return text;
+    const double share = 100.0 * static_cast<double>(part) / static_cast<double>(whole);
+    char* end = std::to_chars(text, text + sizeof text - 1, share, std::chars_format::fixed, 1).ptr;
+    *end++ = '%';
+    return std::string(text, end);
 }
 
 std::unique_ptr<LedgerTable> urlTable(UrlView view, bool directories)

@@ -38,6 +38,8 @@ protected:
     virtual std::string text(size_t baseRow, size_t column) const = 0;
     // The sort key of a number cell.
     virtual double number(size_t baseRow, size_t column) const;
+    // The text of a cell where the table keeps it, so a sort need not copy it; null otherwise.
+    virtual const std::string* keptText(size_t /*baseRow*/, size_t /*column*/) const { return nullptr; }
 
 private:
     std::vector<std::uint32_t> m_order; // base rows as shown

@@ -1,7 +1,7 @@
 #include "ledger/LedgerViews.h"
 
 #include "ledger/LedgerCrawlers.h"
-#include "ledger/UrlPack.h"
+#include "ledger/LedgerSnapshot.h"
 #include "platform/CodePage.h"
 #include "platform/GbkText.h"
 #include "verify/Verdict.h"
@@ -15,25 +15,6 @@ namespace {
 
 constexpr int kFake = static_cast<int>(Verdict::Fake);
 constexpr size_t kTopPaths = 3;
-
-// One read transaction: every query of a view sees the same state of the file.
-class Snapshot {
-public:
-    explicit Snapshot(SqliteDatabase& db) : m_db(db), m_status(db.exec("BEGIN")) {}
-    ~Snapshot()
-    {
-        if (m_status.ok())
-            (void)m_db.exec("COMMIT");
-    }
-    const Status& status() const { return m_status; }
-
-private:
-    SqliteDatabase& m_db;
-    Status m_status;
-};
-
-int rangeFrom(const DateRange& range) { return range.from; }
-int rangeTo(const DateRange& range) { return range.to == 0 ? 99999999 : range.to; }
 
 // Prepares `sql` whose first two parameters are the range, and whose third (when it has one) is
 // the crawler id or -1 for all crawlers.
@@ -74,20 +55,6 @@ std::unordered_map<std::int64_t, size_t> columnIndex(const std::vector<CrawlerCo
 }
 
 int classOf(std::int64_t status) { return status >= 200 && status < 600 ? static_cast<int>(status / 100) - 2 : -1; }
-
-// A directory row's name: the first `depth` segments of `path` with their slashes, or "/" for a
-// path with no folder at that depth; empty when the path is not that deep.
-std::string directoryOf(const std::string& path, int depth)
-{
-    size_t end = 0;
-    for (int segment = 0; segment < depth; ++segment) {
-        const size_t slash = path.find('/', end + 1);
-        if (slash == std::string::npos)
-            return depth == 1 ? "/" : "";
-        end = slash;
-    }
-    return path.substr(0, end + 1);
-}
 
 } // namespace
 
@@ -302,114 +269,16 @@ Result<StatusView> LedgerViews::statuses(const ViewFilter& filter)
     return view;
 }
 
-Status LedgerViews::loadPaths()
-{
-    Result<std::optional<std::int64_t>> version = m_db->queryInteger("PRAGMA data_version");
-    if (!version.ok())
-        return version.status();
-    if (m_pathsVersion == version.value())
-        return {};
-    Result<SqliteStatement> query = m_db->prepare("SELECT id, path FROM url_path ORDER BY id");
-    if (!query.ok())
-        return query.status();
-    m_paths.clear();
-    while (query.value().step()) {
-        const auto id = static_cast<size_t>(query.value().integer(0));
-        if (id >= m_paths.size())
-            m_paths.resize(id + 1);
-        m_paths[id] = std::string(query.value().text(1));
-    }
-    if (!query.value().status().ok())
-        return query.value().status();
-    m_pathsVersion = version.value();
-    return {};
-}
-
-Result<UrlView> LedgerViews::urls(const ViewFilter& filter)
-{
-    Snapshot snapshot(*m_db);
-    if (!snapshot.status().ok())
-        return snapshot.status();
-    if (Status loaded = loadPaths(); !loaded)
-        return loaded;
-    Result<SqliteStatement> packs =
-        rangeQuery(*m_db, "SELECT day, pack FROM url_day_pack WHERE day BETWEEN ?1 AND ?2 ORDER BY day", filter);
-    if (!packs.ok())
-        return packs.status();
-
-    // The crawlers as of this snapshot; their ids are small, so hits are gathered per row and id
-    // first, and the columns (crawlers with hits, most first) picked at the end.
-    Result<std::vector<CrawlerColumn>> all = crawlers();
-    if (!all.ok())
-        return all.status();
-    std::int64_t largestId = 0;
-    for (const CrawlerColumn& crawler : all.value())
-        largestId = std::max(largestId, crawler.id);
-    const auto width = static_cast<size_t>(largestId + 1);
-    UrlView view;
-    std::vector<std::uint32_t> rowOf(m_paths.size(), UINT32_MAX);
-    std::vector<std::int64_t> hitsById; // rows x width
-    std::vector<std::int64_t> totals(width, 0);
-    int lastDay = 0;
-    while (packs.value().step()) {
-        const int day = static_cast<int>(packs.value().integer(0));
-        lastDay = day;
-        decodeUrlPack(packs.value().blob(1), [&](const UrlDayRow& pack) {
-            if ((filter.crawler && *filter.crawler != pack.crawler) || pack.crawler >= width)
-                return;
-            if (pack.path >= rowOf.size())
-                rowOf.resize(pack.path + 1, UINT32_MAX);
-            std::uint32_t& at = rowOf[pack.path];
-            if (at == UINT32_MAX) {
-                at = static_cast<std::uint32_t>(view.rows.size());
-                UrlRow row;
-                row.pathId = pack.path;
-                row.firstDay = day;
-                view.rows.push_back(std::move(row));
-                hitsById.resize(hitsById.size() + width, 0);
-            }
-            UrlRow& row = view.rows[at];
-            row.hits += pack.hits;
-            row.lastDay = day;
-            for (int c = 0; c < kStatusClasses; ++c)
-                row.classHits[static_cast<size_t>(c)] += pack.classHits[c];
-            row.bytes += pack.bytes;
-            row.timeTaken += pack.timeTaken;
-            hitsById[size_t(at) * width + pack.crawler] += pack.hits;
-            totals[pack.crawler] += pack.hits;
-        });
-    }
-    if (!packs.value().status().ok())
-        return packs.value().status();
-    for (const CrawlerColumn& crawler : all.value())
-        if (totals[static_cast<size_t>(crawler.id)] > 0)
-            view.crawlers.push_back(crawler);
-    std::stable_sort(view.crawlers.begin(), view.crawlers.end(), [&](const CrawlerColumn& a, const CrawlerColumn& b) {
-        return totals[static_cast<size_t>(a.id)] > totals[static_cast<size_t>(b.id)];
-    });
-    const size_t columns = view.crawlers.size();
-    view.crawlerHits.assign(view.rows.size() * columns, 0);
-    for (size_t r = 0; r < view.rows.size(); ++r)
-        for (size_t c = 0; c < columns; ++c)
-            view.crawlerHits[r * columns + c] = hitsById[r * width + static_cast<size_t>(view.crawlers[c].id)];
-    for (UrlRow& row : view.rows)
-        if (static_cast<size_t>(row.pathId) < m_paths.size())
-            row.path = m_paths[static_cast<size_t>(row.pathId)];
-    view.rangeEnd = filter.range.to != 0 ? filter.range.to : lastDay;
-    return view;
-}
-
 Result<FakesView> LedgerViews::fakes(const ViewFilter& filter)
 {
     Snapshot snapshot(*m_db);
     if (!snapshot.status().ok())
         return snapshot.status();
-    if (Status loaded = loadPaths(); !loaded)
-        return loaded;
+    // The few paths of fakes are read with them, not the whole list of paths.
     Result<SqliteStatement> query = rangeQuery(
         *m_db,
-        std::string("SELECT address, crawler_id, path_id, sum(hits), min(day), max(day) FROM fake_visit WHERE day "
-                    "BETWEEN ?1 AND ?2 AND ") +
+        std::string("SELECT address, crawler_id, (SELECT path FROM url_path WHERE id = path_id), sum(hits), min(day), "
+                    "max(day) FROM fake_visit WHERE day BETWEEN ?1 AND ?2 AND ") +
             kCrawlerMatch + " GROUP BY address, crawler_id, path_id",
         filter);
     if (!query.ok())
@@ -426,8 +295,7 @@ Result<FakesView> LedgerViews::fakes(const ViewFilter& filter)
         row.hits += hits;
         row.firstDay = row.firstDay == 0 ? first : std::min(row.firstDay, first);
         row.lastDay = std::max(row.lastDay, last);
-        const auto path = static_cast<size_t>(r.integer(2));
-        row.topPaths.emplace_back(path < m_paths.size() ? m_paths[path] : std::string(), hits);
+        row.topPaths.emplace_back(std::string(r.text(2)), hits);
         totals[r.integer(1)] += hits;
     }
     if (!query.value().status().ok())
@@ -451,53 +319,6 @@ Result<FakesView> LedgerViews::fakes(const ViewFilter& filter)
     }
     std::stable_sort(view.rows.begin(), view.rows.end(), [](const FakeRow& a, const FakeRow& b) { return a.hits > b.hits; });
     return view;
-}
-
-UrlView directoriesOf(const UrlView& urls)
-{
-    UrlView dirs;
-    dirs.crawlers = urls.crawlers;
-    dirs.rangeEnd = urls.rangeEnd;
-    const size_t columns = urls.crawlers.size();
-    std::map<std::string, size_t> rowOf; // name order: a folder comes before its sub-folders
-    std::vector<std::pair<size_t, size_t>> contributions; // (url row, directory key index)
-    std::vector<std::string> names;
-    for (size_t r = 0; r < urls.rows.size(); ++r) {
-        for (int depth : {1, 2}) {
-            std::string name = directoryOf(urls.rows[r].path, depth);
-            if (name.empty())
-                continue;
-            auto [it, added] = rowOf.try_emplace(std::move(name), names.size());
-            if (added)
-                names.push_back(it->first);
-            contributions.emplace_back(r, it->second);
-        }
-    }
-    // Rows in name order; each gathers its URLs.
-    std::vector<size_t> place(names.size());
-    for (const auto& [name, index] : rowOf) {
-        place[index] = dirs.rows.size();
-        UrlRow row;
-        row.path = name;
-        row.pathId = static_cast<std::int64_t>(dirs.rows.size());
-        dirs.rows.push_back(std::move(row));
-    }
-    dirs.crawlerHits.assign(dirs.rows.size() * columns, 0);
-    for (const auto& [r, index] : contributions) {
-        const UrlRow& url = urls.rows[r];
-        const size_t d = place[index];
-        UrlRow& dir = dirs.rows[d];
-        dir.hits += url.hits;
-        dir.firstDay = dir.firstDay == 0 ? url.firstDay : std::min(dir.firstDay, url.firstDay);
-        dir.lastDay = std::max(dir.lastDay, url.lastDay);
-        for (size_t c = 0; c < kStatusClasses; ++c)
-            dir.classHits[c] += url.classHits[c];
-        dir.bytes += url.bytes;
-        dir.timeTaken += url.timeTaken;
-        for (size_t c = 0; c < columns; ++c)
-            dirs.crawlerHits[d * columns + c] += urls.crawlerHits[r * columns + c];
-    }
-    return dirs;
 }
 
 } // namespace quill

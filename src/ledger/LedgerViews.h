@@ -78,7 +78,7 @@ struct UrlRow {
 
 struct UrlView {
     std::vector<CrawlerColumn> crawlers;
-    std::vector<UrlRow> rows;              // by path id
+    std::vector<UrlRow> rows;              // in the order of their paths as shown (displayPath)
     std::vector<std::int64_t> crawlerHits; // rows x crawlers, row by row
     int rangeEnd = 0;                      // the day "days since the last crawl" counts to
 };
@@ -116,15 +116,54 @@ public:
     Result<HoursView> hours(const ViewFilter& filter);
     Result<StatusView> statuses(const ViewFilter& filter);
     Result<UrlView> urls(const ViewFilter& filter);
+    // What directoriesOf(urls(filter)) gives, without the list of URLs on the way.
+    Result<UrlView> directories(const ViewFilter& filter);
     Result<FakesView> fakes(const ViewFilter& filter);
 
 private:
+    struct Pack {
+        bool span; // url_span_pack, else url_day_pack
+        int key;   // its span code or day
+    };
+
     explicit LedgerViews(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) {}
+    // The range's sums per path (m_sums, m_crawlerSums), and what they need to be read.
+    struct RangeSums {
+        std::vector<CrawlerColumn> crawlers; // with hits in the range, most first
+        std::vector<const std::vector<std::int64_t>*> columns; // their hits per path id
+        int lastDay = 0;                     // the range's last day with crawls
+    };
+
     Status loadPaths();
+    // m_shownOrder for the paths as loaded.
+    void orderPathsAsShown();
+    std::string_view pathText(size_t id) const;
+    // Call inside a snapshot; loads the paths first.
+    Result<RangeSums> sumRange(const ViewFilter& filter);
+    // The URL packs that sum the filter's range: for all crawlers the widest spans whose days with
+    // crawls all lie in it, and the other days one by one; `lastDay` is set to the range's last
+    // day with crawls.
+    Result<std::vector<Pack>> packsOf(const ViewFilter& filter, int& lastDay);
+
+    // One path's sums over the packs of a range.
+    struct PathSums {
+        std::int64_t hits = 0;
+        std::array<std::int64_t, kStatusClasses> classHits{};
+        std::int64_t bytes = 0;
+        std::int64_t timeTaken = 0;
+        int firstDay = 0;
+        int lastDay = 0;
+    };
 
     std::unique_ptr<SqliteDatabase> m_db;
-    std::vector<std::string> m_paths; // by path id
+    std::string m_pathText;            // the paths of url_path, one after another
+    std::vector<size_t> m_pathStarts;  // by path id: where its text starts, then the end of the last
+    std::vector<std::uint32_t> m_shownOrder; // path ids in the order of their paths as shown
     std::optional<std::int64_t> m_pathsVersion;
+    // Kept from one URL view to the next: a change of range then touches no new memory.
+    std::vector<PathSums> m_sums;             // by path id
+    std::vector<std::vector<std::int64_t>> m_crawlerSums; // per crawler met: hits by path id
+    std::string m_packBytes;                  // the pack being read
 };
 
 // URL rows rolled up by their first one and first two path segments: "/news/" and

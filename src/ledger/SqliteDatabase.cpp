@@ -206,6 +206,30 @@ Result<std::optional<std::int64_t>> SqliteDatabase::queryInteger(std::string_vie
     return std::optional<std::int64_t>();
 }
 
+Result<bool> SqliteDatabase::readBlob(const char* table, const char* column, std::int64_t rowid, std::string& into)
+{
+    sqlite3_blob* blob = nullptr;
+    errno = 0;
+    if (sqlite3_blob_open(m_db, "main", table, column, rowid, 0, &blob) != SQLITE_OK) {
+        const bool missing = sqlite3_errcode(m_db) == SQLITE_ERROR &&
+                             std::string_view(sqlite3_errmsg(m_db)).starts_with("no such rowid");
+        Status failure = failureOf(m_db, errno);
+        sqlite3_blob_close(blob);
+        if (missing)
+            return false;
+        return failure;
+    }
+    into.resize(static_cast<size_t>(sqlite3_blob_bytes(blob)));
+    errno = 0;
+    const int read = sqlite3_blob_read(blob, into.data(), static_cast<int>(into.size()), 0);
+    const int lastErrno = errno;
+    Status failure = read == SQLITE_OK ? Status() : failureOf(m_db, lastErrno);
+    sqlite3_blob_close(blob);
+    if (!failure.ok())
+        return failure;
+    return true;
+}
+
 std::int64_t SqliteDatabase::lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
 
 Status SqliteDatabase::lastFailure(std::string_view doing) const { return failureOf(m_db, 0, doing); }

@@ -67,6 +67,10 @@ public:
     // The first column of the first row of `sql`; nothing when there is no row.
     Result<std::optional<std::int64_t>> queryInteger(std::string_view sql);
 
+    // Reads the blob in `column` of the row `rowid` of `table` into `into` (its memory reused);
+    // false when the table has no such row.
+    Result<bool> readBlob(const char* table, const char* column, std::int64_t rowid, std::string& into);
+
     std::int64_t lastInsertId() const;
     // A failure of the last call as words for the user (GBK), the file name included where it helps.
     Status lastFailure(std::string_view doing) const;

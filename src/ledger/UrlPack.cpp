@@ -1,20 +1,9 @@
 #include "ledger/UrlPack.h"
 
 namespace quill {
-namespace {
 
-void appendNumber(std::string& out, std::uint64_t value)
-{
-    while (value >= 0x80) {
-        out += static_cast<char>((value & 0x7F) | 0x80);
-        value >>= 7;
-    }
-    out += static_cast<char>(value);
-}
-
-std::uint64_t counted(std::int64_t value) { return value < 0 ? 0 : static_cast<std::uint64_t>(value); }
-
-} // namespace
+using detail::appendNumber;
+using detail::counted;
 
 std::string encodeUrlPack(const std::vector<UrlDayRow>& rows)
 {

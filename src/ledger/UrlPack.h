@@ -1,8 +1,8 @@
 #pragma once
 // One day of crawled URLs in a compact form: per URL path and crawler, hits by status class,
 // bytes and time taken, fakes left out. The ledger keeps one per day beside its tables (derived
-// from them and rewritten with every add), so a view over months reads a few blobs instead of
-// millions of rows.
+// from them and rewritten with every add): the days at the edges of a range, and every day of a
+// view narrowed to one crawler, are read from these.
 
 #include <cstdint>
 #include <string>
@@ -30,9 +30,26 @@ bool decodeUrlPack(std::string_view pack, Visit&& visit);
 
 namespace detail {
 
+// Appends one unsigned LEB128 number.
+inline void appendNumber(std::string& out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        out += static_cast<char>((value & 0x7F) | 0x80);
+        value >>= 7;
+    }
+    out += static_cast<char>(value);
+}
+
+// A sum as stored: never below zero.
+inline std::uint64_t counted(std::int64_t value) { return value < 0 ? 0 : static_cast<std::uint64_t>(value); }
+
 // Reads one unsigned LEB128 number; false at the end or on an overlong one.
 inline bool readNumber(const unsigned char*& p, const unsigned char* end, std::uint64_t& value)
 {
+    if (p < end && *p < 0x80) { // most numbers of a pack are small
+        value = *p++;
+        return true;
+    }
     value = 0;
     for (unsigned shift = 0; p < end && shift < 64; shift += 7) {
         const unsigned char byte = *p++;
