@@ -31,9 +31,16 @@ inline constexpr const char* kMsnAgent = "msnbot/2.0b+(+http://search.msn.com/ms
 // A line in the field order of kIis6Header.
 inline std::string iis6Line(const Visit& v)
 {
-    return v.day + " " + v.time + " W3SVC1 192.168.1.10 GET " + v.path + " " + v.query + " 80 - " + v.address + " " +
-           v.agent + " " + std::to_string(v.status) + " 0 0 " + std::to_string(v.bytes) + " 321 " +
-           std::to_string(v.timeTaken) + " -\r\n";
+    return iisLine({.dateTime = v.day + " " + v.time,
+                    .serverIp = "192.168.1.10",
+                    .stem = v.path,
+                    .query = v.query,
+                    .client = v.address,
+                    .agent = v.agent,
+                    .status = std::to_string(v.status),
+                    .bytesSent = std::to_string(v.bytes),
+                    .bytesReceived = "321",
+                    .timeTaken = std::to_string(v.timeTaken)});
 }
 
 // Another field order, as IIS 7 writes it, for a log whose "#Fields" change midway.

@@ -19,6 +19,7 @@ struct IisLine {
     std::string dateTime = "2026-12-01 00:00:01";
     std::string serverIp = "10.0.0.1";
     std::string stem = "/";
+    std::string query = "-";
     std::string port = "80";
     std::string client = "1.2.3.4";
     std::string agent = "Mozilla/4.0";
@@ -32,7 +33,7 @@ struct IisLine {
 // The line with its CR LF.
 inline std::string iisLine(const IisLine& line)
 {
-    return line.dateTime + " W3SVC1 " + line.serverIp + " GET " + line.stem + " - " + line.port + " - " + line.client + " " +
+    return line.dateTime + " W3SVC1 " + line.serverIp + " GET " + line.stem + " " + line.query + " " + line.port + " - " + line.client + " " +
            line.agent + " " + line.status + " 0 0 " + line.bytesSent + " " + line.bytesReceived + " " +
            line.timeTaken + " " + line.referrer + "\r\n";
 }

@@ -108,3 +108,13 @@ TEST(LogPageExport, writesFormulaStartsAsTextUnlessTheSettingsSayVerbatim)
         EXPECT_NE(readFile(f.csvPath).find("=HYPERLINK("), std::string::npos);
     }
 }
+
+TEST(LogPageExport, aNameWithoutExtensionGetsCsvAndTheDoneExportSaysWhere)
+{
+    ExportFixture f;
+    f.csvPath = f.folder.file("report");
+    ASSERT_TRUE(f.exportList());
+    EXPECT_TRUE(std::filesystem::exists(f.folder.file("report.csv")));
+    EXPECT_FALSE(std::filesystem::exists(f.csvPath));
+    EXPECT_EQ(child<QLabel>(&f.page, "Label4")->text(), u("已导出 3 行到 ") + QString::fromStdString(f.folder.file("report.csv")));
+}

@@ -1,9 +1,11 @@
 #include "gui/LogPage.h"
 
+#include "HostileLogFolder.h"
 #include "UiTestSupport.h"
 #include "gui/ColourBoxWidget.h"
 #include "gui/LogRecordModel.h"
 #include "gui/QtGbk.h"
+#include "logsource/LogPathCheck.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -369,4 +371,62 @@ TEST(LogPage, rowsOfAFileThatOnlyGrewStay)
     clickHeader(f.header(), 15);
     EXPECT_EQ(f.column(1), (QStringList{u("/b.htm"), u("/a.htm")}));
     EXPECT_EQ(f.summary()->text(), summary);
+}
+
+TEST(LogPage, aiSpidersKeepsTheAiGroupsVisits)
+{
+    TempFolder folder;
+    std::string log = kIis6Header;
+    for (const char* agent : {"Mozilla/5.0+(compatible;+GPTBot/1.3)", "Mozilla/5.0+(compatible;+GPTBot/1.3)",
+                              "Mozilla/5.0+(compatible;+Googlebot/2.1)", "notGPTBot/1.0", "Perplexity-User/1.0"})
+        log += iisLine({.stem = "/a.htm", .agent = agent});
+    folder.write("u_ex1.log", log);
+    LogAnalysis analysis;
+    LogPage page{analysis, {}};
+    page.setLogFolder(QString::fromStdString(folder.path()));
+    page.listLogFiles(true);
+    page.resize(1000, 500);
+    page.show();
+    QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableView>(&page, "lv2")->model()->rowCount(), 5);
+    child<QCheckBox>(&page, "CheckBoxAi")->setChecked(true);
+    EXPECT_TRUE(page.filterSnapshot().onlyRegistryCrawlers);
+    QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(child<QTableView>(&page, "lv2")->model()->rowCount(), 3);
+    screenshot(&page, "log-page-ai-spiders");
+}
+
+TEST(LogPage, loadsOrSaysWhyForEachHostileEntry)
+{
+    HostileFolder hostile(false);
+    MessageBoxes boxes;
+    {
+        LogAnalysis analysis;
+        LogPage page(analysis, {});
+        page.setLogFolder(hostile.path());
+        page.listLogFiles(false);
+        page.resize(900, 420);
+        page.show();
+        QComboBox* files = child<QComboBox>(&page, "cbb1");
+        const QLabel* summary = child<QLabel>(&page, "Label4");
+        for (const Entry& entry : kEntries) {
+            boxes.clear();
+            files->setCurrentText(QString::fromUtf8(entry.name));
+            QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
+            if (*entry.message) {
+                EXPECT_EQ(summary->text(), QString::fromUtf8("无法读取日志文件: ") + QString::fromUtf8(entry.name) +
+                                               QStringLiteral(" (") + QString::fromUtf8(entry.message) +
+                                               QStringLiteral(")"));
+                EXPECT_EQ(boxes.texts().size(), 1) << entry.name;
+                EXPECT_EQ(page.model()->rowCount(), 0) << entry.name;
+            } else {
+                EXPECT_TRUE(summary->text().endsWith(QString::fromUtf8("共有 2条记录"))) << entry.name;
+                EXPECT_EQ(page.model()->rowCount(), 2) << entry.name;
+            }
+        }
+        files->setCurrentText(QStringLiteral("d.log"));
+        QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
+        EXPECT_EQ(summary->text(), fromGbk(logPathProblemText(LogPathProblem::FolderNotFile)) + QStringLiteral("d.log"));
+        screenshot(&page, "log-page-hostile");
+    }
 }

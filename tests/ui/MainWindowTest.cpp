@@ -380,3 +380,72 @@ TEST(MainWindow, aHugeSettingsFileIsReadOnceAndTheWindowComesUp)
     EXPECT_FALSE(onPage<QCheckBox>(form, "ts2", "CheckBox1")->isChecked());
     EXPECT_EQ(onPage<QComboBox>(form, "ts4", "ComboBox1")->currentText(), QStringLiteral("huge.test"));
 }
+
+TEST(MainWindow, verificationBoxesComeFromTheSettingsFileAndAreSavedWithTheOthers)
+{
+    TempFolder folder;
+    const std::string settings = folder.write("settings.ini", "[" + gbk("验证") + "]\r\n" + gbk("验证蜘蛛") + "=1\r\n" +
+                                                                  gbk("只计已验证") + "=1\r\n");
+    MainWindow::Options options;
+    options.settingsPath = settings;
+    options.siteListPath = folder.file("test.xml");
+    options.logFolderForRun = QString::fromStdString(folder.path());
+    options.chooseFolder = [](QWidget*) { return std::optional<QString>(); };
+    {
+        MainWindow form(options);
+        form.show();
+        auto* logPage = child<LogPage>(&form, "ts2");
+        EXPECT_TRUE(child<QCheckBox>(logPage, "CheckBoxVerify")->isChecked());
+        EXPECT_TRUE(child<QCheckBox>(logPage, "CheckBoxFakes")->isEnabled());
+        EXPECT_FALSE(child<QCheckBox>(logPage, "CheckBoxFakes")->isChecked());
+        EXPECT_TRUE(child<QCheckBox>(&form, "CheckBoxVerified")->isChecked());
+        EXPECT_FALSE(logPage->isVerifying()); // nothing is loaded yet, so nothing is asked
+
+        child<QCheckBox>(logPage, "CheckBoxFakes")->click();
+        child<QCheckBox>(&form, "CheckBoxVerified")->click();
+        onPage<QPushButton>(&form, "ts3", "Button3")->click(); // "保存配制"
+    }
+    const Settings saved = SettingsFile(settings).load(Settings{});
+    EXPECT_TRUE(saved.verification.verifyCrawlers);
+    EXPECT_TRUE(saved.verification.onlyFakes);
+    EXPECT_FALSE(saved.verification.onlyVerified);
+    EXPECT_EQ(saved.verification.cacheFileName, gbk("蜘蛛验证.txt"));
+}
+
+TEST(MainWindow, ctrlFFindsTheSearchBoxAndCtrlTabSwitchesPagesFromAnywhere)
+{
+    WindowFixture f;
+    auto form = f.open();
+    QApplication::setActiveWindow(form.get());
+    auto* page = child<LogPage>(form, "ts2");
+    auto* list = child<QTableView>(page, "lv2");
+    auto* search = child<QLineEdit>(page, "Edit2");
+    QTest::mouseClick(child<QPushButton>(page, "Button2"), Qt::LeftButton);
+    auto* pages = child<QTabWidget>(form, "PageControl");
+    const int logPage = pages->indexOf(child<QWidget>(form, "ts2")); // the tab's sheet, which holds the page
+    ASSERT_EQ(pages->currentIndex(), logPage);
+
+    // From the list, with the focus in it.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), logPage + 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), logPage);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), logPage + 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pages->currentIndex(), logPage);
+
+    // Past the last page to the first.
+    pages->setCurrentIndex(pages->count() - 1);
+    QTest::keyClick(pages, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), 0);
+
+    // Ctrl+F from another page: the log page, its search box focused and its text selected.
+    search->setText(QStringLiteral("abc"));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : pages, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), logPage);
+    EXPECT_EQ(QApplication::focusWidget(), search);
+    EXPECT_EQ(search->selectedText(), QStringLiteral("abc"));
+}

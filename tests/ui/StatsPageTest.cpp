@@ -519,3 +519,15 @@ TEST(StatsPage, theTableExportsAsTheCommandPrintsIt)
     ASSERT_TRUE(t.exportTo(out.file("stats.csv")));
     EXPECT_EQ(readFile(out.file("stats.csv")), cli.out);
 }
+
+TEST(StatsPage, theExportKeepsTheUsersOwnExtensionAndSaysWhere)
+{
+    TempFolder folder;
+    folder.write("u_ex1.log", kIis6Header + iisLine({.agent = "Baiduspider"}) + iisLine({}));
+    PageUnderTest t(QString::fromStdString(folder.path()));
+    ASSERT_TRUE(t.count());
+    ASSERT_TRUE(t.exportTo(folder.file("stats.txt")));
+    EXPECT_TRUE(std::filesystem::exists(folder.file("stats.txt")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("stats.txt.csv")));
+    EXPECT_EQ(t.message()->text(), u("已导出 1 行到 ") + QString::fromStdString(folder.file("stats.txt")));
+}

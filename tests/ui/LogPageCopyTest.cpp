@@ -1,3 +1,4 @@
+// Copying rows, cells and addresses off the log page's list, by key and by its menu.
 #include "UiTestSupport.h"
 #include "app/MainWindow.h"
 #include "gui/LogPage.h"
@@ -62,7 +63,7 @@ struct Window {
 
 } // namespace
 
-TEST(ListCopy, ctrlCCopiesTheSelectedRowsAndTheMenuOffersCellAndAddress)
+TEST(LogPageCopy, ctrlCCopiesTheSelectedRowsAndTheMenuOffersCellAndAddress)
 {
     Window w(kIis6Header + visitor("10.0.0.5", "/a.htm") + visitor("10.0.0.6", "/b.htm") +
              visitor("10.0.0.7", "/c.htm"));
@@ -112,7 +113,7 @@ TEST(ListCopy, ctrlCCopiesTheSelectedRowsAndTheMenuOffersCellAndAddress)
     screenshot(w.form.get(), "log-page-copy");
 }
 
-TEST(ListCopy, aMillionRowsCopyWhole)
+TEST(LogPageCopy, aMillionRowsCopyWhole)
 {
     // Short lines of the eleven fields a data line needs at least.
     std::string log = "#Software: Microsoft Internet Information Services 6.0\r\n#Fields: date time c-ip cs-uri-stem "
@@ -129,37 +130,4 @@ TEST(ListCopy, aMillionRowsCopyWhole)
     EXPECT_EQ(text.count(QLatin1Char('\n')), 1'000'000);
     EXPECT_TRUE(text.endsWith(QStringLiteral("999999\t/p999999\t-\t-\t-\t-\t-\t1.2.3.4\t2026-12-01\t00:00:01\t-\t-\t-\t-\t-\t-\t-")))
         << text.right(200).toStdString();
-}
-
-TEST(WindowKeys, ctrlFFindsTheSearchBoxAndCtrlTabSwitchesPagesFromAnywhere)
-{
-    Window w(kIis6Header + visitor("10.0.0.5", "/a.htm"));
-    QApplication::setActiveWindow(w.form.get());
-    QTabWidget* pages = w.pages();
-    const int logPage = pages->indexOf(child<QWidget>(w.form, "ts2")); // the tab's sheet, which holds the page
-    ASSERT_EQ(pages->currentIndex(), logPage);
-
-    // From the list, with the focus in it.
-    w.list()->setFocus();
-    QTest::keyClick(w.list(), Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(pages->currentIndex(), logPage + 1);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(pages->currentIndex(), logPage);
-    w.list()->setFocus();
-    QTest::keyClick(w.list(), Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(pages->currentIndex(), logPage + 1);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(pages->currentIndex(), logPage);
-
-    // Past the last page to the first.
-    pages->setCurrentIndex(pages->count() - 1);
-    QTest::keyClick(pages, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(pages->currentIndex(), 0);
-
-    // Ctrl+F from another page: the log page, its search box focused and its text selected.
-    child<QLineEdit>(w.page(), "Edit2")->setText(QStringLiteral("abc"));
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : pages, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(pages->currentIndex(), logPage);
-    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>(w.page(), "Edit2"));
-    EXPECT_EQ(child<QLineEdit>(w.page(), "Edit2")->selectedText(), QStringLiteral("abc"));
 }

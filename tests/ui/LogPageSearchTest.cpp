@@ -1,7 +1,7 @@
+#include "gui/LogPage.h"
+
 #include "UiTestSupport.h"
 #include "app/MainWindow.h"
-#include "gui/LogPage.h"
-#include "gui/SettingsPage.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 
@@ -17,7 +17,7 @@
 using namespace quill;
 using namespace quill::test;
 
-TEST(SearchEncoded, theBoxAddsThePercentEncodedFormsToTheSearch)
+TEST(LogPageSearch, theBoxAddsThePercentEncodedFormsToTheSearch)
 {
     TempFolder folder;
     const std::string word = gbk("日志");
@@ -47,7 +47,7 @@ TEST(SearchEncoded, theBoxAddsThePercentEncodedFormsToTheSearch)
     EXPECT_TRUE(child<QLabel>(&page, "Label4")->text().contains(QStringLiteral("共有 1条记录")));
 }
 
-TEST(SearchEncoded, anOlderSettingsFileOpensWithTheBoxOnAndSaveKeepsItOff)
+TEST(LogPageSearch, anOlderSettingsFileOpensWithTheBoxOnAndSaveKeepsItOff)
 {
     TempFolder folder;
     const std::string settings = folder.write("settings.ini", "[" + gbk("日志") + "]\r\n" + gbk("跟踪") + "=0\r\n");
@@ -62,14 +62,14 @@ TEST(SearchEncoded, anOlderSettingsFileOpensWithTheBoxOnAndSaveKeepsItOff)
     };
     {
         auto form = open();
-        auto* box = child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBoxEncoded");
+        auto* box = onPage<QCheckBox>(form, "ts2", "CheckBoxEncoded");
         EXPECT_TRUE(box->isChecked());
         box->setChecked(false);
         child<QTabWidget>(form, "PageControl")->setCurrentWidget(child<QWidget>(form, "ts3"));
-        QTest::mouseClick(child<QPushButton>(child<SettingsPage>(form, "ts3"), "Button3"), Qt::LeftButton);
+        QTest::mouseClick(onPage<QPushButton>(form, "ts3", "Button3"), Qt::LeftButton);
         form->close();
     }
     EXPECT_EQ(IniFile(settings).readString(gbk("日志"), gbk("含URL编码"), ""), "0");
     auto form = open();
-    EXPECT_FALSE(child<QCheckBox>(child<LogPage>(form, "ts2"), "CheckBoxEncoded")->isChecked());
+    EXPECT_FALSE(onPage<QCheckBox>(form, "ts2", "CheckBoxEncoded")->isChecked());
 }

@@ -1,28 +1,15 @@
-// The pages' views of today's crawlers: "全部蜘蛛" on the statistics page, "AI 蜘蛛" on the log
-// page, and "更新蜘蛛IP表" on the settings page.
+// The statistics page's views: the described columns, today's crawlers by group, the busiest ones.
+#include "gui/StatsPage.h"
 
 #include "UiTestSupport.h"
-#include "crawlers/CrawlerRegistry.h"
-#include "gui/LogPage.h"
-#include "gui/SettingsPage.h"
 #include "gui/StatsChartWidget.h"
-#include "gui/StatsPage.h"
-#include "support/LoopbackServer.h"
-#include "support/ScopedEnv.h"
-#include "verify/AddressLists.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSpinBox>
-#include <QTableView>
 #include <QTableWidget>
 #include <gtest/gtest.h>
-
-#include <set>
 
 using namespace quill;
 using namespace quill::test;
@@ -54,7 +41,9 @@ std::string visits(std::initializer_list<std::pair<const char*, int>> agents)
     return text;
 }
 
-TEST(RegistryPages, statisticsPageShowsAllCrawlersByGroupOrBusiest)
+} // namespace
+
+TEST(StatsPage, showsAllCrawlersByGroupOrTheBusiestOnes)
 {
     TempFolder folder;
     folder.write("ex261201.log", visits({{"Mozilla/5.0+(compatible;+GPTBot/1.3)", 3},
@@ -98,62 +87,3 @@ TEST(RegistryPages, statisticsPageShowsAllCrawlersByGroupOrBusiest)
     EXPECT_EQ(list->columnCount(), 10);
     EXPECT_EQ(chart->seriesCount(), 7);
 }
-
-TEST(RegistryPages, logPageAiSpidersKeepsTheAiGroupsVisits)
-{
-    TempFolder folder;
-    folder.write("u_ex1.log", visits({{"Mozilla/5.0+(compatible;+GPTBot/1.3)", 2},
-                                      {"Mozilla/5.0+(compatible;+Googlebot/2.1)", 1},
-                                      {"notGPTBot/1.0", 1},
-                                      {"Perplexity-User/1.0", 1}}));
-    LogAnalysis analysis;
-    LogPage page{analysis, {}};
-    page.setLogFolder(QString::fromStdString(folder.path()));
-    page.listLogFiles(true);
-    page.resize(1000, 500);
-    page.show();
-    QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(child<QTableView>(&page, "lv2")->model()->rowCount(), 5);
-    child<QCheckBox>(&page, "CheckBoxAi")->setChecked(true);
-    EXPECT_TRUE(page.filterSnapshot().onlyRegistryCrawlers);
-    QTest::mouseClick(child<QPushButton>(&page, "Button2"), Qt::LeftButton);
-    EXPECT_EQ(child<QTableView>(&page, "lv2")->model()->rowCount(), 3);
-    screenshot(&page, "log-page-ai-spiders");
-}
-
-TEST(RegistryPages, settingsPageUpdatesTheListsInTheBackground)
-{
-    LoopbackServer server;
-    server->Get("/gptbot.json", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(R"({"creationTime": "2026-12-10T00:00:00", "prefixes": [{"ipv4Prefix": "20.171.206.0/24"}]})",
-                             "application/json");
-    });
-    server.start();
-    std::vector<std::unique_ptr<ScopedEnv>> hosts;
-    std::set<std::string> variables;
-    for (const PublishedList& list : publishedLists())
-        if (variables.insert(list.hostVariable).second)
-            hosts.push_back(std::make_unique<ScopedEnv>(list.hostVariable.c_str(), server.url("")));
-    ScopedEnv timeouts("QUILLMARK_WEB_TIMEOUTS_MS", "2000,2000,5000");
-
-    TempFolder folder;
-    const std::string settingsPath = folder.file("settings.ini");
-    SettingsPage page({settingsPath, [](QWidget*) { return std::nullopt; }, [] { return Settings{}; }});
-    page.resize(700, 500);
-    page.show();
-    EXPECT_EQ(child<QLabel>(&page, "LabelLists")->text(), QStringLiteral("尚未下载蜘蛛IP表"));
-
-    QSignalSpy updated(&page, &SettingsPage::listsUpdated);
-    QTest::mouseClick(child<QPushButton>(&page, "ButtonUpdateLists"), Qt::LeftButton);
-    EXPECT_FALSE(child<QPushButton>(&page, "ButtonUpdateLists")->isEnabled()); // the window stays usable meanwhile
-    ASSERT_TRUE(updated.wait(60000));
-    EXPECT_TRUE(child<QPushButton>(&page, "ButtonUpdateLists")->isEnabled());
-    const QString report = child<QPlainTextEdit>(&page, "memoLists")->toPlainText();
-    EXPECT_TRUE(report.contains(QStringLiteral("gptbot.json: 新表，共 1 段"))) << report.toStdString();
-    EXPECT_TRUE(report.contains(QStringLiteral("bingbot.json: 下载失败：HTTP 404"))) << report.toStdString();
-    EXPECT_TRUE(child<QLabel>(&page, "LabelLists")->text().startsWith(QStringLiteral("1 个表，1 段")));
-    EXPECT_EQ(readAddressListsFile(folder.file("蜘蛛IP表.txt")).lists().size(), 1u);
-    screenshot(&page, "settings-page-lists-updated");
-}
-
-} // namespace
