@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTableView>
 #include <gtest/gtest.h>
 
@@ -43,7 +42,6 @@ struct Window {
     }
     LogPage* page() const { return child<LogPage>(form, "ts2"); }
     QTableView* list() const { return child<QTableView>(page(), "lv2"); }
-    QTabWidget* pages() const { return child<QTabWidget>(form, "PageControl"); }
     QString clipboard() const { return QApplication::clipboard()->text(); }
     void select(std::initializer_list<int> rows)
     {

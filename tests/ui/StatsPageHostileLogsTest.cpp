@@ -8,6 +8,7 @@
 
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using namespace quill;
