@@ -124,7 +124,8 @@ build/follow_bench 5 60 2>/dev/null
 
 load_after=$(load_average)
 echo
-echo "Load average $load_before at the start, $load_after at the end."
-if busy "$load_before" || busy "$load_after"; then
+# The run's own work raises the average at the end, so only the start tells whether other work ran.
+echo "Load average $load_before at the start, $load_after at the end (the end includes this run's own work)."
+if busy "$load_before"; then
   echo "The machine was busy (load average above 0.5): these figures are not comparable with a quiet run's."
 fi

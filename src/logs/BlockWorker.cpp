@@ -60,8 +60,8 @@ BlockOutcome BlockWorker::keepLines(const LogBlock& block)
         if (!decision.keep)
             continue;
         const size_t length = storedLength(span);
-        const char* stored = line.data();
-        if (!block.mapped) {
+        const char* stored = block.mappedText ? block.mappedText + span.begin : line.data();
+        if (!block.mappedText) {
             char* copy = m_arena.allocate(length);
             if (!copy)
                 return BlockOutcome::OutOfMemory;

@@ -30,11 +30,13 @@ struct MapTransition {
 struct LogBlock {
     const char* data = nullptr;    // whole lines
     size_t size = 0;
-    ByteBuffer input;             // owns the lines of a file that is read rather than mapped
+    ByteBuffer input;             // owns the lines as they were read
     size_t capacity = 0;
     size_t sequence = 0;          // place in the file, counting from 0
     bool startsFile = false;      // the first line is read as it is, without skipping blanks
-    bool mapped = false;          // the lines stay in the file's mapping after the load
+    // Where these bytes stand in the file's mapping, which kept lines then point into; nullptr
+    // for a log that is not mapped, whose kept lines are copied.
+    const char* mappedText = nullptr;
     std::vector<MapTransition> transitions;
 };
 

@@ -18,21 +18,10 @@ constexpr size_t kMostPerRead = size_t(64) << 20;
 ByteBuffer allocateBytes(size_t size) { return ByteBuffer(static_cast<char*>(std::malloc(std::max<size_t>(size, 1)))); }
 
 LineSplitter::LineSplitter(ByteSource& stream, const SplitOptions& options)
-    : m_stream(&stream),
+    : m_stream(stream),
       m_lineBytes(std::min(options.lineBytes, SIZE_MAX / 4)),
       m_blockBytes(std::max<size_t>(1, std::min(options.blockBytes, m_lineBytes + 1))),
       m_blankRuns(options.blankRunsEndBlocks),
-      m_capacity(m_blockBytes)
-{
-}
-
-LineSplitter::LineSplitter(const char* data, size_t size, const SplitOptions& options)
-    : m_mapped(data),
-      m_mappedSize(size),
-      m_lineBytes(std::min(options.lineBytes, SIZE_MAX / 4)),
-      m_blockBytes(std::max<size_t>(1, std::min(options.blockBytes, m_lineBytes + 1))),
-      m_blankRuns(options.blankRunsEndBlocks),
-      m_data(data),
       m_capacity(m_blockBytes)
 {
 }
@@ -78,22 +67,16 @@ Result<bool> LineSplitter::next(LineBlock& block)
 
 Result<size_t> LineSplitter::fill()
 {
-    size_t got = 0;
-    if (m_stream) {
-        if (!m_buffer) {
-            m_buffer = allocateBytes(m_capacity);
-            if (!m_buffer)
-                return Status::failure(kOutOfMemoryText);
-            m_data = m_buffer.get();
-        }
-        const Result<size_t> read = m_stream->read(m_buffer.get() + m_used, std::min(m_capacity - m_used, kMostPerRead));
-        if (!read.ok())
-            return read.status();
-        got = read.value();
-    } else {
-        const size_t left = m_mappedSize - static_cast<size_t>(m_data - m_mapped) - m_used;
-        got = std::min(m_capacity - m_used, left);
+    if (!m_buffer) {
+        m_buffer = allocateBytes(m_capacity);
+        if (!m_buffer)
+            return Status::failure(kOutOfMemoryText);
+        m_data = m_buffer.get();
     }
+    const Result<size_t> read = m_stream.read(m_buffer.get() + m_used, std::min(m_capacity - m_used, kMostPerRead));
+    if (!read.ok())
+        return read.status();
+    const size_t got = read.value();
     m_used += got;
     m_bytesRead += got;
     return got;
@@ -105,14 +88,12 @@ Status LineSplitter::grow()
     if (m_capacity > m_lineBytes)
         return Status::failure(lineTooLongText(m_lineBytes));
     const size_t capacity = std::min(m_capacity * 2, m_lineBytes + 1);
-    if (m_stream) {
-        char* grown = static_cast<char*>(std::realloc(m_buffer.get(), capacity));
-        if (!grown)
-            return Status::failure(kOutOfMemoryText);
-        (void)m_buffer.release();
-        m_buffer.reset(grown);
-        m_data = grown;
-    }
+    char* grown = static_cast<char*>(std::realloc(m_buffer.get(), capacity));
+    if (!grown)
+        return Status::failure(kOutOfMemoryText);
+    (void)m_buffer.release();
+    m_buffer.reset(grown);
+    m_data = grown;
     m_capacity = capacity;
     return {};
 }
@@ -148,19 +129,15 @@ Status LineSplitter::deliver(size_t cut, LineBlock& block)
     block.size = cut;
     block.startsLog = m_first;
     block.capacity = 0;
-    if (m_stream) {
-        // The unfinished last line moves to the next block's buffer.
-        ByteBuffer next = capacity == m_blockBytes && spare ? std::move(spare) : allocateBytes(capacity);
-        if (!next)
-            return Status::failure(kOutOfMemoryText);
-        std::memcpy(next.get(), m_data + cut, rest);
-        block.buffer = std::move(m_buffer);
-        block.capacity = m_capacity;
-        m_buffer = std::move(next);
-        m_data = m_buffer.get();
-    } else {
-        m_data += cut;
-    }
+    // The unfinished last line moves to the next block's buffer.
+    ByteBuffer next = capacity == m_blockBytes && spare ? std::move(spare) : allocateBytes(capacity);
+    if (!next)
+        return Status::failure(kOutOfMemoryText);
+    std::memcpy(next.get(), m_data + cut, rest);
+    block.buffer = std::move(m_buffer);
+    block.capacity = m_capacity;
+    m_buffer = std::move(next);
+    m_data = m_buffer.get();
     m_capacity = capacity;
     m_used = rest;
     m_searched = rest; // what follows the cut holds no line end

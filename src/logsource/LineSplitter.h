@@ -1,6 +1,6 @@
 #pragma once
-// Cuts a log into blocks of whole lines, from a stream or from a mapped file, with the same cuts
-// either way. A line ends at CR or LF. A line longer than the limit fails the read, and however
+// Cuts a log into blocks of whole lines, with the same cuts however the stream delivers its
+// bytes. A line ends at CR or LF. A line longer than the limit fails the read, and however
 // long a line is, its bytes are looked at a bounded number of times.
 
 #include "logsource/ByteSource.h"
@@ -26,7 +26,7 @@ ByteBuffer allocateBytes(size_t size);
 struct LineBlock {
     const char* data = nullptr;
     size_t size = 0;
-    ByteBuffer buffer;    // holds the lines of a stream; empty for lines that lie in a mapping
+    ByteBuffer buffer;    // holds the lines
     size_t capacity = 0;  // of buffer
     bool startsLog = false;
 };
@@ -44,8 +44,6 @@ class LineSplitter {
 public:
     // Splits what `stream` delivers; the stream must outlive the splitter.
     LineSplitter(ByteSource& stream, const SplitOptions& options);
-    // Splits the `size` bytes at `data` (a mapped file) without copying them.
-    LineSplitter(const char* data, size_t size, const SplitOptions& options);
 
     // Fills `block` with the next whole lines (the log's last line may lack its line end); false
     // once the log has ended. A buffer of blockBytes() that `block` still holds, from the caller
@@ -64,9 +62,7 @@ private:
     size_t findCut();
     Status deliver(size_t cut, LineBlock& block);
 
-    ByteSource* m_stream = nullptr;
-    const char* m_mapped = nullptr;
-    size_t m_mappedSize = 0;
+    ByteSource& m_stream;
     size_t m_lineBytes;
     size_t m_blockBytes;
     bool m_blankRuns;
