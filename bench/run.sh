@@ -14,6 +14,11 @@ load_average() { cut -d ' ' -f 1 /proc/loadavg; }
 busy() { awk -v l="$1" 'BEGIN { exit !(l > 0.5) }'; }
 cpu_model=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
 cpu_vectors=$(grep -m1 -o -w -E 'sse4_2|avx|avx2|bmi2|avx512f|avx512bw|avx512vl|avx512vbmi' /proc/cpuinfo | sort -u | tr '\n' ' ')
+# The build above raises the average for a while: wait up to five minutes for it to settle.
+for _ in $(seq 60); do
+  busy "$(load_average)" || break
+  sleep 5
+done
 load_before=$(load_average)
 
 size=${1:-1073741824}
