@@ -90,15 +90,17 @@ Status printRows(const RecordStore& store, const std::vector<Verdict>* verdicts,
     job.format = [&](size_t index, std::string& out) {
         const size_t begin = firstRow + index * kRowsPerChunk;
         const size_t end = std::min<size_t>(store.count(), begin + kRowsPerChunk);
+        RowsText text;
+        text.take(store, begin, end);
         RowCells cells;
         for (size_t row = begin; row < end; ++row) {
-            rowCells(store, static_cast<std::uint32_t>(row), cells);
+            rowCells(store, static_cast<std::uint32_t>(row), cells, &text);
             out.append(cells.texts[0]);
             for (size_t column = 1; column < kColumnCount; ++column) {
                 out += '\t';
                 if (column == kColUserAgent && cells.crawlerRow != 0)
                     out.append(crawlerNames[static_cast<size_t>(cells.crawlerRow)]);
-                else if (cells.plainFields && column != kColUserAgent)
+                else if (cells.printsAsIs(column))
                     out.append(cells.texts[column]);
                 else
                     appendPrintable(out, cells.texts[column], raw);

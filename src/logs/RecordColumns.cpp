@@ -1,5 +1,6 @@
 #include "logs/RecordColumns.h"
 
+#include "crawlers/CrawlerTable.h"
 #include "logs/LogTokens.h"
 
 #include <algorithm>
@@ -14,52 +15,67 @@ namespace quill {
 namespace {
 
 #ifdef __SSE2__
-// Bytes that make a text need more than a copy when printed or exported: above 0x7F (GBK), below
-// 0x20 (TAB, CR, NUL and the control bytes JSON escapes), backslash, comma and double quote.
-inline unsigned specialMask(__m128i bytes)
+// Bytes that make a text need more than a copy when printed: above 0x7F (GBK), below 0x20 (TAB,
+// CR, NUL and the control bytes JSON escapes) and backslash.
+inline unsigned escapeMask(__m128i bytes)
 {
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20))),
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
+}
+
+// What CSV and JSON quote besides.
+inline unsigned quoteMask(__m128i bytes)
+{
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')))));
 }
 #endif
 
-inline bool isSpecial(char c)
-{
-    return (c & 0x80) != 0 || static_cast<unsigned char>(c) < 0x20 || c == '\\' || c == ',' || c == '"';
-}
+inline bool needsEscape(char c) { return (c & 0x80) != 0 || static_cast<unsigned char>(c) < 0x20 || c == '\\'; }
+inline bool needsQuote(char c) { return c == ',' || c == '"'; }
 
 } // namespace
 
-unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&starts)[kMaxTokenPosition + 1], bool& plain)
+unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&starts)[kMaxTokenPosition + 1],
+                     LineBytes& lineBytes)
 {
     const char* begin = line.data();
     const char* end = begin + line.size();
     unsigned found = 1;
     starts[1] = 0;
-    unsigned special = 0;
+    unsigned escapes = 0;
+    unsigned quotes = 0;
     const char* p = begin;
 #ifdef __SSE2__
     const __m128i blank = _mm_set1_epi8(' ');
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        special |= specialMask(bytes);
-        if (found >= last)
-            continue;
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank)));
+    // Bytes p[i] with bit i of `wanted` set: all 16, then the line's last few again, read as the
+    // end of the 16 bytes before the line's end, which the line holds.
+    const auto scan = [&](const char* at, unsigned wanted) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        escapes |= escapeMask(bytes) & wanted;
+        quotes |= quoteMask(bytes) & wanted;
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank))) & wanted;
         while (bits != 0 && found < last) {
-            starts[++found] = static_cast<std::uint32_t>(p - begin) + static_cast<unsigned>(__builtin_ctz(bits)) + 1;
+            starts[++found] = static_cast<std::uint32_t>(at - begin) + static_cast<unsigned>(__builtin_ctz(bits)) + 1;
             bits &= bits - 1;
         }
+    };
+    for (; end - p >= 16; p += 16)
+        scan(p, 0xFFFF);
+    if (p < end && line.size() >= 16) {
+        scan(end - 16, 0xFFFFu << (16 - (end - p)) & 0xFFFF);
+        p = end;
     }
 #endif
     for (; p < end; ++p) {
-        special |= isSpecial(*p) ? 1u : 0u;
+        escapes |= needsEscape(*p) ? 1u : 0u;
+        quotes |= needsQuote(*p) ? 1u : 0u;
         if (*p == ' ' && found < last)
             starts[++found] = static_cast<std::uint32_t>(p - begin) + 1;
     }
-    plain = special == 0;
+    lineBytes.plain = escapes == 0;
+    lineBytes.commasOrQuotes = quotes != 0;
     return found;
 }
 
@@ -73,7 +89,7 @@ const std::array<RecordColumn, kColumnCount>& recordColumns()
     return columns;
 }
 
-void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells)
+void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells, const RowsText* text)
 {
     auto& texts = cells.texts;
     const auto [numberEnd, ignored] = std::to_chars(cells.number, cells.number + sizeof cells.number, row);
@@ -81,12 +97,15 @@ void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells)
 
     const LogRecord& record = store.record(store.recordAt(row));
     const FieldMap& map = store.mapOf(record);
-    const std::string_view line = record.line();
+    const std::string_view line = text ? text->line(record) : record.line();
     unsigned last = 1;
     for (int column = 1; column < kColumnCount; ++column)
         last = std::max<unsigned>(last, map[column]);
     std::uint32_t starts[kMaxTokenPosition + 1];
-    const unsigned tokens = tokenStarts(line, last, starts, cells.plainFields);
+    LineBytes bytes;
+    const unsigned tokens = tokenStarts(line, last, starts, bytes);
+    cells.plainFields = bytes.plain;
+    cells.commasOrQuotes = bytes.commasOrQuotes;
     for (int column = 1; column < kColumnCount; ++column) {
         const unsigned position = map[column];
         if (position == 0 || position > tokens) {
@@ -102,8 +121,9 @@ void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells)
         }
         texts[static_cast<size_t>(column)] = line.substr(start, stop - start);
     }
-    texts[kColUserAgent] = store.agent(record);
     cells.crawlerRow = record.crawlerRow();
+    if (cells.crawlerRow != 0)
+        texts[kColUserAgent] = crawlerDisplayName(cells.crawlerRow);
 }
 
 } // namespace quill

@@ -36,6 +36,10 @@ public:
     // they were read from (cut short or rewritten since). Records copied out of a file read as a
     // stream always stay true.
     bool showsLoadedBytes() const { return !m_mapping || m_mapping->keepsBytes(m_mappedBytes); }
+    // The mapping whose first `mappedBytes()` hold the text of records read from a file; none
+    // when every record's text lies in an arena.
+    const MappedFile* mapping() const { return m_mapping.get(); }
+    size_t mappedBytes() const { return m_mappedBytes; }
 
     // Adds records read after the load (file order goes on), whose text `text` holds, with the
     // field maps first met among them; false when memory runs out, with the store as it was.

@@ -26,10 +26,15 @@ CsvTable recordsCsv(const RecordStore& store, ShownList shown, CsvCells cellMode
     table.rows = shown.rows ? shown.rows->size() : store.count();
     auto list = std::make_shared<const ShownList>(std::move(shown));
     table.appendRows = [&store, list, cellMode](size_t begin, size_t end, std::string& out) {
+        const auto storeRowOf = [&list](size_t row) {
+            return static_cast<std::uint32_t>(list->rows ? (*list->rows)[row] : row);
+        };
+        RowsText text;
+        text.take(store, begin, end, storeRowOf);
         RowCells cells;
         for (size_t row = begin; row < end; ++row) {
-            const auto storeRow = static_cast<std::uint32_t>(list->rows ? (*list->rows)[row] : row);
-            rowCells(store, storeRow, cells);
+            const std::uint32_t storeRow = storeRowOf(row);
+            rowCells(store, storeRow, cells, &text);
             if (list->rows) {
                 const auto [numberEnd, ignored] = std::to_chars(cells.number, cells.number + sizeof cells.number, row);
                 cells.texts[kColRow] = std::string_view(cells.number, static_cast<size_t>(numberEnd - cells.number));
@@ -38,7 +43,7 @@ CsvTable recordsCsv(const RecordStore& store, ShownList shown, CsvCells cellMode
                 if (column > 0)
                     out += ',';
                 const std::string_view text = cells.texts[column];
-                if (cells.plainFields && column != kColUserAgent &&
+                if (cells.exportsAsIs(column) &&
                     (cellMode == CsvCells::Verbatim || !startsLikeFormula(text)))
                     out.append(text);
                 else

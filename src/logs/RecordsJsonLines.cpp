@@ -64,12 +64,12 @@ unsigned positionOf(const FieldMap& map, int source)
 }
 
 // Tokens 1..last of a stored line, a position past the line's end reading "-"; true when the line
-// is plain (RowCells::plainFields), so its tokens need no escaping.
+// holds no byte JSON escapes or quotes, so its tokens need no escaping.
 bool cutTokens(std::string_view line, unsigned last, std::array<std::string_view, kMaxTokenPosition>& tokens)
 {
     std::uint32_t starts[kMaxTokenPosition + 1];
-    bool plain = false;
-    const unsigned found = last == 0 ? 0 : tokenStarts(line, last, starts, plain);
+    LineBytes bytes;
+    const unsigned found = last == 0 ? 0 : tokenStarts(line, last, starts, bytes);
     for (unsigned position = 1; position < found; ++position)
         tokens[position] = line.substr(starts[position], starts[position + 1] - 1 - starts[position]);
     if (found > 0) { // the last token found may still be followed by more
@@ -78,7 +78,7 @@ bool cutTokens(std::string_view line, unsigned last, std::array<std::string_view
     }
     for (unsigned position = found + 1; position <= last; ++position)
         tokens[position] = kMissingToken;
-    return plain;
+    return bytes.plain && !bytes.commasOrQuotes;
 }
 
 bool isDigits(std::string_view text)
@@ -252,6 +252,8 @@ void appendJsonLines(const RecordStore& store, size_t begin, size_t end, std::sp
                      std::string& out)
 {
     CrawlerNames names;
+    RowsText text;
+    text.take(store, begin, end);
     std::array<std::string_view, kMaxTokenPosition> tokens;
     for (size_t row = begin; row < end; ++row) {
         const std::uint32_t recordNumber = store.recordAt(static_cast<std::uint32_t>(row));
@@ -260,7 +262,7 @@ void appendJsonLines(const RecordStore& store, size_t begin, size_t end, std::sp
         unsigned last = std::max<unsigned>(map[kColDate], map[kColTime]);
         for (const JsonField& field : kFields)
             last = std::max(last, positionOf(map, field.source));
-        const bool plain = cutTokens(record.line(), last, tokens);
+        const bool plain = cutTokens(text.line(record), last, tokens);
         tokens[0] = kMissingToken;
 
         RowWriter json(out, plain);

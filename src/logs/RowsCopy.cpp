@@ -131,7 +131,7 @@ CopiedText copiedRowsText(const RecordStore& store, const std::vector<std::uint3
         for (size_t column = 0; column < kColumnCount; ++column) {
             if (column > 0)
                 out += '\t';
-            appendCell(out, cells.texts[column], cells.plainFields && column != kColUserAgent);
+            appendCell(out, cells.texts[column], cells.printsAsIs(column));
         }
         if (shown.extraCaption) {
             out += '\t';
@@ -157,7 +157,7 @@ CopiedText copiedColumnText(const RecordStore& store, const std::vector<std::uin
         if (extra)
             appendCell(out, extraText(store, storeRow, shown), false);
         else
-            appendCell(out, cells.texts[static_cast<size_t>(column)], cells.plainFields && column != kColUserAgent);
+            appendCell(out, cells.texts[static_cast<size_t>(column)], cells.printsAsIs(static_cast<size_t>(column)));
     }, [&](size_t i) { return rowBytes(store, storeRowOf(listRows[i], shown)); });
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -176,6 +177,21 @@ bool MappedFile::keepsBytes(size_t prefix) const
         return false;
     if (settled(info.st_ctim))
         m_settledChange = info.st_ctim;
+    return true;
+}
+
+bool MappedFile::copy(size_t offset, size_t size, char* out) const
+{
+    if (offset > m_size || size > m_size - offset)
+        return false;
+    for (size_t done = 0; done < size;) {
+        const ssize_t got = pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<size_t>(got);
+    }
     return true;
 }
 

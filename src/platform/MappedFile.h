@@ -36,6 +36,11 @@ public:
     // change. The check is one fstat while the file's change time stays put.
     bool keepsBytes(size_t prefix) const;
 
+    // Copies the `size` mapped bytes at `offset` into `out` with read calls, which on a virtual
+    // machine cost a fraction of the first touch of the mapping's pages; false when the file no
+    // longer holds them all.
+    bool copy(size_t offset, size_t size, char* out) const;
+
 private:
     MappedFile(const char* data, size_t size, int slot, int fd);
     void takeSamples();
