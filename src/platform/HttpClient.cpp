@@ -1,8 +1,7 @@
 #include "platform/HttpClient.h"
 
+#include "platform/CurlLibrary.h"
 #include "platform/ReplacementFile.h"
-
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,13 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kPollInterval{50};
-
-void initialiseCurl()
-{
-    // curl_global_init must run once before any thread uses libcurl.
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)initialised;
-}
 
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
 {
@@ -164,15 +156,15 @@ int onConnected(void* user, char*, char*, int, int)
 enum class Ending { Finished, TimedOut, Stopped };
 
 // Runs the transfer set up on `easy`, checking the stop flag and the read time-out between waits.
-Ending runTransfer(CURL* easy, Exchange& exchange, CURLcode& result)
+Ending runTransfer(const CurlLibrary& curl, CURL* easy, Exchange& exchange, CURLcode& result)
 {
-    CURLM* multi = curl_multi_init();
-    curl_multi_add_handle(multi, easy);
+    CURLM* multi = curl.multi_init();
+    curl.multi_add_handle(multi, easy);
     Ending ending = Ending::Finished;
     result = CURLE_FAILED_INIT;
     for (;;) {
         int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK || running == 0)
+        if (curl.multi_perform(multi, &running) != CURLM_OK || running == 0)
             break;
         if (exchange.options.stop && exchange.options.stop->load()) {
             ending = Ending::Stopped;
@@ -197,29 +189,29 @@ Ending runTransfer(CURL* easy, Exchange& exchange, CURLcode& result)
             wait = std::min(wait, *exchange.options.timeout - idle);
         }
         exchange.progress();
-        curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr);
+        curl.multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr);
     }
     int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &left))
+    while (CURLMsg* message = curl.multi_info_read(multi, &left))
         if (message->msg == CURLMSG_DONE)
             result = message->data.result;
-    curl_multi_remove_handle(multi, easy);
-    curl_multi_cleanup(multi);
+    curl.multi_remove_handle(multi, easy);
+    curl.multi_cleanup(multi);
     return ending;
 }
 
 // `location` resolved against `base`; empty when it is no usable address.
-std::string resolveAddress(const std::string& base, const std::string& location)
+std::string resolveAddress(const CurlLibrary& curl, const std::string& base, const std::string& location)
 {
-    CURLU* url = curl_url();
+    CURLU* url = curl.url();
     std::string resolved;
     char* text = nullptr;
-    if (curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
-        curl_url_set(url, CURLUPART_URL, location.c_str(), CURLU_ALLOW_SPACE) == CURLUE_OK &&
-        curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK)
+    if (curl.url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+        curl.url_set(url, CURLUPART_URL, location.c_str(), CURLU_ALLOW_SPACE) == CURLUE_OK &&
+        curl.url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK)
         resolved = text;
-    curl_free(text);
-    curl_url_cleanup(url);
+    curl.free(text);
+    curl.url_cleanup(url);
     return resolved;
 }
 
@@ -227,15 +219,17 @@ std::string resolveAddress(const std::string& base, const std::string& location)
 
 struct HttpClient::Impl {
     HttpOptions options;
+    const CurlLibrary* curl = nullptr;
+    std::string unloaded; // why the library could not be loaded
     CURL* easy = nullptr;
     char errorText[CURL_ERROR_SIZE] = {};
 
     curl_slist* headerList(bool firstRequest) const
     {
         curl_slist* list = nullptr;
-        auto add = [&list](std::string_view name, const std::string& value) {
+        auto add = [this, &list](std::string_view name, const std::string& value) {
             // "Name:" with no value removes a header libcurl would add by itself.
-            list = curl_slist_append(list, (std::string(name) + ": " + value).c_str());
+            list = curl->slist_append(list, (std::string(name) + ": " + value).c_str());
         };
         add("Accept", options.accept);
         if (!options.acceptLanguage.empty())
@@ -251,46 +245,46 @@ struct HttpClient::Impl {
         if (!options.contentType.empty())
             add("Content-Type", options.contentType);
         for (const std::string& line : options.extraHeaderLines)
-            list = curl_slist_append(list, line.c_str());
+            list = curl->slist_append(list, line.c_str());
         // Decoding makes libcurl announce what it can decode; the request stays as the tool sends it.
         const bool asksEncoding = std::any_of(options.extraHeaderLines.begin(), options.extraHeaderLines.end(),
                                               [](const std::string& line) {
                                                   return strncasecmp(line.c_str(), "Accept-Encoding:", 16) == 0;
                                               });
         if (options.decodeContent && !asksEncoding)
-            list = curl_slist_append(list, "Accept-Encoding:");
+            list = curl->slist_append(list, "Accept-Encoding:");
         return list;
     }
 
     void setUp(Exchange& exchange, const std::string& url, curl_slist* headers)
     {
         errorText[0] = '\0';
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl->easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+        curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl->easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+        curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         // The tools talk to servers directly, whatever proxy the environment names.
-        curl_easy_setopt(easy, CURLOPT_PROXY, "");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, options.decodeContent ? "" : nullptr);
+        curl->easy_setopt(easy, CURLOPT_PROXY, "");
+        curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        curl->easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        curl->easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies on, kept in this handle only
+        curl->easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, options.decodeContent ? "" : nullptr);
         if (!options.caFile.empty())
-            curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
+            curl->easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
         // 0 is libcurl's "no limit of ours".
         const std::optional<std::chrono::milliseconds> connect =
             options.connectTimeout ? options.connectTimeout : options.timeout;
         const long connectMs = connect ? std::max(1L, static_cast<long>(connect->count())) : 0L;
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
-        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
-        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &exchange);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &exchange);
-        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, onSocketCreated);
-        curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, &exchange);
-        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onConnected);
-        curl_easy_setopt(easy, CURLOPT_PREREQDATA, &exchange);
+        curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+        curl->easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+        curl->easy_setopt(easy, CURLOPT_HEADERDATA, &exchange);
+        curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+        curl->easy_setopt(easy, CURLOPT_WRITEDATA, &exchange);
+        curl->easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, onSocketCreated);
+        curl->easy_setopt(easy, CURLOPT_SOCKOPTDATA, &exchange);
+        curl->easy_setopt(easy, CURLOPT_PREREQFUNCTION, onConnected);
+        curl->easy_setopt(easy, CURLOPT_PREREQDATA, &exchange);
     }
 
     // One answer; fills `exchange` and returns the failure, if any, of the transfer itself.
@@ -300,9 +294,9 @@ struct HttpClient::Impl {
         setUp(exchange, url, headers);
         exchange.connecting = true;
         CURLcode result = CURLE_OK;
-        const Ending ending = runTransfer(easy, exchange, result);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
-        curl_slist_free_all(headers);
+        const Ending ending = runTransfer(*curl, easy, exchange, result);
+        curl->easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+        curl->slist_free_all(headers);
         if (ending == Ending::Stopped) {
             failure = HttpFailure::Stopped;
             return Status::failure("Request stopped");
@@ -316,14 +310,14 @@ struct HttpClient::Impl {
         failure = result == CURLE_OPERATION_TIMEDOUT                                 ? HttpFailure::TimedOut
                   : result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_HOST ? HttpFailure::Connect
                                                                                        : HttpFailure::Other;
-        return Status::failure(errorText[0] ? errorText : curl_easy_strerror(result));
+        return Status::failure(errorText[0] ? errorText : curl->easy_strerror(result));
     }
 
     HttpResponse perform(const std::string& url, ReplacementFile* file)
     {
         HttpResponse response;
         if (!easy) {
-            response.status = Status::failure("The HTTP client could not start");
+            response.status = Status::failure(unloaded.empty() ? "The HTTP client could not start" : unloaded);
             return response;
         }
         Exchange exchange(options, file);
@@ -340,7 +334,7 @@ struct HttpClient::Impl {
                                                std::to_string(kMaxRedirects) + ")");
                 break;
             }
-            address = resolveAddress(address, exchange.location);
+            address = resolveAddress(*curl, address, exchange.location);
             if (address.empty()) {
                 response.failure = HttpFailure::Other;
                 response.status = Status::failure("Invalid redirect address: " + exchange.location);
@@ -367,15 +361,16 @@ struct HttpClient::Impl {
 
 HttpClient::HttpClient(HttpOptions options) : m_impl(std::make_unique<Impl>())
 {
-    initialiseCurl();
     m_impl->options = std::move(options);
-    m_impl->easy = curl_easy_init();
+    m_impl->curl = curlLibrary(m_impl->unloaded);
+    if (m_impl->curl)
+        m_impl->easy = m_impl->curl->easy_init();
 }
 
 HttpClient::~HttpClient()
 {
     if (m_impl->easy)
-        curl_easy_cleanup(m_impl->easy);
+        m_impl->curl->easy_cleanup(m_impl->easy);
 }
 
 HttpResponse HttpClient::get(const std::string& url)
