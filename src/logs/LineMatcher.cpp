@@ -63,12 +63,19 @@ struct ScanContext {
     size_t lineEndingAfter(size_t end)
     {
         const auto& spans = *lines;
-        size_t i = cursor;
-        if (i < spans.size() && spans[i].end < end && i + 1 < spans.size() && spans[i + 1].end >= end)
-            return i + 1;
-        if (i < spans.size() && spans[i].end >= end && (i == 0 || spans[i - 1].end < end))
-            return i;
-        auto it = std::lower_bound(spans.begin(), spans.end(), end,
+        auto first = spans.begin();
+        // Matches come in the order of their ends, most lines hold none: walk on from the line of
+        // the last match a few lines, then search the rest.
+        if (cursor < spans.size() && (cursor == 0 || spans[cursor - 1].end < end)) {
+            const size_t stop = std::min(spans.size(), cursor + 16);
+            size_t i = cursor;
+            while (i < stop && spans[i].end < end)
+                ++i;
+            if (i < stop || i == spans.size())
+                return i;
+            first += static_cast<std::ptrdiff_t>(i);
+        }
+        auto it = std::lower_bound(first, spans.end(), end,
                                    [](const LineSpan& s, size_t value) { return s.end < value; });
         return static_cast<size_t>(it - spans.begin());
     }
