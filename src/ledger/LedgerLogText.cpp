@@ -24,12 +24,13 @@ constexpr size_t kMaxBlocksInFlight = 4;
 constexpr std::uint32_t kMaxFieldMaps = std::uint32_t(1) << 24;
 
 // Hands blocks to two threads; a block goes as soon as a thread is free, since the sums do not
-// depend on the order of the lines.
+// depend on the order of the lines. The blocks' buffers come back for reuse, so the reader keeps
+// reading into memory that is already mapped.
 class BlockQueue {
 public:
     using Consume = std::function<void(unsigned thread, const LogBlock& block)>;
 
-    explicit BlockQueue(const Consume& consume)
+    BlockQueue(const Consume& consume, size_t bufferBytes) : m_bufferBytes(bufferBytes)
     {
         for (unsigned thread = 0; thread < 2; ++thread) {
             m_workers.push_back(std::make_unique<Worker>());
@@ -46,6 +47,18 @@ public:
         m_changed.wait(lock, [this] { return m_queue.size() < kMaxBlocksInFlight; });
         m_queue.push_back(std::move(block));
         m_changed.notify_all();
+    }
+
+    // An input buffer of the splitter's block size, reused when one is free; nullptr when there
+    // is no memory for one (the splitter then says so).
+    ByteBuffer takeBuffer()
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_freeBuffers.empty())
+            return allocateBytes(m_bufferBytes);
+        ByteBuffer buffer = std::move(m_freeBuffers.back());
+        m_freeBuffers.pop_back();
+        return buffer;
     }
 
     bool failed() const { return m_failed.load(); }
@@ -85,6 +98,10 @@ private:
             } catch (const std::bad_alloc&) {
                 m_failed.store(true);
             }
+            if (block->capacity == m_bufferBytes) { // a buffer grown for a long line is let go
+                std::lock_guard lock(m_mutex);
+                m_freeBuffers.push_back(std::move(block->input));
+            }
         }
     }
 
@@ -93,6 +110,8 @@ private:
     std::deque<std::unique_ptr<LogBlock>> m_queue;
     bool m_closing = false;
     std::atomic<bool> m_failed{false};
+    const size_t m_bufferBytes;
+    std::vector<ByteBuffer> m_freeBuffers;
     std::vector<std::unique_ptr<Worker>> m_workers;
 };
 
@@ -143,6 +162,8 @@ Result<std::uint64_t> submitBlocks(LineSplitter& lines, std::uint64_t from, Head
         if (stop.load())
             return Status::failure(kCancelledText);
         LineBlock lineBlock;
+        lineBlock.buffer = queue.takeBuffer();
+        lineBlock.capacity = lineBlock.buffer ? lines.blockBytes() : 0;
         const Result<bool> got = lines.next(lineBlock);
         if (!got.ok())
             return got.status();
@@ -211,7 +232,7 @@ Result<LogReadEnd> LedgerLogText::read(std::uint64_t from, const HeaderState& st
     const SplitOptions split{kBlockBytes, kMaxLineBytes, true};
     std::uint64_t readTo = from;
     try {
-        BlockQueue queue(consume);
+        BlockQueue queue(consume, kBlockBytes);
         std::unique_ptr<ByteSource> bytes;
         std::optional<PrefixedSource> archived;
         std::optional<LineSplitter> lines;
