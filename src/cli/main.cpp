@@ -1,6 +1,7 @@
 // quillmarkbox-cli: the command-line front end over the core.
 
 #include "cli/Commands.h"
+#include "platform/VirtualMemory.h"
 
 #include <cstdio>
 #include <map>
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
                    "       quillmarkbox-cli --version\n", stderr);
         return kExitUsage;
     }
+    quill::preferLargeHeapPages();
     CliArgs args(std::vector<std::string>(argv + 2, argv + argc));
     try {
         return commands.at(argv[1])(args);
