@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace quill {
 namespace {
@@ -193,6 +195,7 @@ public:
     // Adds `urls` until the limit; false once it is reached.
     bool take(std::vector<std::string>& urls, Sitemap& sitemap)
     {
+        m_seen.reserve(m_seen.size() + urls.size());
         for (std::string& url : urls) {
             if (!m_seen.insert(url).second)
                 continue;
@@ -290,21 +293,29 @@ std::string sitemapPathKey(std::string_view urlOrPath)
 
 SitemapComparison compareSitemap(const Sitemap& sitemap, const UrlView& crawled)
 {
-    std::unordered_set<std::string> fetched;
-    for (const UrlRow& row : crawled.rows)
+    std::vector<std::string> crawledKeys;
+    crawledKeys.reserve(crawled.rows.size());
+    std::unordered_set<std::string_view> fetched;
+    fetched.reserve(crawled.rows.size());
+    for (const UrlRow& row : crawled.rows) {
+        crawledKeys.push_back(sitemapPathKey(row.path));
         if (row.hits > 0)
-            fetched.insert(sitemapPathKey(row.path));
-    std::unordered_set<std::string> listed;
+            fetched.insert(crawledKeys.back());
+    }
+    std::vector<std::string> listedKeys;
+    listedKeys.reserve(sitemap.urls.size());
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(sitemap.urls.size());
     SitemapComparison comparison;
     for (const std::string& url : sitemap.urls) {
-        std::string key = sitemapPathKey(url);
-        if (!fetched.count(key))
+        listedKeys.push_back(sitemapPathKey(url));
+        if (!fetched.count(listedKeys.back()))
             comparison.uncrawled.push_back(url);
-        listed.insert(std::move(key));
+        listed.insert(listedKeys.back());
     }
-    for (const UrlRow& row : crawled.rows)
-        if (row.classHits[0] > 0 && !listed.count(sitemapPathKey(row.path)))
-            comparison.notInSitemap.push_back(row.path);
+    for (size_t r = 0; r < crawled.rows.size(); ++r)
+        if (crawled.rows[r].classHits[0] > 0 && !listed.count(crawledKeys[r]))
+            comparison.notInSitemap.push_back(crawled.rows[r].path);
     return comparison;
 }
 
