@@ -195,8 +195,10 @@ Result<std::unique_ptr<SqliteDatabase>> openLedgerDatabase(const std::string& pa
             return Status::failure(gbk("抓取档案还是空的，请先添加日志"));
         return opened;
     }
-    // WAL: the window keeps reading while an add writes, and a killed add leaves no half.
-    if (Status wal = db.exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL"); !wal)
+    // Large pages for a new file (an existing one keeps its own): a view reads whole tables of
+    // sums, in a fraction of the read calls. WAL: the window keeps reading while an add writes,
+    // and a killed add leaves no half.
+    if (Status wal = db.exec("PRAGMA page_size = 65536; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL"); !wal)
         return wal;
     if (header.value().version < kLedgerSchemaVersion)
         if (Status migrated = migrate(db); !migrated)
