@@ -15,25 +15,27 @@ namespace quill {
 namespace {
 
 #ifdef __SSE2__
-// Bytes that make a text need more than a copy when printed: above 0x7F (GBK), below 0x20 (TAB,
-// CR, NUL and the control bytes JSON escapes) and backslash.
+// Bytes that make a text need more than a copy when printed or written as JSON: above 0x7F (GBK),
+// below 0x20 (TAB, CR, NUL and the control bytes JSON escapes), backslash and double quote.
 inline unsigned escapeMask(__m128i bytes)
 {
     const __m128i hits =
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)));
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))),
+                     _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(hits, bytes)));
 }
 
-// What CSV and JSON quote besides.
-inline unsigned quoteMask(__m128i bytes)
+// What CSV quotes besides.
+inline unsigned commaMask(__m128i bytes)
 {
-    return static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')))));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(','))));
 }
 #endif
 
-inline bool needsEscape(char c) { return (c & 0x80) != 0 || static_cast<unsigned char>(c) < 0x20 || c == '\\'; }
-inline bool needsQuote(char c) { return c == ',' || c == '"'; }
+inline bool needsEscape(char c)
+{
+    return (c & 0x80) != 0 || static_cast<unsigned char>(c) < 0x20 || c == '\\' || c == '"';
+}
 
 } // namespace
 
@@ -45,7 +47,7 @@ unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&start
     unsigned found = 1;
     starts[1] = 0;
     unsigned escapes = 0;
-    unsigned quotes = 0;
+    unsigned commas = 0;
     const char* p = begin;
 #ifdef __SSE2__
     const __m128i blank = _mm_set1_epi8(' ');
@@ -54,7 +56,7 @@ unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&start
     const auto scan = [&](const char* at, unsigned wanted) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         escapes |= escapeMask(bytes) & wanted;
-        quotes |= quoteMask(bytes) & wanted;
+        commas |= commaMask(bytes) & wanted;
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank))) & wanted;
         while (bits != 0 && found < last) {
             starts[++found] = static_cast<std::uint32_t>(at - begin) + static_cast<unsigned>(__builtin_ctz(bits)) + 1;
@@ -70,12 +72,12 @@ unsigned tokenStarts(std::string_view line, unsigned last, std::uint32_t (&start
 #endif
     for (; p < end; ++p) {
         escapes |= needsEscape(*p) ? 1u : 0u;
-        quotes |= needsQuote(*p) ? 1u : 0u;
+        commas |= *p == ',' ? 1u : 0u;
         if (*p == ' ' && found < last)
             starts[++found] = static_cast<std::uint32_t>(p - begin) + 1;
     }
     lineBytes.plain = escapes == 0;
-    lineBytes.commasOrQuotes = quotes != 0;
+    lineBytes.commas = commas != 0;
     return found;
 }
 
@@ -105,7 +107,7 @@ void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells, cons
     LineBytes bytes;
     const unsigned tokens = tokenStarts(line, last, starts, bytes);
     cells.plainFields = bytes.plain;
-    cells.commasOrQuotes = bytes.commasOrQuotes;
+    cells.commas = bytes.commas;
     for (int column = 1; column < kColumnCount; ++column) {
         const unsigned position = map[column];
         if (position == 0 || position > tokens) {

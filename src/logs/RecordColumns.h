@@ -24,17 +24,18 @@ const std::array<RecordColumn, kColumnCount>& recordColumns();
 struct RowCells {
     std::array<std::string_view, kColumnCount> texts;
     char number[16];
-    // The record's line holds no byte above 0x7F or below 0x20 and no backslash, so its field
-    // cells print as they are; without a comma or double quote either, they also export as they are.
+    // The record's line holds no byte above 0x7F or below 0x20, no backslash and no double quote,
+    // so its field cells print and go into JSON as they are; without a comma either, they also
+    // go into CSV as they are.
     bool plainFields = false;
-    bool commasOrQuotes = true;
+    bool commas = true;
     // The crawler table row that named the agent, 0 when the agent cell is the line's own field.
     int crawlerRow = 0;
 
-    // Whether the cell of `column` prints, or exports to CSV and JSON, as it is: a field of a plain
-    // line, and not a crawler's name in the agent column.
+    // Whether the cell of `column` prints, or exports to CSV, as it is: a field of a plain line,
+    // and not a crawler's name in the agent column.
     bool printsAsIs(size_t column) const { return plainFields && (column != kColUserAgent || crawlerRow == 0); }
-    bool exportsAsIs(size_t column) const { return printsAsIs(column) && !commasOrQuotes; }
+    bool exportsAsIs(size_t column) const { return printsAsIs(column) && !commas; }
 };
 // The cells of list row `row`, their texts cut from `text`'s copy of its line when given.
 void rowCells(const RecordStore& store, std::uint32_t row, RowCells& cells, const RowsText* text = nullptr);
@@ -45,7 +46,7 @@ inline constexpr unsigned kMaxTokenPosition = 256;
 // What bytes of a line a printer must treat, as RowCells says it.
 struct LineBytes {
     bool plain = false;
-    bool commasOrQuotes = true;
+    bool commas = true;
 };
 
 // Start offsets of tokens 1..last of a stored line (token k starts at starts[k]), and which bytes

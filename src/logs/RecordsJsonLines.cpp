@@ -64,7 +64,7 @@ unsigned positionOf(const FieldMap& map, int source)
 }
 
 // Tokens 1..last of a stored line, a position past the line's end reading "-"; true when the line
-// holds no byte JSON escapes or quotes, so its tokens need no escaping.
+// holds no byte JSON escapes, so its tokens need no escaping.
 bool cutTokens(std::string_view line, unsigned last, std::array<std::string_view, kMaxTokenPosition>& tokens)
 {
     std::uint32_t starts[kMaxTokenPosition + 1];
@@ -78,7 +78,7 @@ bool cutTokens(std::string_view line, unsigned last, std::array<std::string_view
     }
     for (unsigned position = found + 1; position <= last; ++position)
         tokens[position] = kMissingToken;
-    return bytes.plain && !bytes.commasOrQuotes;
+    return bytes.plain;
 }
 
 bool isDigits(std::string_view text)
