@@ -8,6 +8,8 @@
 #include "platform/CodePage.h"
 
 #include <algorithm>
+#include <compare>
+#include <cstring>
 #include <numeric>
 #include <set>
 #include <unordered_map>
@@ -27,6 +29,25 @@ std::string_view directoryOf(std::string_view path, int depth)
         end = slash;
     }
     return path.substr(0, end + 1);
+}
+
+// The first 16 bytes of a text as two big-endian numbers, zeros past its end: texts whose keys
+// differ stand in the order of their bytes.
+struct PrefixKey {
+    std::uint64_t high = 0, low = 0;
+    auto operator<=>(const PrefixKey&) const = default;
+};
+
+PrefixKey prefixKey(std::string_view text)
+{
+    unsigned char bytes[16] = {};
+    std::memcpy(bytes, text.data(), std::min<size_t>(sizeof bytes, text.size()));
+    PrefixKey key;
+    for (size_t i = 0; i < 8; ++i) {
+        key.high = key.high << 8 | bytes[i];
+        key.low = key.low << 8 | bytes[i + 8];
+    }
+    return key;
 }
 
 // A URL row of a path's sums (its path left to the caller).
@@ -113,7 +134,14 @@ void LedgerViews::orderPathsAsShown()
             shown[id] = decoded.emplace(static_cast<std::uint32_t>(id), displayPath(shown[id])).first->second;
         m_shownOrder[id] = static_cast<std::uint32_t>(id);
     }
+    // Most paths differ in their first 16 bytes: compared as two numbers, they need no walk
+    // over the shared start of their texts.
+    std::vector<PrefixKey> keys(paths);
+    for (size_t id = 0; id < paths; ++id)
+        keys[id] = prefixKey(shown[id]);
     std::sort(m_shownOrder.begin(), m_shownOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (keys[a] != keys[b])
+            return keys[a] < keys[b];
         return shown[a] != shown[b] ? shown[a] < shown[b] : a < b;
     });
 }

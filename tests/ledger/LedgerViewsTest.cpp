@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace quill;
 using namespace quill::test;
 
@@ -151,6 +153,39 @@ TEST_F(LedgerViewsTest, statusAndHoursShowWasteAndPeakHours)
     const auto table = hoursTable(hours.value());
     EXPECT_EQ(table->cell(3, 0) + "|" + table->cell(3, 1) + "|" + table->cell(3, 3), "03:00-03:59|7|7");
     EXPECT_EQ(table->cell(23, 2), "3");
+}
+
+TEST(LedgerUrlOrder, pathsStandInTheOrderOfTheTextsShown)
+{
+    // Paths that share their first 16 bytes or more, differ within them, end within them, and
+    // show otherwise than logged.
+    const std::vector<std::string> paths = {
+        "/b", "/a", "/aaaaaaaaaaaaaaaaaaaa/2", "/aaaaaaaaaaaaaaaaaaaa/1", "/aaaaaaaaaaaaaaa", "/aaaaaaaaaaaaaaa/",
+        "/aaaaaaaaaaaaaab", "/aaaaaaaaaaaaaa", "/%41", "/A", "/~", "/%E6%96%B0", "/\xE6\x96\xB0x", "/a%2Fb", "/a/b",
+        "/ZA", "/AZ", "/0123456ZA", "/0123456AZ",
+    };
+    std::vector<Visit> visits;
+    for (const std::string& path : paths)
+        visits.push_back(Visit{.path = path, .agent = kBaiduAgent});
+    TempFolder folder;
+    const std::string ledger = folder.file("ledger.db");
+    {
+        auto store = Ledger::open(ledger);
+        ASSERT_TRUE(store.ok()) << store.status().message();
+        const std::atomic<bool> stop{false};
+        ASSERT_TRUE(addLogs(*store.value(), {folder.write("ex.log", iis6Log(visits))}, {}, stop, {}).ok());
+    }
+    auto views = LedgerViews::open(ledger);
+    ASSERT_TRUE(views.ok()) << views.status().message();
+    const Result<UrlView> urls = views.value()->urls({});
+    ASSERT_TRUE(urls.ok()) << urls.status().message();
+    std::vector<std::string> shown, expected;
+    for (const UrlRow& row : urls.value().rows)
+        shown.push_back(displayPath(row.path));
+    for (const std::string& path : paths)
+        expected.push_back(displayPath(path));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
 }
 
 TEST(LedgerFakes, aFakeIsKeptAsAFakeAndNeverAsTheCrawlerItClaimed)
