@@ -41,14 +41,6 @@ public:
     mutable long calls = 0;
 };
 
-QStringList columnTexts(QTableView* view, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < view->model()->rowCount(); ++row)
-        texts << view->model()->index(row, column).data().toString();
-    return texts;
-}
-
 std::string visit(const char* stem, const char* timeTaken = "15", const char* agent = "Mozilla/4.0")
 {
     return iisLine({.stem = stem, .agent = agent, .timeTaken = timeTaken});

@@ -21,14 +21,6 @@ using namespace quill::test;
 
 namespace {
 
-QStringList columnTexts(QTableView* view, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < view->model()->rowCount(); ++row)
-        texts << view->model()->index(row, column).data().toString();
-    return texts;
-}
-
 // The log page over kVerificationLog, its crawler checks asking `dns`; `verifier` may change how.
 struct LogPageFixture {
     DnsTestServer dns;

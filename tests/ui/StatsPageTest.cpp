@@ -65,14 +65,6 @@ QStringList listedLogs(const std::string& folder)
     return names;
 }
 
-QStringList rowTexts(const QTableWidget* list, int row)
-{
-    QStringList texts;
-    for (int column = 0; column < list->columnCount(); ++column)
-        texts << (list->item(row, column) ? list->item(row, column)->text() : QStringLiteral("<none>"));
-    return texts;
-}
-
 QStringList columnTexts(const QTableWidget* list, int column)
 {
     QStringList texts;

@@ -24,14 +24,6 @@ QStringList captions(const QTableWidget* list)
     return texts;
 }
 
-QStringList rowTexts(const QTableWidget* list, int row)
-{
-    QStringList texts;
-    for (int column = 0; column < list->columnCount(); ++column)
-        texts << list->item(row, column)->text();
-    return texts;
-}
-
 std::string visits(std::initializer_list<std::pair<const char*, int>> agents)
 {
     std::string text = kIis6Header;

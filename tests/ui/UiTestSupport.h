@@ -10,6 +10,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QString>
+#include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +54,24 @@ T* onPage(const Window& window, const char* page, const char* objectName)
 
 // A program text written in the test as UTF-8.
 inline QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The texts of a row of a table widget, "<none>" for a cell without an item.
+inline QStringList rowTexts(const QTableWidget* list, int row)
+{
+    QStringList texts;
+    for (int column = 0; column < list->columnCount(); ++column)
+        texts << (list->item(row, column) ? list->item(row, column)->text() : QStringLiteral("<none>"));
+    return texts;
+}
+
+// The texts of a column of a view's rows as its model gives them.
+inline QStringList columnTexts(const QTableView* view, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        texts << view->model()->index(row, column).data().toString();
+    return texts;
+}
 
 // Clicks the header of `column` as a user would.
 inline void clickHeader(QHeaderView* header, int column)
