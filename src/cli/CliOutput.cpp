@@ -5,6 +5,8 @@
 #include "platform/GbkText.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,10 +25,28 @@ inline void appendEscape(std::string& out, char c)
     out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\r' ? 'r' : c == '\n' ? 'n' : '0';
 }
 
+// Whether any byte of `word` is `byte`: a byte of the xor is zero just there.
+inline bool holdsByte(std::uint64_t word, unsigned char byte)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const std::uint64_t x = word ^ (kOnes * byte);
+    return ((x - kOnes) & ~x & kHighs) != 0;
+}
+
+// Eight bytes at a time: tables print hundreds of thousands of short fields.
 bool isPlainAscii(std::string_view text)
 {
-    for (char c : text)
-        if ((c & 0x80) != 0 || needsEscape(c))
+    const char* p = text.data();
+    size_t left = text.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if ((word & 0x8080808080808080ull) != 0 || holdsByte(word, '\\') || holdsByte(word, '\t') ||
+            holdsByte(word, '\r') || holdsByte(word, '\n') || holdsByte(word, 0))
+            return false;
+    }
+    for (; left > 0; ++p, --left)
+        if ((*p & 0x80) != 0 || needsEscape(*p))
             return false;
     return true;
 }

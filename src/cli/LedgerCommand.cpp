@@ -88,14 +88,15 @@ void printTable(const LedgerTable& table, const LedgerArgs& parsed, bool raw)
         }
         return;
     }
-    for (size_t c = 0; c < table.columnCount(); ++c) {
+    const size_t columns = table.columnCount();
+    for (size_t c = 0; c < columns; ++c) {
         if (c > 0)
             out.plain("\t");
         out.field(table.caption(c));
     }
     out.plain("\n");
     for (size_t r = 0; r < table.rowCount(); ++r) {
-        for (size_t c = 0; c < table.columnCount(); ++c) {
+        for (size_t c = 0; c < columns; ++c) {
             if (c > 0)
                 out.plain("\t");
             out.field(table.cell(r, c));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 using namespace quill;
 using namespace quill::test;
@@ -64,6 +65,32 @@ TEST(RowOutput, aLeadByteBeforeTabCrOrLfNeverSplitsARowOrAField)
         for (std::string line; std::getline(lines, line);)
             EXPECT_EQ(countOf(line, '\t'), 16u) << "raw " << raw << ": " << line;
     }
+}
+
+TEST(RowOutput, aBackslashIsEscapedWhereverItStandsInAField)
+{
+    // Fields are checked eight bytes at a time: a backslash at every place of a word and after.
+    std::string log = kIis6Header;
+    std::vector<std::string> expected;
+    for (size_t at = 0; at < 20; ++at) {
+        std::string agent(20, 'a');
+        agent[at] = '\\';
+        log += iisLine({.stem = "/p" + std::to_string(at) + ".htm", .agent = agent});
+        expected.push_back(agent.substr(0, at) + "\\\\" + agent.substr(at + 1));
+    }
+    TempFolder folder;
+    const ProcessResult result = cli({"load", folder.write("slashes.log", log)});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::vector<std::string> agents;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string field;
+        for (int column = 0; column <= 3; ++column)
+            std::getline(fields, field, '\t');
+        agents.push_back(field);
+    }
+    EXPECT_EQ(agents, expected);
 }
 
 TEST(RowOutput, countPrintsTheSummaryLineOnly)
