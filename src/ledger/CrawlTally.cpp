@@ -168,7 +168,12 @@ void CrawlTally::addDataLine(std::string_view line, const FieldMap& map)
     for (int column : kColumnsRead)
         upTo = std::max<unsigned>(upTo, map[column]);
     const LineTokens tokens(line, upTo);
-    const std::optional<int> day = parseLogDay(tokens.at(map[kColDate]));
+    const std::string_view dateText = tokens.at(map[kColDate]);
+    if (dateText != m_lastDateText) {
+        m_lastDateText = dateText;
+        m_lastParsedDay = parseLogDay(dateText);
+    }
+    const std::optional<int> day = m_lastParsedDay;
     if (!day) {
         ++m_undatedLines;
         return;

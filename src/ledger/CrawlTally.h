@@ -5,8 +5,10 @@
 #include "ledger/LedgerFacts.h"
 #include "verify/CrawlerVerifier.h"
 
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,9 +17,21 @@
 namespace quill {
 
 // Hashes std::string and std::string_view alike, so maps of strings can be asked with views.
+// A long text (a user agent, asked for on every line) is hashed by its length and three pieces
+// of 16 bytes: texts alike in those share a bucket and are told apart by comparing them.
 struct TextHash {
     using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    size_t operator()(std::string_view text) const
+    {
+        constexpr size_t kPiece = 16;
+        if (text.size() <= 3 * kPiece)
+            return std::hash<std::string_view>()(text);
+        char sample[3 * kPiece];
+        std::memcpy(sample, text.data(), kPiece);
+        std::memcpy(sample + kPiece, text.data() + text.size() / 2 - kPiece / 2, kPiece);
+        std::memcpy(sample + 2 * kPiece, text.data() + text.size() - kPiece, kPiece);
+        return std::hash<std::string_view>()(std::string_view(sample, sizeof sample)) ^ (text.size() * 0x9E3779B97F4A7C15ull);
+    }
 };
 
 // Texts numbered in the order they were first met; numbers stay valid as texts are added.
@@ -96,6 +110,9 @@ private:
     std::unordered_map<int, DayCounts> m_days;
     int m_lastDay = 0;
     DayCounts* m_lastCounts = nullptr;
+    // The date field of the last line and its day: a log holds a day or two, line after line.
+    std::string m_lastDateText;
+    std::optional<int> m_lastParsedDay;
 };
 
 } // namespace quill
