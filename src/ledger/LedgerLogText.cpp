@@ -2,6 +2,7 @@
 
 #include "logs/HeaderTracker.h"
 #include "logs/LogReader.h"
+#include "logsource/BufferPool.h"
 #include "logsource/LineSplitter.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -30,7 +31,7 @@ class BlockQueue {
 public:
     using Consume = std::function<void(unsigned thread, const LogBlock& block)>;
 
-    BlockQueue(const Consume& consume, size_t bufferBytes) : m_bufferBytes(bufferBytes)
+    BlockQueue(const Consume& consume, size_t bufferBytes) : m_buffers(bufferBytes)
     {
         for (unsigned thread = 0; thread < 2; ++thread) {
             m_workers.push_back(std::make_unique<Worker>());
@@ -49,17 +50,9 @@ public:
         m_changed.notify_all();
     }
 
-    // An input buffer of the splitter's block size, reused when one is free; nullptr when there
-    // is no memory for one (the splitter then says so).
-    ByteBuffer takeBuffer()
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_freeBuffers.empty())
-            return allocateBytes(m_bufferBytes);
-        ByteBuffer buffer = std::move(m_freeBuffers.back());
-        m_freeBuffers.pop_back();
-        return buffer;
-    }
+    // An input buffer of the splitter's block size; nullptr when there is no memory for one (the
+    // splitter then says so).
+    ByteBuffer takeBuffer() { return m_buffers.take(); }
 
     bool failed() const { return m_failed.load(); }
 
@@ -98,10 +91,7 @@ private:
             } catch (const std::bad_alloc&) {
                 m_failed.store(true);
             }
-            if (block->capacity == m_bufferBytes) { // a buffer grown for a long line is let go
-                std::lock_guard lock(m_mutex);
-                m_freeBuffers.push_back(std::move(block->input));
-            }
+            m_buffers.give(std::move(block->input), block->capacity);
         }
     }
 
@@ -110,8 +100,7 @@ private:
     std::deque<std::unique_ptr<LogBlock>> m_queue;
     bool m_closing = false;
     std::atomic<bool> m_failed{false};
-    const size_t m_bufferBytes;
-    std::vector<ByteBuffer> m_freeBuffers;
+    BufferPool m_buffers;
     std::vector<std::unique_ptr<Worker>> m_workers;
 };
 

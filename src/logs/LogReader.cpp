@@ -2,6 +2,7 @@
 
 #include "logs/BlockWorker.h"
 #include "logs/HeaderTracker.h"
+#include "logsource/BufferPool.h"
 #include "logsource/LineSplitter.h"
 #include "logsource/LogSource.h"
 #include "platform/FileSystem.h"
@@ -35,7 +36,7 @@ class BlockPool {
 public:
     BlockPool(const LineMatcher& matcher, HeaderTracker& headers, RecordArray& records,
               const std::shared_ptr<RegionCache>& cache, size_t maxLine, size_t bufferBytes)
-        : m_headers(headers), m_records(records), m_bufferBytes(bufferBytes)
+        : m_headers(headers), m_records(records), m_buffers(bufferBytes)
     {
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
         for (unsigned i = 0; i < count; ++i)
@@ -68,17 +69,9 @@ public:
         m_changed.notify_all();
     }
 
-    // An input buffer of the splitter's block size, reused when one is free; nullptr when there
-    // is no memory for one (the splitter then says so).
-    ByteBuffer takeBuffer()
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_freeBuffers.empty())
-            return allocateBytes(m_bufferBytes);
-        auto buffer = std::move(m_freeBuffers.back());
-        m_freeBuffers.pop_back();
-        return buffer;
-    }
+    // An input buffer of the splitter's block size; nullptr when there is no memory for one (the
+    // splitter then says so).
+    ByteBuffer takeBuffer() { return m_buffers.take(); }
 
     // True once a block failed; what follows is not worth reading.
     bool failed() const { return m_failed.load(); }
@@ -148,12 +141,8 @@ private:
                     m_outcome = outcome;
                     m_failed.store(true);
                 }
-                if (block->capacity == m_bufferBytes && !m_failed.load()) {
-                    try {
-                        m_freeBuffers.push_back(std::move(block->input));
-                    } catch (const std::bad_alloc&) {
-                    }
-                }
+                if (!m_failed.load())
+                    m_buffers.give(std::move(block->input), block->capacity);
                 block->input.reset();
                 ++m_appended;
                 --m_inFlight;
@@ -190,11 +179,10 @@ private:
 
     HeaderTracker& m_headers;
     RecordArray& m_records;
-    size_t m_bufferBytes;
+    BufferPool m_buffers;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<LogBlock*> m_queue;
-    std::vector<ByteBuffer> m_freeBuffers;
     size_t m_inFlight = 0;
     size_t m_headed = 0;   // blocks whose header lines are applied
     size_t m_appended = 0; // blocks whose records are in the array
