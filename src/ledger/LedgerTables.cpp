@@ -31,9 +31,10 @@ class UrlTable : public LedgerTable {
 public:
     UrlTable(UrlView view, bool directories) : m_view(std::move(view)), m_directories(directories)
     {
-        m_paths.reserve(m_view.rows.size());
+        // Only paths with escapes are shown otherwise than logged.
+        m_decoded.reserve(m_view.rows.size());
         for (const UrlRow& row : m_view.rows)
-            m_paths.push_back(directories ? row.path : displayPath(row.path));
+            m_decoded.push_back(directories || row.path.find('%') == std::string::npos ? std::string() : displayPath(row.path));
         showAllRows();
     }
     size_t columnCount() const override { return crawlers() + 1 + kTail; }
@@ -51,7 +52,7 @@ public:
     {
         return column > 0 && column != crawlers() + 2 && column != crawlers() + 3;
     }
-    const std::string* keptText(size_t r, size_t column) const override { return column == 0 ? &m_paths[r] : nullptr; }
+    const std::string* keptText(size_t r, size_t column) const override { return column == 0 ? &shownPath(r) : nullptr; }
 
 protected:
     size_t baseRowCount() const override { return m_view.rows.size(); }
@@ -59,7 +60,7 @@ protected:
     {
         const UrlRow& row = m_view.rows[r];
         if (column == 0)
-            return m_paths[r];
+            return shownPath(r);
         if (column <= crawlers())
             return count(m_view.crawlerHits[r * crawlers() + column - 1]);
         switch (column - crawlers() - 1) {
@@ -98,10 +99,11 @@ protected:
 private:
     static constexpr size_t kTail = 10;
     size_t crawlers() const { return m_view.crawlers.size(); }
+    const std::string& shownPath(size_t r) const { return m_decoded[r].empty() ? m_view.rows[r].path : m_decoded[r]; }
 
     UrlView m_view;
     bool m_directories;
-    std::vector<std::string> m_paths; // as shown
+    std::vector<std::string> m_decoded; // a path as shown, when that differs from it as logged
 };
 
 class DaysTable : public LedgerTable {
