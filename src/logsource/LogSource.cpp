@@ -160,18 +160,7 @@ std::optional<std::uint64_t> LogSource::sizeNow() const
 
 Result<size_t> LogSource::readAt(std::uint64_t offset, char* into, size_t size) const
 {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = pread(m_file.get(), into + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return Status::failure(fileErrorText(errno));
-        if (got == 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    return done;
+    return readAtOffset(m_file.get(), offset, into, size);
 }
 
 std::unique_ptr<ByteSource> LogSource::range(std::uint64_t from, std::uint64_t to) const

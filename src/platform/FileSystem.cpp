@@ -149,6 +149,22 @@ std::string settingsFolder()
     return folder;
 }
 
+Result<size_t> readAtOffset(int fd, std::uint64_t offset, char* into, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return Status::failure(fileErrorText(errno));
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
 std::string fileErrorText(int errorNumber)
 {
     if (errorNumber == EACCES || errorNumber == EPERM)

@@ -57,4 +57,8 @@ std::string settingsFolder();
 // The message text for a failed file operation with this errno value.
 std::string fileErrorText(int errorNumber);
 
+// Reads up to `size` bytes at `offset` of the open file `fd`, fewer only where the file ends;
+// how many were read.
+Result<size_t> readAtOffset(int fd, std::uint64_t offset, char* into, size_t size);
+
 } // namespace quill

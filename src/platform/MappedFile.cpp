@@ -1,8 +1,9 @@
 #include "platform/MappedFile.h"
 
+#include "platform/FileSystem.h"
+
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -184,15 +185,8 @@ bool MappedFile::copy(size_t offset, size_t size, char* out) const
 {
     if (offset > m_size || size > m_size - offset)
         return false;
-    for (size_t done = 0; done < size;) {
-        const ssize_t got = pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<size_t>(got);
-    }
-    return true;
+    const Result<size_t> read = readAtOffset(m_fd, offset, out, size);
+    return read.ok() && read.value() == size;
 }
 
 MappedFile::~MappedFile()

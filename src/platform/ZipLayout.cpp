@@ -1,9 +1,9 @@
 #include "platform/ZipLayout.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <optional>
 #include <string>
@@ -45,14 +45,9 @@ public:
         if (offset > m_size || count > m_size - offset)
             return std::nullopt;
         std::vector<unsigned char> bytes(count);
-        for (std::uint64_t done = 0; done < count;) {
-            const ssize_t got = pread(m_fd, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return std::nullopt;
-            done += static_cast<std::uint64_t>(got);
-        }
+        const Result<size_t> read = readAtOffset(m_fd, offset, reinterpret_cast<char*>(bytes.data()), bytes.size());
+        if (!read.ok() || read.value() != count)
+            return std::nullopt;
         return bytes;
     }
 
